@@ -1,0 +1,241 @@
+// minihost: a small compositing host that loads the effect library, reads its
+// property list and drives it with the host's commands. Tests, benchmarks and
+// the pathbloom command all go through this header.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "hostapi/hostapi.h"
+
+namespace minihost {
+
+// ---------------------------------------------------------------------------
+// Property list
+
+struct PiplInfo {
+    std::string kind;            // "eFKT"
+    std::string name;            // "VomrelPathBloom"
+    std::string category;        // "Vomrel"
+    std::string matchName;       // "VomrelPathBloom by Orbenvail"
+    std::string entryPointKey;   // "8664" or "wx86"
+    std::string entryPointName;  // "EntryPointFunc"
+    uint16_t piplVersionMajor = 0, piplVersionMinor = 0;
+    uint16_t specVersionMajor = 0, specVersionMinor = 0;
+    uint32_t effectVersion = 0;
+    uint32_t infoFlags = 0;
+    uint32_t outFlags = 0;
+    uint32_t outFlags2 = 0;
+    uint32_t aeFlags = 0;
+};
+
+// Parses and validates property-list bytes. On a fault returns false and
+// says what is wrong in `error`.
+bool parsePipl(const std::vector<uint8_t> &bytes, PiplInfo &info, std::string &error);
+
+// Reads a plug-in file's property list without running any of its code:
+// the PiPL resource 16000 of a Windows library, the ".pipl" file beside a
+// Linux library.
+bool readPluginPipl(const std::string &pluginPath, std::vector<uint8_t> &bytes,
+                    std::string &error);
+
+// The plug-in file built beside the running executable (or in its
+// "plugin" sibling folder), as the build lays it out.
+std::string defaultPluginPath();
+
+// ---------------------------------------------------------------------------
+// Images, layers and masks
+
+enum class Depth { Bits8 = 8, Bits16 = 16, Float = 32 };
+
+int bytesPerPixel(Depth depth);
+PF_PixelFormat pixelFormatOf(Depth depth);
+
+// Pixels packed row after row, no padding; channels alpha, red, green, blue,
+// straight colour, 16-bit channels 0..32768.
+struct Image {
+    int width = 0;
+    int height = 0;
+    Depth depth = Depth::Bits8;
+    std::vector<uint8_t> data;
+};
+
+Image makeImage(int width, int height, Depth depth);
+Image solidImage(int width, int height, PF_Pixel color, Depth depth);
+// Converts channel by channel: 8->16 as (c * 32768 + 128) / 255, 8->float c / 255,
+// 16->8 and float->8 rounded to nearest, float->16 rounded to nearest.
+Image convertImage(const Image &image, Depth depth);
+// Downsampled copy: every x-th column and y-th row, size rounded up.
+Image downsampleImage(const Image &image, int x, int y);
+
+// One mask vertex; tangents are offsets from the vertex.
+struct MaskVertex {
+    double x = 0, y = 0;
+    double inX = 0, inY = 0;
+    double outX = 0, outY = 0;
+};
+
+struct Mask {
+    bool closed = true;
+    std::vector<MaskVertex> vertices;
+};
+
+// ---------------------------------------------------------------------------
+// Parameters over time
+
+enum class Interpolation { Linear, Hold };
+
+// A parameter value in user units: integer sliders, popups (1-based),
+// checkboxes (0/1) and "Path" (mask number, 0 none) and "Layer" (layer
+// number, 0 none) as numbers; fixed sliders in percent; float sliders as
+// they are; angles in degrees. Colours in `color`.
+struct ParamValue {
+    double number = 0;
+    PF_Pixel color = {0, 0, 0, 0};
+};
+
+struct Keyframe {
+    double seconds = 0;
+    ParamValue value;
+};
+
+struct ParamTrack {
+    ParamValue value;                // used when there are no keyframes
+    std::vector<Keyframe> keyframes; // sorted by time
+    Interpolation interpolation = Interpolation::Linear;
+};
+
+// ---------------------------------------------------------------------------
+// Fault injection, ledger and call log
+
+struct Faults {
+    std::set<std::string> missingSuites;            // suite names refused by AcquireSuite
+    std::map<std::string, std::pair<int, PF_Err>> failCall;  // host function -> (n-th call, 1-based; error)
+    int failHandleAllocation = 0;                   // n-th host_new_handle returns null (0: never)
+};
+
+// What the plug-in holds at this moment. After a finished command every
+// count but `handles` (the host keeps global and sequence data) must be zero.
+struct Ledger {
+    int suites = 0;          // acquired and not yet released
+    int handles = 0;         // allocated and not yet disposed
+    int lockedHandles = 0;   // lock count sum over live handles
+    int worlds = 0;          // created by the plug-in and not yet disposed
+    int checkouts = 0;       // parameter, layer, pixel and path checkouts not checked in
+    int preRenderBlocks = 0; // pre-render data not yet deleted
+};
+
+struct CallRecord {
+    std::string function;  // host function name, e.g. "AcquireSuite", "host_new_handle"
+    std::string detail;    // arguments worth seeing, e.g. suite name and version
+    PF_Err result = PF_Err_NONE;
+};
+
+// ---------------------------------------------------------------------------
+// The host
+
+struct World;       // a host-owned image buffer handed to the plug-in
+struct HandleBlock; // a host memory handle
+
+struct Host {
+    // The library.
+    std::string pluginPath;
+    void *library = nullptr;
+    PF_EntryPointFunc entry = nullptr;
+    PiplInfo pipl;
+
+    // The registered parameters (index 0 is the input layer) and their values.
+    std::vector<PF_ParamDef> paramDefs;
+    std::vector<ParamTrack> params;
+
+    // The layer the effect is applied to, other layers (1-based in "Layer"),
+    // and the masks on the effect's layer (1-based in "Path").
+    Image input;
+    std::vector<Image> layers;
+    std::vector<Mask> masks;
+
+    // Time and resolution of the next command.
+    double fps = 30;
+    int frame = 0;
+    int downsampleX = 1, downsampleY = 1;
+    Depth depth = Depth::Bits8;
+
+    // Data the host keeps for the plug-in between commands.
+    PF_Handle globalData = nullptr;
+    PF_Handle sequenceData = nullptr;
+
+    // The records of the last command.
+    PF_InData inData{};
+    PF_OutData outData{};
+
+    Faults faults;
+    Ledger ledger;
+    std::vector<CallRecord> calls;
+    bool logCalls = false;
+
+    // Progress: the plug-in's last report, and cancellation on request.
+    long progressCurrent = 0, progressTotal = 0;
+    long progressCalls = 0;
+    int cancelAtProgress = 0;  // n-th progress call returns PF_Interrupt_CANCEL (0: never)
+    void (*onProgress)(void *context, long current, long total) = nullptr;
+    void *progressContext = nullptr;
+
+    // Internal state of the implementation.
+    struct Internals;
+    std::unique_ptr<Internals> internals;
+
+    Host();
+    ~Host();
+    Host(const Host &) = delete;
+    Host &operator=(const Host &) = delete;
+};
+
+// Loads the library at `path`: reads and validates its property list, then
+// finds the entry point by the name the list gives. False with a message on
+// any fault.
+bool openPlugin(Host &host, const std::string &path, std::string &error);
+void closePlugin(Host &host);
+
+// Sends one command with fresh records built from the host's state. `params`
+// and `extra` are passed as given; use the helpers below for the usual ones.
+PF_Err sendCommand(Host &host, PF_Cmd cmd, PF_ParamDef **params = nullptr,
+                   PF_LayerDef *output = nullptr, void *extra = nullptr);
+
+// The host's usual sequence: about, global setup, parameter setup, sequence
+// setup. Stops at the first error.
+PF_Err runAbout(Host &host, std::string &text);
+PF_Err setupEffect(Host &host);
+// Sequence setdown and global setdown.
+PF_Err teardownEffect(Host &host);
+
+// Parameter access by index or by registered name; indices are 1..63.
+int paramIndex(const Host &host, const std::string &name);  // -1 when unknown
+void setParam(Host &host, int index, ParamValue value);
+void setParamKeyframes(Host &host, int index, std::vector<Keyframe> keys, Interpolation interp);
+ParamValue paramValueAt(const Host &host, int index, double seconds);
+// The definition that PF_CHECKOUT_PARAM hands out at a time.
+PF_ParamDef paramDefAt(const Host &host, int index, double seconds);
+
+// Host time of the current frame.
+A_long currentTime(const Host &host);
+A_u_long timeScale(const Host &host);
+A_long timeStep(const Host &host);
+
+// Renders the current frame: smart pre-render, then smart render, then the
+// pre-render data's deletion. `output` receives the frame at the host's depth
+// (at the downsampled size). `drawn` and `placed` are not known to the host.
+struct RenderResult {
+    PF_Err preRenderError = PF_Err_NONE;
+    PF_Err renderError = PF_Err_NONE;
+    Image output;
+    std::string message;  // return_msg when the plug-in asked to show it
+};
+RenderResult renderFrame(Host &host);
+
+void resetLedger(Host &host);
+
+}  // namespace minihost
