@@ -1,0 +1,12 @@
+// The three pixel depths a render can run at.
+#pragma once
+
+#include "hostapi/hostapi.h"
+
+enum PixelDepth { Depth8 = 0, Depth16 = 1, DepthFloat = 2 };
+
+// Maps the host's pixel-format code; false for any other code ("badf" included).
+bool pixelDepthFromFormat(PF_PixelFormat format, PixelDepth &depth);
+
+// Row stride in pixels from a row length in bytes.
+A_long rowPixels(A_long rowbytes, PixelDepth depth);
