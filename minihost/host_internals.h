@@ -21,9 +21,29 @@ Host &currentHost();
 // (PF_Err_NONE: go on).
 PF_Err enterCall(Host &host, const char *function, const std::string &detail = std::string());
 
+// Makes `host` the current host for the life of the scope; sendCommand does
+// this itself, tests that call suite functions directly use it.
+struct CurrentHostScope {
+    explicit CurrentHostScope(Host &host);
+    ~CurrentHostScope();
+    CurrentHostScope(const CurrentHostScope &) = delete;
+    CurrentHostScope &operator=(const CurrentHostScope &) = delete;
+    Host *previous;
+};
+
 // The depth of a world the host handed out or created; false for a world the
 // host does not know.
 bool worldDepth(const Host &host, const PF_EffectWorld &world, Depth &depth);
+
+// Path ids of the layer's masks: mask n (1-based) is pathIdBase + n, so that
+// ids never equal mask numbers; 0 means no mask.
+constexpr PF_PathID pathIdBase = 1000;
+PF_PathID pathIdOfMask(const Host &host, int maskNumber);  // 0 when there is no such mask
+
+// The mask a path id names, at the resolution of the command in progress:
+// vertices and tangents divided by the horizontal and vertical downsampling.
+// False when the id names no mask.
+bool maskForPathId(const Host &host, PF_PathID id, Mask &mask);
 
 // Suite tables, one per name and version.
 const void *handleSuite();          // "PF Handle Suite" 1 and 2
