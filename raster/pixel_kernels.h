@@ -1,0 +1,93 @@
+// The per-pixel operations written once over a small traits record per depth,
+// inline so that the pixel walks of drawing compile them into their loops.
+// pixel_ops.h gives the same operations as plain functions.
+#pragma once
+
+#include <cstdint>
+
+#include "hostapi/hostapi.h"
+
+struct Depth8Traits {
+    using Pixel = PF_Pixel;
+    using Channel = A_u_char;
+    using Wide = int32_t;              // signed: products stay below 2^17
+    static constexpr Wide full = 255;  // opaque alpha and full intensity
+    static constexpr Wide weightBase = 256;  // the bottom weight uses 256, not 255
+    static constexpr int weightShift = 8;
+    static constexpr bool isFloat = false;
+};
+
+struct Depth16Traits {
+    using Pixel = PF_Pixel16;
+    using Channel = A_u_short;
+    using Wide = uint32_t;  // unsigned: products reach 2^31
+    static constexpr Wide full = 32768;
+    static constexpr Wide weightBase = 32768;
+    static constexpr int weightShift = 15;
+    static constexpr bool isFloat = false;
+};
+
+struct DepthFloatTraits {
+    using Pixel = PF_PixelFloat;
+    using Channel = float;
+    static constexpr float full = 1.0f;
+    static constexpr bool isFloat = true;
+};
+
+// Over composite, straight colour: top laid over bottom.
+template <class Traits>
+inline typename Traits::Pixel compositeOverPixel(typename Traits::Pixel bottom,
+                                                 typename Traits::Pixel top)
+{
+    using Pixel = typename Traits::Pixel;
+    if (bottom.alpha == 0 || top.alpha == Traits::full) return top;
+    if (top.alpha == 0) return bottom;
+    if constexpr (Traits::isFloat) {
+        const float w = (1.0f - top.alpha) * bottom.alpha;
+        float a = w + top.alpha;
+        if (a > 1.0f) a = 1.0f;
+        if (a <= 0.0f) return Pixel{0.0f, 0.0f, 0.0f, 0.0f};
+        return Pixel{a, (bottom.red * w + top.red * top.alpha) / a,
+                     (bottom.green * w + top.green * top.alpha) / a,
+                     (bottom.blue * w + top.blue * top.alpha) / a};
+    } else {
+        using Wide = typename Traits::Wide;
+        using Channel = typename Traits::Channel;
+        const Wide ta = top.alpha;
+        const Wide w = ((Traits::weightBase - ta) * Wide(bottom.alpha)) >> Traits::weightShift;
+        Wide a = ta + w;
+        if (a > Traits::full) a = Traits::full;
+        if (a == 0) return Pixel{0, 0, 0, 0};
+        auto channel = [&](Wide t, Wide b) -> Channel {
+            Wide c = (t * ta + b * w) / a;
+            if (c > Traits::full) c = Traits::full;
+            return static_cast<Channel>(c);  // the sum is never negative
+        };
+        return Pixel{static_cast<Channel>(a), channel(top.red, bottom.red),
+                     channel(top.green, bottom.green), channel(top.blue, bottom.blue)};
+    }
+}
+
+// Colour at t between p0 (t = 0) and p1 (t = 1). Strictly between, the result is
+// opaque and each colour channel p0 * (1 - t) + p1 * t in double, truncated at
+// the integer depths and rounded to single precision in float.
+template <class Traits>
+inline typename Traits::Pixel mixPixel(typename Traits::Pixel p1, typename Traits::Pixel p0,
+                                       double t)
+{
+    using Pixel = typename Traits::Pixel;
+    using Channel = typename Traits::Channel;
+    if (t == 0.0) return p0;
+    if (t == 1.0) return p1;
+    const double s = 1.0 - t;
+    auto channel = [&](double c1, double c0) {
+        const double v = c0 * s + c1 * t;
+        if constexpr (Traits::isFloat) {
+            return static_cast<float>(v);
+        } else {
+            return static_cast<Channel>(static_cast<int32_t>(v));
+        }
+    };
+    return Pixel{Traits::full, channel(p1.red, p0.red), channel(p1.green, p0.green),
+                 channel(p1.blue, p0.blue)};
+}
