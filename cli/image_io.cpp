@@ -1,0 +1,269 @@
+// PNG and OpenEXR files to and from minihost images (straight RGBA; the
+// images keep channels in the host's order alpha, red, green, blue).
+#include "cli/image_io.h"
+
+#include <png.h>
+
+#include <ImfChannelList.h>
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
+#include <ImfInputFile.h>
+#include <ImfOutputFile.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <vector>
+
+namespace pathbloom {
+
+uint16_t pngChannelFromHost16(uint16_t channel) {
+    const uint32_t c = std::min<uint32_t>(channel, 32768);
+    return static_cast<uint16_t>((c * 65535u + 16384u) / 32768u);
+}
+
+uint16_t host16ChannelFromPng(uint16_t channel) {
+    return static_cast<uint16_t>((uint32_t(channel) * 32768u + 32767u) / 65535u);
+}
+
+namespace {
+
+// Everything a libpng call touches lives here, outside the frame that calls
+// setjmp, so that nothing is lost when libpng jumps back on an error.
+struct PngSession {
+    FILE *file = nullptr;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    char message[256] = "unknown libpng error";
+};
+
+void pngError(png_structp png, png_const_charp text) {
+    auto *session = static_cast<PngSession *>(png_get_error_ptr(png));
+    std::snprintf(session->message, sizeof session->message, "%s", text);
+    png_longjmp(png, 1);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+// Reads the rows as RGBA, 8 or 16 bits per channel (16-bit big-endian as in
+// the file).
+bool readPngRows(PngSession &s, std::vector<uint8_t> &rows, png_uint_32 &width,
+                 png_uint_32 &height, int &bitDepth) {
+    if (setjmp(png_jmpbuf(s.png))) return false;
+    png_init_io(s.png, s.file);
+    png_read_info(s.png, s.info);
+    int colorType = 0;
+    png_get_IHDR(s.png, s.info, &width, &height, &bitDepth, &colorType, nullptr, nullptr,
+                 nullptr);
+    png_set_expand(s.png);  // palette to RGB, low grey depths to 8, tRNS to alpha
+    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(s.png);
+    if (!(colorType & PNG_COLOR_MASK_ALPHA) && !png_get_valid(s.png, s.info, PNG_INFO_tRNS))
+        png_set_add_alpha(s.png, bitDepth == 16 ? 0xffff : 0xff, PNG_FILLER_AFTER);
+    if (bitDepth < 8) bitDepth = 8;
+    png_set_interlace_handling(s.png);
+    png_read_update_info(s.png, s.info);
+    if (png_get_channels(s.png, s.info) != 4) png_error(s.png, "unsupported PNG layout");
+    const size_t rowBytes = png_get_rowbytes(s.png, s.info);
+    rows.assign(rowBytes * height, 0);
+    std::vector<png_bytep> pointers(height);
+    for (png_uint_32 y = 0; y < height; ++y) pointers[y] = rows.data() + rowBytes * y;
+    png_read_image(s.png, pointers.data());
+    png_read_end(s.png, nullptr);
+    return true;
+}
+
+bool writePngRows(PngSession &s, const std::vector<uint8_t> &rows, int width, int height,
+                  int bitDepth) {
+    if (setjmp(png_jmpbuf(s.png))) return false;
+    png_init_io(s.png, s.file);
+    png_set_IHDR(s.png, s.info, png_uint_32(width), png_uint_32(height), bitDepth,
+                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(s.png, s.info);
+    const size_t rowBytes = size_t(width) * 4 * (bitDepth / 8);
+    for (int y = 0; y < height; ++y)
+        png_write_row(s.png, const_cast<png_bytep>(rows.data() + rowBytes * size_t(y)));
+    png_write_end(s.png, nullptr);
+    return true;
+}
+
+void closeRead(PngSession &s) {
+    if (s.png) png_destroy_read_struct(&s.png, s.info ? &s.info : nullptr, nullptr);
+    if (s.file) std::fclose(s.file);
+}
+
+void closeWrite(PngSession &s) {
+    if (s.png) png_destroy_write_struct(&s.png, s.info ? &s.info : nullptr);
+}
+
+}  // namespace
+
+bool readPng(const std::string &path, minihost::Image &image, std::string &error) {
+    PngSession s;
+    s.file = std::fopen(path.c_str(), "rb");
+    if (!s.file) {
+        error = "cannot open " + path;
+        return false;
+    }
+    unsigned char signature[8] = {};
+    if (std::fread(signature, 1, 8, s.file) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
+        closeRead(s);
+        error = path + " is not a PNG file";
+        return false;
+    }
+    std::rewind(s.file);
+    s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, pngError, pngWarning);
+    if (s.png) s.info = png_create_info_struct(s.png);
+    std::vector<uint8_t> rows;
+    png_uint_32 width = 0, height = 0;
+    int bitDepth = 8;
+    const bool ok = s.info && readPngRows(s, rows, width, height, bitDepth);
+    closeRead(s);
+    if (!ok) {
+        error = path + ": " + s.message;
+        return false;
+    }
+    const bool deep = bitDepth == 16;
+    image = minihost::makeImage(int(width), int(height),
+                                deep ? minihost::Depth::Bits16 : minihost::Depth::Bits8);
+    const size_t pixels = size_t(width) * height;
+    for (size_t i = 0; i < pixels; ++i) {
+        if (deep) {
+            const uint8_t *in = rows.data() + i * 8;
+            uint16_t argb[4];
+            for (int c = 0; c < 4; ++c) {
+                const uint16_t value = uint16_t((in[c * 2] << 8) | in[c * 2 + 1]);
+                argb[(c + 1) % 4] = host16ChannelFromPng(value);
+            }
+            std::memcpy(image.data.data() + i * 8, argb, 8);
+        } else {
+            const uint8_t *in = rows.data() + i * 4;
+            uint8_t *out = image.data.data() + i * 4;
+            out[0] = in[3];
+            out[1] = in[0];
+            out[2] = in[1];
+            out[3] = in[2];
+        }
+    }
+    return true;
+}
+
+bool writePng(const std::string &path, const minihost::Image &source, std::string &error) {
+    const minihost::Image image = source.depth == minihost::Depth::Float
+                                      ? minihost::convertImage(source, minihost::Depth::Bits16)
+                                      : source;
+    const bool deep = image.depth == minihost::Depth::Bits16;
+    const size_t pixels = size_t(image.width) * size_t(image.height);
+    std::vector<uint8_t> rows(pixels * (deep ? 8 : 4));
+    for (size_t i = 0; i < pixels; ++i) {
+        if (deep) {
+            uint16_t argb[4];
+            std::memcpy(argb, image.data.data() + i * 8, 8);
+            for (int c = 0; c < 4; ++c) {
+                const uint16_t value = pngChannelFromHost16(argb[(c + 1) % 4]);
+                rows[i * 8 + size_t(c) * 2] = uint8_t(value >> 8);
+                rows[i * 8 + size_t(c) * 2 + 1] = uint8_t(value & 0xff);
+            }
+        } else {
+            const uint8_t *in = image.data.data() + i * 4;
+            uint8_t *out = rows.data() + i * 4;
+            out[0] = in[1];
+            out[1] = in[2];
+            out[2] = in[3];
+            out[3] = in[0];
+        }
+    }
+    PngSession s;
+    s.file = std::fopen(path.c_str(), "wb");
+    if (!s.file) {
+        error = "cannot write " + path;
+        return false;
+    }
+    s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &s, pngError, pngWarning);
+    if (s.png) s.info = png_create_info_struct(s.png);
+    const bool ok =
+        s.info && writePngRows(s, rows, image.width, image.height, deep ? 16 : 8);
+    closeWrite(s);
+    const bool closed = std::fclose(s.file) == 0;
+    if (!ok || !closed) {
+        error = path + ": " + (ok ? std::string("write failed") : std::string(s.message));
+        return false;
+    }
+    return true;
+}
+
+bool writeExr(const std::string &path, const minihost::Image &source, std::string &error) {
+    const minihost::Image image = source.depth == minihost::Depth::Float
+                                      ? source
+                                      : minihost::convertImage(source, minihost::Depth::Float);
+    const size_t pixels = size_t(image.width) * size_t(image.height);
+    // Planar premultiplied channels R, G, B, A.
+    std::vector<float> planes(pixels * 4);
+    for (size_t i = 0; i < pixels; ++i) {
+        float argb[4];
+        std::memcpy(argb, image.data.data() + i * 16, 16);
+        planes[i] = argb[1] * argb[0];
+        planes[pixels + i] = argb[2] * argb[0];
+        planes[pixels * 2 + i] = argb[3] * argb[0];
+        planes[pixels * 3 + i] = argb[0];
+    }
+    try {
+        Imf::Header header(image.width, image.height);
+        const char *names[4] = {"R", "G", "B", "A"};
+        Imf::FrameBuffer frame;
+        for (int c = 0; c < 4; ++c) {
+            header.channels().insert(names[c], Imf::Channel(Imf::FLOAT));
+            frame.insert(names[c], Imf::Slice(Imf::FLOAT,
+                                              reinterpret_cast<char *>(planes.data() + pixels * size_t(c)),
+                                              sizeof(float), sizeof(float) * size_t(image.width)));
+        }
+        Imf::OutputFile file(path.c_str(), header);
+        file.setFrameBuffer(frame);
+        file.writePixels(image.height);
+    } catch (const std::exception &e) {
+        error = path + ": " + e.what();
+        return false;
+    }
+    return true;
+}
+
+bool readExr(const std::string &path, minihost::Image &image, std::string &error) {
+    try {
+        Imf::InputFile file(path.c_str());
+        const Imath::Box2i window = file.header().dataWindow();
+        const int width = window.max.x - window.min.x + 1;
+        const int height = window.max.y - window.min.y + 1;
+        const size_t pixels = size_t(width) * size_t(height);
+        std::vector<float> planes(pixels * 4, 0.0f);
+        const char *names[4] = {"R", "G", "B", "A"};
+        Imf::FrameBuffer frame;
+        for (int c = 0; c < 4; ++c) {
+            // The slice's base is set so that the data window's corner lands
+            // on the plane's first element.
+            char *base = reinterpret_cast<char *>(planes.data() + pixels * size_t(c)) -
+                         (ptrdiff_t(window.min.x) + ptrdiff_t(window.min.y) * width) *
+                             ptrdiff_t(sizeof(float));
+            frame.insert(names[c], Imf::Slice(Imf::FLOAT, base, sizeof(float),
+                                              sizeof(float) * size_t(width), 1, 1,
+                                              c == 3 ? 1.0 : 0.0));
+        }
+        file.setFrameBuffer(frame);
+        file.readPixels(window.min.y, window.max.y);
+        image = minihost::makeImage(width, height, minihost::Depth::Float);
+        for (size_t i = 0; i < pixels; ++i) {
+            const float alpha = planes[pixels * 3 + i];
+            const float scale = alpha > 0.0f ? 1.0f / alpha : 0.0f;
+            const float argb[4] = {alpha, planes[i] * scale, planes[pixels + i] * scale,
+                                   planes[pixels * 2 + i] * scale};
+            std::memcpy(image.data.data() + i * 16, argb, 16);
+        }
+    } catch (const std::exception &e) {
+        error = path + ": " + e.what();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace pathbloom

@@ -1,0 +1,178 @@
+// `pathbloom info`: the property list, about text and registered parameters
+// of a plug-in file, as minihost reads them.
+#include "cli/info_command.h"
+
+#include <cstdio>
+#include <iomanip>
+#include <sstream>
+
+namespace pathbloom {
+
+namespace {
+
+std::string hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return text;
+}
+
+std::string fixed(PF_Fixed value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value / 65536.0);
+    return text;
+}
+
+std::string real(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+std::string pixel(const PF_Pixel &p) {
+    char text[48];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x%02x", p.red, p.green, p.blue, p.alpha);
+    return text;
+}
+
+std::string typeName(PF_ParamType type) {
+    switch (type) {
+    case PF_Param_LAYER: return "layer";
+    case PF_Param_SLIDER: return "integer slider";
+    case PF_Param_FIX_SLIDER: return "fixed slider";
+    case PF_Param_ANGLE: return "angle";
+    case PF_Param_CHECKBOX: return "checkbox";
+    case PF_Param_COLOR: return "colour";
+    case PF_Param_POPUP: return "popup";
+    case PF_Param_FLOAT_SLIDER: return "float slider";
+    case PF_Param_PATH: return "path";
+    case PF_Param_GROUP_START: return "group start";
+    case PF_Param_GROUP_END: return "group end";
+    default: return "type " + std::to_string(type);
+    }
+}
+
+// Effect version in the host's packing: version, subversion, bug fix, stage, build.
+std::string effectVersion(uint32_t v) {
+    static const char *stages[] = {"develop", "alpha", "beta", "release"};
+    std::ostringstream text;
+    text << hex(v) << " (" << ((v >> 19) & 0x7) << "." << ((v >> 15) & 0xf) << "."
+         << ((v >> 11) & 0xf) << ", " << stages[(v >> 9) & 0x3] << ", build " << (v & 0x1ff)
+         << ")";
+    return text.str();
+}
+
+}  // namespace
+
+std::string describeParam(int index, const PF_ParamDef &def) {
+    std::ostringstream line;
+    line << std::setw(3) << index << "  " << std::left << std::setw(28)
+         << (def.name[0] ? "\"" + std::string(def.name) + "\"" : std::string("(group end)"))
+         << std::setw(15) << typeName(def.param_type);
+    std::string details;
+    switch (def.param_type) {
+    case PF_Param_SLIDER:
+        details = "default " + std::to_string(def.u.sd.dephault) + ", valid " +
+                  std::to_string(def.u.sd.valid_min) + ".." + std::to_string(def.u.sd.valid_max) +
+                  ", slider " + std::to_string(def.u.sd.slider_min) + ".." +
+                  std::to_string(def.u.sd.slider_max);
+        break;
+    case PF_Param_FIX_SLIDER:
+        details = "default " + fixed(def.u.fd.dephault) + ", valid " + fixed(def.u.fd.valid_min) +
+                  ".." + fixed(def.u.fd.valid_max) + ", slider " + fixed(def.u.fd.slider_min) +
+                  ".." + fixed(def.u.fd.slider_max) +
+                  (def.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT ? ", percent" : "") +
+                  ", precision " + std::to_string(def.u.fd.precision);
+        break;
+    case PF_Param_FLOAT_SLIDER:
+        details = "default " + real(def.u.fs_d.dephault) + ", valid " +
+                  real(def.u.fs_d.valid_min) + ".." + real(def.u.fs_d.valid_max) + ", slider " +
+                  real(def.u.fs_d.slider_min) + ".." + real(def.u.fs_d.slider_max) +
+                  (def.u.fs_d.display_flags & PF_ValueDisplayFlag_PERCENT ? ", percent" : "") +
+                  ", precision " + std::to_string(def.u.fs_d.precision);
+        break;
+    case PF_Param_ANGLE:
+        details = "default " + fixed(def.u.ad.dephault) + " degrees" +
+                  (def.u.ad.valid_min == def.u.ad.valid_max
+                       ? std::string(", any value")
+                       : ", valid " + fixed(def.u.ad.valid_min) + ".." + fixed(def.u.ad.valid_max));
+        break;
+    case PF_Param_CHECKBOX:
+        details = std::string("default ") + (def.u.bd.dephault ? "on" : "off");
+        break;
+    case PF_Param_COLOR:
+        details = "default " + pixel(def.u.cd.dephault) + " (#rrggbbaa)";
+        break;
+    case PF_Param_POPUP:
+        details = "default " + std::to_string(def.u.pd.dephault) + ", " +
+                  std::to_string(def.u.pd.num_choices) + " choices: " +
+                  (def.u.pd.u.namesptr ? def.u.pd.u.namesptr : "");
+        break;
+    case PF_Param_PATH:
+        details = "default mask " + std::to_string(def.u.path_d.dephault);
+        break;
+    case PF_Param_LAYER:
+        details = def.u.ld.dephault == PF_LayerDefault_NONE ? "default none" : "default this layer";
+        break;
+    default:
+        break;
+    }
+    line << details << "  [id " << def.uu.id << ", flags " << hex(uint32_t(def.flags)) << "]";
+    return line.str();
+}
+
+int runInfo(const std::string &pluginPath, std::ostream &out, std::ostream &err) {
+    const std::string path = pluginPath.empty() ? minihost::defaultPluginPath() : pluginPath;
+    minihost::Host host;
+    std::string error;
+    if (!minihost::openPlugin(host, path, error)) {
+        err << "pathbloom: " << path << ": " << error << "\n";
+        return 1;
+    }
+    const minihost::PiplInfo &p = host.pipl;
+    out << "Plug-in file   " << path << "\n"
+        << "Kind           " << p.kind << "\n"
+        << "Name           " << p.name << "\n"
+        << "Category       " << p.category << "\n"
+        << "Match name     " << p.matchName << "\n"
+        << "Entry point    " << p.entryPointKey << " " << p.entryPointName << "\n"
+        << "PiPL version   " << p.piplVersionMajor << "." << p.piplVersionMinor << "\n"
+        << "Spec version   " << p.specVersionMajor << "." << p.specVersionMinor << "\n"
+        << "Effect version " << effectVersion(p.effectVersion) << "\n"
+        << "Info flags     " << hex(p.infoFlags) << "\n"
+        << "Out flags      " << hex(p.outFlags) << "\n"
+        << "Out flags 2    " << hex(p.outFlags2) << "\n"
+        << "AE flags       " << hex(p.aeFlags) << "\n";
+
+    std::string about;
+    const PF_Err aboutError = minihost::runAbout(host, about);
+    out << "\nAbout\n";
+    if (aboutError != PF_Err_NONE) {
+        out << "  (the about command failed with error " << aboutError << ")\n";
+    } else {
+        std::string line;
+        std::istringstream lines(about);
+        while (std::getline(lines, line, '\r')) out << "  " << line << "\n";
+    }
+
+    int code = 0;
+    const PF_Err setupError = minihost::setupEffect(host);
+    if (setupError != PF_Err_NONE) {
+        err << "pathbloom: setting up the effect failed with error " << setupError << "\n";
+        code = 1;
+    }
+    out << "\nParameters (" << (host.paramDefs.empty() ? 0 : host.paramDefs.size() - 1) << ")\n";
+    for (size_t i = 1; i < host.paramDefs.size(); ++i)
+        out << describeParam(int(i), host.paramDefs[i]) << "\n";
+    if (setupError == PF_Err_NONE) {
+        const PF_Err teardownError = minihost::teardownEffect(host);
+        if (teardownError != PF_Err_NONE) {
+            err << "pathbloom: tearing the effect down failed with error " << teardownError
+                << "\n";
+            code = 1;
+        }
+    }
+    minihost::closePlugin(host);
+    return code;
+}
+
+}  // namespace pathbloom

@@ -1,0 +1,55 @@
+// The pathbloom command: inspect the plug-in, render scene files through
+// minihost, tile rendered frames into a contact sheet.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <unistd.h>
+
+#include "cli/contact_sheet.h"
+#include "cli/info_command.h"
+#include "cli/render_command.h"
+
+int main(int argc, char **argv) {
+    CLI::App app{"pathbloom: renders VomrelPathBloom scenes through minihost"};
+    app.require_subcommand(1);
+
+    std::string infoPlugin;
+    CLI::App *info = app.add_subcommand("info", "Show the plug-in's property list, about text and parameters");
+    info->add_option("PLUGIN", infoPlugin, "Plug-in file (default: the one built beside pathbloom)");
+
+    pathbloom::RenderOptions options;
+    std::string frames, downsample;
+    CLI::App *render = app.add_subcommand("render", "Render a scene file's frames");
+    render->add_option("SCENE", options.scenePath, "Scene file (JSON)")->required();
+    render->add_option("-o,--output", options.outputDir, "Output folder")->required();
+    render->add_option("--plugin", options.pluginPath, "Plug-in file");
+    render->add_option("--frames", frames, "Frame range A-B (inclusive) or one frame A");
+    render->add_option("--depth", options.depth, "Bits per channel: 8, 16 or 32 (float)")
+        ->check(CLI::IsMember({8, 16, 32}));
+    render->add_option("--downsample", downsample, "Downsampling X or X,Y");
+    render->add_flag("--stats", options.stats, "Per frame: render time, points placed and drawn");
+    render->add_flag("--preview", options.preview, "Also write a 16-bit PNG for float frames");
+    render->add_option("--contact-sheet", options.contactSheet, "Also tile the frames into this PNG");
+
+    std::string sheetFolder, sheetOutput;
+    CLI::App *sheet = app.add_subcommand("contact-sheet", "Tile a render's frames into one PNG");
+    sheet->add_option("DIR", sheetFolder, "Folder of frame_NNNN.png / .exr files")->required();
+    sheet->add_option("-o,--output", sheetOutput, "Sheet file (PNG)")->required();
+
+    CLI11_PARSE(app, argc, argv);
+
+    if (*info) return pathbloom::runInfo(infoPlugin, std::cout, std::cerr);
+    if (*sheet) return pathbloom::runContactSheet(sheetFolder, sheetOutput, std::cout, std::cerr);
+
+    if (!frames.empty() && !pathbloom::parseFrameRange(frames, options.firstFrame, options.lastFrame)) {
+        std::cerr << "pathbloom: --frames: \"" << frames << "\" is not A-B or A\n";
+        return 2;
+    }
+    if (!downsample.empty() &&
+        !pathbloom::parseDownsample(downsample, options.downsampleX, options.downsampleY)) {
+        std::cerr << "pathbloom: --downsample: \"" << downsample << "\" is not X or X,Y (1 or more)\n";
+        return 2;
+    }
+    options.progressBar = isatty(STDERR_FILENO) != 0;
+    return pathbloom::runRender(options, std::cout, std::cerr);
+}

@@ -1,0 +1,201 @@
+// `pathbloom render`: loads the plug-in into minihost, reads the scene against
+// the registered parameters and renders its frames into image files.
+#include "cli/render_command.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "cli/contact_sheet.h"
+#include "cli/image_io.h"
+#include "cli/scene.h"
+#include "minihost/minihost.h"
+
+namespace pathbloom {
+
+namespace {
+
+// What the progress bar shows; the plug-in's progress calls redraw it.
+struct ProgressBar {
+    std::ostream *err = nullptr;
+    int frame = 0;
+    int framesDone = 0, frameCount = 0;
+    int lastPercent = -1;
+};
+
+void drawProgress(void *context, long current, long total) {
+    auto &bar = *static_cast<ProgressBar *>(context);
+    const int percent = total > 0 ? int(current * 100 / total) : 0;
+    if (percent == bar.lastPercent) return;
+    bar.lastPercent = percent;
+    const int width = 30;
+    const int filled = percent * width / 100;
+    *bar.err << "\rframe " << bar.frame << " (" << bar.framesDone + 1 << "/" << bar.frameCount
+             << ") [" << std::string(size_t(filled), '#') << std::string(size_t(width - filled), ' ')
+             << "] " << percent << "%" << std::flush;
+}
+
+bool parseInt(const std::string &text, int &value) {
+    if (text.empty() || text.size() > 9) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    value = std::stoi(text);
+    return true;
+}
+
+// Ends the effect and the library in one place whatever the way out.
+struct EffectSession {
+    minihost::Host host;
+    bool setUp = false;
+    ~EffectSession() {
+        if (setUp) minihost::teardownEffect(host);
+        minihost::closePlugin(host);
+    }
+};
+
+}  // namespace
+
+bool parseFrameRange(const std::string &text, int &first, int &last) {
+    const auto dash = text.find('-');
+    if (dash == std::string::npos) {
+        if (!parseInt(text, first)) return false;
+        last = first;
+        return true;
+    }
+    return parseInt(text.substr(0, dash), first) && parseInt(text.substr(dash + 1), last) &&
+           first <= last;
+}
+
+bool parseDownsample(const std::string &text, int &x, int &y) {
+    const auto comma = text.find(',');
+    if (comma == std::string::npos) {
+        if (!parseInt(text, x)) return false;
+        y = x;
+    } else if (!parseInt(text.substr(0, comma), x) || !parseInt(text.substr(comma + 1), y)) {
+        return false;
+    }
+    return x >= 1 && y >= 1;
+}
+
+std::string frameFileName(int frame, const std::string &extension) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%04d.%s", frame, extension.c_str());
+    return name;
+}
+
+int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err) {
+    const std::string pluginPath =
+        options.pluginPath.empty() ? minihost::defaultPluginPath() : options.pluginPath;
+    EffectSession session;
+    minihost::Host &host = session.host;
+    std::string error;
+    if (!minihost::openPlugin(host, pluginPath, error)) {
+        err << "pathbloom: " << pluginPath << ": " << error << "\n";
+        return 1;
+    }
+    const PF_Err setupError = minihost::setupEffect(host);
+    if (setupError != PF_Err_NONE) {
+        err << "pathbloom: setting up the effect failed with error " << setupError << "\n";
+        return 1;
+    }
+    session.setUp = true;
+
+    Scene scene;
+    if (!loadScene(options.scenePath, host.paramDefs, scene, error)) {
+        err << "pathbloom: " << error << "\n";
+        return 1;
+    }
+    if (options.firstFrame >= 0) {
+        scene.firstFrame = options.firstFrame;
+        scene.lastFrame = options.lastFrame;
+    }
+    if (options.depth != 0) scene.depth = static_cast<minihost::Depth>(options.depth);
+    if (options.downsampleX > 0) {
+        scene.downsampleX = options.downsampleX;
+        scene.downsampleY = options.downsampleY;
+    }
+    applyScene(host, scene);
+
+    std::error_code fsError;
+    std::filesystem::create_directories(options.outputDir, fsError);
+    if (fsError) {
+        err << "pathbloom: cannot create " << options.outputDir << ": " << fsError.message()
+            << "\n";
+        return 1;
+    }
+
+    ProgressBar bar;
+    bar.err = &err;
+    bar.frameCount = scene.lastFrame - scene.firstFrame + 1;
+    if (options.progressBar) {
+        host.onProgress = drawProgress;
+        host.progressContext = &bar;
+    }
+    std::vector<std::string> frameFiles;
+    for (int frame = scene.firstFrame; frame <= scene.lastFrame; ++frame) {
+        host.frame = frame;
+        host.progressCalls = 0;
+        host.progressCurrent = 0;
+        host.progressTotal = 0;
+        bar.frame = frame;
+        bar.lastPercent = -1;
+
+        const auto started = std::chrono::steady_clock::now();
+        const minihost::RenderResult result = minihost::renderFrame(host);
+        const auto finished = std::chrono::steady_clock::now();
+        if (options.progressBar) err << "\r\033[K" << std::flush;
+        const PF_Err renderError =
+            result.preRenderError != PF_Err_NONE ? result.preRenderError : result.renderError;
+        if (renderError != PF_Err_NONE) {
+            err << "pathbloom: frame " << frame << ": "
+                << (result.preRenderError != PF_Err_NONE ? "pre-render" : "render")
+                << " failed with error " << renderError;
+            if (!result.message.empty()) err << ": " << result.message;
+            err << "\n";
+            return 1;
+        }
+        const std::string png = options.outputDir + "/" + frameFileName(frame, "png");
+        const std::string exr = options.outputDir + "/" + frameFileName(frame, "exr");
+        bool written = true;
+        if (scene.depth == minihost::Depth::Float) {
+            written = writeExr(exr, result.output, error) &&
+                      (!options.preview || writePng(png, result.output, error));
+            frameFiles.push_back(options.preview ? png : exr);
+        } else {
+            written = writePng(png, result.output, error);
+            frameFiles.push_back(png);
+        }
+        if (!written) {
+            err << "pathbloom: " << error << "\n";
+            return 1;
+        }
+        const minihost::Ledger &ledger = host.ledger;
+        if (ledger.suites || ledger.lockedHandles || ledger.worlds || ledger.checkouts ||
+            ledger.preRenderBlocks)
+            err << "pathbloom: warning: frame " << frame << " left " << ledger.suites
+                << " suites, " << ledger.lockedHandles << " handle locks, " << ledger.worlds
+                << " worlds, " << ledger.checkouts << " checkouts and " << ledger.preRenderBlocks
+                << " pre-render blocks outstanding\n";
+        if (options.stats) {
+            const double milliseconds =
+                std::chrono::duration<double, std::milli>(finished - started).count();
+            const long placed = host.progressTotal > 0 ? host.progressTotal - 1 : 0;
+            const long drawn = host.progressCalls > 0 ? host.progressCalls - 1 : 0;
+            char line[160];
+            std::snprintf(line, sizeof line,
+                          "frame %4d  %9.2f ms  %8ld points placed  %8ld drawn\n", frame,
+                          milliseconds, placed, drawn);
+            out << line << std::flush;
+        }
+        ++bar.framesDone;
+    }
+    if (!options.contactSheet.empty() &&
+        !writeContactSheet(frameFiles, options.contactSheet, error)) {
+        err << "pathbloom: " << error << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace pathbloom

@@ -1,0 +1,33 @@
+// `pathbloom render`: a scene's frames through minihost into image files.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace pathbloom {
+
+struct RenderOptions {
+    std::string scenePath;
+    std::string outputDir;
+    std::string pluginPath;       // empty: the plug-in built beside the executable
+    int firstFrame = -1, lastFrame = -1;  // -1: the scene's range
+    int depth = 0;                // 8, 16 or 32; 0: the scene's
+    int downsampleX = 0, downsampleY = 0;  // 0: the scene's
+    bool stats = false;           // a line per frame: time, points placed and drawn
+    bool preview = false;         // 16-bit PNG beside each float frame's EXR
+    bool progressBar = false;     // drawn on `err`; the caller decides (a terminal)
+    std::string contactSheet;     // file to tile the frames into; empty: none
+};
+
+// Parses "A-B" or "A" into a frame range; false when malformed.
+bool parseFrameRange(const std::string &text, int &first, int &last);
+// Parses "X" or "X,Y" into downsampling factors of at least 1.
+bool parseDownsample(const std::string &text, int &x, int &y);
+
+// File name of frame `frame` in the output folder: frame_0007.png.
+std::string frameFileName(int frame, const std::string &extension);
+
+// Returns the process exit code.
+int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err);
+
+}  // namespace pathbloom

@@ -1,0 +1,512 @@
+// Scene file reader: JSON to a Scene, every value checked against the
+// plug-in's registered parameter definitions before anything renders.
+#include "cli/scene.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <tuple>
+
+#include "cli/image_io.h"
+
+namespace pathbloom {
+
+using nlohmann::json;
+
+namespace {
+
+// A fault in the scene: `field` is where ("params.\"Start\""), `what` is
+// what is wrong with it.
+struct SceneError {
+    std::string field;
+    std::string what;
+};
+
+[[noreturn]] void fail(const std::string &field, const std::string &what) {
+    throw SceneError{field, what};
+}
+
+std::string quoted(const std::string &text) { return json(text).dump(); }
+
+std::string shown(const json &value) {
+    std::string text = value.dump();
+    if (text.size() > 60) text = text.substr(0, 57) + "...";
+    return text;
+}
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
+std::string typeName(const json &value) {
+    if (value.is_null()) return "null";
+    if (value.is_boolean()) return "a boolean";
+    if (value.is_number()) return "a number";
+    if (value.is_string()) return "a string";
+    if (value.is_array()) return "a list";
+    return "an object";
+}
+
+[[noreturn]] void wrongType(const std::string &field, const std::string &expected,
+                            const json &value) {
+    fail(field, "expected " + expected + ", got " + typeName(value) + " " + shown(value));
+}
+
+void allowOnly(const json &object, const std::string &field,
+               const std::set<std::string> &known) {
+    for (auto item = object.begin(); item != object.end(); ++item) {
+        if (item.key() == "comment" || known.count(item.key())) continue;
+        fail(field.empty() ? item.key() : field + "." + item.key(), "unknown field");
+    }
+}
+
+double readNumber(const json &value, const std::string &field) {
+    if (!value.is_number()) wrongType(field, "a number", value);
+    const double result = value.get<double>();
+    if (!std::isfinite(result)) fail(field, "is not a finite number");
+    return result;
+}
+
+long long readInteger(const json &value, const std::string &field) {
+    if (!value.is_number()) wrongType(field, "an integer", value);
+    const double result = value.get<double>();
+    if (value.is_number_float() && (!std::isfinite(result) || result != std::floor(result)))
+        fail(field, shown(value) + " is not an integer");
+    if (result < -2147483648.0 || result > 2147483647.0) fail(field, shown(value) + " is too large");
+    return value.is_number_float() ? static_cast<long long>(result) : value.get<long long>();
+}
+
+long long readIntegerIn(const json &value, const std::string &field, long long low,
+                        long long high) {
+    const long long result = readInteger(value, field);
+    if (result < low || result > high)
+        fail(field, shown(value) + " is outside " + std::to_string(low) + ".." +
+                        std::to_string(high));
+    return result;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+PF_Pixel readColor(const json &value, const std::string &field) {
+    PF_Pixel color{};
+    if (value.is_string()) {
+        if (!parseHexColor(value.get<std::string>(), color))
+            fail(field, shown(value) + " is not a colour (\"#rrggbb\" or \"#rrggbbaa\")");
+        return color;
+    }
+    if (!value.is_array() || (value.size() != 3 && value.size() != 4))
+        wrongType(field, "a colour (\"#rrggbb\", \"#rrggbbaa\", [r,g,b] or [r,g,b,a])", value);
+    int channels[4] = {0, 0, 0, 255};
+    for (size_t c = 0; c < value.size(); ++c)
+        channels[c] = int(readIntegerIn(value[c], field + "[" + std::to_string(c) + "]", 0, 255));
+    color.red = A_u_char(channels[0]);
+    color.green = A_u_char(channels[1]);
+    color.blue = A_u_char(channels[2]);
+    color.alpha = A_u_char(channels[3]);
+    return color;
+}
+
+std::string joinPath(const std::string &folder, const std::string &file) {
+    if (file.empty() || file[0] == '/' || folder.empty()) return file;
+    return folder + "/" + file;
+}
+
+minihost::Image readImageFile(const json &value, const std::string &field,
+                              const std::string &folder) {
+    if (!value.is_string()) wrongType(field, "a PNG file name", value);
+    minihost::Image image;
+    std::string error;
+    if (!readPng(joinPath(folder, value.get<std::string>()), image, error)) fail(field, error);
+    return image;
+}
+
+std::vector<std::string> choicesOf(const PF_ParamDef &def) {
+    std::vector<std::string> choices;
+    if (!def.u.pd.u.namesptr) return choices;
+    std::stringstream list(def.u.pd.u.namesptr);
+    std::string choice;
+    while (std::getline(list, choice, '|')) choices.push_back(choice);
+    return choices;
+}
+
+void checkRange(double value, double low, double high, const std::string &field,
+                const json &shownValue) {
+    if (value < low || value > high)
+        fail(field, shown(shownValue) + " is outside " + number(low) + ".." + number(high));
+}
+
+// Everything a parameter value may refer to besides its own definition.
+struct ValueContext {
+    const PF_ParamDef *def;
+    const Scene *scene;
+};
+
+minihost::ParamValue readValue(const json &value, const std::string &field,
+                               const ValueContext &context) {
+    const PF_ParamDef &def = *context.def;
+    minihost::ParamValue result;
+    switch (def.param_type) {
+    case PF_Param_SLIDER: {
+        const long long v = readInteger(value, field);
+        checkRange(double(v), def.u.sd.valid_min, def.u.sd.valid_max, field, value);
+        result.number = double(v);
+        break;
+    }
+    case PF_Param_FIX_SLIDER: {
+        const double v = readNumber(value, field);
+        checkRange(v, def.u.fd.valid_min / 65536.0, def.u.fd.valid_max / 65536.0, field, value);
+        result.number = v;
+        break;
+    }
+    case PF_Param_FLOAT_SLIDER: {
+        const double v = readNumber(value, field);
+        checkRange(v, def.u.fs_d.valid_min, def.u.fs_d.valid_max, field, value);
+        result.number = v;
+        break;
+    }
+    case PF_Param_ANGLE: {
+        const double v = readNumber(value, field);
+        // An angle with an empty valid range takes any number of degrees.
+        if (def.u.ad.valid_min != def.u.ad.valid_max)
+            checkRange(v, def.u.ad.valid_min / 65536.0, def.u.ad.valid_max / 65536.0, field,
+                       value);
+        result.number = v;
+        break;
+    }
+    case PF_Param_CHECKBOX:
+        if (!value.is_boolean()) wrongType(field, "true or false", value);
+        result.number = value.get<bool>() ? 1 : 0;
+        break;
+    case PF_Param_POPUP: {
+        const std::vector<std::string> choices = choicesOf(def);
+        if (value.is_string()) {
+            const auto found = std::find(choices.begin(), choices.end(), value.get<std::string>());
+            if (found == choices.end()) {
+                std::string list;
+                for (const std::string &choice : choices)
+                    list += (list.empty() ? "" : ", ") + quoted(choice);
+                fail(field, shown(value) + " is not one of " + list);
+            }
+            result.number = double(found - choices.begin() + 1);
+        } else if (value.is_number()) {
+            result.number = double(readIntegerIn(value, field, 1, def.u.pd.num_choices));
+        } else {
+            wrongType(field, "a choice name or number", value);
+        }
+        break;
+    }
+    case PF_Param_COLOR:
+        result.color = readColor(value, field);
+        break;
+    case PF_Param_PATH:
+        if (!value.is_number()) wrongType(field, "a mask number (0 for none)", value);
+        result.number =
+            double(readIntegerIn(value, field, 0, (long long)context.scene->masks.size()));
+        break;
+    case PF_Param_LAYER: {
+        if (value.is_null()) break;
+        if (!value.is_string()) wrongType(field, "a layer name or null", value);
+        const auto &layers = context.scene->layers;
+        const auto found = std::find_if(layers.begin(), layers.end(), [&](const SceneLayer &l) {
+            return l.name == value.get<std::string>();
+        });
+        if (found == layers.end()) fail(field, "no layer named " + shown(value) + " in \"layers\"");
+        result.number = double(found - layers.begin() + 1);
+        break;
+    }
+    default:
+        fail(field, "this parameter takes no value");
+    }
+    return result;
+}
+
+minihost::ParamTrack readTrack(const json &value, const std::string &field,
+                               const ValueContext &context) {
+    minihost::ParamTrack track;
+    if (!value.is_object()) {
+        track.value = readValue(value, field, context);
+        return track;
+    }
+    allowOnly(value, field, {"keyframes", "interpolation"});
+    if (!value.contains("keyframes")) fail(field + ".keyframes", "missing");
+    const json &keys = value["keyframes"];
+    if (!keys.is_array() || keys.empty())
+        wrongType(field + ".keyframes", "a non-empty list of [seconds, value]", keys);
+    for (size_t k = 0; k < keys.size(); ++k) {
+        const std::string where = field + ".keyframes[" + std::to_string(k) + "]";
+        if (!keys[k].is_array() || keys[k].size() != 2)
+            wrongType(where, "[seconds, value]", keys[k]);
+        minihost::Keyframe key;
+        key.seconds = readNumber(keys[k][0], where + "[0]");
+        key.value = readValue(keys[k][1], where + "[1]", context);
+        track.keyframes.push_back(key);
+    }
+    std::stable_sort(track.keyframes.begin(), track.keyframes.end(),
+                     [](const minihost::Keyframe &a, const minihost::Keyframe &b) {
+                         return a.seconds < b.seconds;
+                     });
+    for (size_t k = 1; k < track.keyframes.size(); ++k)
+        if (track.keyframes[k].seconds == track.keyframes[k - 1].seconds)
+            fail(field + ".keyframes",
+                 "two keyframes at " + number(track.keyframes[k].seconds) + " s");
+    track.value = track.keyframes.front().value;
+    if (value.contains("interpolation")) {
+        const json &interpolation = value["interpolation"];
+        if (interpolation == "linear")
+            track.interpolation = minihost::Interpolation::Linear;
+        else if (interpolation == "hold")
+            track.interpolation = minihost::Interpolation::Hold;
+        else
+            fail(field + ".interpolation", shown(interpolation) + " is not \"linear\" or \"hold\"");
+    }
+    return track;
+}
+
+std::pair<double, double> readPoint(const json &value, const std::string &field) {
+    if (!value.is_array() || value.size() != 2) wrongType(field, "[x, y]", value);
+    return {readNumber(value[0], field + "[0]"), readNumber(value[1], field + "[1]")};
+}
+
+minihost::Mask readMask(const json &value, const std::string &field) {
+    if (!value.is_object()) wrongType(field, "a mask object", value);
+    allowOnly(value, field, {"closed", "points", "in", "out"});
+    minihost::Mask mask;
+    if (value.contains("closed")) {
+        if (!value["closed"].is_boolean())
+            wrongType(field + ".closed", "true or false", value["closed"]);
+        mask.closed = value["closed"].get<bool>();
+    }
+    if (!value.contains("points")) fail(field + ".points", "missing");
+    const json &points = value["points"];
+    if (!points.is_array() || points.empty())
+        wrongType(field + ".points", "a non-empty list of [x, y]", points);
+    for (size_t v = 0; v < points.size(); ++v) {
+        minihost::MaskVertex vertex;
+        std::tie(vertex.x, vertex.y) =
+            readPoint(points[v], field + ".points[" + std::to_string(v) + "]");
+        mask.vertices.push_back(vertex);
+    }
+    for (const char *side : {"in", "out"}) {
+        if (!value.contains(side)) continue;
+        const json &tangents = value[side];
+        const std::string where = field + "." + side;
+        if (!tangents.is_array()) wrongType(where, "a list of [dx, dy]", tangents);
+        if (tangents.size() != points.size())
+            fail(where, "has " + std::to_string(tangents.size()) + " tangents for " +
+                            std::to_string(points.size()) + " points");
+        for (size_t v = 0; v < tangents.size(); ++v) {
+            const auto offset = readPoint(tangents[v], where + "[" + std::to_string(v) + "]");
+            minihost::MaskVertex &vertex = mask.vertices[v];
+            if (side[0] == 'i') {
+                vertex.inX = offset.first;
+                vertex.inY = offset.second;
+            } else {
+                vertex.outX = offset.first;
+                vertex.outY = offset.second;
+            }
+        }
+    }
+    return mask;
+}
+
+SceneLayer readLayer(const std::string &name, const json &value, const std::string &field,
+                     const std::string &folder) {
+    if (!value.is_object()) wrongType(field, "a layer object", value);
+    allowOnly(value, field, {"image", "width", "height", "color"});
+    SceneLayer layer;
+    layer.name = name;
+    if (value.contains("image")) {
+        if (value.contains("width") || value.contains("height") || value.contains("color"))
+            fail(field, "gives both \"image\" and a size or colour");
+        layer.image = readImageFile(value["image"], field + ".image", folder);
+        return layer;
+    }
+    if (!value.contains("width") || !value.contains("height"))
+        fail(field, "needs \"image\", or \"width\" and \"height\"");
+    const int width = int(readIntegerIn(value["width"], field + ".width", 1, 30000));
+    const int height = int(readIntegerIn(value["height"], field + ".height", 1, 30000));
+    const PF_Pixel color = value.contains("color") ? readColor(value["color"], field + ".color")
+                                                   : PF_Pixel{255, 255, 255, 255};
+    layer.image = minihost::solidImage(width, height, color, minihost::Depth::Bits8);
+    return layer;
+}
+
+void readScene(const json &root, const std::string &folder, const std::vector<PF_ParamDef> &defs,
+               Scene &scene) {
+    if (!root.is_object()) wrongType("(top level)", "an object", root);
+    allowOnly(root, "", {"width", "height", "background", "depth", "fps", "frames",
+                         "downsample", "masks", "layers", "params"});
+    for (const char *key : {"width", "height"})
+        if (!root.contains(key)) fail(key, "missing");
+    scene.width = int(readIntegerIn(root["width"], "width", 1, 30000));
+    scene.height = int(readIntegerIn(root["height"], "height", 1, 30000));
+
+    scene.background = minihost::makeImage(scene.width, scene.height, minihost::Depth::Bits8);
+    if (root.contains("background")) {
+        const json &background = root["background"];
+        if (background.is_object()) {
+            allowOnly(background, "background", {"image"});
+            if (!background.contains("image")) fail("background.image", "missing");
+            scene.background = readImageFile(background["image"], "background.image", folder);
+            if (scene.background.width != scene.width || scene.background.height != scene.height)
+                fail("background.image",
+                     "is " + std::to_string(scene.background.width) + "x" +
+                         std::to_string(scene.background.height) + ", the scene is " +
+                         std::to_string(scene.width) + "x" + std::to_string(scene.height));
+        } else {
+            scene.background = minihost::solidImage(scene.width, scene.height,
+                                                    readColor(background, "background"),
+                                                    minihost::Depth::Bits8);
+        }
+    }
+    if (root.contains("depth")) {
+        const long long depth = readInteger(root["depth"], "depth");
+        if (depth != 8 && depth != 16 && depth != 32)
+            fail("depth", shown(root["depth"]) + " is not 8, 16 or 32");
+        scene.depth = static_cast<minihost::Depth>(depth);
+    }
+    if (root.contains("fps")) {
+        scene.fps = readNumber(root["fps"], "fps");
+        if (scene.fps <= 0) fail("fps", shown(root["fps"]) + " is not above 0");
+    }
+    if (root.contains("frames")) {
+        const json &frames = root["frames"];
+        if (!frames.is_array() || frames.size() != 2) wrongType("frames", "[first, last]", frames);
+        scene.firstFrame = int(readIntegerIn(frames[0], "frames[0]", 0, 1000000));
+        scene.lastFrame = int(readIntegerIn(frames[1], "frames[1]", 0, 1000000));
+        if (scene.lastFrame < scene.firstFrame)
+            fail("frames", "last frame " + std::to_string(scene.lastFrame) + " is before first " +
+                               std::to_string(scene.firstFrame));
+    }
+    if (root.contains("downsample")) {
+        const json &downsample = root["downsample"];
+        if (!downsample.is_array() || downsample.size() != 2)
+            wrongType("downsample", "[x, y]", downsample);
+        scene.downsampleX = int(readIntegerIn(downsample[0], "downsample[0]", 1, 64));
+        scene.downsampleY = int(readIntegerIn(downsample[1], "downsample[1]", 1, 64));
+    }
+    if (root.contains("masks")) {
+        const json &masks = root["masks"];
+        if (!masks.is_array()) wrongType("masks", "a list of masks", masks);
+        for (size_t m = 0; m < masks.size(); ++m)
+            scene.masks.push_back(readMask(masks[m], "masks[" + std::to_string(m) + "]"));
+    }
+    if (root.contains("layers")) {
+        const json &layers = root["layers"];
+        if (!layers.is_object()) wrongType("layers", "an object of layers by name", layers);
+        for (auto item = layers.begin(); item != layers.end(); ++item)
+            scene.layers.push_back(
+                readLayer(item.key(), item.value(), "layers." + quoted(item.key()), folder));
+    }
+    if (root.contains("params")) {
+        const json &params = root["params"];
+        if (!params.is_object()) wrongType("params", "an object of values by parameter name", params);
+        for (auto item = params.begin(); item != params.end(); ++item) {
+            const std::string field = "params." + quoted(item.key());
+            int index = -1;
+            for (size_t i = 1; i < defs.size(); ++i)
+                if (!item.key().empty() && item.key() == defs[i].name) index = int(i);
+            if (index < 0) fail(field, "no parameter of that name");
+            const PF_ParamDef &def = defs[size_t(index)];
+            if (def.param_type == PF_Param_GROUP_START || def.param_type == PF_Param_GROUP_END)
+                fail(field, "is a parameter group and takes no value");
+            SceneParam param;
+            param.index = index;
+            param.track = readTrack(item.value(), field, ValueContext{&def, &scene});
+            scene.params.push_back(param);
+        }
+    }
+}
+
+std::string cleanJsonMessage(const std::string &what) {
+    // nlohmann's messages start with "[json.exception.parse_error.101] ".
+    const auto bracket = what.find("] ");
+    return bracket == std::string::npos ? what : what.substr(bracket + 2);
+}
+
+}  // namespace
+
+bool parseHexColor(const std::string &text, PF_Pixel &color) {
+    if ((text.size() != 7 && text.size() != 9) || text[0] != '#') return false;
+    int channels[4] = {0, 0, 0, 255};
+    for (size_t c = 0; c * 2 + 1 < text.size(); ++c) {
+        const int high = hexDigit(text[1 + c * 2]);
+        const int low = hexDigit(text[2 + c * 2]);
+        if (high < 0 || low < 0) return false;
+        channels[c] = high * 16 + low;
+    }
+    color.red = A_u_char(channels[0]);
+    color.green = A_u_char(channels[1]);
+    color.blue = A_u_char(channels[2]);
+    color.alpha = A_u_char(channels[3]);
+    return true;
+}
+
+bool parseScene(const std::string &text, const std::string &name, const std::string &folder,
+                const std::vector<PF_ParamDef> &defs, Scene &scene, std::string &error) {
+    json root;
+    try {
+        root = json::parse(text);
+    } catch (const json::exception &e) {
+        error = name + ": bad JSON: " + cleanJsonMessage(e.what());
+        return false;
+    }
+    Scene result;
+    result.name = name;
+    try {
+        readScene(root, folder, defs, result);
+    } catch (const SceneError &e) {
+        error = name + ": " + (e.field.empty() ? "" : e.field + ": ") + e.what;
+        return false;
+    }
+    scene = std::move(result);
+    return true;
+}
+
+bool loadScene(const std::string &path, const std::vector<PF_ParamDef> &defs, Scene &scene,
+               std::string &error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = path + ": cannot open the scene file";
+        return false;
+    }
+    std::stringstream text;
+    text << file.rdbuf();
+    const auto slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    return parseScene(text.str(), path, folder, defs, scene, error);
+}
+
+void applyScene(minihost::Host &host, const Scene &scene) {
+    host.depth = scene.depth;
+    host.fps = scene.fps;
+    host.downsampleX = scene.downsampleX;
+    host.downsampleY = scene.downsampleY;
+    host.input = minihost::convertImage(scene.background, scene.depth);
+    host.layers.clear();
+    for (const SceneLayer &layer : scene.layers)
+        host.layers.push_back(minihost::convertImage(layer.image, scene.depth));
+    host.masks = scene.masks;
+    for (const SceneParam &param : scene.params) {
+        if (param.track.keyframes.empty())
+            minihost::setParam(host, param.index, param.track.value);
+        else
+            minihost::setParamKeyframes(host, param.index, param.track.keyframes,
+                                        param.track.interpolation);
+    }
+}
+
+}  // namespace pathbloom

@@ -1,0 +1,57 @@
+// Scene files of the pathbloom command: a JSON description of the layer the
+// effect is applied to, its masks, other layers and the effect's parameter
+// values over time, checked against the parameters the plug-in registers.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "minihost/minihost.h"
+
+namespace pathbloom {
+
+// One parameter the scene sets, by registered index (1..63).
+struct SceneParam {
+    int index = 0;
+    minihost::ParamTrack track;  // value, or keyframes in seconds
+};
+
+// Another layer, for the "Layer" parameter; layer number = position + 1.
+struct SceneLayer {
+    std::string name;
+    minihost::Image image;  // 8 or 16 bits as read; converted when applied
+};
+
+struct Scene {
+    std::string name;  // the scene file's name, for messages
+    int width = 0, height = 0;
+    minihost::Image background;  // width x height, 8 or 16 bits
+    minihost::Depth depth = minihost::Depth::Bits8;
+    double fps = 30;
+    int firstFrame = 0, lastFrame = 0;  // inclusive
+    int downsampleX = 1, downsampleY = 1;
+    std::vector<minihost::Mask> masks;
+    std::vector<SceneLayer> layers;
+    std::vector<SceneParam> params;
+};
+
+// Reads a scene from JSON text. `name` prefixes every message ("scene.json");
+// relative image paths are taken from `folder`. `defs` are the registered
+// definitions (index 0 the input layer) that give the parameters' names,
+// types, choices and valid ranges. False with one message naming the field.
+bool parseScene(const std::string &text, const std::string &name, const std::string &folder,
+                const std::vector<PF_ParamDef> &defs, Scene &scene, std::string &error);
+
+// Reads the scene file at `path` (its folder is the base of relative paths).
+bool loadScene(const std::string &path, const std::vector<PF_ParamDef> &defs, Scene &scene,
+               std::string &error);
+
+// Parses the numbers and colours of scene files, for the reader and its tests.
+// "#rrggbb", "#rrggbbaa" (alpha 255 when absent). False when malformed.
+bool parseHexColor(const std::string &text, PF_Pixel &color);
+
+// Puts the scene into a host that has run setupEffect: input layer, layers
+// and masks at the host's depth, frame rate, downsampling and parameter values.
+void applyScene(minihost::Host &host, const Scene &scene);
+
+}  // namespace pathbloom
