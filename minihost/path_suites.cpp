@@ -1,25 +1,307 @@
 // minihost's "PF Path Query Suite" 1 and "PF Path Data Suite" 1: the layer's
 // masks as path outlines, measured and evaluated segment by segment.
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include "hostapi/pf_suites.h"
+#include "minihost/bezier_path.h"
 #include "minihost/host_internals.h"
+
+// A checked-out mask: a copy of its vertices at the command's resolution, so
+// that later edits of the host's masks never change an outline in use.
+struct PF_PathOutline {
+    minihost::Host *host = nullptr;
+    PF_PathID id = 0;
+    bool open = false;
+    std::vector<minihost::MaskVertex> vertices;
+};
+
+// One segment prepared for length queries.
+struct PF_PathSegPrep {
+    const PF_PathOutline *outline = nullptr;
+    A_long segment = 0;
+    minihost::BezierMeasure measure;
+};
 
 namespace minihost {
 namespace {
 
-PF_Err numPaths(PF_ProgPtr, A_long *) { return PF_Err_BAD_CALLBACK_PARAM; }
-PF_Err pathInfo(PF_ProgPtr, A_long, PF_PathID *) { return PF_Err_BAD_CALLBACK_PARAM; }
-PF_Err checkoutPath(PF_ProgPtr, PF_PathID, A_long, A_long, A_u_long, PF_PathOutlinePtr *) { return PF_Err_BAD_CALLBACK_PARAM; }
-PF_Err checkinPath(PF_ProgPtr, PF_PathID, PF_Boolean, PF_PathOutlinePtr) { return PF_Err_BAD_CALLBACK_PARAM; }
+// Table resolution of segments measured without a preparation.
+constexpr int unpreparedIntervals = 64;
 
-PF_Err pathIsOpen(PF_ProgPtr, PF_PathOutlinePtr, PF_Boolean *) { return PF_Err_BAD_CALLBACK_PARAM; }
-PF_Err pathNumSegments(PF_ProgPtr, PF_PathOutlinePtr, A_long *) { return PF_Err_BAD_CALLBACK_PARAM; }
-PF_Err pathVertexInfo(PF_ProgPtr, PF_PathOutlinePtr, A_long, PF_PathVertex *) { return PF_Err_BAD_CALLBACK_PARAM; }
-PF_Err pathPrepareSegLength(PF_ProgPtr, PF_PathOutlinePtr, A_long, A_long, PF_PathSegPrepPtr *) { return PF_Err_BAD_CALLBACK_PARAM; }
-PF_Err pathGetSegLength(PF_ProgPtr, PF_PathOutlinePtr, A_long, PF_PathSegPrepPtr *, A_FpLong *) { return PF_Err_BAD_CALLBACK_PARAM; }
-PF_Err pathEvalSegLength(PF_ProgPtr, PF_PathOutlinePtr, PF_PathSegPrepPtr *, A_long, A_FpLong, A_FpLong *, A_FpLong *) { return PF_Err_BAD_CALLBACK_PARAM; }
-PF_Err pathEvalSegLengthDeriv1(PF_ProgPtr, PF_PathOutlinePtr, PF_PathSegPrepPtr *, A_long, A_FpLong, A_FpLong *, A_FpLong *, A_FpLong *, A_FpLong *) { return PF_Err_BAD_CALLBACK_PARAM; }
-PF_Err pathCleanupSegLength(PF_ProgPtr, PF_PathOutlinePtr, A_long, PF_PathSegPrepPtr *) { return PF_Err_BAD_CALLBACK_PARAM; }
-PF_Err pathIsInverted(PF_ProgPtr, PF_PathID, PF_Boolean *) { return PF_Err_BAD_CALLBACK_PARAM; }
+// Every outline and preparation handed out and not yet returned, so that a
+// stale or foreign pointer from the plug-in is refused instead of followed.
+struct PathRegistry {
+    std::mutex lock;
+    std::map<const PF_PathOutline *, std::unique_ptr<PF_PathOutline>> outlines;
+    std::map<const PF_PathSegPrep *, std::unique_ptr<PF_PathSegPrep>> preps;
+};
+
+PathRegistry &registry() {
+    static PathRegistry paths;
+    return paths;
+}
+
+const PF_PathOutline *liveOutline(const Host &host, const PF_PathOutline *path) {
+    PathRegistry &r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    const auto it = r.outlines.find(path);
+    return it != r.outlines.end() && it->second->host == &host ? it->second.get() : nullptr;
+}
+
+const PF_PathSegPrep *livePrep(const PF_PathSegPrep *prep) {
+    PathRegistry &r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    const auto it = r.preps.find(prep);
+    return it != r.preps.end() ? it->second.get() : nullptr;
+}
+
+// Closed: one segment per vertex, the last one back to vertex 0. Open: one
+// fewer. A single vertex has no segments.
+A_long segmentCount(const PF_PathOutline &outline) {
+    const A_long vertices = static_cast<A_long>(outline.vertices.size());
+    if (vertices < 2) return 0;
+    return outline.open ? vertices - 1 : vertices;
+}
+
+BezierSegment segmentCurve(const PF_PathOutline &outline, A_long segment) {
+    const MaskVertex &a = outline.vertices[static_cast<size_t>(segment)];
+    const MaskVertex &b = outline.vertices[static_cast<size_t>(segment + 1) % outline.vertices.size()];
+    return makeBezierSegment(a.x, a.y, a.outX, a.outY, b.x, b.y, b.inX, b.inY);
+}
+
+std::string segmentDetail(A_long segment) { return "segment " + std::to_string(segment); }
+
+// The measure to answer a query on `segment`: the caller's preparation when it
+// gave one (it must belong to this outline and segment), else a fresh one.
+PF_Err segmentMeasure(const PF_PathOutline &outline, A_long segment, PF_PathSegPrepPtr *prepP0,
+                      BezierMeasure &fresh, const BezierMeasure *&measure) {
+    if (segment < 0 || segment >= segmentCount(outline)) return PF_Err_BAD_CALLBACK_PARAM;
+    if (prepP0 && *prepP0) {
+        const PF_PathSegPrep *prep = livePrep(*prepP0);
+        if (!prep || prep->outline != &outline || prep->segment != segment)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        measure = &prep->measure;
+        return PF_Err_NONE;
+    }
+    fresh = measureBezier(segmentCurve(outline, segment), unpreparedIntervals);
+    measure = &fresh;
+    return PF_Err_NONE;
+}
+
+PF_Err numPaths(PF_ProgPtr ref, A_long *num_pathsPL) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_NumPaths")) return err;
+    if (!num_pathsPL) return PF_Err_BAD_CALLBACK_PARAM;
+    *num_pathsPL = static_cast<A_long>(host.masks.size());
+    return PF_Err_NONE;
+}
+
+// `indexL` counts the masks from 0.
+PF_Err pathInfo(PF_ProgPtr ref, A_long indexL, PF_PathID *unique_idP) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_PathInfo", "index " + std::to_string(indexL))) return err;
+    if (!unique_idP) return PF_Err_BAD_CALLBACK_PARAM;
+    const PF_PathID id = indexL >= 0 ? pathIdOfMask(host, indexL + 1) : 0;
+    if (id == 0) return PF_Err_INVALID_INDEX;
+    *unique_idP = id;
+    return PF_Err_NONE;
+}
+
+// An id that names no mask (0 among them) checks out nothing: a null outline
+// and no error. Masks do not change over time, so the time is not used.
+PF_Err checkoutPath(PF_ProgPtr ref, PF_PathID unique_id, A_long, A_long, A_u_long,
+                    PF_PathOutlinePtr *pathPP) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_CheckoutPath", "id " + std::to_string(unique_id))) return err;
+    if (!pathPP) return PF_Err_BAD_CALLBACK_PARAM;
+    *pathPP = nullptr;
+    Mask mask;
+    if (unique_id == 0 || !maskForPathId(host, unique_id, mask)) return PF_Err_NONE;
+
+    auto outline = std::make_unique<PF_PathOutline>();
+    outline->host = &host;
+    outline->id = unique_id;
+    outline->open = !mask.closed;
+    outline->vertices = std::move(mask.vertices);
+    *pathPP = outline.get();
+    PathRegistry &r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    r.outlines.emplace(outline.get(), std::move(outline));
+    ++host.ledger.checkouts;
+    return PF_Err_NONE;
+}
+
+// Checking in a null outline (what an unknown id checked out) does nothing.
+// Preparations still open on the outline are freed with it but stay counted
+// in the ledger: forgetting their clean-up is the plug-in's fault to show.
+PF_Err checkinPath(PF_ProgPtr ref, PF_PathID unique_id, PF_Boolean, PF_PathOutlinePtr pathP) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_CheckinPath", "id " + std::to_string(unique_id))) return err;
+    if (!pathP) return PF_Err_NONE;
+    PathRegistry &r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    const auto it = r.outlines.find(pathP);
+    if (it == r.outlines.end() || it->second->host != &host || it->second->id != unique_id)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    for (auto prep = r.preps.begin(); prep != r.preps.end();)
+        prep = prep->second->outline == pathP ? r.preps.erase(prep) : std::next(prep);
+    r.outlines.erase(it);
+    --host.ledger.checkouts;
+    return PF_Err_NONE;
+}
+
+PF_Err pathIsOpen(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_Boolean *openPB) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_PathIsOpen")) return err;
+    const PF_PathOutline *outline = liveOutline(host, pathP);
+    if (!outline || !openPB) return PF_Err_BAD_CALLBACK_PARAM;
+    *openPB = outline->open ? 1 : 0;
+    return PF_Err_NONE;
+}
+
+PF_Err pathNumSegments(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long *num_segmentsPL) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_PathNumSegments")) return err;
+    const PF_PathOutline *outline = liveOutline(host, pathP);
+    if (!outline || !num_segmentsPL) return PF_Err_BAD_CALLBACK_PARAM;
+    *num_segmentsPL = segmentCount(*outline);
+    return PF_Err_NONE;
+}
+
+// Vertices 0..S, S the segment count: vertex S is where the last segment
+// ends, the last vertex of an open mask and vertex 0 again of a closed one.
+PF_Err pathVertexInfo(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_pointL,
+                      PF_PathVertex *vertexP) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_PathVertexInfo", "vertex " + std::to_string(which_pointL)))
+        return err;
+    const PF_PathOutline *outline = liveOutline(host, pathP);
+    if (!outline || !vertexP || outline->vertices.empty()) return PF_Err_BAD_CALLBACK_PARAM;
+    if (which_pointL < 0 || which_pointL > segmentCount(*outline)) return PF_Err_BAD_CALLBACK_PARAM;
+    const MaskVertex &v = outline->vertices[static_cast<size_t>(which_pointL) % outline->vertices.size()];
+    *vertexP = {v.x, v.y, v.inX, v.inY, v.outX, v.outY};
+    return PF_Err_NONE;
+}
+
+// `frequencyL` sets the resolution of the arc-length table; values below 4
+// (including 0 and negatives) get the smallest table.
+PF_Err pathPrepareSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_segL,
+                            A_long frequencyL, PF_PathSegPrepPtr *lengthPrepPP) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_PathPrepareSegLength", segmentDetail(which_segL))) return err;
+    const PF_PathOutline *outline = liveOutline(host, pathP);
+    if (!outline || !lengthPrepPP) return PF_Err_BAD_CALLBACK_PARAM;
+    if (which_segL < 0 || which_segL >= segmentCount(*outline)) return PF_Err_BAD_CALLBACK_PARAM;
+
+    auto prep = std::make_unique<PF_PathSegPrep>();
+    prep->outline = outline;
+    prep->segment = which_segL;
+    prep->measure = measureBezier(segmentCurve(*outline, which_segL), frequencyL);
+    *lengthPrepPP = prep.get();
+    PathRegistry &r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    r.preps.emplace(prep.get(), std::move(prep));
+    ++host.ledger.checkouts;
+    return PF_Err_NONE;
+}
+
+PF_Err pathGetSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_segL,
+                        PF_PathSegPrepPtr *lengthPrepP0, A_FpLong *lengthPF) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_PathGetSegLength", segmentDetail(which_segL))) return err;
+    const PF_PathOutline *outline = liveOutline(host, pathP);
+    if (!outline || !lengthPF) return PF_Err_BAD_CALLBACK_PARAM;
+    BezierMeasure fresh;
+    const BezierMeasure *measure = nullptr;
+    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepP0, fresh, measure)) return err;
+    *lengthPF = measure->length;
+    return PF_Err_NONE;
+}
+
+// Lengths outside the segment clamp to its ends.
+PF_Err pathEvalSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_PathSegPrepPtr *lengthPrepPP0,
+                         A_long which_segL, A_FpLong lengthF, A_FpLong *x, A_FpLong *y) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_PathEvalSegLength", segmentDetail(which_segL))) return err;
+    const PF_PathOutline *outline = liveOutline(host, pathP);
+    if (!outline || !x || !y) return PF_Err_BAD_CALLBACK_PARAM;
+    BezierMeasure fresh;
+    const BezierMeasure *measure = nullptr;
+    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepPP0, fresh, measure)) return err;
+    const PathPoint p = bezierPointAtLength(*measure, lengthF);
+    *x = p.x;
+    *y = p.y;
+    return PF_Err_NONE;
+}
+
+// The derivative is the unit direction of travel at that length.
+PF_Err pathEvalSegLengthDeriv1(PF_ProgPtr ref, PF_PathOutlinePtr pathP,
+                               PF_PathSegPrepPtr *lengthPrepPP0, A_long which_segL,
+                               A_FpLong lengthF, A_FpLong *x, A_FpLong *y, A_FpLong *deriv1x,
+                               A_FpLong *deriv1y) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_PathEvalSegLengthDeriv1", segmentDetail(which_segL)))
+        return err;
+    const PF_PathOutline *outline = liveOutline(host, pathP);
+    if (!outline || !x || !y || !deriv1x || !deriv1y) return PF_Err_BAD_CALLBACK_PARAM;
+    BezierMeasure fresh;
+    const BezierMeasure *measure = nullptr;
+    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepPP0, fresh, measure)) return err;
+    const PathPoint p = bezierPointAtLength(*measure, lengthF);
+    const PathPoint d = bezierDirectionAtLength(*measure, lengthF);
+    *x = p.x;
+    *y = p.y;
+    *deriv1x = d.x;
+    *deriv1y = d.y;
+    return PF_Err_NONE;
+}
+
+// Frees the preparation and nulls the caller's pointer; a null preparation
+// is nothing to clean up.
+PF_Err pathCleanupSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_segL,
+                            PF_PathSegPrepPtr *lengthPrepPP) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_PathCleanupSegLength", segmentDetail(which_segL))) return err;
+    if (!lengthPrepPP) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!*lengthPrepPP) return PF_Err_NONE;
+    PathRegistry &r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    const auto it = r.preps.find(*lengthPrepPP);
+    if (it == r.preps.end() || it->second->outline != pathP || it->second->segment != which_segL ||
+        it->second->outline->host != &host)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    r.preps.erase(it);
+    *lengthPrepPP = nullptr;
+    --host.ledger.checkouts;
+    return PF_Err_NONE;
+}
+
+// Masks are never inverted in this host.
+PF_Err pathIsInverted(PF_ProgPtr ref, PF_PathID unique_id, PF_Boolean *invertedB) {
+    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "PF_PathIsInverted", "id " + std::to_string(unique_id))) return err;
+    Mask mask;
+    if (!invertedB || !maskForPathId(host, unique_id, mask)) return PF_Err_BAD_CALLBACK_PARAM;
+    *invertedB = 0;
+    return PF_Err_NONE;
+}
 
 }  // namespace
 
@@ -30,9 +312,9 @@ const void *pathQuerySuite() {
 
 const void *pathDataSuite() {
     static const PF_PathDataSuite1 suite = {
-        pathIsOpen,        pathNumSegments,         pathVertexInfo,       pathPrepareSegLength,
-        pathGetSegLength,  pathEvalSegLength,       pathEvalSegLengthDeriv1,
-        pathCleanupSegLength, pathIsInverted};
+        pathIsOpen,       pathNumSegments,   pathVertexInfo,          pathPrepareSegLength,
+        pathGetSegLength, pathEvalSegLength, pathEvalSegLengthDeriv1, pathCleanupSegLength,
+        pathIsInverted};
     return &suite;
 }
 
