@@ -91,3 +91,72 @@ inline typename Traits::Pixel mixPixel(typename Traits::Pixel p1, typename Trait
     return Pixel{Traits::full, channel(p1.red, p0.red), channel(p1.green, p0.green),
                  channel(p1.blue, p0.blue)};
 }
+
+// Reciprocals for dividing by an 8-bit alpha a (1..255): for every n up to
+// 255 * a, (n * kReciprocal8[a]) >> 24 equals n / a exactly, since
+// ceil(2^24 / a) * a exceeds 2^24 by less than a, and n * a < 2^24.
+struct Reciprocal8Table {
+    uint32_t value[256];
+};
+
+constexpr Reciprocal8Table makeReciprocal8Table()
+{
+    Reciprocal8Table table{};
+    for (uint32_t a = 1; a < 256; ++a) table.value[a] = ((1u << 24) + a - 1) / a;
+    return table;
+}
+
+inline constexpr Reciprocal8Table kReciprocal8 = makeReciprocal8Table();
+
+// The over composite stored in place, with the divisions of the general case
+// made cheap. Bit-identical to compositeOverPixel.
+inline void compositeOverInto(PF_Pixel &dst, PF_Pixel top)
+{
+    const uint32_t ba = dst.alpha;
+    const uint32_t ta = top.alpha;
+    if (ba == 0 || ta == 255) {
+        dst = top;
+        return;
+    }
+    if (ta == 0) return;
+    // w < 256 - ta, so a = ta + w never exceeds 255 and each channel sum stays
+    // within 255 * a: neither cap of the general form can take effect.
+    const uint32_t w = ((256 - ta) * ba) >> 8;
+    const uint32_t a = ta + w;
+    const uint64_t m = kReciprocal8.value[a];
+    auto channel = [&](uint32_t t, uint32_t b) {
+        return static_cast<A_u_char>(((t * ta + b * w) * m) >> 24);
+    };
+    dst = PF_Pixel{static_cast<A_u_char>(a), channel(top.red, dst.red),
+                   channel(top.green, dst.green), channel(top.blue, dst.blue)};
+}
+
+inline void compositeOverInto(PF_Pixel16 &dst, PF_Pixel16 top)
+{
+    const uint32_t ba = dst.alpha;
+    const uint32_t ta = top.alpha;
+    if (ba == 0 || ta == 32768) {
+        dst = top;
+        return;
+    }
+    if (ta == 0) return;
+    const uint32_t w = ((32768 - ta) * ba) >> 15;
+    uint32_t a = ta + w;
+    if (a > 32768) a = 32768;  // only when the bottom carries alpha above 32768
+    // The sums stay below 2^32 and the quotients below 2^17: a double quotient
+    // is at most 2^-35 from the true one and a non-integral quotient lies at
+    // least 1 / a >= 2^-15 from an integer, so truncating it is exact.
+    const double inverse = 1.0 / a;
+    auto channel = [&](uint32_t t, uint32_t b) {
+        uint32_t c = static_cast<uint32_t>((t * ta + b * w) * inverse + 0x1p-20);
+        if (c > 32768) c = 32768;
+        return static_cast<A_u_short>(c);
+    };
+    dst = PF_Pixel16{static_cast<A_u_short>(a), channel(top.red, dst.red),
+                     channel(top.green, dst.green), channel(top.blue, dst.blue)};
+}
+
+inline void compositeOverInto(PF_PixelFloat &dst, PF_PixelFloat top)
+{
+    dst = compositeOverPixel<DepthFloatTraits>(dst, top);
+}

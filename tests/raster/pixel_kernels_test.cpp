@@ -1,0 +1,76 @@
+// The in-place over composites that drawing uses, against the plain ones.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "raster/pixel_kernels.h"
+#include "raster/pixel_ops.h"
+#include "tests/raster/seeded_values.h"
+
+namespace {
+
+TEST(PixelKernelsTest, Reciprocal8DividesExactly)
+{
+    for (uint32_t a = 1; a < 256; ++a) {
+        const uint64_t m = kReciprocal8.value[a];
+        for (uint32_t n = 0; n <= 255 * a; ++n) {
+            ASSERT_EQ((n * m) >> 24, n / a) << "n " << n << " a " << a;
+        }
+    }
+}
+
+TEST(PixelKernelsTest, InPlace8MatchesCompositeOver8OnAllAlphaPairs)
+{
+    SeededValues v{81};
+    for (int ba = 0; ba < 256; ++ba) {
+        for (int ta = 0; ta < 256; ++ta) {
+            for (int i = 0; i < 4; ++i) {
+                const PF_Pixel bottom{static_cast<A_u_char>(ba), static_cast<A_u_char>(v.range(0, 255)),
+                                      static_cast<A_u_char>(v.range(0, 255)),
+                                      static_cast<A_u_char>(i == 0 ? 255 : v.range(0, 255))};
+                const PF_Pixel top{static_cast<A_u_char>(ta), static_cast<A_u_char>(v.range(0, 255)),
+                                   static_cast<A_u_char>(i == 0 ? 255 : v.range(0, 255)),
+                                   static_cast<A_u_char>(v.range(0, 255))};
+                PF_Pixel dst = bottom;
+                compositeOverInto(dst, top);
+                const PF_Pixel want = compositeOver8(bottom, top);
+                ASSERT_EQ(std::memcmp(&dst, &want, sizeof dst), 0) << ba << " " << ta;
+            }
+        }
+    }
+}
+
+TEST(PixelKernelsTest, InPlace16MatchesCompositeOver16)
+{
+    SeededValues v{82};
+    for (int i = 0; i < 2000000; ++i) {
+        // Mostly in range; some channels above full intensity, as a 16-bit
+        // world may hold.
+        const int32_t top = i % 16 == 0 ? 65535 : 32768;
+        auto channel = [&] { return static_cast<A_u_short>(v.range(0, top)); };
+        PF_Pixel16 bottom{channel(), channel(), channel(), channel()};
+        PF_Pixel16 over{channel(), channel(), channel(), channel()};
+        if (i % 5 == 0) over.alpha = static_cast<A_u_short>(v.range(0, 3));
+        if (i % 7 == 0) bottom.alpha = static_cast<A_u_short>(32768 - v.range(0, 3));
+        PF_Pixel16 dst = bottom;
+        compositeOverInto(dst, over);
+        const PF_Pixel16 want = compositeOver16(bottom, over);
+        ASSERT_EQ(std::memcmp(&dst, &want, sizeof dst), 0) << i;
+    }
+}
+
+TEST(PixelKernelsTest, InPlace16DividesExactlyAtEveryAlpha)
+{
+    // Channel sums that are exact multiples of the result alpha, and one
+    // either side, where a rounded quotient would go wrong first.
+    for (uint32_t ta = 1; ta < 32768; ta += 1) {
+        const PF_Pixel16 bottom{32768, 32768, 0, 1};
+        const PF_Pixel16 over{static_cast<A_u_short>(ta), 32768, 0, 32767};
+        PF_Pixel16 dst = bottom;
+        compositeOverInto(dst, over);
+        const PF_Pixel16 want = compositeOver16(bottom, over);
+        ASSERT_EQ(std::memcmp(&dst, &want, sizeof dst), 0) << ta;
+    }
+}
+
+}  // namespace

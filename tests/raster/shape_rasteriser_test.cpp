@@ -1,0 +1,485 @@
+// Drawing of circles and polygons: a plain pixel-by-pixel reference compared
+// with drawShapePoint on seeded random points at every depth, worked edge
+// values, point rejection, and whole frames by hash.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "raster/pixel_ops.h"
+#include "raster/shape_coverage.h"
+#include "raster/shape_rasteriser.h"
+#include "tests/raster/seeded_values.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kFourPi = 12.566370614359172;
+
+// ---- Reference: the drawing steps one by one, every pixel of the square.
+
+PF_Pixel referenceMix(PF_Pixel f, PF_Pixel s, double t) { return mixPixels8(f, s, t); }
+PF_Pixel16 referenceMix(PF_Pixel16 f, PF_Pixel16 s, double t) { return mixPixels16(f, s, t); }
+PF_PixelFloat referenceMix(PF_PixelFloat f, PF_PixelFloat s, double t)
+{
+    return mixPixelsFloat(f, s, t);
+}
+PF_Pixel referenceOver(PF_Pixel b, PF_Pixel t) { return compositeOver8(b, t); }
+PF_Pixel16 referenceOver(PF_Pixel16 b, PF_Pixel16 t) { return compositeOver16(b, t); }
+PF_PixelFloat referenceOver(PF_PixelFloat b, PF_PixelFloat t) { return compositeOverFloat(b, t); }
+
+void pickColours(const ShapePoint &p, PF_Pixel &f, PF_Pixel &s) { f = p.fill8, s = p.stroke8; }
+void pickColours(const ShapePoint &p, PF_Pixel16 &f, PF_Pixel16 &s)
+{
+    f = p.fill16, s = p.stroke16;
+}
+void pickColours(const ShapePoint &p, PF_PixelFloat &f, PF_PixelFloat &s)
+{
+    f = p.fillF, s = p.strokeF;
+}
+
+template <class Pixel>
+bool referenceDraw(const RasterTarget &target, const RasterSettings &settings,
+                   const ShapePoint &point, A_long k)
+{
+    const double centreX = point.x - target.originX;
+    const double centreY = point.y - target.originY;
+    const int sides = point.sides >= 3 ? point.sides : 2;
+    const double thickness = settings.fillOverStroke ? settings.strokeThickness * 0.5
+                                                     : settings.strokeThickness;
+    double r = point.radius;
+    if (settings.fillOverStroke) r += thickness * 0.5;
+    const double cornerFactor = 1.0 / std::cos(kPi / sides);
+    const double phaseOffset = kFourPi - std::fmod(point.angle, kTwoPi);
+    Pixel fill, stroke;
+    pickColours(point, fill, stroke);
+    r = r * point.weight;
+    if (r <= 0) return false;
+    double opacity = point.opacity;
+    if (settings.lineMode) {
+        double d = 2 * r - 1;
+        if (settings.pathOpen) {
+            if (r > k) {
+                d = k + r - 1;
+            } else if (r > settings.pointCount - k) {
+                d = settings.pointCount - k + r - 1;
+            }
+        }
+        if (opacity > 0) {
+            opacity = std::min(opacity, 0.99999);
+            opacity = 1 - std::pow(1 - opacity, 1 / d);
+        }
+    }
+    if (opacity <= 0) return false;
+    const int drawAlpha8 = static_cast<int>(std::ceil(opacity * 255));
+    const int drawAlpha16 = static_cast<int>(opacity * 32768);
+    const float drawAlphaF = static_cast<float>(opacity);
+    const int halfSize = sides == 2 ? static_cast<int>(thickness * 0.5 + r) + 2
+                                    : static_cast<int>(thickness * 0.5 * cornerFactor + r) + 2;
+    const int cx = static_cast<int>(centreX), cy = static_cast<int>(centreY);
+    if (cx < -halfSize || cx > target.width + halfSize || cy < -halfSize ||
+        cy > target.height + halfSize) {
+        return false;
+    }
+    for (int y = cy - halfSize; y <= cy + halfSize; ++y) {
+        for (int x = cx - halfSize; x <= cx + halfSize; ++x) {
+            if (x < 0 || x >= target.width || y < 0 || y >= target.height) continue;
+            const int dx = x - cx, dy = y - cy;
+            if (dx * dx + dy * dy > (halfSize + 3) * (halfSize + 3)) continue;
+            const double d = std::sqrt((x - centreX) * (x - centreX) + (y - centreY) * (y - centreY));
+            Coverage c;
+            if (sides == 2) {
+                c = circleCoverage(d, r, thickness, settings.lineMode);
+            } else {
+                const double theta = std::atan2(y - centreY, x - centreX);
+                const double reduced = std::fmod(theta + phaseOffset, kTwoPi / sides);
+                const double dp = d * std::cos(reduced - kPi / sides) * cornerFactor;
+                c = polygonCoverage(dp, r, thickness, cornerFactor);
+            }
+            if (c.coverage == 0) continue;
+            Pixel top = referenceMix(fill, stroke, c.fillWeight);
+            if constexpr (sizeof(Pixel) == 4) {
+                top.alpha = static_cast<A_u_char>(static_cast<int>(drawAlpha8 * c.coverage));
+            } else if constexpr (sizeof(Pixel) == 8) {
+                top.alpha = static_cast<A_u_short>(static_cast<int>(drawAlpha16 * c.coverage));
+            } else {
+                top.alpha = static_cast<float>(drawAlphaF * c.coverage);
+            }
+            Pixel *dst = static_cast<Pixel *>(target.data) + y * target.rowPixels + x;
+            *dst = referenceOver(*dst, top);
+        }
+    }
+    return true;
+}
+
+// ---- Frames and seeded inputs.
+
+template <class Pixel>
+struct Frame {
+    int width, height, rowPixels;
+    std::vector<Pixel> pixels;
+
+    Frame(int w, int h, int padding) : width(w), height(h), rowPixels(w + padding)
+    {
+        pixels.resize(static_cast<size_t>(rowPixels) * h);
+    }
+    RasterTarget target(PixelDepth depth, A_long originX = 0, A_long originY = 0)
+    {
+        return RasterTarget{pixels.data(), rowPixels, width, height, originX, originY, depth};
+    }
+};
+
+PF_Pixel randomPixel8(SeededValues &v)
+{
+    return PF_Pixel{static_cast<A_u_char>(v.range(0, 255)), static_cast<A_u_char>(v.range(0, 255)),
+                    static_cast<A_u_char>(v.range(0, 255)), static_cast<A_u_char>(v.range(0, 255))};
+}
+
+// Backgrounds: transparent, opaque, or anything, per pixel.
+template <class Pixel>
+void fillBackground(Frame<Pixel> &frame, SeededValues &v)
+{
+    const int style = v.range(0, 2);
+    for (Pixel &px : frame.pixels) {
+        PF_Pixel p8 = randomPixel8(v);
+        if (style == 0) p8.alpha = 0;
+        if (style == 1) p8.alpha = 255;
+        if constexpr (sizeof(Pixel) == 4) {
+            px = p8;
+        } else if constexpr (sizeof(Pixel) == 8) {
+            px = convert8To16(p8);
+        } else {
+            px = convert8ToFloat(p8);
+        }
+    }
+}
+
+ShapePoint randomPoint(SeededValues &v, int width, int height, bool polygon)
+{
+    ShapePoint p{};
+    p.x = v.between(-50.0, width + 50.0);
+    p.y = v.between(-50.0, height + 50.0);
+    if (v.range(0, 3) == 0) p.x = std::floor(p.x);  // integer centres hit exact distances
+    p.sides = polygon ? v.range(3, 9) : (v.range(0, 3) == 0 ? 1 : 2);
+    if (polygon && v.range(0, 9) == 0) p.sides = 70;
+    p.radius = v.range(0, 5) == 0 ? v.between(0.0, 3.0) : v.between(0.0, 40.0);
+    p.weight = v.range(0, 3) == 0 ? v.unit() : 1.0;
+    if (v.range(0, 19) == 0) p.weight = 0.0;
+    p.angle = v.between(-20.0, 20.0);
+    p.opacity = v.range(0, 2) == 0 ? 1.0 : v.between(-0.05, 1.0);
+    p.fill8 = randomPixel8(v);
+    p.stroke8 = randomPixel8(v);
+    p.fill16 = convert8To16(p.fill8);
+    p.stroke16 = convert8To16(p.stroke8);
+    p.fillF = convert8ToFloat(p.fill8);
+    p.strokeF = convert8ToFloat(p.stroke8);
+    return p;
+}
+
+RasterSettings randomSettings(SeededValues &v, bool polygon)
+{
+    RasterSettings s{};
+    s.lineMode = !polygon && v.range(0, 2) == 0;
+    s.strokeThickness = s.lineMode || v.range(0, 3) == 0 ? 0.0 : v.between(0.0, 8.0);
+    if (v.range(0, 4) == 0 && !s.lineMode) s.strokeThickness = v.range(1, 6);
+    s.fillOverStroke = v.range(0, 1) == 1;
+    s.pathOpen = v.range(0, 1) == 1;
+    s.pointCount = v.range(1, 200);
+    return s;
+}
+
+double channelDifference(PF_Pixel a, PF_Pixel b)
+{
+    return std::max({std::abs(a.alpha - b.alpha), std::abs(a.red - b.red),
+                     std::abs(a.green - b.green), std::abs(a.blue - b.blue)});
+}
+double channelDifference(PF_Pixel16 a, PF_Pixel16 b)
+{
+    return std::max({std::abs(a.alpha - b.alpha), std::abs(a.red - b.red),
+                     std::abs(a.green - b.green), std::abs(a.blue - b.blue)});
+}
+double channelDifference(PF_PixelFloat a, PF_PixelFloat b)
+{
+    return std::max({std::fabs(a.alpha - b.alpha), std::fabs(a.red - b.red),
+                     std::fabs(a.green - b.green), std::fabs(a.blue - b.blue)});
+}
+
+struct Comparison {
+    int points = 0, drawn = 0;
+    long pixels = 0, differing = 0, changed = 0;
+    double largest = 0.0;
+};
+
+// Draws seeded random points one at a time into two copies of a frame, with
+// drawShapePoint and with the reference, and compares every pixel after each.
+template <class Pixel>
+Comparison compareWithReference(PixelDepth depth, bool polygon, uint64_t seed, int points)
+{
+    SeededValues v{seed};
+    Comparison result;
+    for (int i = 0; i < points; ++i) {
+        Frame<Pixel> fast(61, 47, 3);
+        fillBackground(fast, v);
+        Frame<Pixel> reference = fast;
+        const Frame<Pixel> background = fast;
+        const RasterSettings settings = randomSettings(v, polygon);
+        const ShapePoint point = randomPoint(v, fast.width, fast.height, polygon);
+        const A_long k = v.range(0, settings.pointCount - 1);
+        const A_long originX = v.range(-5, 5), originY = v.range(-5, 5);
+        const bool drewFast = drawShapePoint(fast.target(depth, originX, originY), settings, point, k);
+        const bool drewReference =
+            referenceDraw<Pixel>(reference.target(depth, originX, originY), settings, point, k);
+        EXPECT_EQ(drewFast, drewReference) << "point " << i;
+        ++result.points;
+        result.drawn += drewFast;
+        for (size_t j = 0; j < fast.pixels.size(); ++j) {
+            const double diff = channelDifference(fast.pixels[j], reference.pixels[j]);
+            result.pixels++;
+            result.changed += std::memcmp(&fast.pixels[j], &background.pixels[j], sizeof(Pixel)) != 0;
+            if (diff != 0.0 || std::memcmp(&fast.pixels[j], &reference.pixels[j], sizeof(Pixel))) {
+                result.differing++;
+                result.largest = std::max(result.largest, diff);
+            }
+        }
+    }
+    return result;
+}
+
+TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBit8)
+{
+    const Comparison c = compareWithReference<PF_Pixel>(Depth8, false, 101, 3000);
+    EXPECT_EQ(c.differing, 0) << "largest " << c.largest;
+    EXPECT_GT(c.drawn, c.points / 4);
+    EXPECT_GT(c.changed, c.pixels / 20);
+}
+
+TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBit16)
+{
+    const Comparison c = compareWithReference<PF_Pixel16>(Depth16, false, 102, 3000);
+    EXPECT_EQ(c.differing, 0) << "largest " << c.largest;
+    EXPECT_GT(c.drawn, c.points / 4);
+    EXPECT_GT(c.changed, c.pixels / 20);
+}
+
+TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBitFloat)
+{
+    const Comparison c = compareWithReference<PF_PixelFloat>(DepthFloat, false, 103, 3000);
+    EXPECT_EQ(c.differing, 0) << "largest " << c.largest;
+    EXPECT_GT(c.drawn, c.points / 4);
+    EXPECT_GT(c.changed, c.pixels / 20);
+}
+
+// Polygons take the polygon distance from the edge normals rather than from
+// the pixel's angle: equal up to rounding, so a pixel may differ by one step.
+TEST(ShapeRasteriserTest, PolygonsMatchReferenceWithinOneStep)
+{
+    const Comparison c8 = compareWithReference<PF_Pixel>(Depth8, true, 201, 2000);
+    EXPECT_LE(c8.largest, 1.0);
+    EXPECT_LE(c8.differing, c8.pixels / 100000) << c8.differing << " of " << c8.pixels;
+    const Comparison c16 = compareWithReference<PF_Pixel16>(Depth16, true, 202, 2000);
+    EXPECT_LE(c16.largest, 1.0);
+    EXPECT_LE(c16.differing, c16.pixels / 100000) << c16.differing << " of " << c16.pixels;
+    const Comparison cf = compareWithReference<PF_PixelFloat>(DepthFloat, true, 203, 2000);
+    EXPECT_LE(cf.largest, 1.0 / 32768.0);
+    EXPECT_LE(cf.differing, cf.pixels / 1000) << cf.differing << " of " << cf.pixels;
+    EXPECT_GT(c8.changed, c8.pixels / 40);
+    std::printf("polygon pixels differing: 8-bit %ld, 16-bit %ld, float %ld of %ld each\n",
+                c8.differing, c16.differing, cf.differing, c8.pixels);
+}
+
+// ---- Worked values on a transparent 8-bit frame.
+
+ShapePoint whitePoint(double x, double y, int sides, double radius, double opacity)
+{
+    ShapePoint p{};
+    p.x = x, p.y = y, p.sides = sides, p.radius = radius, p.weight = 1.0, p.opacity = opacity;
+    p.fill8 = PF_Pixel{255, 255, 255, 255};
+    p.stroke8 = PF_Pixel{255, 255, 0, 0};
+    p.fill16 = convert8To16(p.fill8);
+    p.stroke16 = convert8To16(p.stroke8);
+    p.fillF = convert8ToFloat(p.fill8);
+    p.strokeF = convert8ToFloat(p.stroke8);
+    return p;
+}
+
+RasterSettings plainSettings(double thickness = 0.0)
+{
+    return RasterSettings{thickness, false, false, true, 1};
+}
+
+TEST(ShapeRasteriserTest, CircleEdgeAlphaByDistance)
+{
+    Frame<PF_Pixel> frame(64, 40, 0);
+    // Centre (20.5, 20): pixel 30 lies 9.5 away, 31 lies 10.5, 32 lies 11.5.
+    ASSERT_TRUE(drawShapePoint(frame.target(Depth8), plainSettings(),
+                               whitePoint(20.5, 20.0, 2, 10.0, 1.0), 0));
+    const PF_Pixel *row = frame.pixels.data() + 20 * frame.rowPixels;
+    EXPECT_EQ(row[30].alpha, 255);
+    EXPECT_EQ(row[31].alpha, 127);  // coverage 0.5
+    EXPECT_EQ(row[32].alpha, 0);
+    EXPECT_EQ(row[32].red, 0);  // never written
+    EXPECT_EQ(row[11].alpha, 255);
+    EXPECT_EQ(row[10].alpha, 127);
+    EXPECT_EQ(row[9].alpha, 0);
+}
+
+TEST(ShapeRasteriserTest, LineModeSoftEdgeAndCompensatedOpacity)
+{
+    Frame<PF_Pixel> frame(64, 40, 0);
+    RasterSettings settings{0.0, false, true, true, 100};
+    // Point 50 of 100 on an open path: D = 2R - 1 = 19.
+    ASSERT_TRUE(drawShapePoint(frame.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 0.45), 50));
+    const double opacity = 1.0 - std::pow(0.55, 1.0 / 19.0);
+    const int drawAlpha = static_cast<int>(std::ceil(opacity * 255.0));
+    const PF_Pixel *row = frame.pixels.data() + 20 * frame.rowPixels;
+    EXPECT_EQ(row[20].alpha, drawAlpha);
+    EXPECT_EQ(row[29].alpha, drawAlpha);                 // d = 9
+    EXPECT_EQ(row[30].alpha, drawAlpha / 2);             // d = 10: coverage 0.5
+    EXPECT_EQ(row[31].alpha, 0);                         // d = 11
+    // Near the start of an open path fewer neighbours overlap: D = k + R - 1.
+    Frame<PF_Pixel> start(64, 40, 0);
+    ASSERT_TRUE(drawShapePoint(start.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 0.45), 3));
+    const int startAlpha = static_cast<int>(std::ceil((1.0 - std::pow(0.55, 1.0 / 12.0)) * 255.0));
+    EXPECT_EQ(start.pixels[20 * start.rowPixels + 20].alpha, startAlpha);
+    // Full opacity is held just below 1, so a line point never becomes opaque.
+    Frame<PF_Pixel> full(64, 40, 0);
+    ASSERT_TRUE(drawShapePoint(full.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 1.0), 50));
+    EXPECT_LT(full.pixels[20 * full.rowPixels + 20].alpha, 255);
+}
+
+TEST(ShapeRasteriserTest, StrokeBandsAndFillOverStroke)
+{
+    struct Case {
+        bool fillOverStroke;
+        int pureFillUpTo, strokeFrom, strokeTo;  // distances along the row
+    };
+    // Radius 10, thickness 4; "Fill Over Stroke" draws radius 11, thickness 2.
+    const Case cases[] = {{false, 7, 8, 12}, {true, 9, 10, 12}};
+    for (const Case &c : cases) {
+        Frame<PF_Pixel> frame(64, 40, 0);
+        const RasterSettings settings{4.0, c.fillOverStroke, false, true, 1};
+        ASSERT_TRUE(drawShapePoint(frame.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 1.0), 0));
+        const PF_Pixel *row = frame.pixels.data() + 20 * frame.rowPixels + 20;
+        for (int d = 0; d <= c.pureFillUpTo; ++d) EXPECT_EQ(row[d].blue, 255) << d;
+        for (int d = c.strokeFrom; d <= c.strokeTo; ++d) {
+            EXPECT_EQ(row[d].alpha, 255) << d;
+            EXPECT_EQ(row[d].blue, 0) << d;
+            EXPECT_EQ(row[d].red, 255) << d;
+        }
+        EXPECT_EQ(row[13].alpha, 0);
+    }
+}
+
+TEST(ShapeRasteriserTest, SquareVerticesFollowTheAngle)
+{
+    // Vertices on the axes with angle 0: (20 + 10, 20) is inside, the diagonal
+    // at distance 8.5 (beyond the edge at 7.07) is not.
+    Frame<PF_Pixel> diamond(41, 41, 0);
+    ASSERT_TRUE(drawShapePoint(diamond.target(Depth8), plainSettings(), whitePoint(20, 20, 4, 10, 1), 0));
+    EXPECT_EQ(diamond.pixels[20 * 41 + 29].alpha, 255);
+    EXPECT_EQ(diamond.pixels[26 * 41 + 26].alpha, 0);
+    // An eighth of a turn later the edges are axis-parallel, 7.07 from the
+    // centre: the corner (27, 27) is inside, and the ramp ends by 8.07.
+    Frame<PF_Pixel> square(41, 41, 0);
+    ShapePoint turned = whitePoint(20, 20, 4, 10, 1);
+    turned.angle = kPi / 4;
+    ASSERT_TRUE(drawShapePoint(square.target(Depth8), plainSettings(), turned, 0));
+    EXPECT_EQ(square.pixels[27 * 41 + 27].alpha, 255);
+    EXPECT_EQ(square.pixels[20 * 41 + 27].alpha, 255);
+    EXPECT_EQ(square.pixels[20 * 41 + 28].alpha, 18);  // 0.93 of a pixel out: coverage 0.07
+    EXPECT_EQ(square.pixels[20 * 41 + 29].alpha, 0);
+}
+
+TEST(ShapeRasteriserTest, RejectedPointsTouchNothing)
+{
+    struct Case {
+        const char *what;
+        double x, radius, weight, opacity;
+        bool drawn;
+    };
+    // halfSize of radius 10 is 12: a centre at -12 is still visited, -13 is not.
+    const Case cases[] = {
+        {"zero weight", 20, 10, 0.0, 1.0, false},
+        {"negative radius", 20, -3, 1.0, 1.0, false},
+        {"zero opacity", 20, 10, 1.0, 0.0, false},
+        {"left of the frame", -13, 10, 1.0, 1.0, false},
+        {"on the limit", -12, 10, 1.0, 1.0, true},
+        {"right of the frame", 40 + 12 + 1, 10, 1.0, 1.0, false},
+        {"right on the limit", 40 + 12, 10, 1.0, 1.0, true},
+        {"far away", 1e300, 10, 1.0, 1.0, false},
+        {"not a number", NAN, 10, 1.0, 1.0, false},
+    };
+    for (const Case &c : cases) {
+        Frame<PF_Pixel> frame(40, 40, 2);
+        ShapePoint p = whitePoint(c.x, 20.0, 2, c.radius, c.opacity);
+        p.weight = c.weight;
+        EXPECT_EQ(drawShapePoint(frame.target(Depth8), plainSettings(), p, 0), c.drawn) << c.what;
+        if (!c.drawn) {
+            EXPECT_TRUE(std::all_of(frame.pixels.begin(), frame.pixels.end(),
+                                    [](PF_Pixel px) { return px.alpha == 0 && px.red == 0; }))
+                << c.what;
+        }
+    }
+}
+
+// ---- Whole frames by hash.
+
+template <class Pixel>
+uint64_t hashFrame(const Frame<Pixel> &frame)
+{
+    uint64_t h = 1469598103934665603ull;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(frame.pixels.data());
+    for (size_t i = 0; i < frame.pixels.size() * sizeof(Pixel); ++i) {
+        h ^= bytes[i];
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+// A ring of overlapping circles over a half-transparent background, the way
+// a render lays them down one after the other. Circles only: their pixels
+// depend on nothing but exactly rounded arithmetic and square roots.
+template <class Pixel>
+uint64_t ringFrameHash(PixelDepth depth)
+{
+    Frame<Pixel> frame(160, 120, 5);
+    SeededValues v{7};
+    for (Pixel &px : frame.pixels) {
+        PF_Pixel p8 = randomPixel8(v);
+        p8.alpha = static_cast<A_u_char>(p8.alpha & 0x80 ? 255 : 0);
+        if constexpr (sizeof(Pixel) == 4) {
+            px = p8;
+        } else if constexpr (sizeof(Pixel) == 8) {
+            px = convert8To16(p8);
+        } else {
+            px = convert8ToFloat(p8);
+        }
+    }
+    const RasterSettings settings{3.0, false, false, false, 24};
+    for (int i = 0; i < 24; ++i) {
+        const double a = kTwoPi * i / 24;
+        // Centres on a 1/8 pixel grid, whatever the library's cosine.
+        const double x = std::round((80 + 45 * std::cos(a)) * 8) / 8;
+        const double y = std::round((60 + 45 * std::sin(a)) * 8) / 8 + 0.3;
+        ShapePoint p = whitePoint(x, y, 2,
+                                  6 + i % 9, 0.4 + 0.025 * i);
+        p.fill8 = PF_Pixel{255, static_cast<A_u_char>(10 * i), 90, static_cast<A_u_char>(250 - 9 * i)};
+        p.fill16 = convert8To16(p.fill8);
+        p.fillF = convert8ToFloat(p.fill8);
+        drawShapePoint(frame.target(depth, -3, 2), settings, p, i);
+    }
+    return hashFrame(frame);
+}
+
+TEST(ShapeRasteriserTest, RingFramesByHash)
+{
+    EXPECT_EQ(ringFrameHash<PF_Pixel>(Depth8), 0xe16cd1ae9a06183full);
+    EXPECT_EQ(ringFrameHash<PF_Pixel16>(Depth16), 0xa32da8cdf729bfe7ull);
+    EXPECT_EQ(ringFrameHash<PF_PixelFloat>(DepthFloat), 0xb544aebe08b21931ull);
+}
+
+}  // namespace
