@@ -125,7 +125,8 @@ int runInfo(const std::string &pluginPath, std::ostream &out, std::ostream &err)
     minihost::Host host;
     std::string error;
     if (!minihost::openPlugin(host, path, error)) {
-        err << "pathbloom: " << path << ": " << error << "\n";
+        err << "pathbloom: " << (error.find(path) == std::string::npos ? path + ": " : "") << error
+            << "\n";
         return 1;
     }
     const minihost::PiplInfo &p = host.pipl;

@@ -91,7 +91,9 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
     minihost::Host &host = session.host;
     std::string error;
     if (!minihost::openPlugin(host, pluginPath, error)) {
-        err << "pathbloom: " << pluginPath << ": " << error << "\n";
+        err << "pathbloom: "
+            << (error.find(pluginPath) == std::string::npos ? pluginPath + ": " : "") << error
+            << "\n";
         return 1;
     }
     const PF_Err setupError = minihost::setupEffect(host);

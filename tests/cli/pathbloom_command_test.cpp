@@ -1,0 +1,192 @@
+// The built pathbloom command end to end: files, bit depths, sizes, messages
+// and exit codes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "cli/image_io.h"
+#include "cli/render_command.h"
+#include "tests/cli/cli_fixtures.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(RenderOptions, FrameRangesAndDownsampling) {
+    const struct {
+        const char *text;
+        bool ok;
+        int first, last;
+    } ranges[] = {{"3", true, 3, 3}, {"0-7", true, 0, 7}, {"7-3", false, 0, 0},
+                  {"a-3", false, 0, 0}, {"", false, 0, 0}, {"-3", false, 0, 0}};
+    for (const auto &r : ranges) {
+        int first = 0, last = 0;
+        EXPECT_EQ(pathbloom::parseFrameRange(r.text, first, last), r.ok) << r.text;
+        if (r.ok) {
+            EXPECT_EQ(first, r.first) << r.text;
+            EXPECT_EQ(last, r.last) << r.text;
+        }
+    }
+    const struct {
+        const char *text;
+        bool ok;
+        int x, y;
+    } factors[] = {{"2", true, 2, 2}, {"2,3", true, 2, 3}, {"0", false, 0, 0},
+                   {"2,", false, 0, 0}, {"x", false, 0, 0}};
+    for (const auto &f : factors) {
+        int x = 0, y = 0;
+        EXPECT_EQ(pathbloom::parseDownsample(f.text, x, y), f.ok) << f.text;
+        if (f.ok) {
+            EXPECT_EQ(x, f.x) << f.text;
+            EXPECT_EQ(y, f.y) << f.text;
+        }
+    }
+    EXPECT_EQ(pathbloom::frameFileName(7, "png"), "frame_0007.png");
+}
+
+// A small scene: a closed square mask with circles at its corners, over an
+// opaque grey background, three frames.
+const char *smallScene = R"({
+  "width": 32, "height": 24, "background": "#404040", "frames": [0, 2],
+  "masks": [{"closed": true, "points": [[8, 6], [24, 6], [24, 18], [8, 18]]}],
+  "params": {"First Radius": 4, "Stroke Thickness": 1,
+             "Start": {"keyframes": [[0, 0], [0.1, 50]]}}
+})";
+
+std::string plugin() { return " --plugin '" + mainPluginPath() + "'"; }
+
+TEST(RenderCommand, WritesOnePngPerFrameAtTheScenesDepth) {
+    const std::string folder = scratchFolder();
+    writeTextFile(folder + "/scene.json", smallScene);
+    const struct {
+        const char *options;
+        const char *extension;
+        int bitDepth;  // 0: no PNG
+        int width, height;
+    } cases[] = {
+        {"", "png", 8, 32, 24},
+        {"--depth 16", "png", 16, 32, 24},
+        {"--depth 32", "exr", 0, 32, 24},
+        {"--depth 32 --preview", "exr", 16, 32, 24},
+        {"--downsample 2", "png", 8, 16, 12},
+        {"--downsample 3,2", "png", 8, 11, 12},
+    };
+    int run = 0;
+    for (const auto &c : cases) {
+        const std::string out = folder + "/out" + std::to_string(run++);
+        const CommandResult result = runPathbloom("render '" + folder + "/scene.json' -o '" + out +
+                                                  "'" + plugin() + " " + c.options);
+        ASSERT_EQ(result.status, 0) << c.options << "\n" << result.err;
+        EXPECT_EQ(result.err, "") << c.options;
+        for (int frame = 0; frame <= 2; ++frame) {
+            const std::string main = out + "/" + pathbloom::frameFileName(frame, c.extension);
+            EXPECT_TRUE(fs::exists(main)) << main;
+            const std::string png = out + "/" + pathbloom::frameFileName(frame, "png");
+            if (c.bitDepth == 0) {
+                EXPECT_FALSE(fs::exists(png)) << png;
+                continue;
+            }
+            PngHeader header;
+            ASSERT_TRUE(readPngHeader(png, header)) << png;
+            EXPECT_EQ(header.bitDepth, c.bitDepth) << c.options;
+            EXPECT_EQ(header.width, c.width) << c.options;
+            EXPECT_EQ(header.height, c.height) << c.options;
+        }
+        if (std::string(c.extension) == "exr") {
+            minihost::Image image;
+            std::string error;
+            ASSERT_TRUE(pathbloom::readExr(out + "/frame_0001.exr", image, error)) << error;
+            EXPECT_EQ(image.width, c.width);
+            EXPECT_EQ(image.height, c.height);
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()),
+                  c.bitDepth && std::string(c.extension) == "exr" ? 6 : 3)
+            << c.options;
+    }
+}
+
+TEST(RenderCommand, FrameOptionOverridesTheScenesRange) {
+    const std::string folder = scratchFolder();
+    writeTextFile(folder + "/scene.json", smallScene);
+    const CommandResult result = runPathbloom("render '" + folder + "/scene.json' -o '" + folder +
+                                              "/out' --frames 5-6 --stats" + plugin());
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(fs::exists(folder + "/out/frame_0005.png"));
+    EXPECT_TRUE(fs::exists(folder + "/out/frame_0006.png"));
+    EXPECT_FALSE(fs::exists(folder + "/out/frame_0000.png"));
+    // One statistics line per frame.
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 2) << result.out;
+    EXPECT_EQ(result.out.rfind("frame    5 ", 0), 0u) << result.out;
+    EXPECT_NE(result.out.find("points placed"), std::string::npos);
+}
+
+TEST(RenderCommand, WithoutAMaskTheFrameIsTheBackground) {
+    const std::string folder = scratchFolder();
+    minihost::Image background = minihost::makeImage(6, 4, minihost::Depth::Bits8);
+    for (size_t i = 0; i < background.data.size(); ++i) background.data[i] = uint8_t(i * 37 + 11);
+    std::string error;
+    ASSERT_TRUE(pathbloom::writePng(folder + "/back.png", background, error)) << error;
+    writeTextFile(folder + "/scene.json", R"({"width": 6, "height": 4,
+        "background": {"image": "back.png"}, "params": {"Path": 0, "On Original": true}})");
+    const CommandResult result = runPathbloom("render '" + folder + "/scene.json' -o '" + folder +
+                                              "/out'" + plugin());
+    ASSERT_EQ(result.status, 0) << result.err;
+    minihost::Image frame;
+    ASSERT_TRUE(pathbloom::readPng(folder + "/out/frame_0000.png", frame, error)) << error;
+    EXPECT_EQ(frame.data, background.data);
+}
+
+TEST(RenderCommand, SceneFaultStopsBeforeAnythingRenders) {
+    const std::string folder = scratchFolder();
+    writeTextFile(folder + "/scene.json",
+                  R"({"width": 8, "height": 8, "params": {"First Radius": 5000}})");
+    const CommandResult result = runPathbloom("render '" + folder + "/scene.json' -o '" + folder +
+                                              "/out'" + plugin());
+    EXPECT_NE(result.status, 0);
+    EXPECT_EQ(result.err, "pathbloom: " + folder +
+                              "/scene.json: params.\"First Radius\": 5000 is outside -1000..1000\n");
+    EXPECT_FALSE(fs::exists(folder + "/out"));
+
+    const CommandResult missing = runPathbloom("render '" + folder + "/absent.json' -o '" +
+                                               folder + "/out'" + plugin());
+    EXPECT_NE(missing.status, 0);
+    EXPECT_EQ(missing.err, "pathbloom: " + folder + "/absent.json: cannot open the scene file\n");
+}
+
+TEST(RenderCommand, ContactSheetOfTheRenderedFrames) {
+    const std::string folder = scratchFolder();
+    writeTextFile(folder + "/scene.json", smallScene);
+    const CommandResult render =
+        runPathbloom("render '" + folder + "/scene.json' -o '" + folder + "/out' --contact-sheet '" +
+                     folder + "/sheet.png'" + plugin());
+    ASSERT_EQ(render.status, 0) << render.err;
+    PngHeader header;
+    ASSERT_TRUE(readPngHeader(folder + "/sheet.png", header));
+    EXPECT_EQ(header.width, 4 + 2 * (32 + 4));  // three frames: two columns, two rows
+    EXPECT_EQ(header.height, 4 + 2 * (24 + 4));
+
+    const CommandResult sheet = runPathbloom("contact-sheet '" + folder + "/out' -o '" + folder +
+                                             "/again.png'");
+    ASSERT_EQ(sheet.status, 0) << sheet.err;
+    EXPECT_TRUE(fs::exists(folder + "/again.png"));
+
+    const CommandResult empty =
+        runPathbloom("contact-sheet '" + folder + "/nothing' -o '" + folder + "/x.png'");
+    EXPECT_NE(empty.status, 0);
+    EXPECT_NE(empty.err.find("no frame_NNNN.png"), std::string::npos) << empty.err;
+}
+
+TEST(InfoCommand, ShowsThePropertyListAboutTextAndParameters) {
+    const CommandResult result = runPathbloom("info '" + mainPluginPath() + "'");
+    ASSERT_EQ(result.status, 0) << result.err;
+    for (const char *expected :
+         {"Match name     VomrelPathBloom by Orbenvail\n", "Kind           eFKT\n",
+          "Category       Vomrel\n", "Out flags      0x6000000\n", "Out flags 2    0x1400\n",
+          "Effect version 0x80601 (1.0.0, release, build 1)\n", "  Imagination!\n",
+          "Parameters (63)\n", " 63  \"On Original\"", "choices: Vertex|Number|Line"})
+        EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
+    EXPECT_EQ(result.out.find('\r'), std::string::npos);
+}
+
+}  // namespace

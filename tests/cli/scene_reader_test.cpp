@@ -1,0 +1,285 @@
+// Scene files: every fault stops with one message naming the field; values
+// reach the host in the units minihost takes.
+#include <gtest/gtest.h>
+
+#include "cli/image_io.h"
+#include "cli/scene.h"
+#include "tests/cli/cli_fixtures.h"
+
+namespace {
+
+using pathbloom::Scene;
+
+struct SceneFault {
+    const char *what;
+    const char *text;      // the scene file
+    const char *message;   // the whole message, or its start when `prefix`
+    bool prefix;
+};
+
+const SceneFault sceneFaults[] = {
+    {"unknown parameter", R"({"width": 8, "height": 8, "params": {"First Radios": 5}})",
+     R"(scene.json: params."First Radios": no parameter of that name)", false},
+    {"unknown choice", R"({"width": 8, "height": 8, "params": {"Mode": "Vertice"}})",
+     R"(scene.json: params."Mode": "Vertice" is not one of "Vertex", "Number", "Line")", false},
+    {"popup number outside the choices", R"({"width": 8, "height": 8, "params": {"Mode": 4}})",
+     R"(scene.json: params."Mode": 4 is outside 1..3)", false},
+    {"checkbox given a number", R"({"width": 8, "height": 8, "params": {"On Original": 1}})",
+     R"(scene.json: params."On Original": expected true or false, got a number 1)", false},
+    {"slider given a string", R"({"width": 8, "height": 8, "params": {"Number": "ten"}})",
+     R"(scene.json: params."Number": expected an integer, got a string "ten")", false},
+    {"integer slider given a fraction", R"({"width": 8, "height": 8, "params": {"Number": 2.5}})",
+     R"(scene.json: params."Number": 2.5 is not an integer)", false},
+    {"float slider out of range", R"({"width": 8, "height": 8, "params": {"First Radius": 5000}})",
+     R"(scene.json: params."First Radius": 5000 is outside -1000..1000)", false},
+    {"percentage out of range", R"({"width": 8, "height": 8, "params": {"Start": 100.5}})",
+     R"(scene.json: params."Start": 100.5 is outside 0..100)", false},
+    {"integer slider out of range", R"({"width": 8, "height": 8, "params": {"Side": 2}})",
+     R"(scene.json: params."Side": 2 is outside 3..16)", false},
+    {"keyframe value out of range",
+     R"({"width": 8, "height": 8, "params": {"End": {"keyframes": [[0, 0], [1, 150]]}}})",
+     R"(scene.json: params."End".keyframes[1][1]: 150 is outside 0..100)", false},
+    {"bad keyframe interpolation",
+     R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [[0, 0]], "interpolation": "cubic"}}})",
+     R"(scene.json: params."Start".interpolation: "cubic" is not "linear" or "hold")", false},
+    {"keyframe not a pair",
+     R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [[0, 0, 1]]}}})",
+     R"(scene.json: params."Start".keyframes[0]: expected [seconds, value], got a list [0,0,1])", false},
+    {"two keyframes at one time",
+     R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [[0.5, 0], [0.5, 10]]}}})",
+     R"(scene.json: params."Start".keyframes: two keyframes at 0.5 s)", false},
+    {"malformed colour", R"({"width": 8, "height": 8, "params": {"Color": "#12345"}})",
+     R"(scene.json: params."Color": "#12345" is not a colour ("#rrggbb" or "#rrggbbaa"))", false},
+    {"colour channel out of range", R"({"width": 8, "height": 8, "params": {"Color": [0, 300, 0]}})",
+     R"(scene.json: params."Color"[1]: 300 is outside 0..255)", false},
+    {"group given a value", R"({"width": 8, "height": 8, "params": {"--Shape--": 1}})",
+     R"(scene.json: params."--Shape--": is a parameter group and takes no value)", false},
+    {"path beyond the masks",
+     R"({"width": 8, "height": 8, "masks": [{"points": [[0, 0], [4, 4]]}], "params": {"Path": 2}})",
+     R"(scene.json: params."Path": 2 is outside 0..1)", false},
+    {"unknown layer", R"({"width": 8, "height": 8, "params": {"Layer": "logo"}})",
+     R"(scene.json: params."Layer": no layer named "logo" in "layers")", false},
+    {"missing width", R"({"height": 8})", R"(scene.json: width: missing)", false},
+    {"missing height", R"({"width": 8})", R"(scene.json: height: missing)", false},
+    {"unknown top-level field", R"({"width": 8, "height": 8, "widht": 8})",
+     R"(scene.json: widht: unknown field)", false},
+    {"bad depth", R"({"width": 8, "height": 8, "depth": 12})",
+     R"(scene.json: depth: 12 is not 8, 16 or 32)", false},
+    {"frames backwards", R"({"width": 8, "height": 8, "frames": [5, 2]})",
+     R"(scene.json: frames: last frame 2 is before first 5)", false},
+    {"mask without points", R"({"width": 8, "height": 8, "masks": [{"closed": true}]})",
+     R"(scene.json: masks[0].points: missing)", false},
+    {"mask with empty points", R"({"width": 8, "height": 8, "masks": [{"points": []}]})",
+     R"(scene.json: masks[0].points: expected a non-empty list of [x, y], got a list [])", false},
+    {"mask point not a pair", R"({"width": 8, "height": 8, "masks": [{"points": [[1, 2], [3]]}]})",
+     R"(scene.json: masks[0].points[1]: expected [x, y], got a list [3])", false},
+    {"tangents not matching the points",
+     R"({"width": 8, "height": 8, "masks": [{"points": [[1, 2], [3, 4]], "in": [[0, 0]]}]})",
+     R"(scene.json: masks[0].in: has 1 tangents for 2 points)", false},
+    {"missing background file", R"({"width": 8, "height": 8, "background": {"image": "nothere.png"}})",
+     "scene.json: background.image: cannot open ", true},
+    {"missing layer file", R"({"width": 8, "height": 8, "layers": {"logo": {"image": "nothere.png"}}})",
+     R"(scene.json: layers."logo".image: cannot open )", true},
+    {"bad JSON", R"({"width": 8, "height": 8,})", "scene.json: bad JSON: parse error at line 1, column 26", true},
+};
+
+class SceneFaults : public ::testing::TestWithParam<SceneFault> {};
+
+TEST_P(SceneFaults, StopWithOneMessageNamingTheField) {
+    const SceneFault &fault = GetParam();
+    Scene scene;
+    std::string error;
+    EXPECT_FALSE(pathbloom::parseScene(fault.text, "scene.json", scratchFolder(),
+                                       registeredParams(), scene, error));
+    if (fault.prefix)
+        EXPECT_EQ(error.substr(0, std::string(fault.message).size()), fault.message) << error;
+    else
+        EXPECT_EQ(error, fault.message);
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SceneFaults, ::testing::ValuesIn(sceneFaults),
+                         [](const ::testing::TestParamInfo<SceneFault> &info) {
+                             std::string name = info.param.what;
+                             for (char &c : name)
+                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
+
+Scene parsed(const std::string &text) {
+    Scene scene;
+    std::string error;
+    EXPECT_TRUE(pathbloom::parseScene(text, "scene.json", scratchFolder(), registeredParams(),
+                                      scene, error))
+        << error;
+    return scene;
+}
+
+const pathbloom::SceneParam *findParam(const Scene &scene, const char *name) {
+    for (const pathbloom::SceneParam &param : scene.params)
+        if (std::string(registeredParams()[size_t(param.index)].name) == name) return &param;
+    return nullptr;
+}
+
+TEST(SceneValues, DefaultsOfTheSceneFields) {
+    const Scene scene = parsed(R"({"width": 6, "height": 4, "comment": "ignored"})");
+    EXPECT_EQ(scene.depth, minihost::Depth::Bits8);
+    EXPECT_EQ(scene.fps, 30);
+    EXPECT_EQ(scene.firstFrame, 0);
+    EXPECT_EQ(scene.lastFrame, 0);
+    EXPECT_EQ(scene.downsampleX, 1);
+    EXPECT_EQ(scene.downsampleY, 1);
+    EXPECT_TRUE(scene.params.empty());
+    ASSERT_EQ(scene.background.data.size(), 6u * 4u * 4u);
+    for (uint8_t byte : scene.background.data) EXPECT_EQ(byte, 0);  // transparent black
+}
+
+TEST(SceneValues, ColoursFromTextAndLists) {
+    struct Case {
+        const char *value;
+        PF_Pixel expected;  // alpha, red, green, blue
+    };
+    const Case cases[] = {
+        {R"("#10203040")", {0x40, 0x10, 0x20, 0x30}},
+        {R"("#A0b0C0")", {0xff, 0xa0, 0xb0, 0xc0}},
+        {"[1, 2, 3]", {255, 1, 2, 3}},
+        {"[1, 2, 3, 4]", {4, 1, 2, 3}},
+    };
+    for (const Case &c : cases) {
+        const Scene scene = parsed(std::string(R"({"width": 2, "height": 2, "params": {"Color": )") +
+                                   c.value + "}}");
+        const pathbloom::SceneParam *color = findParam(scene, "Color");
+        ASSERT_NE(color, nullptr);
+        const PF_Pixel &got = color->track.value.color;
+        EXPECT_EQ(got.alpha, c.expected.alpha) << c.value;
+        EXPECT_EQ(got.red, c.expected.red) << c.value;
+        EXPECT_EQ(got.green, c.expected.green) << c.value;
+        EXPECT_EQ(got.blue, c.expected.blue) << c.value;
+    }
+}
+
+TEST(SceneValues, NumbersInUserUnits) {
+    struct Case {
+        const char *name;
+        const char *value;
+        double expected;
+    };
+    const Case cases[] = {
+        {"Mode", R"("Line")", 3},
+        {"Mode", "2", 2},
+        {"Blend Mode", R"("Hard Mix")", 19},
+        {"Stroke Mode", R"("Dependent")", 4},
+        {"On Original", "false", 0},
+        {"Depend On Path", "true", 1},
+        {"Start", "12.5", 12.5},                  // percent
+        {"Offset", "-90", -90},                   // degrees, any value
+        {"Delta Hue", "720", 720},
+        {"First Radius", "-1000", -1000},         // pixels, at the edge of the range
+        {"Delta Lightness", "-100", -100},
+        {"Number", "50000", 50000},
+        {"Number", "3.0", 3},
+    };
+    for (const Case &c : cases) {
+        const Scene scene = parsed(std::string(R"({"width": 2, "height": 2, "params": {")") +
+                                   c.name + "\": " + c.value + "}}");
+        const pathbloom::SceneParam *param = findParam(scene, c.name);
+        ASSERT_NE(param, nullptr) << c.name;
+        EXPECT_EQ(param->track.value.number, c.expected) << c.name << " " << c.value;
+        EXPECT_TRUE(param->track.keyframes.empty());
+    }
+}
+
+TEST(SceneValues, PathAndLayerByNumberAndName) {
+    const Scene scene = parsed(R"({"width": 4, "height": 4,
+        "masks": [{"points": [[0, 0], [3, 3]]}, {"closed": false, "points": [[1, 1]]}],
+        "layers": {"dot": {"width": 2, "height": 3, "color": "#ff000080"}},
+        "params": {"Path": 2, "Layer": "dot"}})");
+    EXPECT_EQ(findParam(scene, "Path")->track.value.number, 2);
+    EXPECT_EQ(findParam(scene, "Layer")->track.value.number, 1);
+    ASSERT_EQ(scene.layers.size(), 1u);
+    EXPECT_EQ(scene.layers[0].image.width, 2);
+    EXPECT_EQ(scene.layers[0].image.height, 3);
+    EXPECT_EQ(scene.layers[0].image.data[0], 0x80);  // alpha first
+    EXPECT_EQ(scene.layers[0].image.data[1], 0xff);
+    ASSERT_EQ(scene.masks.size(), 2u);
+    EXPECT_TRUE(scene.masks[0].closed);
+    EXPECT_FALSE(scene.masks[1].closed);
+
+    const Scene none = parsed(R"({"width": 4, "height": 4, "params": {"Path": 0, "Layer": null}})");
+    EXPECT_EQ(findParam(none, "Path")->track.value.number, 0);
+    EXPECT_EQ(findParam(none, "Layer")->track.value.number, 0);
+}
+
+TEST(SceneValues, MaskTangentsAreOffsets) {
+    const Scene scene = parsed(R"({"width": 4, "height": 4, "masks": [{"points": [[1, 2], [3, 4]],
+        "in": [[-1, 0], [0, -1]], "out": [[1, 0.5], [0, 1]]}]})");
+    const minihost::Mask &mask = scene.masks[0];
+    ASSERT_EQ(mask.vertices.size(), 2u);
+    EXPECT_EQ(mask.vertices[1].x, 3);
+    EXPECT_EQ(mask.vertices[1].y, 4);
+    EXPECT_EQ(mask.vertices[0].inX, -1);
+    EXPECT_EQ(mask.vertices[1].inY, -1);
+    EXPECT_EQ(mask.vertices[0].outY, 0.5);
+    EXPECT_EQ(mask.vertices[1].outX, 0);
+}
+
+TEST(SceneValues, KeyframesSortedWithTheirInterpolation) {
+    const Scene scene = parsed(R"({"width": 2, "height": 2, "params": {
+        "Start": {"keyframes": [[1, 50], [0, 10]]},
+        "Shape Mode": {"keyframes": [[0, "Circle"], [0.5, "Polygon"]], "interpolation": "hold"}}})");
+    const pathbloom::SceneParam *start = findParam(scene, "Start");
+    ASSERT_EQ(start->track.keyframes.size(), 2u);
+    EXPECT_EQ(start->track.keyframes[0].seconds, 0);
+    EXPECT_EQ(start->track.keyframes[0].value.number, 10);
+    EXPECT_EQ(start->track.keyframes[1].seconds, 1);
+    EXPECT_EQ(start->track.keyframes[1].value.number, 50);
+    EXPECT_EQ(start->track.interpolation, minihost::Interpolation::Linear);
+    const pathbloom::SceneParam *shape = findParam(scene, "Shape Mode");
+    EXPECT_EQ(shape->track.interpolation, minihost::Interpolation::Hold);
+    EXPECT_EQ(shape->track.keyframes[1].value.number, 2);
+}
+
+TEST(SceneValues, BackgroundImageIsReadBesideTheScene) {
+    const std::string folder = scratchFolder();
+    minihost::Image image = minihost::solidImage(3, 2, PF_Pixel{200, 10, 20, 30},
+                                                 minihost::Depth::Bits8);
+    std::string error;
+    ASSERT_TRUE(pathbloom::writePng(folder + "/back.png", image, error)) << error;
+    writeTextFile(folder + "/scene.json",
+                  R"({"width": 3, "height": 2, "background": {"image": "back.png"}})");
+    Scene scene;
+    ASSERT_TRUE(pathbloom::loadScene(folder + "/scene.json", registeredParams(), scene, error))
+        << error;
+    EXPECT_EQ(scene.background.data, image.data);
+
+    writeTextFile(folder + "/wrong.json",
+                  R"({"width": 4, "height": 2, "background": {"image": "back.png"}})");
+    EXPECT_FALSE(pathbloom::loadScene(folder + "/wrong.json", registeredParams(), scene, error));
+    EXPECT_EQ(error, folder + "/wrong.json: background.image: is 3x2, the scene is 4x2");
+}
+
+TEST(SceneValues, AppliedSceneDrivesTheHost) {
+    minihost::Host host;
+    std::string error;
+    ASSERT_TRUE(minihost::openPlugin(host, mainPluginPath(), error)) << error;
+    ASSERT_EQ(minihost::setupEffect(host), PF_Err_NONE);
+    Scene scene;
+    ASSERT_TRUE(pathbloom::parseScene(R"({"width": 5, "height": 3, "depth": 16, "fps": 10,
+        "background": "#ff000080", "masks": [{"points": [[0, 0], [4, 2]]}],
+        "params": {"Mode": "Number", "Start": {"keyframes": [[0, 0], [1, 50]]}}})",
+                                      "scene.json", "", host.paramDefs, scene, error))
+        << error;
+    pathbloom::applyScene(host, scene);
+    EXPECT_EQ(host.depth, minihost::Depth::Bits16);
+    EXPECT_EQ(host.fps, 10);
+    EXPECT_EQ(host.input.depth, minihost::Depth::Bits16);
+    EXPECT_EQ(host.input.width, 5);
+    EXPECT_EQ(host.masks.size(), 1u);
+    const int mode = minihost::paramIndex(host, "Mode");
+    const int start = minihost::paramIndex(host, "Start");
+    EXPECT_EQ(minihost::paramValueAt(host, mode, 0).number, 2);
+    EXPECT_DOUBLE_EQ(minihost::paramValueAt(host, start, 0.5).number, 25);
+    EXPECT_EQ(minihost::teardownEffect(host), PF_Err_NONE);
+}
+
+}  // namespace
