@@ -1,0 +1,85 @@
+// Fill and stroke colours of the instances: a base colour from "Color" or
+// "Stroke Color", stepped in hue, lightness and saturation from instance to
+// instance, with a seeded random offset each, converted by the host.
+#pragma once
+
+#include "engine/hsl_color.h"
+#include "engine/pattern_instance.h"
+#include "engine/pattern_params.h"
+#include "engine/pattern_random.h"
+#include "hostapi/hostapi.h"
+#include "raster/pixel_format.h"
+
+enum { kColorNormal = 1, kColorKeyframe = 2, kColorKeyframe2 = 3, kStrokeDependent = 4 };
+
+// The host's RGB <-> HLS conversions ("PF ColorFloat Suite" 1).
+struct ColorConverter {
+    const PF_ColorCallbacksFloatSuite1 *suite;  // null only while an error is pending
+    PF_ProgPtr effectRef;
+};
+
+// Host conversions, chained on `pending`; a skipped call leaves its output as is.
+void rgbToHsl(const ColorConverter &converter, PF_PixelFloat rgb, HslColor &hsl, PF_Err &pending);
+void hslToRgb(const ColorConverter &converter, HslColor hsl, PF_PixelFloat &rgb, PF_Err &pending);
+
+// The three forms of one colour in an instance record.
+struct ColorForms {
+    PF_Pixel &color8;
+    PF_Pixel16 &color16;
+    PF_PixelFloat &colorF;
+};
+
+ColorForms fillForms(PatternInstance &instance);
+ColorForms strokeForms(PatternInstance &instance);
+
+// Stores a float colour: the float form as is, the integer form of `depth` by
+// truncation, the other integer form from the colour parameter.
+void storeColor(ColorForms forms, PF_PixelFloat pixel, PF_Pixel parameter, PixelDepth depth);
+
+// One colour stepped through the instances.
+struct ColorRun {
+    HslColor running;      // base colour, then stepped once per instance
+    double hueStep;        // turns per instance
+    double lightnessStep;  // per instance
+    double saturationStep;
+    double hueVariance, lightnessVariance, saturationVariance;  // fractions
+    PatternRandom random;
+    PF_Pixel parameter;    // "Color" or "Stroke Color"
+    PF_PixelFloat pixel;   // its float form; the host's conversions land here, alpha kept
+};
+
+// Converts `parameter` to HSL through the host: the run starts at that base
+// colour with no step and no variance.
+ColorRun makeColorRun(const ColorConverter &converter, PF_Pixel parameter, A_long seed,
+                      PF_Err &pending);
+
+// Instance colour: a copy of the running colour with its own random offset
+// (three draws, always); the running colour then takes one step.
+HslColor nextRunColor(ColorRun &run);
+
+// Per-render colour state of the instance loop (everything but "Line" with
+// "Sub Mode" "Dependent").
+struct InstanceColoring {
+    ColorConverter converter;
+    PixelDepth depth;
+    A_long colorMode;
+    A_long strokeMode;
+    ColorRun fill;
+    ColorRun stroke;
+    double strokeDeltaHue, strokeDeltaLightness, strokeDeltaSaturation;  // dependent offset
+    A_long fillLength;    // colour-table length with a keyframed "Color Mode"
+    A_long strokeLength;  // stroke-table length with a keyframed "Stroke Mode"
+};
+
+// Base colours and steps for `count` instances.
+InstanceColoring makeInstanceColoring(const ColorConverter &converter, const PatternParams &params,
+                                      PixelDepth depth, A_long count, const KeyframeTables &tables,
+                                      PF_Err &pending);
+
+// Fill colour of instance i (instances 0..i-1 done). Returns the HSL colour a
+// dependent stroke starts from.
+HslColor colorInstanceFill(InstanceColoring &coloring, PatternInstance *instances, A_long i,
+                           PF_Err &pending);
+// Stroke colour of instance i; `fill` is what colorInstanceFill returned.
+void colorInstanceStroke(InstanceColoring &coloring, PatternInstance *instances, A_long i,
+                         HslColor fill, PF_Err &pending);
