@@ -2,7 +2,10 @@
 // the registered parameters and renders its frames into image files.
 #include "cli/render_command.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <memory>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -78,6 +81,23 @@ bool parseDownsample(const std::string &text, int &x, int &y) {
     return x >= 1 && y >= 1;
 }
 
+minihost::Image upsampleNearest(const minihost::Image &image, int width, int height, int x,
+                                int y) {
+    minihost::Image result = minihost::makeImage(width, height, image.depth);
+    const size_t pixelBytes = size_t(minihost::bytesPerPixel(image.depth));
+    for (int row = 0; row < height; ++row) {
+        const int fromRow = std::min(row / std::max(y, 1), image.height - 1);
+        for (int column = 0; column < width; ++column) {
+            const int fromColumn = std::min(column / std::max(x, 1), image.width - 1);
+            std::memcpy(result.data.data() + (size_t(row) * size_t(width) + size_t(column)) * pixelBytes,
+                        image.data.data() +
+                            (size_t(fromRow) * size_t(image.width) + size_t(fromColumn)) * pixelBytes,
+                        pixelBytes);
+        }
+    }
+    return result;
+}
+
 std::string frameFileName(int frame, const std::string &extension) {
     char name[32];
     std::snprintf(name, sizeof name, "frame_%04d.%s", frame, extension.c_str());
@@ -87,24 +107,30 @@ std::string frameFileName(int frame, const std::string &extension) {
 int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err) {
     const std::string pluginPath =
         options.pluginPath.empty() ? minihost::defaultPluginPath() : options.pluginPath;
-    EffectSession session;
-    minihost::Host &host = session.host;
+    // One effect instance to read the scene with; more once the scene asks.
+    std::vector<std::unique_ptr<EffectSession>> sessions;
     std::string error;
-    if (!minihost::openPlugin(host, pluginPath, error)) {
-        err << "pathbloom: "
-            << (error.find(pluginPath) == std::string::npos ? pluginPath + ": " : "") << error
-            << "\n";
-        return 1;
-    }
-    const PF_Err setupError = minihost::setupEffect(host);
-    if (setupError != PF_Err_NONE) {
-        err << "pathbloom: setting up the effect failed with error " << setupError << "\n";
-        return 1;
-    }
-    session.setUp = true;
+    auto addSession = [&]() {
+        auto session = std::make_unique<EffectSession>();
+        if (!minihost::openPlugin(session->host, pluginPath, error)) {
+            err << "pathbloom: "
+                << (error.find(pluginPath) == std::string::npos ? pluginPath + ": " : "") << error
+                << "\n";
+            return false;
+        }
+        const PF_Err setupError = minihost::setupEffect(session->host);
+        if (setupError != PF_Err_NONE) {
+            err << "pathbloom: setting up the effect failed with error " << setupError << "\n";
+            return false;
+        }
+        session->setUp = true;
+        sessions.push_back(std::move(session));
+        return true;
+    };
+    if (!addSession()) return 1;
 
     Scene scene;
-    if (!loadScene(options.scenePath, host.paramDefs, scene, error)) {
+    if (!loadScene(options.scenePath, sessions[0]->host.paramDefs, scene, error)) {
         err << "pathbloom: " << error << "\n";
         return 1;
     }
@@ -117,7 +143,9 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
         scene.downsampleX = options.downsampleX;
         scene.downsampleY = options.downsampleY;
     }
-    applyScene(host, scene);
+    while (sessions.size() < scene.effects.size())
+        if (!addSession()) return 1;
+    for (size_t e = 0; e < sessions.size(); ++e) applyScene(sessions[e]->host, scene, e);
 
     std::error_code fsError;
     std::filesystem::create_directories(options.outputDir, fsError);
@@ -131,59 +159,75 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
     bar.err = &err;
     bar.frameCount = scene.lastFrame - scene.firstFrame + 1;
     if (options.progressBar) {
-        host.onProgress = drawProgress;
-        host.progressContext = &bar;
+        for (auto &session : sessions) {
+            session->host.onProgress = drawProgress;
+            session->host.progressContext = &bar;
+        }
     }
     std::vector<std::string> frameFiles;
     for (int frame = scene.firstFrame; frame <= scene.lastFrame; ++frame) {
-        host.frame = frame;
-        host.progressCalls = 0;
-        host.progressCurrent = 0;
-        host.progressTotal = 0;
         bar.frame = frame;
-        bar.lastPercent = -1;
+        double milliseconds = 0;
+        long placed = 0, drawn = 0;
+        minihost::Image output;
+        for (size_t e = 0; e < sessions.size(); ++e) {
+            minihost::Host &host = sessions[e]->host;
+            // The next effect's input is the last one's output, brought back
+            // to full size so that the host's own downsampling returns it as is.
+            if (e > 0)
+                host.input = upsampleNearest(output, scene.width, scene.height, scene.downsampleX,
+                                             scene.downsampleY);
+            host.frame = frame;
+            host.progressCalls = 0;
+            host.progressCurrent = 0;
+            host.progressTotal = 0;
+            bar.lastPercent = -1;
 
-        const auto started = std::chrono::steady_clock::now();
-        const minihost::RenderResult result = minihost::renderFrame(host);
-        const auto finished = std::chrono::steady_clock::now();
-        if (options.progressBar) err << "\r\033[K" << std::flush;
-        const PF_Err renderError =
-            result.preRenderError != PF_Err_NONE ? result.preRenderError : result.renderError;
-        if (renderError != PF_Err_NONE) {
-            err << "pathbloom: frame " << frame << ": "
-                << (result.preRenderError != PF_Err_NONE ? "pre-render" : "render")
-                << " failed with error " << renderError;
-            if (!result.message.empty()) err << ": " << result.message;
-            err << "\n";
-            return 1;
+            const auto started = std::chrono::steady_clock::now();
+            minihost::RenderResult result = minihost::renderFrame(host);
+            const auto finished = std::chrono::steady_clock::now();
+            if (options.progressBar) err << "\r\033[K" << std::flush;
+            const PF_Err renderError =
+                result.preRenderError != PF_Err_NONE ? result.preRenderError : result.renderError;
+            if (renderError != PF_Err_NONE) {
+                err << "pathbloom: frame " << frame;
+                if (sessions.size() > 1) err << ", effect " << e + 1;
+                err << ": " << (result.preRenderError != PF_Err_NONE ? "pre-render" : "render")
+                    << " failed with error " << renderError;
+                if (!result.message.empty()) err << ": " << result.message;
+                err << "\n";
+                return 1;
+            }
+            const minihost::Ledger &ledger = host.ledger;
+            if (ledger.suites || ledger.lockedHandles || ledger.worlds || ledger.checkouts ||
+                ledger.preRenderBlocks || ledger.invalidCalls)
+                err << "pathbloom: warning: frame " << frame << " left " << ledger.suites
+                    << " suites, " << ledger.lockedHandles << " handle locks, " << ledger.worlds
+                    << " worlds, " << ledger.checkouts << " checkouts and "
+                    << ledger.preRenderBlocks << " pre-render blocks outstanding, "
+                    << ledger.invalidCalls << " invalid calls\n";
+            milliseconds += std::chrono::duration<double, std::milli>(finished - started).count();
+            placed += host.progressTotal > 0 ? host.progressTotal - 1 : 0;
+            drawn += host.progressCalls > 0 ? host.progressCalls - 1 : 0;
+            output = std::move(result.output);
         }
+
         const std::string png = options.outputDir + "/" + frameFileName(frame, "png");
         const std::string exr = options.outputDir + "/" + frameFileName(frame, "exr");
         bool written = true;
         if (scene.depth == minihost::Depth::Float) {
-            written = writeExr(exr, result.output, error) &&
-                      (!options.preview || writePng(png, result.output, error));
+            written = writeExr(exr, output, error) &&
+                      (!options.preview || writePng(png, output, error));
             frameFiles.push_back(options.preview ? png : exr);
         } else {
-            written = writePng(png, result.output, error);
+            written = writePng(png, output, error);
             frameFiles.push_back(png);
         }
         if (!written) {
             err << "pathbloom: " << error << "\n";
             return 1;
         }
-        const minihost::Ledger &ledger = host.ledger;
-        if (ledger.suites || ledger.lockedHandles || ledger.worlds || ledger.checkouts ||
-            ledger.preRenderBlocks)
-            err << "pathbloom: warning: frame " << frame << " left " << ledger.suites
-                << " suites, " << ledger.lockedHandles << " handle locks, " << ledger.worlds
-                << " worlds, " << ledger.checkouts << " checkouts and " << ledger.preRenderBlocks
-                << " pre-render blocks outstanding\n";
         if (options.stats) {
-            const double milliseconds =
-                std::chrono::duration<double, std::milli>(finished - started).count();
-            const long placed = host.progressTotal > 0 ? host.progressTotal - 1 : 0;
-            const long drawn = host.progressCalls > 0 ? host.progressCalls - 1 : 0;
             char line[160];
             std::snprintf(line, sizeof line,
                           "frame %4d  %9.2f ms  %8ld points placed  %8ld drawn\n", frame,

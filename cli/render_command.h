@@ -4,6 +4,8 @@
 #include <ostream>
 #include <string>
 
+#include "minihost/minihost.h"
+
 namespace pathbloom {
 
 struct RenderOptions {
@@ -23,6 +25,11 @@ struct RenderOptions {
 bool parseFrameRange(const std::string &text, int &first, int &last);
 // Parses "X" or "X,Y" into downsampling factors of at least 1.
 bool parseDownsample(const std::string &text, int &x, int &y);
+
+// Pixel-replicated copy of a downsampled image at the full `width` x `height`;
+// downsampling it by `x`, `y` again gives back `image`.
+minihost::Image upsampleNearest(const minihost::Image &image, int width, int height, int x,
+                                int y);
 
 // File name of frame `frame` in the output folder: frame_0007.png.
 std::string frameFileName(int frame, const std::string &extension);

@@ -344,11 +344,33 @@ SceneLayer readLayer(const std::string &name, const json &value, const std::stri
     return layer;
 }
 
+SceneEffect readEffect(const json &params, const std::string &where,
+                       const std::vector<PF_ParamDef> &defs, const Scene &scene) {
+    if (!params.is_object()) wrongType(where, "an object of values by parameter name", params);
+    SceneEffect effect;
+    for (auto item = params.begin(); item != params.end(); ++item) {
+        if (item.key() == "comment") continue;
+        const std::string field = where + "." + quoted(item.key());
+        int index = -1;
+        for (size_t i = 1; i < defs.size(); ++i)
+            if (!item.key().empty() && item.key() == defs[i].name) index = int(i);
+        if (index < 0) fail(field, "no parameter of that name");
+        const PF_ParamDef &def = defs[size_t(index)];
+        if (def.param_type == PF_Param_GROUP_START || def.param_type == PF_Param_GROUP_END)
+            fail(field, "is a parameter group and takes no value");
+        SceneParam param;
+        param.index = index;
+        param.track = readTrack(item.value(), field, ValueContext{&def, &scene});
+        effect.params.push_back(param);
+    }
+    return effect;
+}
+
 void readScene(const json &root, const std::string &folder, const std::vector<PF_ParamDef> &defs,
                Scene &scene) {
     if (!root.is_object()) wrongType("(top level)", "an object", root);
     allowOnly(root, "", {"width", "height", "background", "depth", "fps", "frames",
-                         "downsample", "masks", "layers", "params"});
+                         "downsample", "masks", "layers", "params", "effects"});
     for (const char *key : {"width", "height"})
         if (!root.contains(key)) fail(key, "missing");
     scene.width = int(readIntegerIn(root["width"], "width", 1, 30000));
@@ -411,23 +433,19 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
             scene.layers.push_back(
                 readLayer(item.key(), item.value(), "layers." + quoted(item.key()), folder));
     }
-    if (root.contains("params")) {
-        const json &params = root["params"];
-        if (!params.is_object()) wrongType("params", "an object of values by parameter name", params);
-        for (auto item = params.begin(); item != params.end(); ++item) {
-            const std::string field = "params." + quoted(item.key());
-            int index = -1;
-            for (size_t i = 1; i < defs.size(); ++i)
-                if (!item.key().empty() && item.key() == defs[i].name) index = int(i);
-            if (index < 0) fail(field, "no parameter of that name");
-            const PF_ParamDef &def = defs[size_t(index)];
-            if (def.param_type == PF_Param_GROUP_START || def.param_type == PF_Param_GROUP_END)
-                fail(field, "is a parameter group and takes no value");
-            SceneParam param;
-            param.index = index;
-            param.track = readTrack(item.value(), field, ValueContext{&def, &scene});
-            scene.params.push_back(param);
-        }
+    if (root.contains("params") && root.contains("effects"))
+        fail("effects", "cannot be given together with \"params\"");
+    if (root.contains("effects")) {
+        const json &effects = root["effects"];
+        if (!effects.is_array() || effects.empty())
+            wrongType("effects", "a non-empty list of parameter objects", effects);
+        for (size_t e = 0; e < effects.size(); ++e)
+            scene.effects.push_back(
+                readEffect(effects[e], "effects[" + std::to_string(e) + "]", defs, scene));
+    } else {
+        scene.effects.push_back(root.contains("params")
+                                    ? readEffect(root["params"], "params", defs, scene)
+                                    : SceneEffect{});
     }
 }
 
@@ -490,7 +508,7 @@ bool loadScene(const std::string &path, const std::vector<PF_ParamDef> &defs, Sc
     return parseScene(text.str(), path, folder, defs, scene, error);
 }
 
-void applyScene(minihost::Host &host, const Scene &scene) {
+void applyScene(minihost::Host &host, const Scene &scene, size_t effect) {
     host.depth = scene.depth;
     host.fps = scene.fps;
     host.downsampleX = scene.downsampleX;
@@ -500,7 +518,7 @@ void applyScene(minihost::Host &host, const Scene &scene) {
     for (const SceneLayer &layer : scene.layers)
         host.layers.push_back(minihost::convertImage(layer.image, scene.depth));
     host.masks = scene.masks;
-    for (const SceneParam &param : scene.params) {
+    for (const SceneParam &param : scene.effects.at(effect).params) {
         if (param.track.keyframes.empty())
             minihost::setParam(host, param.index, param.track.value);
         else

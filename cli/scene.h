@@ -22,6 +22,11 @@ struct SceneLayer {
     minihost::Image image;  // 8 or 16 bits as read; converted when applied
 };
 
+// One effect instance: the parameters the scene sets on it.
+struct SceneEffect {
+    std::vector<SceneParam> params;
+};
+
 struct Scene {
     std::string name;  // the scene file's name, for messages
     int width = 0, height = 0;
@@ -32,7 +37,9 @@ struct Scene {
     int downsampleX = 1, downsampleY = 1;
     std::vector<minihost::Mask> masks;
     std::vector<SceneLayer> layers;
-    std::vector<SceneParam> params;
+    // "params" gives one effect; "effects" several, applied in turn, each
+    // one's output the next one's input. Never empty.
+    std::vector<SceneEffect> effects;
 };
 
 // Reads a scene from JSON text. `name` prefixes every message ("scene.json");
@@ -51,7 +58,8 @@ bool loadScene(const std::string &path, const std::vector<PF_ParamDef> &defs, Sc
 bool parseHexColor(const std::string &text, PF_Pixel &color);
 
 // Puts the scene into a host that has run setupEffect: input layer, layers
-// and masks at the host's depth, frame rate, downsampling and parameter values.
-void applyScene(minihost::Host &host, const Scene &scene);
+// and masks at the host's depth, frame rate, downsampling and the parameter
+// values of effect `effect` (0-based).
+void applyScene(minihost::Host &host, const Scene &scene, size_t effect = 0);
 
 }  // namespace pathbloom

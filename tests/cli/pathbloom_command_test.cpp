@@ -137,6 +137,52 @@ TEST(RenderCommand, WithoutAMaskTheFrameIsTheBackground) {
     EXPECT_EQ(frame.data, background.data);
 }
 
+TEST(RenderOptions, UpsampledFramesDownsampleToThemselves) {
+    minihost::Image small = minihost::makeImage(3, 2, minihost::Depth::Bits16);
+    for (size_t i = 0; i < small.data.size(); ++i) small.data[i] = uint8_t(i * 13 + 1);
+    const struct {
+        int width, height, x, y;
+    } cases[] = {{3, 2, 1, 1}, {6, 4, 2, 2}, {5, 3, 2, 2}, {9, 3, 3, 2}};
+    for (const auto &c : cases) {
+        const minihost::Image full = pathbloom::upsampleNearest(small, c.width, c.height, c.x, c.y);
+        ASSERT_EQ(full.width, c.width);
+        ASSERT_EQ(full.height, c.height);
+        EXPECT_EQ(minihost::downsampleImage(full, c.x, c.y).data, small.data)
+            << c.width << "x" << c.height;
+    }
+}
+
+TEST(RenderCommand, EachEffectWorksOnThePreviousOnesOutput) {
+    const std::string folder = scratchFolder();
+    const std::string scene = R"({"width": 40, "height": 30, "background": "#336699",
+        "masks": [{"points": [[5, 5], [35, 5], [35, 25], [5, 25]]}],)";
+    const std::string first = R"({"Mode": "Number", "Number": 6, "First Radius": 5})";
+    const std::string second = R"({"Mode": "Vertex", "Shape Mode": "Polygon", "First Radius": 4,
+        "Color": "#ff0000", "Stroke Thickness": 0, "On Original": true})";
+    writeTextFile(folder + "/one.json", scene + R"("params": )" + first + "}");
+    writeTextFile(folder + "/pass.json",
+                  scene + R"("effects": [)" + first + R"(, {"Path": 0, "On Original": true}]})");
+    writeTextFile(folder + "/two.json", scene + R"("effects": [)" + first + "," + second + "]}");
+    for (const char *downsample : {"1", "2"}) {
+        std::vector<std::string> frames;
+        for (const char *name : {"one", "pass", "two"}) {
+            const std::string out = folder + "/" + name + downsample;
+            const CommandResult result =
+                runPathbloom("render '" + folder + "/" + name + ".json' -o '" + out +
+                             "' --stats --downsample " + downsample + plugin());
+            ASSERT_EQ(result.status, 0) << name << "\n" << result.err;
+            minihost::Image frame;
+            std::string error;
+            ASSERT_TRUE(pathbloom::readPng(out + "/frame_0000.png", frame, error)) << error;
+            frames.push_back(std::string(frame.data.begin(), frame.data.end()));
+        }
+        // A second effect that draws nothing passes the first one's frame on;
+        // one that draws changes it.
+        EXPECT_EQ(frames[1], frames[0]) << "downsample " << downsample;
+        EXPECT_NE(frames[2], frames[0]) << "downsample " << downsample;
+    }
+}
+
 TEST(RenderCommand, SceneFaultStopsBeforeAnythingRenders) {
     const std::string folder = scratchFolder();
     writeTextFile(folder + "/scene.json",

@@ -80,6 +80,14 @@ const SceneFault sceneFaults[] = {
      "scene.json: background.image: cannot open ", true},
     {"missing layer file", R"({"width": 8, "height": 8, "layers": {"logo": {"image": "nothere.png"}}})",
      R"(scene.json: layers."logo".image: cannot open )", true},
+    {"effects and params together",
+     R"({"width": 8, "height": 8, "params": {}, "effects": [{}]})",
+     R"(scene.json: effects: cannot be given together with "params")", false},
+    {"empty effects", R"({"width": 8, "height": 8, "effects": []})",
+     R"(scene.json: effects: expected a non-empty list of parameter objects, got a list [])", false},
+    {"fault in the second effect",
+     R"({"width": 8, "height": 8, "effects": [{"Mode": "Line"}, {"Mode": "Lines"}]})",
+     R"(scene.json: effects[1]."Mode": "Lines" is not one of "Vertex", "Number", "Line")", false},
     {"bad JSON", R"({"width": 8, "height": 8,})", "scene.json: bad JSON: parse error at line 1, column 26", true},
 };
 
@@ -116,7 +124,7 @@ Scene parsed(const std::string &text) {
 }
 
 const pathbloom::SceneParam *findParam(const Scene &scene, const char *name) {
-    for (const pathbloom::SceneParam &param : scene.params)
+    for (const pathbloom::SceneParam &param : scene.effects.at(0).params)
         if (std::string(registeredParams()[size_t(param.index)].name) == name) return &param;
     return nullptr;
 }
@@ -129,7 +137,8 @@ TEST(SceneValues, DefaultsOfTheSceneFields) {
     EXPECT_EQ(scene.lastFrame, 0);
     EXPECT_EQ(scene.downsampleX, 1);
     EXPECT_EQ(scene.downsampleY, 1);
-    EXPECT_TRUE(scene.params.empty());
+    ASSERT_EQ(scene.effects.size(), 1u);
+    EXPECT_TRUE(scene.effects[0].params.empty());
     ASSERT_EQ(scene.background.data.size(), 6u * 4u * 4u);
     for (uint8_t byte : scene.background.data) EXPECT_EQ(byte, 0);  // transparent black
 }
@@ -237,6 +246,16 @@ TEST(SceneValues, KeyframesSortedWithTheirInterpolation) {
     const pathbloom::SceneParam *shape = findParam(scene, "Shape Mode");
     EXPECT_EQ(shape->track.interpolation, minihost::Interpolation::Hold);
     EXPECT_EQ(shape->track.keyframes[1].value.number, 2);
+}
+
+TEST(SceneValues, EffectsInTheirOrder) {
+    const Scene scene = parsed(R"({"width": 2, "height": 2, "effects": [
+        {"comment": "first", "Mode": "Line"}, {"Mode": "Number", "On Original": true}]})");
+    ASSERT_EQ(scene.effects.size(), 2u);
+    ASSERT_EQ(scene.effects[0].params.size(), 1u);
+    EXPECT_EQ(scene.effects[0].params[0].track.value.number, 3);
+    ASSERT_EQ(scene.effects[1].params.size(), 2u);
+    EXPECT_EQ(scene.effects[1].params[0].track.value.number, 2);
 }
 
 TEST(SceneValues, BackgroundImageIsReadBesideTheScene) {
