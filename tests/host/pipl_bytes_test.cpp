@@ -13,6 +13,7 @@ struct Property {
     std::string vendor;  // as it reads after undoing the reversed byte order
     std::string key;
     uint32_t id = 0;
+    uint32_t length = 0;        // as declared
     std::vector<uint8_t> data;  // padding included
 };
 
@@ -44,11 +45,12 @@ Parsed parse(const std::vector<uint8_t> &b) {
         prop.vendor = reversedCode(b, at);
         prop.key = reversedCode(b, at + 4);
         prop.id = le32(b, at + 8);
-        const uint32_t length = le32(b, at + 12);
+        prop.length = le32(b, at + 12);
+        const uint32_t padded = (prop.length + 3) & ~3u;
         at += 16;
-        if (at + length > b.size()) break;
-        prop.data.assign(b.begin() + at, b.begin() + at + length);
-        at += length;
+        if (at + padded > b.size()) break;
+        prop.data.assign(b.begin() + at, b.begin() + at + padded);
+        at += padded;
         p.properties.push_back(prop);
     }
     p.trailingBytes = at != b.size();
@@ -110,6 +112,8 @@ TEST_P(PiplBytes, LayoutAndContent) {
         EXPECT_EQ(got.id, 0u);
         EXPECT_EQ(got.data.size() % 4, 0u);
         EXPECT_EQ(got.data, expected[i].data);
+        // Only the 16-bit information flags declare their length without the padding.
+        EXPECT_EQ(got.length, std::string(got.key) == "eINF" ? 2u : got.data.size());
     }
 }
 

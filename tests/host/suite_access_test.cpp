@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/suite_access.h"
+#include "host/build_profile.h"
 #include "host/suite_handler.h"
 #include "tests/host/fake_host.h"
 
@@ -24,13 +25,13 @@ TEST(SuiteHandler, TwoAccessesAcquireOnceAndReleaseOnce) {
     FakeHost host;
     {
         SuiteHandler suites(&host.basic);
-        const PF_HandleSuite1 *first = handleSuite(suites);
-        const PF_HandleSuite1 *second = handleSuite(suites);
+        const PF_PathQuerySuite1 *first = pathQuerySuite(suites);
+        const PF_PathQuerySuite1 *second = pathQuerySuite(suites);
         EXPECT_EQ(first, second);
-        EXPECT_EQ(host.count("AcquireSuite PF Handle Suite 2"), 1);
+        EXPECT_EQ(host.count("AcquireSuite PF Path Query Suite 1"), 1);
         EXPECT_EQ(host.suitesHeld(), 1);
     }
-    EXPECT_EQ(host.count("ReleaseSuite PF Handle Suite 2"), 1);
+    EXPECT_EQ(host.count("ReleaseSuite PF Path Query Suite 1"), 1);
     EXPECT_EQ(host.suitesHeld(), 0);
 }
 
@@ -64,37 +65,41 @@ TEST(SuiteHandler, EverySuiteAcquiredIsReleasedOnce) {
     EXPECT_EQ(host.suitesHeld(), 0);
 }
 
-// The x64 build's names and versions.
-TEST(SuiteHandler, X64SuiteVersions) {
+// Names and versions: the 32-bit build asks for older versions of four.
+TEST(SuiteHandler, SuiteVersionsOfThisBuild) {
     struct Case {
         const void *(*access)(SuiteHandler &);
-        const char *acquired;
+        const char *x64;
+        const char *x86;
     };
     const Case cases[] = {
-        {[](SuiteHandler &s) -> const void * { return handleSuite(s); }, "PF Handle Suite 2"},
-        {[](SuiteHandler &s) -> const void * { return paramUtilsSuite(s); }, "PF Param Utils Suite 2"},
-        {[](SuiteHandler &s) -> const void * { return streamSuite(s); }, "AEGP Stream Suite 9"},
-        {[](SuiteHandler &s) -> const void * { return keyframeSuite(s); }, "AEGP Keyframe Suite 4"},
-        {[](SuiteHandler &s) -> const void * { return utilitySuite(s); }, "AEGP Utility Suite 7"},
-        {[](SuiteHandler &s) -> const void * { return pathQuerySuite(s); }, "PF Path Query Suite 1"},
-        {[](SuiteHandler &s) -> const void * { return pathDataSuite(s); }, "PF Path Data Suite 1"},
-        {[](SuiteHandler &s) -> const void * { return worldSuite1(s); }, "PF World Suite 1"},
-        {[](SuiteHandler &s) -> const void * { return sampling8Suite(s); }, "PF Sampling8 Suite 1"},
-        {[](SuiteHandler &s) -> const void * { return sampling16Suite(s); }, "PF Sampling16 Suite 1"},
-        {[](SuiteHandler &s) -> const void * { return samplingFloatSuite(s); }, "PF SamplingFloat Suite 1"},
-        {[](SuiteHandler &s) -> const void * { return pfInterfaceSuite(s); }, "AEGP PF Interface Suite 1"},
-        {[](SuiteHandler &s) -> const void * { return effectSuite(s); }, "AEGP Effect Suite 3"},
-        {[](SuiteHandler &s) -> const void * { return ansiSuite(s); }, "PF ANSI Suite 1"},
+        {[](SuiteHandler &s) -> const void * { return handleSuite(s); }, "PF Handle Suite 2", "PF Handle Suite 1"},
+        {[](SuiteHandler &s) -> const void * { return paramUtilsSuite(s); }, "PF Param Utils Suite 2",
+         "PF Param Utils Suite 1"},
+        {[](SuiteHandler &s) -> const void * { return streamSuite(s); }, "AEGP Stream Suite 9", "AEGP Stream Suite 7"},
+        {[](SuiteHandler &s) -> const void * { return keyframeSuite(s); }, "AEGP Keyframe Suite 4",
+         "AEGP Keyframe Suite 3"},
+        {[](SuiteHandler &s) -> const void * { return utilitySuite(s); }, "AEGP Utility Suite 7", nullptr},
+        {[](SuiteHandler &s) -> const void * { return pathQuerySuite(s); }, "PF Path Query Suite 1", nullptr},
+        {[](SuiteHandler &s) -> const void * { return pathDataSuite(s); }, "PF Path Data Suite 1", nullptr},
+        {[](SuiteHandler &s) -> const void * { return worldSuite1(s); }, "PF World Suite 1", nullptr},
+        {[](SuiteHandler &s) -> const void * { return sampling8Suite(s); }, "PF Sampling8 Suite 1", nullptr},
+        {[](SuiteHandler &s) -> const void * { return sampling16Suite(s); }, "PF Sampling16 Suite 1", nullptr},
+        {[](SuiteHandler &s) -> const void * { return samplingFloatSuite(s); }, "PF SamplingFloat Suite 1", nullptr},
+        {[](SuiteHandler &s) -> const void * { return pfInterfaceSuite(s); }, "AEGP PF Interface Suite 1", nullptr},
+        {[](SuiteHandler &s) -> const void * { return effectSuite(s); }, "AEGP Effect Suite 3", nullptr},
+        {[](SuiteHandler &s) -> const void * { return ansiSuite(s); }, "PF ANSI Suite 1", nullptr},
     };
     for (const Case &c : cases) {
+        const std::string expected = kProfileX86 && c.x86 ? c.x86 : c.x64;
         FakeHost host;
         {
             SuiteHandler suites(&host.basic);
             EXPECT_NE(c.access(suites), nullptr);
         }
-        ASSERT_EQ(host.calls.size(), 2u) << c.acquired;
-        EXPECT_EQ(host.calls[0], std::string("AcquireSuite ") + c.acquired);
-        EXPECT_EQ(host.calls[1], std::string("ReleaseSuite ") + c.acquired);
+        ASSERT_EQ(host.calls.size(), 2u) << expected;
+        EXPECT_EQ(host.calls[0], "AcquireSuite " + expected);
+        EXPECT_EQ(host.calls[1], "ReleaseSuite " + expected);
     }
 }
 
@@ -104,13 +109,13 @@ TEST(SuiteHandler, MissingSuiteThrows516AndKeepsOthersReleased) {
     std::strcpy(host.out.return_msg, "before");
     try {
         SuiteHandler suites(&host.basic);
-        handleSuite(suites);
+        pathQuerySuite(suites);
         pathDataSuite(suites);
         FAIL() << "no exception";
     } catch (PF_Err err) {
         EXPECT_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
     }
-    EXPECT_EQ(host.count("ReleaseSuite PF Handle Suite 2"), 1);
+    EXPECT_EQ(host.count("ReleaseSuite PF Path Query Suite 1"), 1);
     EXPECT_EQ(host.count("ReleaseSuite PF Path Data Suite"), 0) << "a refused suite is not released";
     EXPECT_EQ(host.suitesHeld(), 0);
     EXPECT_STREQ(host.out.return_msg, "before");
