@@ -1,12 +1,13 @@
-// The demo scene renders to the same pixels from one change to the next: a
-// content hash of chosen frames. When drawing changes on purpose, look at the
+// The demo scene, both of its effect instances, renders to the same pixels
+// from one change to the next: a content hash of chosen frames. When drawing changes on purpose, look at the
 // new frames (pathbloom render scenes/demo.json --contact-sheet ...) and
 // take the hashes from the failure message.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
-#include "cli/scene.h"
+#include "cli/image_io.h"
+#include "cli/render_command.h"
 #include "tests/cli/cli_fixtures.h"
 
 namespace {
@@ -28,38 +29,36 @@ std::string hex(uint64_t value) {
 }
 
 TEST(DemoScene, FramesKeepTheirContent) {
-    minihost::Host host;
-    std::string error;
-    ASSERT_TRUE(minihost::openPlugin(host, mainPluginPath(), error)) << error;
-    ASSERT_EQ(minihost::setupEffect(host), PF_Err_NONE);
-    pathbloom::Scene scene;
-    ASSERT_TRUE(pathbloom::loadScene(std::string(PATHBLOOM_SOURCE_DIR) + "/scenes/demo.json",
-                                     host.paramDefs, scene, error))
-        << error;
-    pathbloom::applyScene(host, scene);
+    const std::string folder = scratchFolder();
+    const std::string scene = std::string(PATHBLOOM_SOURCE_DIR) + "/scenes/demo.json";
     const struct {
         int frame;
-        minihost::Depth depth;
+        int depth;
         const char *hash;
     } cases[] = {
-        {0, minihost::Depth::Bits8, "6c8bb1b34a3e7bef"},
-        {4, minihost::Depth::Bits8, "0c5a3d951f0b6205"},
-        {7, minihost::Depth::Bits8, "070c8c7cef7584ca"},
-        {4, minihost::Depth::Bits16, "24471797668a75b1"},
+        {0, 8, "6c8bb1b34a3e7bef"},
+        {4, 8, "895a05044c66749f"},
+        {7, 8, "070c8c7cef7584ca"},
+        {4, 16, "7523483ecf0e05b2"},
     };
     for (const auto &c : cases) {
-        host.depth = c.depth;
-        host.input = minihost::convertImage(scene.background, c.depth);
-        host.frame = c.frame;
-        const minihost::RenderResult result = minihost::renderFrame(host);
-        ASSERT_EQ(result.preRenderError, PF_Err_NONE);
-        ASSERT_EQ(result.renderError, PF_Err_NONE) << result.message;
-        ASSERT_EQ(result.output.width, 640);
-        ASSERT_EQ(result.output.height, 360);
-        EXPECT_EQ(hex(contentHash(result.output)), c.hash)
-            << "frame " << c.frame << " at " << int(c.depth) << " bits";
+        const std::string out = folder + "/" + std::to_string(c.depth);
+        const CommandResult result =
+            runPathbloom("render '" + scene + "' -o '" + out + "' --plugin '" + mainPluginPath() +
+                         "' --depth " + std::to_string(c.depth) + " --frames " +
+                         std::to_string(c.frame));
+        ASSERT_EQ(result.status, 0) << result.err;
+        // The PNG gives back the rendered channels exactly at both depths.
+        minihost::Image frame;
+        std::string error;
+        ASSERT_TRUE(pathbloom::readPng(out + "/" + pathbloom::frameFileName(c.frame, "png"), frame,
+                                       error))
+            << error;
+        ASSERT_EQ(frame.width, 640);
+        ASSERT_EQ(frame.height, 360);
+        EXPECT_EQ(hex(contentHash(frame)), c.hash) << "frame " << c.frame << " at " << c.depth
+                                                    << " bits";
     }
-    EXPECT_EQ(minihost::teardownEffect(host), PF_Err_NONE);
 }
 
 }  // namespace
