@@ -127,6 +127,7 @@ struct Ledger {
     int worlds = 0;          // created by the plug-in and not yet disposed
     int checkouts = 0;       // parameter, layer, pixel and path checkouts not checked in
     int preRenderBlocks = 0; // pre-render data not yet deleted
+    int invalidCalls = 0;    // calls naming a handle, world, suite or checkout the host does not know
 };
 
 struct CallRecord {
@@ -236,6 +237,13 @@ struct RenderResult {
 };
 RenderResult renderFrame(Host &host);
 
+// Starts afresh: zeroes the ledger, the call log, the per-function call
+// counts (which fault injection counts against) and the progress counters.
+// Counts after the reset are relative: releasing something acquired before it
+// makes a count negative.
 void resetLedger(Host &host);
+
+// Calls of a host function since the host was made or the ledger reset.
+long callCount(const Host &host, const std::string &function);
 
 }  // namespace minihost

@@ -1,0 +1,125 @@
+// The interact callbacks of PF_InData: parameter registration, parameter
+// checkout and check-in, abort and progress.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "minihost/host_state.h"
+
+namespace minihost {
+namespace {
+
+PF_Err addParam(PF_ProgPtr effectRef, PF_ParamIndex index, PF_ParamDefPtr def) {
+    Host &host = hostFromRef(effectRef);
+    if (const PF_Err err = enterCall(host, "add_param", def ? std::string(def->name, strnlen(def->name, sizeof def->name)) : ""))
+        return err;
+    if (!def) {
+        ++host.ledger.invalidCalls;
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (index != -1 && static_cast<std::size_t>(index) != host.paramDefs.size()) return PF_Err_INVALID_INDEX;
+    host.paramDefs.push_back(*def);
+    ParamTrack track;
+    track.value = defaultValueOf(*def);
+    host.params.push_back(track);
+    return PF_Err_NONE;
+}
+
+PF_Err checkoutParam(PF_ProgPtr effectRef, PF_ParamIndex index, A_long what_time, A_long, A_u_long time_scale,
+                     PF_ParamDef *param) {
+    Host &host = hostFromRef(effectRef);
+    if (const PF_Err err = enterCall(host, "checkout_param", std::to_string(index))) return err;
+    if (!param) {
+        ++host.ledger.invalidCalls;
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (index < 0 || static_cast<std::size_t>(index) >= host.paramDefs.size()) return PF_Err_INVALID_INDEX;
+    const double seconds = static_cast<double>(what_time) / (time_scale ? time_scale : timeScale(host));
+    *param = paramDefAt(host, index, seconds);
+    ParamCheckout checkout;
+    checkout.index = index;
+    checkout.id = param->uu.id;
+    Image layer;
+    if (param->param_type == PF_Param_LAYER &&
+        layerImageFor(host, paramValueAt(host, index, seconds).number, layer)) {
+        checkout.layer = &worldFromImage(host, layer);
+        const A_long dephault = param->u.ld.dephault;
+        param->u.ld = checkout.layer->def;
+        param->u.ld.dephault = dephault;
+    }
+    host.internals->paramCheckouts.push_back(checkout);
+    ++host.ledger.checkouts;
+    return PF_Err_NONE;
+}
+
+PF_Err checkinParam(PF_ProgPtr effectRef, PF_ParamDef *param) {
+    Host &host = hostFromRef(effectRef);
+    if (const PF_Err err = enterCall(host, "checkin_param")) return err;
+    std::vector<ParamCheckout> &checkouts = host.internals->paramCheckouts;
+    auto found = checkouts.end();
+    if (param) {
+        const bool layerPixels = param->param_type == PF_Param_LAYER && param->u.ld.data;
+        found = std::find_if(checkouts.begin(), checkouts.end(), [&](const ParamCheckout &c) {
+            if (layerPixels) return c.layer && c.layer->def.data == param->u.ld.data;
+            return !c.layer && c.id == param->uu.id;
+        });
+    }
+    if (found == checkouts.end()) {
+        ++host.ledger.invalidCalls;
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (found->layer) {
+        destroyWorld(host, *found->layer);
+        param->u.ld.data = nullptr;
+    }
+    checkouts.erase(found);
+    --host.ledger.checkouts;
+    return PF_Err_NONE;
+}
+
+PF_Err abortCall(PF_ProgPtr effectRef) { return enterCall(hostFromRef(effectRef), "abort"); }
+
+PF_Err progress(PF_ProgPtr effectRef, A_long current, A_long total) {
+    Host &host = hostFromRef(effectRef);
+    const PF_Err err =
+        enterCall(host, "progress", host.logCalls ? std::to_string(current) + "/" + std::to_string(total) : std::string());
+    ++host.progressCalls;
+    host.progressCurrent = current;
+    host.progressTotal = total;
+    if (host.onProgress) host.onProgress(host.progressContext, current, total);
+    if (err) return err;
+    if (host.cancelAtProgress > 0 && host.progressCalls == host.cancelAtProgress) return PF_Interrupt_CANCEL;
+    return PF_Err_NONE;
+}
+
+}  // namespace
+
+PF_InteractCallbacks interactCallbacks() {
+    PF_InteractCallbacks callbacks{};
+    callbacks.checkout_param = checkoutParam;
+    callbacks.checkin_param = checkinParam;
+    callbacks.add_param = addParam;
+    callbacks.abort = abortCall;
+    callbacks.progress = progress;
+    return callbacks;
+}
+
+bool layerImageFor(const Host &host, double layerNumber, Image &image) {
+    const long number = std::lround(layerNumber);
+    const Image *source = nullptr;
+    if (number == PF_LayerDefault_MYSELF) source = &host.input;
+    else if (number >= 1 && static_cast<std::size_t>(number) <= host.layers.size())
+        source = &host.layers[static_cast<std::size_t>(number) - 1];
+    if (!source) return false;
+    image = downsampleImage(convertImage(*source, host.depth), host.downsampleX, host.downsampleY);
+    return true;
+}
+
+void releaseParamCheckouts(Host &host) {
+    for (ParamCheckout &checkout : host.internals->paramCheckouts)
+        if (checkout.layer) destroyWorld(host, *checkout.layer);
+    host.internals->paramCheckouts.clear();
+}
+
+}  // namespace minihost

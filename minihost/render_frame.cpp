@@ -1,0 +1,66 @@
+// One frame through the smart-render protocol: pre-render, render, deletion of
+// the pre-render data, and the output world copied out.
+#include <cstring>
+
+#include "minihost/host_state.h"
+
+namespace minihost {
+namespace {
+
+// Red, green, blue and alpha: every channel of the output is wanted.
+constexpr PF_ChannelMask allChannels = 15;
+
+std::string messageOf(const PF_OutData &out) {
+    if (!(out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE)) return std::string();
+    return std::string(out.return_msg, strnlen(out.return_msg, sizeof out.return_msg));
+}
+
+}  // namespace
+
+RenderResult renderFrame(Host &host) {
+    RenderResult result;
+    releaseFrame(host);
+    World &output = frameOutput(host);
+
+    PF_RenderRequest request{};
+    request.rect = {0, 0, output.def.width, output.def.height};
+    request.field = PF_Field_FRAME;
+    request.channel_mask = allChannels;
+    const A_short bitdepth = static_cast<A_short>(static_cast<int>(host.depth));
+
+    PF_PreRenderInput preInput{};
+    preInput.output_request = request;
+    preInput.bitdepth = bitdepth;
+    PF_PreRenderOutput preOutput{};
+    PF_PreRenderCallbacks preCallbacks = preRenderCallbacks();
+    PF_PreRenderExtra preExtra{&preInput, &preOutput, &preCallbacks};
+    result.preRenderError = sendCommand(host, PF_Cmd_SMART_PRE_RENDER, nullptr, nullptr, &preExtra);
+    result.message = messageOf(host.outData);
+    if (preOutput.pre_render_data) ++host.ledger.preRenderBlocks;
+
+    if (!result.preRenderError) {
+        PF_SmartRenderInput renderInput{};
+        renderInput.output_request = request;
+        renderInput.bitdepth = bitdepth;
+        renderInput.pre_render_data = preOutput.pre_render_data;
+        PF_SmartRenderCallbacks renderCallbacks = smartRenderCallbacks();
+        PF_SmartRenderExtra renderExtra{&renderInput, &renderCallbacks};
+        result.renderError = sendCommand(host, PF_Cmd_SMART_RENDER, nullptr, nullptr, &renderExtra);
+        const std::string message = messageOf(host.outData);
+        if (!message.empty()) result.message = message;
+    }
+
+    // The data goes back through the plug-in's own function, with the in_data
+    // of the command that consumed it, so that it can return host memory.
+    if (preOutput.pre_render_data && preOutput.delete_pre_render_data_func) {
+        CurrentHostScope scope(host);
+        preOutput.delete_pre_render_data_func(preOutput.pre_render_data, &host.inData);
+        --host.ledger.preRenderBlocks;
+    }
+
+    result.output = imageFromWorld(output);
+    releaseFrame(host);
+    return result;
+}
+
+}  // namespace minihost

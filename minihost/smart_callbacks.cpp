@@ -1,0 +1,127 @@
+// The callbacks of the smart pre-render (layer requests) and the smart render
+// (layer pixels and the output world), and the frame state behind them.
+#include <algorithm>
+#include <string>
+
+#include "minihost/host_state.h"
+
+namespace minihost {
+namespace {
+
+PF_Err checkoutLayer(PF_ProgPtr effectRef, PF_ParamIndex index, A_long checkoutId, const PF_RenderRequest *request,
+                     A_long what_time, A_long, A_u_long time_scale, PF_CheckoutResult *result) {
+    Host &host = hostFromRef(effectRef);
+    if (const PF_Err err = enterCall(host, "checkout_layer",
+                                     "index " + std::to_string(index) + " id " + std::to_string(checkoutId)))
+        return err;
+    if (!request || !result) {
+        ++host.ledger.invalidCalls;
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (index < 0 || static_cast<std::size_t>(index) >= host.paramDefs.size() ||
+        host.paramDefs[static_cast<std::size_t>(index)].param_type != PF_Param_LAYER)
+        return PF_Err_INVALID_INDEX;
+    const double seconds = static_cast<double>(what_time) / (time_scale ? time_scale : timeScale(host));
+    const double layerNumber = index == 0 ? -1.0 : paramValueAt(host, index, seconds).number;
+    host.internals->frame.layerRequests[checkoutId] = layerNumber;
+    *result = PF_CheckoutResult{};
+    result->par = {1, 1};
+    Image layer;
+    if (layerImageFor(host, layerNumber, layer)) {
+        result->result_rect = {0, 0, layer.width, layer.height};
+        result->max_result_rect = result->result_rect;
+        result->ref_width = layer.width;
+        result->ref_height = layer.height;
+    }
+    return PF_Err_NONE;
+}
+
+PF_Err checkoutLayerPixels(PF_ProgPtr effectRef, A_long checkoutId, PF_EffectWorld **pixels) {
+    Host &host = hostFromRef(effectRef);
+    if (const PF_Err err = enterCall(host, "checkout_layer_pixels", std::to_string(checkoutId))) return err;
+    FrameState &frame = host.internals->frame;
+    const auto request = frame.layerRequests.find(checkoutId);
+    if (!pixels || request == frame.layerRequests.end()) {
+        ++host.ledger.invalidCalls;
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    *pixels = nullptr;
+    const auto held = frame.layerPixels.find(checkoutId);
+    if (held != frame.layerPixels.end()) {
+        *pixels = &held->second->def;
+        return PF_Err_NONE;
+    }
+    Image layer;
+    if (!layerImageFor(host, request->second, layer)) return PF_Err_NONE;
+    World &world = worldFromImage(host, layer);
+    frame.layerPixels[checkoutId] = &world;
+    ++host.ledger.checkouts;
+    *pixels = &world.def;
+    return PF_Err_NONE;
+}
+
+PF_Err checkinLayerPixels(PF_ProgPtr effectRef, A_long checkoutId) {
+    Host &host = hostFromRef(effectRef);
+    if (const PF_Err err = enterCall(host, "checkin_layer_pixels", std::to_string(checkoutId))) return err;
+    FrameState &frame = host.internals->frame;
+    const auto held = frame.layerPixels.find(checkoutId);
+    if (held == frame.layerPixels.end()) {
+        ++host.ledger.invalidCalls;
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    destroyWorld(host, *held->second);
+    frame.layerPixels.erase(held);
+    --host.ledger.checkouts;
+    return PF_Err_NONE;
+}
+
+PF_Err checkoutOutput(PF_ProgPtr effectRef, PF_EffectWorld **output) {
+    Host &host = hostFromRef(effectRef);
+    if (const PF_Err err = enterCall(host, "checkout_output")) return err;
+    if (!output) {
+        ++host.ledger.invalidCalls;
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    *output = &frameOutput(host).def;
+    return PF_Err_NONE;
+}
+
+}  // namespace
+
+PF_PreRenderCallbacks preRenderCallbacks() {
+    PF_PreRenderCallbacks callbacks{};
+    callbacks.checkout_layer = checkoutLayer;
+    return callbacks;
+}
+
+PF_SmartRenderCallbacks smartRenderCallbacks() {
+    PF_SmartRenderCallbacks callbacks{};
+    callbacks.checkout_layer_pixels = checkoutLayerPixels;
+    callbacks.checkin_layer_pixels = checkinLayerPixels;
+    callbacks.checkout_output = checkoutOutput;
+    return callbacks;
+}
+
+// The output world of the frame: the input layer's size at the command's
+// resolution and depth, holding the unwritten pattern until the plug-in writes it.
+World &frameOutput(Host &host) {
+    FrameState &frame = host.internals->frame;
+    if (!frame.output) {
+        const int width = (host.input.width + std::max(host.downsampleX, 1) - 1) / std::max(host.downsampleX, 1);
+        const int height = (host.input.height + std::max(host.downsampleY, 1) - 1) / std::max(host.downsampleY, 1);
+        frame.output = &createWorld(host, width, height, host.depth, false);
+    }
+    return *frame.output;
+}
+
+void releaseFrame(Host &host) {
+    FrameState &frame = host.internals->frame;
+    for (auto &held : frame.layerPixels) {
+        destroyWorld(host, *held.second);
+        --host.ledger.checkouts;
+    }
+    if (frame.output) destroyWorld(host, *frame.output);
+    frame = FrameState{};
+}
+
+}  // namespace minihost

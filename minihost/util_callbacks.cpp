@@ -1,0 +1,90 @@
+// The utility callbacks of PF_InData: copy and fill of worlds, transfer of a
+// rectangle with a transfer mode, host memory handles and the ANSI functions.
+#include <algorithm>
+#include <cstring>
+
+#include "minihost/host_state.h"
+
+namespace minihost {
+namespace {
+
+PF_Rect wholeRect(const PF_EffectWorld &world) { return {0, 0, world.width, world.height}; }
+
+// Copies src_r of src onto dst_r of dst, scaling by nearest neighbour when the
+// rectangles differ in size (pixel centres map to the nearest source pixel);
+// null rectangles mean the whole world.
+PF_Err copyCall(PF_ProgPtr effectRef, PF_EffectWorld *src, PF_EffectWorld *dst, PF_Rect *srcRect, PF_Rect *dstRect) {
+    Host &host = hostFromRef(effectRef);
+    if (const PF_Err err = enterCall(host, "copy")) return err;
+    Depth srcDepth, dstDepth;
+    if (!src || !dst || !worldDepth(host, *src, srcDepth) || !worldDepth(host, *dst, dstDepth)) {
+        ++host.ledger.invalidCalls;
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (srcDepth != dstDepth) return PF_Err_BAD_CALLBACK_PARAM;
+    const PF_Rect from = srcRect ? *srcRect : wholeRect(*src);
+    const PF_Rect to = dstRect ? *dstRect : wholeRect(*dst);
+    const long fromWidth = long(from.right) - from.left, fromHeight = long(from.bottom) - from.top;
+    const long toWidth = long(to.right) - to.left, toHeight = long(to.bottom) - to.top;
+    if (fromWidth <= 0 || fromHeight <= 0 || toWidth <= 0 || toHeight <= 0) return PF_Err_NONE;
+    const int size = bytesPerPixel(srcDepth);
+    const long top = std::max<long>(to.top, 0), bottom = std::min<long>(to.bottom, dst->height);
+    const long left = std::max<long>(to.left, 0), right = std::min<long>(to.right, dst->width);
+    for (long y = top; y < bottom; ++y) {
+        const long sy = from.top + ((2 * (y - to.top) + 1) * fromHeight) / (2 * toHeight);
+        if (sy < 0 || sy >= src->height) continue;
+        for (long x = left; x < right; ++x) {
+            const long sx = from.left + ((2 * (x - to.left) + 1) * fromWidth) / (2 * toWidth);
+            if (sx < 0 || sx >= src->width) continue;
+            std::memmove(pixelAddress(*dst, int(x), int(y), size), pixelAddress(*src, int(sx), int(sy), size),
+                         static_cast<std::size_t>(size));
+        }
+    }
+    return PF_Err_NONE;
+}
+
+// Fills a rectangle (null: the whole world) with an 8-bit colour converted to
+// the world's depth; a null colour is transparent black.
+PF_Err fillCall(PF_ProgPtr effectRef, const PF_Pixel *color, const PF_Rect *rect, PF_EffectWorld *world) {
+    Host &host = hostFromRef(effectRef);
+    if (const PF_Err err = enterCall(host, "fill")) return err;
+    Depth depth;
+    if (!world || !worldDepth(host, *world, depth)) {
+        ++host.ledger.invalidCalls;
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    const PF_Pixel c = color ? *color : PF_Pixel{0, 0, 0, 0};
+    const Image one = solidImage(1, 1, c, depth);
+    const int size = bytesPerPixel(depth);
+    const PF_Rect area = rect ? *rect : wholeRect(*world);
+    const long top = std::max<long>(area.top, 0), bottom = std::min<long>(area.bottom, world->height);
+    const long left = std::max<long>(area.left, 0), right = std::min<long>(area.right, world->width);
+    for (long y = top; y < bottom; ++y)
+        for (long x = left; x < right; ++x)
+            std::memcpy(pixelAddress(*world, int(x), int(y), size), one.data.data(), static_cast<std::size_t>(size));
+    return PF_Err_NONE;
+}
+
+PF_Err transferRectCall(PF_ProgPtr effectRef, PF_Quality, PF_ModeFlags, PF_Field, const PF_Rect *,
+                        const PF_EffectWorld *, const PF_CompositeMode *, const PF_MaskWorld *, A_long, A_long,
+                        PF_EffectWorld *) {
+    Host &host = hostFromRef(effectRef);
+    if (const PF_Err err = enterCall(host, "transfer_rect")) return err;
+    return PF_Err_BAD_CALLBACK_PARAM;
+}
+
+}  // namespace
+
+void fillUtilCallbacks(PF_UtilCallbacks &utils) {
+    utils.copy = copyCall;
+    utils.fill = fillCall;
+    utils.transfer_rect = transferRectCall;
+    utils.host_new_handle = hostNewHandle;
+    utils.host_lock_handle = hostLockHandle;
+    utils.host_unlock_handle = hostUnlockHandle;
+    utils.host_dispose_handle = hostDisposeHandle;
+    utils.host_get_handle_size = hostGetHandleSize;
+    utils.ansi = ansiCallbacks();
+}
+
+}  // namespace minihost

@@ -1,0 +1,188 @@
+// Suites by exact name and version, fault injection (n-th call, missing suite,
+// n-th allocation), the call log and the ledger of what the plug-in holds.
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "minihost/minihost.h"
+#include "tests/minihost/scripted_plugin.h"
+
+namespace minihost {
+namespace {
+
+struct SuiteName {
+    const char *name;
+    A_long version;
+};
+
+const SuiteName everySuite[] = {
+    {"PF Handle Suite", 1},       {"PF Handle Suite", 2},         {"PF ANSI Suite", 1},
+    {"PF World Suite", 1},        {"PF World Suite", 2},          {"PF Path Query Suite", 1},
+    {"PF Path Data Suite", 1},    {"PF ColorFloat Suite", 1},     {"PF Fill Matte Suite", 2},
+    {"PF Sampling8 Suite", 1},    {"PF Sampling16 Suite", 1},     {"PF SamplingFloat Suite", 1},
+    {"PF Param Utils Suite", 1},  {"PF Param Utils Suite", 2},    {"AEGP Utility Suite", 7},
+    {"AEGP Mask Suite", 1},       {"AEGP PF Interface Suite", 1}, {"AEGP Effect Suite", 3},
+    {"AEGP Stream Suite", 7},     {"AEGP Stream Suite", 9},       {"AEGP Keyframe Suite", 3},
+    {"AEGP Keyframe Suite", 4},
+};
+
+const SuiteName unknownSuites[] = {
+    {"PF Handle Suite", 3}, {"PF World Suite", 3}, {"AEGP Stream Suite", 8}, {"PF Fill Matte Suite", 1},
+    {"pf handle suite", 2}, {"No Such Suite", 1},
+};
+
+TEST(BasicSuite, ServesExactlyTheKnownNamesAndVersions) {
+    Host host;
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        for (const SuiteName &s : everySuite) {
+            const void *suite = nullptr;
+            EXPECT_EQ(in.pica_basicP->AcquireSuite(s.name, s.version, &suite), kSPNoError) << s.name << s.version;
+            EXPECT_NE(suite, nullptr) << s.name << " " << s.version;
+        }
+        EXPECT_EQ(host.ledger.suites, int(std::size(everySuite)));
+        for (const SuiteName &s : unknownSuites) {
+            const void *suite = reinterpret_cast<const void *>(&host);
+            EXPECT_NE(in.pica_basicP->AcquireSuite(s.name, s.version, &suite), kSPNoError) << s.name << s.version;
+            EXPECT_EQ(suite, nullptr);
+        }
+        for (const SuiteName &s : everySuite) EXPECT_EQ(in.pica_basicP->ReleaseSuite(s.name, s.version), kSPNoError);
+        return PF_Err_NONE;
+    });
+    EXPECT_EQ(host.ledger.suites, 0);
+    EXPECT_EQ(host.ledger.invalidCalls, 0);
+}
+
+TEST(BasicSuite, ReleasingWhatIsNotHeldIsAnError) {
+    Host host;
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        const void *suite = nullptr;
+        EXPECT_EQ(in.pica_basicP->AcquireSuite("PF World Suite", 2, &suite), kSPNoError);
+        EXPECT_NE(in.pica_basicP->ReleaseSuite("PF World Suite", 1), kSPNoError);  // another version
+        EXPECT_EQ(in.pica_basicP->ReleaseSuite("PF World Suite", 2), kSPNoError);
+        EXPECT_NE(in.pica_basicP->ReleaseSuite("PF World Suite", 2), kSPNoError);  // twice
+        return PF_Err_NONE;
+    });
+    EXPECT_EQ(host.ledger.suites, 0);
+    EXPECT_EQ(host.ledger.invalidCalls, 2);
+}
+
+TEST(BasicSuite, UtilitySuiteRegistersThePlugin) {
+    Host host;
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        const AEGP_UtilitySuite7 *utility = nullptr;
+        EXPECT_EQ(in.pica_basicP->AcquireSuite("AEGP Utility Suite", 7, reinterpret_cast<const void **>(&utility)),
+                  kSPNoError);
+        AEGP_PluginID first = 0, second = 0;
+        EXPECT_EQ(utility->AEGP_RegisterWithAEGP(nullptr, "Error!", &first), PF_Err_NONE);
+        EXPECT_EQ(utility->AEGP_RegisterWithAEGP(nullptr, "Error!", &second), PF_Err_NONE);
+        EXPECT_NE(first, 0);
+        EXPECT_NE(first, second);
+        in.pica_basicP->ReleaseSuite("AEGP Utility Suite", 7);
+        return PF_Err_NONE;
+    });
+}
+
+TEST(Faults, MissingSuitesAreRefusedAndOthersServed) {
+    Host host;
+    host.faults.missingSuites = {"AEGP Mask Suite"};
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        const void *suite = &host;
+        EXPECT_EQ(in.pica_basicP->AcquireSuite("AEGP Mask Suite", 1, &suite), kSPSuiteNotFoundError);
+        EXPECT_EQ(suite, nullptr);
+        EXPECT_EQ(in.pica_basicP->AcquireSuite("PF Handle Suite", 2, &suite), kSPNoError);
+        EXPECT_NE(suite, nullptr);
+        in.pica_basicP->ReleaseSuite("PF Handle Suite", 2);
+        return PF_Err_NONE;
+    });
+    EXPECT_EQ(host.ledger.suites, 0);
+}
+
+TEST(Faults, TheNthCallOfAFunctionFailsWithTheGivenError) {
+    Host host;
+    host.faults.failCall["host_lock_handle"] = {2, PF_Err_OUT_OF_MEMORY};
+    host.faults.failCall["AcquireSuite"] = {1, PF_Err_INTERNAL_STRUCT_DAMAGED};
+    host.logCalls = true;
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        const void *suite = nullptr;
+        EXPECT_EQ(in.pica_basicP->AcquireSuite("PF Handle Suite", 2, &suite), PF_Err_INTERNAL_STRUCT_DAMAGED);
+        EXPECT_EQ(suite, nullptr);
+        EXPECT_EQ(in.pica_basicP->AcquireSuite("PF Handle Suite", 2, &suite), kSPNoError);
+        PF_Handle h = in.utils->host_new_handle(4);
+        EXPECT_NE(in.utils->host_lock_handle(h), nullptr);
+        EXPECT_EQ(in.utils->host_lock_handle(h), nullptr);  // the injected failure
+        EXPECT_NE(in.utils->host_lock_handle(h), nullptr);
+        in.utils->host_unlock_handle(h);
+        in.utils->host_unlock_handle(h);
+        in.utils->host_dispose_handle(h);
+        in.pica_basicP->ReleaseSuite("PF Handle Suite", 2);
+        return PF_Err_NONE;
+    });
+    EXPECT_EQ(callCount(host, "host_lock_handle"), 3);
+    EXPECT_EQ(callCount(host, "AcquireSuite"), 2);
+    ASSERT_GE(host.calls.size(), 2u);
+    EXPECT_EQ(host.calls[0].function, "AcquireSuite");
+    EXPECT_EQ(host.calls[0].detail, "PF Handle Suite 2");
+    EXPECT_EQ(host.calls[0].result, PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_EQ(host.calls[1].result, PF_Err_NONE);
+    EXPECT_EQ(host.ledger.handles, 0);
+    EXPECT_EQ(host.ledger.lockedHandles, 0);
+    EXPECT_EQ(host.ledger.suites, 0);
+}
+
+TEST(Faults, TheNthHandleAllocationReturnsNone) {
+    Host host;
+    host.faults.failHandleAllocation = 2;
+    std::vector<bool> made;
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        for (int i = 0; i < 3; ++i) {
+            PF_Handle h = in.utils->host_new_handle(16);
+            made.push_back(h != nullptr);
+            if (h) in.utils->host_dispose_handle(h);
+        }
+        return PF_Err_NONE;
+    });
+    EXPECT_EQ(made, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(host.ledger.handles, 0);
+}
+
+TEST(Faults, ResetLedgerRestartsTheCounts) {
+    Host host;
+    host.logCalls = true;
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        in.utils->host_new_handle(4);
+        return PF_Err_NONE;
+    });
+    EXPECT_EQ(host.ledger.handles, 1);
+    resetLedger(host);
+    EXPECT_EQ(host.ledger.handles, 0);
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(callCount(host, "host_new_handle"), 0);
+    host.faults.failHandleAllocation = 1;
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        EXPECT_EQ(in.utils->host_new_handle(4), nullptr);
+        return PF_Err_NONE;
+    });
+}
+
+TEST(Faults, ProgressReportsAndCancelsOnRequest) {
+    Host host;
+    host.cancelAtProgress = 3;
+    std::vector<long> seen;
+    host.progressContext = &seen;
+    host.onProgress = [](void *context, long current, long) { static_cast<std::vector<long> *>(context)->push_back(current); };
+    std::vector<PF_Err> results;
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        for (int i = 1; i <= 4; ++i) results.push_back(PF_PROGRESS(&in, i, 4));
+        return PF_Err_NONE;
+    });
+    EXPECT_EQ(results, (std::vector<PF_Err>{0, 0, PF_Interrupt_CANCEL, 0}));
+    EXPECT_EQ(seen, (std::vector<long>{1, 2, 3, 4}));
+    EXPECT_EQ(host.progressCalls, 4);
+    EXPECT_EQ(host.progressCurrent, 4);
+    EXPECT_EQ(host.progressTotal, 4);
+}
+
+}  // namespace
+}  // namespace minihost

@@ -1,0 +1,36 @@
+// A stand-in plug-in for minihost's own tests: the host calls a test's lambda
+// as its entry point, so every callback is reached the way a plug-in reaches it.
+#pragma once
+
+#include <functional>
+
+#include "minihost/minihost.h"
+
+namespace minihost {
+
+using CommandScript = std::function<PF_Err(PF_Cmd cmd, PF_InData &in, PF_OutData &out, void *extra)>;
+
+inline CommandScript &activeScript() {
+    static CommandScript script;
+    return script;
+}
+
+inline PF_Err scriptedEntry(PF_Cmd cmd, PF_InData *in, PF_OutData *out, PF_ParamDef **, PF_LayerDef *, void *extra) {
+    return activeScript() ? activeScript()(cmd, *in, *out, extra) : PF_Err_NONE;
+}
+
+// Makes `script` the plug-in of `host`.
+inline void useScript(Host &host, CommandScript script) {
+    activeScript() = std::move(script);
+    host.entry = scriptedEntry;
+}
+
+// Runs `body` inside one command of `host`, as the plug-in would.
+inline PF_Err runInCommand(Host &host, const std::function<PF_Err(PF_InData &, PF_OutData &)> &body) {
+    useScript(host, [&body](PF_Cmd, PF_InData &in, PF_OutData &out, void *) { return body(in, out); });
+    const PF_Err err = sendCommand(host, PF_Cmd_COMPLETELY_GENERAL);
+    activeScript() = nullptr;
+    return err;
+}
+
+}  // namespace minihost
