@@ -58,13 +58,15 @@ Data cString(const char *text) {
     return Data(text, text + std::strlen(text) + 1);
 }
 
-void property(Writer &writer, const char *key, Data data) {
-    // Padding to whole words is counted in the data length.
+// Strings count their padding to whole words in the data length; the 16-bit
+// information flags declare length 2 and are padded after it.
+void property(Writer &writer, const char *key, Data data, bool lengthCountsPadding = true) {
+    const size_t length = data.size();
     while (data.size() % 4 != 0) data.push_back(0);
     writer.fourCc("8BIM");
     writer.fourCc(key);
     writer.u32(0);
-    writer.u32(static_cast<uint32_t>(data.size()));
+    writer.u32(static_cast<uint32_t>(lengthCountsPadding ? data.size() : length));
     writer.bytes.insert(writer.bytes.end(), data.begin(), data.end());
 }
 
@@ -86,7 +88,8 @@ std::vector<uint8_t> piplBytes(PiplProfile profile) {
              x86 ? version(pipl::kSpecVersionMajorX86, pipl::kSpecVersionMinorX86)
                  : version(pipl::kSpecVersionMajorX64, pipl::kSpecVersionMinorX64));
     property(writer, "eVER", word(pipl::kEffectVersion));
-    property(writer, "eINF", Data{static_cast<uint8_t>(pipl::kInfoFlags), static_cast<uint8_t>(pipl::kInfoFlags >> 8)});
+    property(writer, "eINF", Data{static_cast<uint8_t>(pipl::kInfoFlags), static_cast<uint8_t>(pipl::kInfoFlags >> 8)},
+             false);
     property(writer, "eGLO", word(pipl::kOutFlags));
     property(writer, "eGL2", word(pipl::kOutFlags2));
     property(writer, "eMNA", pascalString(pipl::kMatchName));

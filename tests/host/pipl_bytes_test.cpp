@@ -14,7 +14,8 @@ struct Property {
     std::string key;
     uint32_t id = 0;
     uint32_t length = 0;        // as declared
-    std::vector<uint8_t> data;  // padding included
+    std::vector<uint8_t> data;  // as long as the declared length
+    std::vector<uint8_t> padding;
 };
 
 struct Parsed {
@@ -84,7 +85,7 @@ std::vector<ExpectedProperty> expectedProperties(bool x86) {
         {"ePVR", bytesOf({0, 0, 2, 0})},
         {"eSVR", x86 ? bytesOf({10, 0, 12, 0}) : bytesOf({0, 0, 13, 0})},
         {"eVER", bytesOf({0x01, 0x06, 0x08, 0x00})},
-        {"eINF", bytesOf({0, 0, 0, 0})},
+        {"eINF", bytesOf({0, 0})},
         {"eGLO", bytesOf({0x00, 0x00, 0x00, 0x06})},
         {"eGL2", bytesOf({0x00, 0x14, 0x00, 0x00})},
         {"eMNA", concat(concat(bytesOf({28}), textOf("VomrelPathBloom by Orbenvail")), bytesOf({0, 0, 0}))},
@@ -110,8 +111,9 @@ TEST_P(PiplBytes, LayoutAndContent) {
         EXPECT_EQ(got.vendor, "8BIM");
         EXPECT_EQ(got.key, expected[i].key);
         EXPECT_EQ(got.id, 0u);
-        EXPECT_EQ(got.data.size() % 4, 0u);
         EXPECT_EQ(got.data, expected[i].data);
+        EXPECT_EQ((got.data.size() + got.padding.size()) % 4, 0u);
+        EXPECT_EQ(got.padding, std::vector<uint8_t>(got.padding.size(), 0));
         // Only the 16-bit information flags declare their length without the padding.
         EXPECT_EQ(got.length, std::string(got.key) == "eINF" ? 2u : got.data.size());
     }
