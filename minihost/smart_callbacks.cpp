@@ -18,9 +18,10 @@ PF_Err checkoutLayer(PF_ProgPtr effectRef, PF_ParamIndex index, A_long checkoutI
         ++host.ledger.invalidCalls;
         return PF_Err_BAD_CALLBACK_PARAM;
     }
-    if (index < 0 || static_cast<std::size_t>(index) >= host.paramDefs.size() ||
-        host.paramDefs[static_cast<std::size_t>(index)].param_type != PF_Param_LAYER)
-        return PF_Err_INVALID_INDEX;
+    // Index 0, the input layer, exists before any parameter is registered.
+    const bool layerParam = index > 0 && static_cast<std::size_t>(index) < host.paramDefs.size() &&
+                            host.paramDefs[static_cast<std::size_t>(index)].param_type == PF_Param_LAYER;
+    if (index != 0 && !layerParam) return PF_Err_INVALID_INDEX;
     const double seconds = static_cast<double>(what_time) / (time_scale ? time_scale : timeScale(host));
     const double layerNumber = index == 0 ? -1.0 : paramValueAt(host, index, seconds).number;
     host.internals->frame.layerRequests[checkoutId] = layerNumber;

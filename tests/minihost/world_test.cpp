@@ -1,0 +1,176 @@
+// Worlds: the two world suites, padded rows, pixel formats, and the copy and
+// fill utility callbacks at the three depths.
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "minihost/minihost.h"
+#include "tests/minihost/scripted_plugin.h"
+
+namespace minihost {
+namespace {
+
+template <typename Suite>
+const Suite *acquire(PF_InData &in, const char *name, A_long version) {
+    const void *suite = nullptr;
+    EXPECT_EQ(in.pica_basicP->AcquireSuite(name, version, &suite), kSPNoError);
+    return static_cast<const Suite *>(suite);
+}
+
+template <typename Pixel>
+Pixel pixelAt(const PF_EffectWorld &world, int x, int y) {
+    Pixel p;
+    std::memcpy(&p, reinterpret_cast<const char *>(world.data) + y * world.rowbytes + x * int(sizeof(Pixel)), sizeof p);
+    return p;
+}
+
+template <typename Pixel>
+void setPixel(PF_EffectWorld &world, int x, int y, Pixel p) {
+    std::memcpy(reinterpret_cast<char *>(world.data) + y * world.rowbytes + x * int(sizeof(Pixel)), &p, sizeof p);
+}
+
+TEST(WorldSuites, VersionOneChoosesDepthAndClearingByFlags) {
+    Host host;
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        const auto *worlds1 = acquire<PF_WorldSuite1>(in, kPFWorldSuite, 1);
+        const auto *worlds2 = acquire<PF_WorldSuite2>(in, kPFWorldSuite, 2);
+        struct Case {
+            A_long flags;
+            PF_PixelFormat format;
+            int pixelSize;
+        };
+        const Case cases[] = {{0, PF_PixelFormat_ARGB32, 4},
+                              {PF_NewWorldFlag_CLEAR_PIXELS, PF_PixelFormat_ARGB32, 4},
+                              {PF_NewWorldFlag_DEEP_PIXELS, PF_PixelFormat_ARGB64, 8},
+                              {PF_NewWorldFlag_CLEAR_PIXELS | PF_NewWorldFlag_DEEP_PIXELS, PF_PixelFormat_ARGB64, 8}};
+        for (const Case &c : cases) {
+            PF_EffectWorld world{};
+            EXPECT_EQ(worlds1->new_world(in.effect_ref, 5, 3, c.flags, &world), PF_Err_NONE);
+            EXPECT_EQ(host.ledger.worlds, 1);
+            EXPECT_EQ(world.width, 5);
+            EXPECT_EQ(world.height, 3);
+            EXPECT_GT(world.rowbytes, 5 * c.pixelSize);  // rows are padded
+            PF_PixelFormat format = 0;
+            EXPECT_EQ(worlds2->PF_GetPixelFormat(&world, &format), PF_Err_NONE);
+            EXPECT_EQ(format, c.format);
+            // Cleared worlds are transparent black; others hold unwritten opaque magenta.
+            const bool clear = c.flags & PF_NewWorldFlag_CLEAR_PIXELS;
+            if (c.pixelSize == 4) {
+                const PF_Pixel p = pixelAt<PF_Pixel>(world, 4, 2);
+                EXPECT_EQ(p.alpha, clear ? 0 : 255);
+                EXPECT_EQ(p.red, clear ? 0 : 255);
+                EXPECT_EQ(p.green, 0);
+            } else {
+                const PF_Pixel16 p = pixelAt<PF_Pixel16>(world, 4, 2);
+                EXPECT_EQ(p.alpha, clear ? 0 : 32768);
+                EXPECT_EQ(p.blue, clear ? 0 : 32768);
+            }
+            EXPECT_EQ(worlds1->dispose_world(in.effect_ref, &world), PF_Err_NONE);
+            EXPECT_EQ(host.ledger.worlds, 0);
+        }
+        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 1);
+        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
+        return PF_Err_NONE;
+    });
+    EXPECT_EQ(host.ledger.invalidCalls, 0);
+}
+
+TEST(WorldSuites, VersionTwoMakesFloatWorldsAndRefusesUnknownFormats) {
+    Host host;
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        const auto *worlds = acquire<PF_WorldSuite2>(in, kPFWorldSuite, 2);
+        PF_EffectWorld world{};
+        EXPECT_EQ(worlds->PF_NewWorld(in.effect_ref, 2, 2, true, PF_PixelFormat_ARGB128, &world), PF_Err_NONE);
+        PF_PixelFormat format = 0;
+        EXPECT_EQ(worlds->PF_GetPixelFormat(&world, &format), PF_Err_NONE);
+        EXPECT_EQ(format, PF_PixelFormat_ARGB128);
+        EXPECT_EQ(pixelAt<PF_PixelFloat>(world, 1, 1).alpha, 0.0f);
+        EXPECT_EQ(worlds->PF_DisposeWorld(in.effect_ref, &world), PF_Err_NONE);
+        EXPECT_EQ(worlds->PF_NewWorld(in.effect_ref, 2, 2, true, PF_PixelFormat_INVALID, &world),
+                  PF_Err_BAD_CALLBACK_PARAM);
+        PF_EffectWorld unknown{};
+        EXPECT_EQ(worlds->PF_DisposeWorld(in.effect_ref, &unknown), PF_Err_BAD_CALLBACK_PARAM);
+        EXPECT_EQ(worlds->PF_GetPixelFormat(&unknown, &format), PF_Err_BAD_CALLBACK_PARAM);
+        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
+        return PF_Err_NONE;
+    });
+    EXPECT_EQ(host.ledger.worlds, 0);
+    EXPECT_EQ(host.ledger.invalidCalls, 3);
+}
+
+TEST(UtilityCopy, CopiesWholeWorldsAndScalesToFit) {
+    Host host;
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        const auto *worlds = acquire<PF_WorldSuite1>(in, kPFWorldSuite, 1);
+        PF_EffectWorld small{}, same{}, large{}, deep{};
+        worlds->new_world(in.effect_ref, 2, 2, 0, &small);
+        worlds->new_world(in.effect_ref, 2, 2, 0, &same);
+        worlds->new_world(in.effect_ref, 4, 4, 0, &large);
+        worlds->new_world(in.effect_ref, 2, 2, PF_NewWorldFlag_DEEP_PIXELS, &deep);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x) setPixel(small, x, y, PF_Pixel{255, A_u_char(10 * x), A_u_char(10 * y), 7});
+        EXPECT_EQ(in.utils->copy(in.effect_ref, &small, &same, nullptr, nullptr), PF_Err_NONE);
+        EXPECT_EQ(pixelAt<PF_Pixel>(same, 1, 1).red, 10);
+        EXPECT_EQ(pixelAt<PF_Pixel>(same, 1, 1).green, 10);
+        EXPECT_EQ(in.utils->copy(in.effect_ref, &small, &large, nullptr, nullptr), PF_Err_NONE);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) {
+                EXPECT_EQ(pixelAt<PF_Pixel>(large, x, y).red, 10 * (x / 2)) << x << "," << y;
+                EXPECT_EQ(pixelAt<PF_Pixel>(large, x, y).green, 10 * (y / 2)) << x << "," << y;
+            }
+        PF_Rect from{1, 0, 2, 1}, to{0, 1, 1, 2};
+        EXPECT_EQ(in.utils->copy(in.effect_ref, &small, &same, &from, &to), PF_Err_NONE);
+        EXPECT_EQ(pixelAt<PF_Pixel>(same, 0, 1).red, 10);
+        EXPECT_EQ(pixelAt<PF_Pixel>(same, 0, 1).green, 0);
+        EXPECT_EQ(in.utils->copy(in.effect_ref, &small, &deep, nullptr, nullptr), PF_Err_BAD_CALLBACK_PARAM);
+        for (PF_EffectWorld *w : {&small, &same, &large, &deep}) worlds->dispose_world(in.effect_ref, w);
+        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 1);
+        return PF_Err_NONE;
+    });
+    EXPECT_EQ(host.ledger.worlds, 0);
+}
+
+TEST(UtilityFill, ConvertsTheColourToTheWorldsDepthAndClips) {
+    Host host;
+    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+        const auto *worlds = acquire<PF_WorldSuite2>(in, kPFWorldSuite, 2);
+        PF_EffectWorld w8{}, w16{}, wf{};
+        worlds->PF_NewWorld(in.effect_ref, 3, 3, true, PF_PixelFormat_ARGB32, &w8);
+        worlds->PF_NewWorld(in.effect_ref, 3, 3, true, PF_PixelFormat_ARGB64, &w16);
+        worlds->PF_NewWorld(in.effect_ref, 3, 3, true, PF_PixelFormat_ARGB128, &wf);
+        const PF_Pixel color{255, 128, 1, 0};
+        const PF_Rect rect{2, 2, 9, 9};  // reaches past the edge
+        for (PF_EffectWorld *w : {&w8, &w16, &wf}) EXPECT_EQ(in.utils->fill(in.effect_ref, &color, &rect, w), 0);
+        EXPECT_EQ(pixelAt<PF_Pixel>(w8, 2, 2).red, 128);
+        EXPECT_EQ(pixelAt<PF_Pixel>(w8, 1, 2).alpha, 0);
+        EXPECT_EQ(pixelAt<PF_Pixel16>(w16, 2, 2).alpha, 32768);
+        EXPECT_EQ(pixelAt<PF_Pixel16>(w16, 2, 2).red, (128 * 32768 + 128) / 255);
+        EXPECT_EQ(pixelAt<PF_Pixel16>(w16, 2, 2).green, (1 * 32768 + 128) / 255);
+        EXPECT_FLOAT_EQ(pixelAt<PF_PixelFloat>(wf, 2, 2).red, 128.0f / 255);
+        EXPECT_EQ(in.utils->fill(in.effect_ref, nullptr, nullptr, &w8), PF_Err_NONE);
+        EXPECT_EQ(pixelAt<PF_Pixel>(w8, 2, 2).red, 0);
+        for (PF_EffectWorld *w : {&w8, &w16, &wf}) worlds->PF_DisposeWorld(in.effect_ref, w);
+        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
+        return PF_Err_NONE;
+    });
+    EXPECT_EQ(host.ledger.worlds, 0);
+}
+
+TEST(Images, ConvertAndDownsample) {
+    const Image image = solidImage(5, 3, {255, 255, 128, 0}, Depth::Bits8);
+    const Image deep = convertImage(image, Depth::Bits16);
+    std::vector<A_u_short> channels(4);
+    std::memcpy(channels.data(), deep.data.data(), 8);
+    EXPECT_EQ(channels, (std::vector<A_u_short>{32768, 32768, (128 * 32768 + 128) / 255, 0}));
+    EXPECT_EQ(convertImage(deep, Depth::Bits8).data, image.data);
+    EXPECT_EQ(convertImage(convertImage(image, Depth::Float), Depth::Bits8).data, image.data);
+    const Image half = downsampleImage(image, 2, 2);
+    EXPECT_EQ(half.width, 3);
+    EXPECT_EQ(half.height, 2);
+    EXPECT_EQ(bytesPerPixel(Depth::Float), 16);
+    EXPECT_EQ(pixelFormatOf(Depth::Bits16), PF_PixelFormat_ARGB64);
+}
+
+}  // namespace
+}  // namespace minihost
