@@ -47,10 +47,12 @@ Parsed parse(const std::vector<uint8_t> &b) {
         prop.key = reversedCode(b, at + 4);
         prop.id = le32(b, at + 8);
         prop.length = le32(b, at + 12);
+        // The data is padded to whole 32-bit words after the declared length.
         const uint32_t padded = (prop.length + 3) & ~3u;
         at += 16;
         if (at + padded > b.size()) break;
-        prop.data.assign(b.begin() + at, b.begin() + at + padded);
+        prop.data.assign(b.begin() + at, b.begin() + at + prop.length);
+        prop.padding.assign(b.begin() + at + prop.length, b.begin() + at + padded);
         at += padded;
         p.properties.push_back(prop);
     }
@@ -114,8 +116,9 @@ TEST_P(PiplBytes, LayoutAndContent) {
         EXPECT_EQ(got.data, expected[i].data);
         EXPECT_EQ((got.data.size() + got.padding.size()) % 4, 0u);
         EXPECT_EQ(got.padding, std::vector<uint8_t>(got.padding.size(), 0));
-        // Only the 16-bit information flags declare their length without the padding.
-        EXPECT_EQ(got.length, std::string(got.key) == "eINF" ? 2u : got.data.size());
+        // Strings count their padding in the length; only the 16-bit
+        // information flags leave padding after the declared length.
+        EXPECT_EQ(got.padding.size(), std::string(got.key) == "eINF" ? 2u : 0u);
     }
 }
 
