@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "raster/pixel_kernels.h"
 #include "raster/shape_coverage_inline.h"
@@ -96,15 +97,6 @@ bool setUpPoint(const RasterTarget &target, const RasterSettings &settings,
     return true;
 }
 
-// Largest r with r * r <= v, for 0 <= v < 2^62.
-int64_t integerSqrt(int64_t v)
-{
-    int64_t r = static_cast<int64_t>(std::sqrt(static_cast<double>(v)));
-    while (r * r > v) --r;
-    while ((r + 1) * (r + 1) <= v) ++r;
-    return r;
-}
-
 // The per-depth pieces of a point: its colours and the alpha of a pixel from
 // its coverage.
 struct Colours8 {
@@ -113,9 +105,8 @@ struct Colours8 {
     static Pixel fill(const ShapePoint &p) { return p.fill8; }
     static Pixel stroke(const ShapePoint &p) { return p.stroke8; }
     struct Alpha {
-        int32_t drawAlpha;
-        explicit Alpha(double opacity)
-            : drawAlpha(static_cast<int32_t>(std::min(std::ceil(opacity * 255.0), 255.0))) {}
+        double drawAlpha;  // whole number 0..255
+        explicit Alpha(double opacity) : drawAlpha(std::min(std::ceil(opacity * 255.0), 255.0)) {}
         A_u_char full() const { return static_cast<A_u_char>(drawAlpha); }
         A_u_char scaled(double coverage) const
         {
@@ -130,9 +121,9 @@ struct Colours16 {
     static Pixel fill(const ShapePoint &p) { return p.fill16; }
     static Pixel stroke(const ShapePoint &p) { return p.stroke16; }
     struct Alpha {
-        int32_t drawAlpha;
+        double drawAlpha;  // whole number 0..32768
         explicit Alpha(double opacity)
-            : drawAlpha(static_cast<int32_t>(std::min(opacity, 1.0) * 32768.0)) {}
+            : drawAlpha(std::trunc(std::min(opacity, 1.0) * 32768.0)) {}
         A_u_short full() const { return static_cast<A_u_short>(drawAlpha); }
         A_u_short scaled(double coverage) const
         {
@@ -169,43 +160,48 @@ struct EdgeNormals {
     }
 };
 
-// Squared-distance thresholds that class a pixel without its square root.
-struct DistanceClasses {
-    double inner;               // s <= inner: full coverage, all fill
-    double outer;               // s >= outer: no coverage
-    double bandLow, bandHigh;   // within: full coverage, all stroke
+// The rings of a point in its own distance: the circle distance d, or the
+// polygon distance d' of polygons. Closer than inner: full coverage, all fill;
+// at least outer: no coverage; within the band: full coverage, all stroke.
+struct Rings {
+    double inner, outer, bandLow, bandHigh;
 };
 
-// For polygons the classes use d <= d' <= d * cornerFactor, where d' is the
-// polygon distance: the nearest edge lies between the incircle and the
-// circumcircle.
-DistanceClasses distanceClasses(const PointSetup &p, bool polygon)
+Rings ringsOf(const PointSetup &p, bool polygon)
 {
     const double r = p.radius;
-    const double f = polygon ? p.cornerFactor : 1.0;
-    double innerD, outerD;
-    double bandLowD = 1.0, bandHighD = 0.0;  // empty unless set
+    Rings rings{0.0, 0.0, 1.0, 0.0};  // band empty unless set
     if (!polygon && p.softEdge) {
-        innerD = r - 1.0;
-        outerD = r + 1.0;
-    } else {
-        const double h = polygon ? p.thickness * 0.5 * f : p.thickness * 0.5;
-        if (h == 0.0) {
-            innerD = r / f;
-            outerD = r + f;
-        } else {
-            innerD = std::min(r - h - 1.0, r) / f;
-            outerD = std::max(h + r + f, r);
-            bandLowD = r;
-            bandHighD = (h + r) / f;
-        }
+        rings.inner = r - 1.0;
+        rings.outer = r + 1.0;
+        return rings;
     }
-    DistanceClasses c;
-    c.inner = innerD > 0.0 ? (innerD * kShrink) * (innerD * kShrink) : -1.0;
-    c.outer = (outerD * kGrow) * (outerD * kGrow);
-    c.bandLow = (bandLowD * kGrow) * (bandLowD * kGrow);
-    c.bandHigh = bandHighD > 0.0 ? (bandHighD * kShrink) * (bandHighD * kShrink) : -1.0;
-    return c;
+    const double f = polygon ? p.cornerFactor : 1.0;
+    const double h = polygon ? p.thickness * 0.5 * f : p.thickness * 0.5;
+    if (h == 0.0) {
+        rings.inner = r;
+        rings.outer = r + f;
+    } else {
+        rings.inner = std::min(r - h - 1.0, r);
+        rings.outer = std::max(h + r + f, r);
+        rings.bandLow = r;
+        rings.bandHigh = h + r;
+    }
+    return rings;
+}
+
+// The same rings as squared circle distances, with the margins applied. For
+// polygons they bound d' through d <= d' <= d * cornerFactor.
+struct SquaredRings {
+    double inner, outer, bandLow, bandHigh;
+};
+
+SquaredRings squaredRingsOf(const Rings &rings, double cornerFactor)
+{
+    auto below = [](double v) { return v > 0.0 ? (v * kShrink) * (v * kShrink) : -1.0; };
+    auto above = [](double v) { return (v * kGrow) * (v * kGrow); };
+    return SquaredRings{below(rings.inner / cornerFactor), above(rings.outer),
+                        above(rings.bandLow), below(rings.bandHigh / cornerFactor)};
 }
 
 // Polygon distance by the angle of the pixel around the centre.
@@ -214,6 +210,91 @@ double polygonDistanceByAngle(const PointSetup &p, double fx, double fy, double 
     const double theta = std::atan2(fy, fx);
     const double reduced = std::fmod(theta + p.phaseOffset, kTwoPi / p.sides);
     return d * std::cos(reduced - kPi / p.sides) * p.cornerFactor;
+}
+
+// Offsets fx (pixels from the centre, along the row) where every edge
+// normal's projection fx * nx + fy * ny stays at most limit; false if none.
+bool halfPlaneSpan(const EdgeNormals &normals, double fy, double limit, double &low, double &high)
+{
+    low = -1e12;
+    high = 1e12;
+    for (int j = 0; j < normals.count; ++j) {
+        const double room = limit - fy * normals.ny[j];
+        const double nx = normals.nx[j];
+        if (nx > 1e-12) {
+            high = std::min(high, room / nx);
+        } else if (nx < -1e-12) {
+            low = std::max(low, room / nx);
+        } else if (room < 0.0) {
+            return false;
+        }
+    }
+    return low <= high;
+}
+
+// Columns first..last inclusive; empty when first > last.
+struct Span {
+    int64_t first, last;
+};
+
+// Column bounds from pixel positions; clamped far outside any frame.
+int64_t floorToColumn(double v)
+{
+    v = std::max(-1e12, std::min(v, 1e12));
+    const int64_t t = static_cast<int64_t>(v);
+    return t > v ? t - 1 : t;
+}
+
+int64_t ceilToColumn(double v)
+{
+    v = std::max(-1e12, std::min(v, 1e12));
+    const int64_t t = static_cast<int64_t>(v);
+    return t < v ? t + 1 : t;
+}
+
+// Bit patterns of pixels, to recognise a bottom pixel seen just before.
+inline bool samePixel(const PF_Pixel &a, const PF_Pixel &b)
+{
+    uint32_t x, y;
+    std::memcpy(&x, &a, 4);
+    std::memcpy(&y, &b, 4);
+    return x == y;
+}
+inline bool samePixel(const PF_Pixel16 &a, const PF_Pixel16 &b)
+{
+    uint64_t x, y;
+    std::memcpy(&x, &a, 8);
+    std::memcpy(&y, &b, 8);
+    return x == y;
+}
+inline bool samePixel(const PF_PixelFloat &a, const PF_PixelFloat &b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Lays one pixel over a run of the row. Overlapping shapes leave long runs
+// of equal pixels, so the result for the previous bottom pixel is reused
+// when the next one has the same bits.
+template <class Pixel>
+void compositeRun(Pixel *row, int64_t first, int64_t last, Pixel top, bool opaque)
+{
+    if (first > last) return;
+    if (opaque) {
+        std::fill(row + first, row + last + 1, top);
+        return;
+    }
+    Pixel seen = row[first];
+    compositeOverInto(row[first], top);
+    Pixel made = row[first];
+    for (int64_t x = first + 1; x <= last; ++x) {
+        if (samePixel(row[x], seen)) {
+            row[x] = made;
+            continue;
+        }
+        seen = row[x];
+        compositeOverInto(row[x], top);
+        made = row[x];
+    }
 }
 
 template <class Colours, bool polygon>
@@ -229,6 +310,7 @@ void walkPixels(const RasterTarget &target, const PointSetup &p, const ShapePoin
     fullFill.alpha = alpha.full();
     Pixel fullStroke = stroke;
     fullStroke.alpha = alpha.full();
+    const bool opaque = fullFill.alpha == Traits::full;
 
     EdgeNormals normals;
     normals.count = 0;
@@ -240,8 +322,53 @@ void walkPixels(const RasterTarget &target, const PointSetup &p, const ShapePoin
             normals.ny[j] = std::sin(phi);
         }
     }
+    const bool byNormals = normals.count > 0;
+    const double f = polygon ? p.cornerFactor : 1.0;
+    const Rings rings = ringsOf(p, polygon);
+    const SquaredRings squared = squaredRingsOf(rings, f);
+    // Polygon rings in projection units (d' / cornerFactor) for the row spans,
+    // pulled in (inner) or pushed out (outer) by a margin far beyond rounding.
+    const double innerProjection = rings.inner / f * (1.0 - 1e-7);
+    const double outerProjection = rings.outer / f * (1.0 + 1e-7);
+    // Polygon rings with the margins of the per-pixel classes.
+    const double innerP = rings.inner * kShrink, outerP = rings.outer * kGrow;
+    const double bandLowP = rings.bandLow * kGrow, bandHighP = rings.bandHigh * kShrink;
 
-    const DistanceClasses classes = distanceClasses(p, polygon);
+    // Full evaluation of one pixel off the interior run.
+    auto edgePixel = [&](Pixel &dst, double fx, double fy, double s) {
+        Coverage c;
+        if constexpr (polygon) {
+            const double dp = byNormals ? normals.polygonDistance(fx, fy, p.cornerFactor)
+                                        : polygonDistanceByAngle(p, fx, fy, std::sqrt(s));
+            if (dp <= innerP) {
+                compositeOverInto(dst, fullFill);
+                return;
+            }
+            if (dp >= outerP) return;
+            if (dp >= bandLowP && dp <= bandHighP) {
+                compositeOverInto(dst, fullStroke);
+                return;
+            }
+            c = polygonCoverageInline(dp, p.radius, p.thickness, p.cornerFactor);
+        } else {
+            (void)fy;
+            if (s <= squared.inner) {
+                compositeOverInto(dst, fullFill);
+                return;
+            }
+            if (s >= squared.outer) return;
+            if (s >= squared.bandLow && s <= squared.bandHigh) {
+                compositeOverInto(dst, fullStroke);
+                return;
+            }
+            c = circleCoverageInline(std::sqrt(s), p.radius, p.thickness, p.softEdge);
+        }
+        if (c.coverage == 0.0) return;
+        Pixel top = mixPixel<Traits>(fill, stroke, c.fillWeight);
+        top.alpha = alpha.scaled(c.coverage);
+        compositeOverInto(dst, top);
+    };
+
     const int64_t hs = p.halfSize;
     const int64_t cut = (hs + 3) * (hs + 3);
     const int64_t yFirst = std::max<int64_t>(p.cy - hs, 0);
@@ -249,42 +376,56 @@ void walkPixels(const RasterTarget &target, const PointSetup &p, const ShapePoin
     for (int64_t y = yFirst; y <= yLast; ++y) {
         const double fy = static_cast<double>(y) - p.centreY;
         const double fy2 = fy * fy;
-        if (fy2 >= classes.outer) continue;
-        // Columns beyond the outer radius, widened by a pixel each side to
-        // stay clear of rounding, hold no covered pixel.
-        const double reach = std::sqrt(classes.outer - fy2);
+        if (fy2 >= squared.outer) continue;
+        // The square clipped to the frame.
         const int64_t dy = y - p.cy;
-        const int64_t dxMax = integerSqrt(cut - dy * dy);
-        int64_t xFirst = std::max<int64_t>({p.cx - hs, p.cx - dxMax, 0,
-                                            static_cast<int64_t>(std::floor(p.centreX - reach)) - 1});
-        int64_t xLast = std::min<int64_t>({p.cx + hs, p.cx + dxMax, target.width - 1,
-                                           static_cast<int64_t>(std::ceil(p.centreX + reach)) + 1});
+        Span walk{std::max<int64_t>(p.cx - hs, 0), std::min<int64_t>(p.cx + hs, target.width - 1)};
+        // Columns clear of the outer ring hold no covered pixel; the bound is
+        // widened by a pixel each side to stay clear of rounding.
+        Span inner{1, 0};
+        if (polygon && byNormals) {
+            double low, high;
+            if (!halfPlaneSpan(normals, fy, outerProjection, low, high)) continue;
+            walk.first = std::max(walk.first, floorToColumn(p.centreX + low) - 1);
+            walk.last = std::min(walk.last, ceilToColumn(p.centreX + high) + 1);
+            if (innerProjection > 0.0 && halfPlaneSpan(normals, fy, innerProjection, low, high)) {
+                inner = Span{ceilToColumn(p.centreX + low), floorToColumn(p.centreX + high)};
+            }
+        } else {
+            const double reach = std::sqrt(squared.outer - fy2);
+            walk.first = std::max(walk.first, floorToColumn(p.centreX - reach) - 1);
+            walk.last = std::min(walk.last, ceilToColumn(p.centreX + reach) + 1);
+            if (squared.inner > fy2) {
+                // Every column between two that pass the squared test passes it.
+                const double within = std::sqrt(squared.inner - fy2);
+                inner = Span{ceilToColumn(p.centreX - within), floorToColumn(p.centreX + within)};
+                auto passes = [&](int64_t x) {
+                    const double fx = static_cast<double>(x) - p.centreX;
+                    return fx * fx + fy2 <= squared.inner;
+                };
+                while (inner.first <= inner.last && !passes(inner.first)) ++inner.first;
+                while (inner.last >= inner.first && !passes(inner.last)) --inner.last;
+            }
+        }
+        // Less the corners beyond hs + 3 (integer test; most rows end short of them).
+        const int64_t room = cut - dy * dy;
+        while (walk.first <= walk.last && (walk.first - p.cx) * (walk.first - p.cx) > room) ++walk.first;
+        while (walk.last >= walk.first && (walk.last - p.cx) * (walk.last - p.cx) > room) --walk.last;
+        inner.first = std::max(inner.first, walk.first);
+        inner.last = std::min(inner.last, walk.last);
         Pixel *row = static_cast<Pixel *>(target.data) + y * target.rowPixels;
-        for (int64_t x = xFirst; x <= xLast; ++x) {
-            const double fx = static_cast<double>(x) - p.centreX;
-            const double s = fx * fx + fy2;
-            if (s <= classes.inner) {
-                compositeOverInto(row[x], fullFill);
-                continue;
+        auto edgeRun = [&](int64_t first, int64_t last) {
+            for (int64_t x = first; x <= last; ++x) {
+                const double fx = static_cast<double>(x) - p.centreX;
+                edgePixel(row[x], fx, fy, fx * fx + fy2);
             }
-            if (s >= classes.outer) continue;
-            if (s >= classes.bandLow && s <= classes.bandHigh) {
-                compositeOverInto(row[x], fullStroke);
-                continue;
-            }
-            const double d = std::sqrt(s);
-            Coverage c;
-            if constexpr (polygon) {
-                const double dPolygon = normals.count ? normals.polygonDistance(fx, fy, p.cornerFactor)
-                                                      : polygonDistanceByAngle(p, fx, fy, d);
-                c = polygonCoverageInline(dPolygon, p.radius, p.thickness, p.cornerFactor);
-            } else {
-                c = circleCoverageInline(d, p.radius, p.thickness, p.softEdge);
-            }
-            if (c.coverage == 0.0) continue;
-            Pixel top = mixPixel<Traits>(fill, stroke, c.fillWeight);
-            top.alpha = alpha.scaled(c.coverage);
-            compositeOverInto(row[x], top);
+        };
+        if (inner.first > inner.last) {
+            edgeRun(walk.first, walk.last);
+        } else {
+            edgeRun(walk.first, inner.first - 1);
+            compositeRun(row, inner.first, inner.last, fullFill, opaque);
+            edgeRun(inner.last + 1, walk.last);
         }
     }
 }

@@ -139,13 +139,16 @@ PF_Pixel randomPixel8(SeededValues &v)
                     static_cast<A_u_char>(v.range(0, 255)), static_cast<A_u_char>(v.range(0, 255))};
 }
 
-// Backgrounds: transparent, opaque, or anything, per pixel.
+// Backgrounds: transparent, opaque, anything per pixel, one colour, or runs
+// of equal pixels (which drawing recognises and reuses results for).
 template <class Pixel>
 void fillBackground(Frame<Pixel> &frame, SeededValues &v)
 {
-    const int style = v.range(0, 2);
+    const int style = v.range(0, 4);
+    PF_Pixel run = randomPixel8(v);
     for (Pixel &px : frame.pixels) {
-        PF_Pixel p8 = randomPixel8(v);
+        if ((style == 4 && v.range(0, 6) == 0)) run = randomPixel8(v);
+        PF_Pixel p8 = style >= 3 ? run : randomPixel8(v);
         if (style == 0) p8.alpha = 0;
         if (style == 1) p8.alpha = 255;
         if constexpr (sizeof(Pixel) == 4) {

@@ -1,0 +1,86 @@
+// The four drawing workloads of the benchmarks, laid out as the peer
+// rasteriser benchmarks lay them out: shapes equally spaced in angle on a
+// circle of radius 400 around the centre of a 1920x1080 frame.
+#pragma once
+
+#include <cmath>
+#include <vector>
+
+#include "raster/pixel_ops.h"
+#include "raster/shape_rasteriser.h"
+
+namespace bench {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr double kCentreX = 960.0, kCentreY = 540.0, kPathRadius = 400.0;
+
+struct Workload {
+    const char *name;
+    int count;          // shapes on the path circle
+    double radius;      // circle radius or hexagon circumradius, pixels
+    int sides;          // 2 circle, 6 hexagon rotated by i * 0.05 rad
+    double thickness;   // stroke, centred on the outline
+    double opacity;
+    bool lineMode;      // one soft-edged point per pixel of path length
+};
+
+// W2 puts one point per pixel of arc length: ceil(2 pi 400) = 2514.
+inline const std::vector<Workload> &workloads()
+{
+    static const std::vector<Workload> all = {
+        {"W1-circles-stroke", 400, 20.0, 2, 3.0, 1.0, false},
+        {"W2-line-dabs", 2514, 10.0, 2, 0.0, 0.45, true},
+        {"W3-hexagons", 400, 30.0, 6, 3.0, 1.0, false},
+        {"W4-big-circles", 60, 150.0, 2, 3.0, 0.7, false},
+    };
+    return all;
+}
+
+inline RasterSettings settingsOf(const Workload &w)
+{
+    return RasterSettings{w.thickness, false, w.lineMode, false, w.count};
+}
+
+// White fill, red stroke, in the three pixel forms.
+inline std::vector<ShapePoint> pointsOf(const Workload &w)
+{
+    std::vector<ShapePoint> points;
+    for (int i = 0; i < w.count; ++i) {
+        const double theta = 2.0 * M_PI * i / w.count;
+        ShapePoint p{};
+        p.x = kCentreX + kPathRadius * std::cos(theta);
+        p.y = kCentreY + kPathRadius * std::sin(theta);
+        p.sides = w.sides;
+        p.radius = w.radius;
+        p.weight = 1.0;
+        p.angle = w.sides == 6 ? i * 0.05 : 0.0;
+        p.opacity = w.opacity;
+        p.fill8 = PF_Pixel{255, 255, 255, 255};
+        p.stroke8 = PF_Pixel{255, 255, 0, 0};
+        p.fill16 = convert8To16(p.fill8);
+        p.stroke16 = convert8To16(p.stroke8);
+        p.fillF = convert8ToFloat(p.fill8);
+        p.strokeF = convert8ToFloat(p.stroke8);
+        points.push_back(p);
+    }
+    return points;
+}
+
+// Pixels of the drawing squares (side 2 halfSize + 1) inside the frame: the
+// pixels a point's walk may visit.
+inline double visitedPixels(const Workload &w)
+{
+    const double f = w.sides == 2 ? 1.0 : 1.0 / std::cos(M_PI / w.sides);
+    const int half = static_cast<int>(w.thickness * 0.5 * f + w.radius) + 2;
+    double total = 0;
+    for (const ShapePoint &p : pointsOf(w)) {
+        const int cx = static_cast<int>(p.x), cy = static_cast<int>(p.y);
+        const int x0 = std::max(cx - half, 0), x1 = std::min(cx + half, kWidth - 1);
+        const int y0 = std::max(cy - half, 0), y1 = std::min(cy + half, kHeight - 1);
+        if (x1 >= x0 && y1 >= y0) total += double(x1 - x0 + 1) * (y1 - y0 + 1);
+    }
+    return total;
+}
+
+}  // namespace bench
