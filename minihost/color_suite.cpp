@@ -17,6 +17,12 @@ constexpr double fixedOne = 65536.0;
 // hundred times further apart, so the nearest one is never in doubt.
 constexpr double eightBitSnap = 2.0 / 65536.0;
 
+// A call the host must refuse: counted in the ledger, answered with `err`.
+PF_Err refused(Host &host, PF_Err err = PF_Err_BAD_CALLBACK_PARAM) {
+    ++host.ledger.invalidCalls;
+    return err;
+}
+
 // Channels outside 0..1 (and NaN) are taken at the nearest bound: the model
 // has no room for them.
 double unitChannel(float v) {
@@ -44,8 +50,9 @@ float channelFromModel(double v) {
 
 PF_Err rgbToHls(PF_ProgPtr ref, PF_PixelFloat *rgb, PF_HLS_Pixel hls) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    if (PF_Err err = enterCall(hostFromRef(ref), "RGBtoHLS")) return err;
-    if (!rgb || !hls) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "RGBtoHLS")) return err;
+    if (!rgb || !hls) return refused(host);
     const double r = unitChannel(rgb->red), g = unitChannel(rgb->green), b = unitChannel(rgb->blue);
     const double high = std::fmax(r, std::fmax(g, b)), low = std::fmin(r, std::fmin(g, b));
     const double lightness = (high + low) / 2;
@@ -73,8 +80,9 @@ PF_Err rgbToHls(PF_ProgPtr ref, PF_PixelFloat *rgb, PF_HLS_Pixel hls) {
 // pixel's alpha is left as it is.
 PF_Err hlsToRgb(PF_ProgPtr ref, PF_HLS_Pixel hls, PF_PixelFloat *rgb) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    if (PF_Err err = enterCall(hostFromRef(ref), "HLStoRGB")) return err;
-    if (!rgb || !hls) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "HLStoRGB")) return err;
+    if (!rgb || !hls) return refused(host);
     double hue = std::fmod(hls[0] / fixedOne, 360.0);
     if (hue < 0) hue += 360;
     const double lightness = std::fmin(std::fmax(hls[1] / fixedOne, 0.0), 1.0);
@@ -102,8 +110,9 @@ PF_Err hlsToRgb(PF_ProgPtr ref, PF_HLS_Pixel hls, PF_PixelFloat *rgb) {
 // Luminance in percent (0..100 for channels 0..1), Rec. 601 weights.
 PF_Err luminance(PF_ProgPtr ref, PF_PixelFloat *rgb, A_FpShort *lum100) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    if (PF_Err err = enterCall(hostFromRef(ref), "Luminance")) return err;
-    if (!rgb || !lum100) return PF_Err_BAD_CALLBACK_PARAM;
+    Host &host = hostFromRef(ref);
+    if (PF_Err err = enterCall(host, "Luminance")) return err;
+    if (!rgb || !lum100) return refused(host);
     *lum100 = static_cast<A_FpShort>(100 * (0.299 * rgb->red + 0.587 * rgb->green + 0.114 * rgb->blue));
     return PF_Err_NONE;
 }

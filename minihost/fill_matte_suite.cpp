@@ -9,6 +9,12 @@
 namespace minihost {
 namespace {
 
+// A call the host must refuse: counted in the ledger, answered with `err`.
+PF_Err refused(Host &host, PF_Err err = PF_Err_BAD_CALLBACK_PARAM) {
+    ++host.ledger.invalidCalls;
+    return err;
+}
+
 // The rectangle (right and bottom exclusive; null: the whole world) is
 // clipped to the world. A colour of another depth than the world's is
 // refused: the plug-in would be writing pixels of the wrong size.
@@ -20,7 +26,7 @@ PF_Err fillRect(PF_ProgPtr ref, const char *function, Depth depth, const Pixel *
     if (PF_Err err = enterCall(host, function)) return err;
     Depth worldIs;
     if (!color || !world || !worldDepth(host, *world, worldIs) || worldIs != depth)
-        return PF_Err_BAD_CALLBACK_PARAM;
+        return refused(host);
     const PF_Rect whole = {0, 0, world->width, world->height};
     const PF_Rect area = rect ? *rect : whole;
     const A_long left = std::max(area.left, A_long(0)), right = std::min(area.right, world->width);

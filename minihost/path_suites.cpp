@@ -59,6 +59,12 @@ const PF_PathSegPrep *livePrep(const PF_PathSegPrep *prep) {
     return it != r.preps.end() ? it->second.get() : nullptr;
 }
 
+// A call the host must refuse: counted in the ledger, answered with `err`.
+PF_Err refused(Host &host, PF_Err err = PF_Err_BAD_CALLBACK_PARAM) {
+    ++host.ledger.invalidCalls;
+    return err;
+}
+
 // Closed: one segment per vertex, the last one back to vertex 0. Open: one
 // fewer. A single vertex has no segments.
 A_long segmentCount(const PF_PathOutline &outline) {
@@ -96,7 +102,7 @@ PF_Err numPaths(PF_ProgPtr ref, A_long *num_pathsPL) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_NumPaths")) return err;
-    if (!num_pathsPL) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!num_pathsPL) return refused(host);
     *num_pathsPL = static_cast<A_long>(host.masks.size());
     return PF_Err_NONE;
 }
@@ -106,9 +112,9 @@ PF_Err pathInfo(PF_ProgPtr ref, A_long indexL, PF_PathID *unique_idP) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_PathInfo", "index " + std::to_string(indexL))) return err;
-    if (!unique_idP) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!unique_idP) return refused(host);
     const PF_PathID id = indexL >= 0 ? pathIdOfMask(host, indexL + 1) : 0;
-    if (id == 0) return PF_Err_INVALID_INDEX;
+    if (id == 0) return refused(host, PF_Err_INVALID_INDEX);
     *unique_idP = id;
     return PF_Err_NONE;
 }
@@ -120,7 +126,7 @@ PF_Err checkoutPath(PF_ProgPtr ref, PF_PathID unique_id, A_long, A_long, A_u_lon
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_CheckoutPath", "id " + std::to_string(unique_id))) return err;
-    if (!pathPP) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!pathPP) return refused(host);
     *pathPP = nullptr;
     Mask mask;
     if (unique_id == 0 || !maskForPathId(host, unique_id, mask)) return PF_Err_NONE;
@@ -150,7 +156,7 @@ PF_Err checkinPath(PF_ProgPtr ref, PF_PathID unique_id, PF_Boolean, PF_PathOutli
     std::lock_guard<std::mutex> guard(r.lock);
     const auto it = r.outlines.find(pathP);
     if (it == r.outlines.end() || it->second->host != &host || it->second->id != unique_id)
-        return PF_Err_BAD_CALLBACK_PARAM;
+        return refused(host);
     for (auto prep = r.preps.begin(); prep != r.preps.end();)
         prep = prep->second->outline == pathP ? r.preps.erase(prep) : std::next(prep);
     r.outlines.erase(it);
@@ -163,7 +169,7 @@ PF_Err pathIsOpen(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_Boolean *openPB) {
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_PathIsOpen")) return err;
     const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !openPB) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!outline || !openPB) return refused(host);
     *openPB = outline->open ? 1 : 0;
     return PF_Err_NONE;
 }
@@ -173,7 +179,7 @@ PF_Err pathNumSegments(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long *num_segm
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_PathNumSegments")) return err;
     const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !num_segmentsPL) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!outline || !num_segmentsPL) return refused(host);
     *num_segmentsPL = segmentCount(*outline);
     return PF_Err_NONE;
 }
@@ -187,8 +193,8 @@ PF_Err pathVertexInfo(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_poin
     if (PF_Err err = enterCall(host, "PF_PathVertexInfo", "vertex " + std::to_string(which_pointL)))
         return err;
     const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !vertexP || outline->vertices.empty()) return PF_Err_BAD_CALLBACK_PARAM;
-    if (which_pointL < 0 || which_pointL > segmentCount(*outline)) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!outline || !vertexP || outline->vertices.empty()) return refused(host);
+    if (which_pointL < 0 || which_pointL > segmentCount(*outline)) return refused(host);
     const MaskVertex &v = outline->vertices[static_cast<size_t>(which_pointL) % outline->vertices.size()];
     *vertexP = {v.x, v.y, v.inX, v.inY, v.outX, v.outY};
     return PF_Err_NONE;
@@ -202,8 +208,8 @@ PF_Err pathPrepareSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long whic
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_PathPrepareSegLength", segmentDetail(which_segL))) return err;
     const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !lengthPrepPP) return PF_Err_BAD_CALLBACK_PARAM;
-    if (which_segL < 0 || which_segL >= segmentCount(*outline)) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!outline || !lengthPrepPP) return refused(host);
+    if (which_segL < 0 || which_segL >= segmentCount(*outline)) return refused(host);
 
     auto prep = std::make_unique<PF_PathSegPrep>();
     prep->outline = outline;
@@ -223,10 +229,11 @@ PF_Err pathGetSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_se
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_PathGetSegLength", segmentDetail(which_segL))) return err;
     const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !lengthPF) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!outline || !lengthPF) return refused(host);
     BezierMeasure fresh;
     const BezierMeasure *measure = nullptr;
-    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepP0, fresh, measure)) return err;
+    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepP0, fresh, measure))
+        return refused(host, err);
     *lengthPF = measure->length;
     return PF_Err_NONE;
 }
@@ -238,10 +245,11 @@ PF_Err pathEvalSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_PathSegPrep
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_PathEvalSegLength", segmentDetail(which_segL))) return err;
     const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !x || !y) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!outline || !x || !y) return refused(host);
     BezierMeasure fresh;
     const BezierMeasure *measure = nullptr;
-    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepPP0, fresh, measure)) return err;
+    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepPP0, fresh, measure))
+        return refused(host, err);
     const PathPoint p = bezierPointAtLength(*measure, lengthF);
     *x = p.x;
     *y = p.y;
@@ -258,10 +266,11 @@ PF_Err pathEvalSegLengthDeriv1(PF_ProgPtr ref, PF_PathOutlinePtr pathP,
     if (PF_Err err = enterCall(host, "PF_PathEvalSegLengthDeriv1", segmentDetail(which_segL)))
         return err;
     const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !x || !y || !deriv1x || !deriv1y) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!outline || !x || !y || !deriv1x || !deriv1y) return refused(host);
     BezierMeasure fresh;
     const BezierMeasure *measure = nullptr;
-    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepPP0, fresh, measure)) return err;
+    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepPP0, fresh, measure))
+        return refused(host, err);
     const PathPoint p = bezierPointAtLength(*measure, lengthF);
     const PathPoint d = bezierDirectionAtLength(*measure, lengthF);
     *x = p.x;
@@ -278,14 +287,14 @@ PF_Err pathCleanupSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long whic
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_PathCleanupSegLength", segmentDetail(which_segL))) return err;
-    if (!lengthPrepPP) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!lengthPrepPP) return refused(host);
     if (!*lengthPrepPP) return PF_Err_NONE;
     PathRegistry &r = registry();
     std::lock_guard<std::mutex> guard(r.lock);
     const auto it = r.preps.find(*lengthPrepPP);
     if (it == r.preps.end() || it->second->outline != pathP || it->second->segment != which_segL ||
         it->second->outline->host != &host)
-        return PF_Err_BAD_CALLBACK_PARAM;
+        return refused(host);
     r.preps.erase(it);
     *lengthPrepPP = nullptr;
     --host.ledger.checkouts;
@@ -298,7 +307,7 @@ PF_Err pathIsInverted(PF_ProgPtr ref, PF_PathID unique_id, PF_Boolean *invertedB
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_PathIsInverted", "id " + std::to_string(unique_id))) return err;
     Mask mask;
-    if (!invertedB || !maskForPathId(host, unique_id, mask)) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!invertedB || !maskForPathId(host, unique_id, mask)) return refused(host);
     *invertedB = 0;
     return PF_Err_NONE;
 }

@@ -10,6 +10,12 @@
 namespace minihost {
 namespace {
 
+// A call the host must refuse: counted in the ledger, answered with `err`.
+PF_Err refused(Host &host, PF_Err err = PF_Err_BAD_CALLBACK_PARAM) {
+    ++host.ledger.invalidCalls;
+    return err;
+}
+
 template <typename Pixel>
 struct SampleTraits;
 
@@ -143,7 +149,7 @@ PF_Err sample(PF_ProgPtr ref, const char *function, PF_Fixed x, PF_Fixed y, cons
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, function)) return err;
     const PF_EffectWorld *src = sourceWorld<Pixel>(host, params);
-    if (!src || !dst) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!src || !dst) return refused(host);
     switch (filter) {
     case Filter::Nearest: *dst = nearest<Pixel>(*src, x, y); break;
     case Filter::Bilinear: *dst = bilinear<Pixel>(*src, x, y); break;

@@ -113,6 +113,7 @@ TEST_F(FillMatte, AColourOfAnotherDepthIsRefused) {
     EXPECT_EQ(bytes(w8), b8);
     EXPECT_EQ(bytes(w16), b16);
     EXPECT_EQ(bytes(wf), bf);
+    EXPECT_EQ(host.ledger.invalidCalls, 6);
 }
 
 TEST_F(FillMatte, UnknownWorldsAndMissingArgumentsAreRefused) {
@@ -128,6 +129,7 @@ TEST_F(FillMatte, UnknownWorldsAndMissingArgumentsAreRefused) {
     EXPECT_EQ(suite.fill(ref, nullptr, nullptr, &w), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(suite.fill(ref, &c, nullptr, nullptr), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(suite.fill(nullptr, &c, nullptr, &w), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(host.ledger.invalidCalls, 3);  // the call without a host is nobody's to count
 }
 
 TEST_F(FillMatte, InjectedFaultsWriteNothing) {

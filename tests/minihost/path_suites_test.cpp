@@ -115,6 +115,7 @@ TEST_F(PathSuites, UnknownIdsCheckOutNothing) {
         EXPECT_EQ(query.PF_CheckinPath(ref, id, false, outline), PF_Err_NONE) << id;
     }
     EXPECT_EQ(host.ledger.checkouts, 0);
+    EXPECT_EQ(host.ledger.invalidCalls, 0);
 }
 
 struct ShapeCase {
@@ -296,6 +297,9 @@ TEST_F(PathSuites, MisusedOutlinesAndPreparationsAreRefused) {
     EXPECT_EQ(query.PF_CheckinPath(ref, pathIdBase + 2, false, open), PF_Err_NONE);
     EXPECT_EQ(host.ledger.checkouts, 0);
     EXPECT_EQ(other.ledger.checkouts, 0);
+    // Every refusal above is counted against the host that was called.
+    EXPECT_EQ(host.ledger.invalidCalls, 9);
+    EXPECT_EQ(other.ledger.invalidCalls, 1);
 }
 
 TEST_F(PathSuites, CheckinWithAPreparationLeftOpenStillShowsIt) {

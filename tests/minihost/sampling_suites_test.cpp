@@ -213,6 +213,7 @@ TYPED_TEST(Sampling, AWorldOfAnotherDepthOrNoWorldIsRefused) {
     expectLevels(p, {D::level(D::make(1, 2, 3, 4).alpha), D::level(D::make(1, 2, 3, 4).red),
                      D::level(D::make(1, 2, 3, 4).green), D::level(D::make(1, 2, 3, 4).blue)},
                  "untouched");
+    EXPECT_EQ(this->host.ledger.invalidCalls, 5);
     this->worlds.PF_DisposeWorld(this->ref, &other);
 }
 
