@@ -1,0 +1,44 @@
+# Top-level commands; the work is done by CMake (Ninja) through scripts/.
+#   make demo   install what is missing, build, render the demo scene into out/
+#   make test   install what is missing, build all four targets, run every test
+#   make build  native build only (build/)
+#   make bench  native build with the benchmarks, then run them
+# B sets the build folder (default build), JOBS the parallel compiles (default 2).
+
+B ?= build
+JOBS ?= 2
+export JOBS
+
+.PHONY: all demo test build bench deps asan i686 win64 win32 clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	scripts/build.sh native $(B)
+
+asan i686 win64 win32: deps
+	scripts/build.sh $@ $(B)
+
+test: deps
+	scripts/test-all.sh $(B)
+
+demo: build
+	@mkdir -p out
+ifneq ($(wildcard scenes/demo.json),)
+	$(B)/pathbloom render scenes/demo.json -o out/demo
+	$(B)/pathbloom contact-sheet out/demo -o out/demo-sheet.png
+else
+	$(B)/pathbloom info
+endif
+
+bench: deps
+	PATHBLOOM_BENCH=ON scripts/build.sh native $(B)
+	@found=0; for program in $$(find $(B)/bench -maxdepth 1 -type f -executable 2>/dev/null | sort); do \
+	    found=1; echo "--- $$program"; $$program || exit 1; done; \
+	[ $$found = 1 ] || echo "bench: no benchmark programs built yet"
+
+clean:
+	rm -rf $(B) out

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Builds every target and runs every test: native, sanitizer, 32-bit Linux
+# under qemu-i386, Windows x64 under wine, and checks of the plug-in files.
+# Goes on after a failure so that one run shows everything; exits 1 if anything
+# failed. usage: test-all.sh [ROOT] (default build)
+set -uo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+root=$(realpath -m "${1:-$repo/build}")
+logs=$root/test-logs
+mkdir -p "$logs"
+cd "$repo"
+
+totalPassed=0
+totalFailed=0
+summary=()
+
+# runGtest LABEL COMMAND...: one GoogleTest program; adds its counts.
+runGtest() {
+    local label=$1
+    shift
+    local log="$logs/$label.log"
+    echo "--- $label: $*"
+    "$@" --gtest_brief=1 2>&1 | tee "$log"
+    local status=${PIPESTATUS[0]}
+    local passed failed
+    passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\.$/\1/p' "$log" | tail -1)
+    failed=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\?, listed below:$/\1/p' "$log" | tail -1)
+    passed=${passed:-0}
+    failed=${failed:-0}
+    if ((status != 0 && failed == 0)); then
+        echo "*** $label exited with status $status without a test count (crash or sanitizer report)"
+        failed=1
+    fi
+    stagePassed=$((stagePassed + passed))
+    stageFailed=$((stageFailed + failed))
+}
+
+# checkPlugin FILE ARGS...: the file's exports, imports and property list.
+checkPlugin() {
+    if "$repo/scripts/check_plugin.py" "$@" >"$logs/check.log" 2>&1; then
+        grep -E '^checks:' "$logs/check.log" | sed "s|^|--- $1 |"
+        stagePassed=$((stagePassed + 1))
+    else
+        cat "$logs/check.log"
+        stageFailed=$((stageFailed + 1))
+    fi
+}
+
+# stage NAME: builds NAME, then runs the stage's tests (function test_NAME).
+stage() {
+    local name=$1 started buildSeconds testSeconds
+    stagePassed=0
+    stageFailed=0
+    echo
+    echo "=== $name: build"
+    started=$SECONDS
+    if "$repo/scripts/build.sh" "$name" "$root" >"$logs/$name-build.log" 2>&1; then
+        tail -n 3 "$logs/$name-build.log"
+        buildSeconds=$((SECONDS - started))
+        echo "=== $name: tests"
+        started=$SECONDS
+        "test_$name"
+        testSeconds=$((SECONDS - started))
+    else
+        buildSeconds=$((SECONDS - started))
+        testSeconds=0
+        grep -E -B2 -A12 'error|FAILED' "$logs/$name-build.log" | head -n 80
+        echo "*** $name: build failed (log: $logs/$name-build.log)"
+        stageFailed=$((stageFailed + 1))
+    fi
+    totalPassed=$((totalPassed + stagePassed))
+    totalFailed=$((totalFailed + stageFailed))
+    summary+=("$(printf '%-7s %-4s build %4ds  tests %4ds  %5d passed, %d failed' "$name" \
+        "$( ((stageFailed == 0)) && echo ok || echo FAIL)" "$buildSeconds" "$testSeconds" "$stagePassed" "$stageFailed")")
+}
+
+test_native() {
+    local dir=$root
+    checkPlugin "$dir/plugin/VomrelPathBloom.so" --profile X64
+    checkPlugin "$dir/plugin-x86profile/VomrelPathBloom.so" --profile X86
+    runGtest native-unit_tests "$dir/tests/unit_tests"
+    if [[ -x "$dir/tests/cli_tests" ]]; then
+        runGtest native-cli_tests "$dir/tests/cli_tests"
+    fi
+}
+
+test_asan() {
+    local dir=$root/asan
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    runGtest asan-unit_tests "$dir/tests/unit_tests"
+    if [[ -x "$dir/tests/cli_tests" ]]; then
+        runGtest asan-cli_tests "$dir/tests/cli_tests"
+    fi
+    unset ASAN_OPTIONS UBSAN_OPTIONS
+}
+
+test_i686() {
+    local dir=$root/linux-i686
+    checkPlugin "$dir/plugin/VomrelPathBloom.so" --profile X86
+    runGtest i686-unit_tests qemu-i386 -L / "$dir/tests/unit_tests"
+}
+
+test_win64() {
+    local dir=$root/win64
+    checkPlugin "$dir/plugin/VomrelPathBloom.aex" --profile X64
+    checkPlugin "$dir/plugin-x86profile/VomrelPathBloom.aex" --profile X86 --machine x64
+    export WINEPREFIX=$dir/wineprefix
+    runGtest win64-unit_tests "$repo/scripts/wine-run.sh" "$dir/tests/unit_tests.exe"
+    wineserver -k 2>/dev/null || true
+    unset WINEPREFIX
+}
+
+test_win32() {
+    checkPlugin "$root/win32/plugin/VomrelPathBloom.aex" --profile X86
+}
+
+started=$SECONDS
+for name in ${PATHBLOOM_STAGES:-native asan i686 win64 win32}; do
+    stage "$name"
+done
+
+echo
+echo "=== summary (logs in $logs, $((SECONDS - started))s in all)"
+printf '%s\n' "${summary[@]}"
+if ((totalFailed == 0)); then
+    echo "ALL TESTS PASSED"
+else
+    echo "SOME TESTS FAILED"
+fi
+echo "$totalPassed passed, $totalFailed failed"
+((totalFailed == 0))
