@@ -145,7 +145,10 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
     }
     while (sessions.size() < scene.effects.size())
         if (!addSession()) return 1;
-    for (size_t e = 0; e < sessions.size(); ++e) applyScene(sessions[e]->host, scene, e);
+    for (size_t e = 0; e < sessions.size(); ++e) {
+        applyScene(sessions[e]->host, scene, e);
+        if (options.prepareHost) options.prepareHost(sessions[e]->host);
+    }
 
     std::error_code fsError;
     std::filesystem::create_directories(options.outputDir, fsError);

@@ -19,6 +19,9 @@ struct RenderOptions {
     bool preview = false;         // 16-bit PNG beside each float frame's EXR
     bool progressBar = false;     // drawn on `err`; the caller decides (a terminal)
     std::string contactSheet;     // file to tile the frames into; empty: none
+    // Called for every effect instance once the scene is applied, before the
+    // first frame: lets tests inject host faults.
+    void (*prepareHost)(minihost::Host &host) = nullptr;
 };
 
 // Parses "A-B" or "A" into a frame range; false when malformed.

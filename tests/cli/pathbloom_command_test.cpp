@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include "cli/image_io.h"
 #include "cli/render_command.h"
@@ -221,6 +222,38 @@ TEST(RenderCommand, ContactSheetOfTheRenderedFrames) {
         runPathbloom("contact-sheet '" + folder + "/nothing' -o '" + folder + "/x.png'");
     EXPECT_NE(empty.status, 0);
     EXPECT_NE(empty.err.find("no frame_NNNN.png"), std::string::npos) << empty.err;
+}
+
+TEST(RenderCommand, RenderErrorsStopWithThePluginsMessageAndCode) {
+    const std::string folder = scratchFolder();
+    writeTextFile(folder + "/scene.json", smallScene);
+    const struct {
+        const char *what;
+        void (*prepare)(minihost::Host &);
+        const char *message;
+    } cases[] = {
+        {"cancelled at the second progress call",
+         [](minihost::Host &host) { host.cancelAtProgress = 2; },
+         "pathbloom: frame 1: render failed with error 517\n"},
+        {"instance array not allocated",
+         [](minihost::Host &host) {
+             minihost::resetLedger(host);
+             host.faults.failHandleAllocation = 2;  // after the pre-render snapshot
+         },
+         "pathbloom: frame 1: render failed with error 512: Memory Error!\n"},
+    };
+    for (const auto &c : cases) {
+        pathbloom::RenderOptions options;
+        options.scenePath = folder + "/scene.json";
+        options.outputDir = folder + "/out";
+        options.pluginPath = mainPluginPath();
+        options.firstFrame = options.lastFrame = 1;
+        options.prepareHost = c.prepare;
+        std::ostringstream out, err;
+        EXPECT_EQ(pathbloom::runRender(options, out, err), 1) << c.what;
+        EXPECT_EQ(err.str(), c.message) << c.what;
+        EXPECT_FALSE(fs::exists(folder + "/out/frame_0001.png")) << c.what;
+    }
 }
 
 TEST(InfoCommand, ShowsThePropertyListAboutTextAndParameters) {
