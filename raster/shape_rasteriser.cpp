@@ -297,6 +297,17 @@ void compositeRun(Pixel *row, int64_t first, int64_t last, Pixel top, bool opaqu
     }
 }
 
+// 8-bit runs go four pixels at a time.
+void compositeRun(PF_Pixel *row, int64_t first, int64_t last, PF_Pixel top, bool opaque)
+{
+    if (first > last) return;
+    if (opaque) {
+        std::fill(row + first, row + last + 1, top);
+        return;
+    }
+    compositeRunOver(row + first, last - first + 1, top);
+}
+
 template <class Colours, bool polygon>
 void walkPixels(const RasterTarget &target, const PointSetup &p, const ShapePoint &point)
 {
