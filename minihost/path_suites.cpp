@@ -2,7 +2,6 @@
 // masks as path outlines, measured and evaluated segment by segment.
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,8 +33,8 @@ constexpr int unpreparedIntervals = 64;
 
 // Every outline and preparation handed out and not yet returned, so that a
 // stale or foreign pointer from the plug-in is refused instead of followed.
+// Commands run on the caller's thread one at a time, so no lock is taken.
 struct PathRegistry {
-    std::mutex lock;
     std::map<const PF_PathOutline *, std::unique_ptr<PF_PathOutline>> outlines;
     std::map<const PF_PathSegPrep *, std::unique_ptr<PF_PathSegPrep>> preps;
 };
@@ -47,14 +46,12 @@ PathRegistry &registry() {
 
 const PF_PathOutline *liveOutline(const Host &host, const PF_PathOutline *path) {
     PathRegistry &r = registry();
-    std::lock_guard<std::mutex> guard(r.lock);
     const auto it = r.outlines.find(path);
     return it != r.outlines.end() && it->second->host == &host ? it->second.get() : nullptr;
 }
 
 const PF_PathSegPrep *livePrep(const PF_PathSegPrep *prep) {
     PathRegistry &r = registry();
-    std::lock_guard<std::mutex> guard(r.lock);
     const auto it = r.preps.find(prep);
     return it != r.preps.end() ? it->second.get() : nullptr;
 }
@@ -138,7 +135,6 @@ PF_Err checkoutPath(PF_ProgPtr ref, PF_PathID unique_id, A_long, A_long, A_u_lon
     outline->vertices = std::move(mask.vertices);
     *pathPP = outline.get();
     PathRegistry &r = registry();
-    std::lock_guard<std::mutex> guard(r.lock);
     r.outlines.emplace(outline.get(), std::move(outline));
     ++host.ledger.checkouts;
     return PF_Err_NONE;
@@ -153,7 +149,6 @@ PF_Err checkinPath(PF_ProgPtr ref, PF_PathID unique_id, PF_Boolean, PF_PathOutli
     if (PF_Err err = enterCall(host, "PF_CheckinPath", "id " + std::to_string(unique_id))) return err;
     if (!pathP) return PF_Err_NONE;
     PathRegistry &r = registry();
-    std::lock_guard<std::mutex> guard(r.lock);
     const auto it = r.outlines.find(pathP);
     if (it == r.outlines.end() || it->second->host != &host || it->second->id != unique_id)
         return refused(host);
@@ -217,7 +212,6 @@ PF_Err pathPrepareSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long whic
     prep->measure = measureBezier(segmentCurve(*outline, which_segL), frequencyL);
     *lengthPrepPP = prep.get();
     PathRegistry &r = registry();
-    std::lock_guard<std::mutex> guard(r.lock);
     r.preps.emplace(prep.get(), std::move(prep));
     ++host.ledger.checkouts;
     return PF_Err_NONE;
@@ -290,7 +284,6 @@ PF_Err pathCleanupSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long whic
     if (!lengthPrepPP) return refused(host);
     if (!*lengthPrepPP) return PF_Err_NONE;
     PathRegistry &r = registry();
-    std::lock_guard<std::mutex> guard(r.lock);
     const auto it = r.preps.find(*lengthPrepPP);
     if (it == r.preps.end() || it->second->outline != pathP || it->second->segment != which_segL ||
         it->second->outline->host != &host)
