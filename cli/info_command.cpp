@@ -137,7 +137,7 @@ int runInfo(const std::string &pluginPath, std::ostream &out, std::ostream &err)
         << "Match name     " << p.matchName << "\n"
         << "Entry point    " << p.entryPointKey << " " << p.entryPointName << "\n"
         << "PiPL version   " << p.piplVersionMajor << "." << p.piplVersionMinor << "\n"
-        << "Spec version   " << p.specVersionMajor << "." << p.specVersionMinor << "\n"
+        << "API version    " << p.specVersionMajor << "." << p.specVersionMinor << "\n"
         << "Effect version " << effectVersion(p.effectVersion) << "\n"
         << "Info flags     " << hex(p.infoFlags) << "\n"
         << "Out flags      " << hex(p.outFlags) << "\n"
