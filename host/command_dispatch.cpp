@@ -6,10 +6,10 @@
 #include "host/about_text.h"
 #include "host/build_profile.h"
 #include "host/completely_general.h"
-#include "host/global_data.h"
+#include "host/global_setup.h"
 #include "host/param_ui_state.h"
 #include "host/params_setup.h"
-#include "host/sequence_data.h"
+#include "host/sequence_setup.h"
 #include "host/smart_pre_render.h"
 #include "host/suite_handler.h"
 

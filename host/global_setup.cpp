@@ -1,8 +1,15 @@
 // Global setup and setdown.
-#include "host/global_data.h"
+#include "host/global_setup.h"
 
+#include "engine/global_data.h"
+#include "host/host_handle_owner.h"
 #include "host/suite_handler.h"
 #include "resources/pipl_description.h"
+
+namespace {
+// The name the host records for the AEGP registration.
+constexpr const char *kAegpPluginName = "Error!";
+}  // namespace
 
 PF_Err globalSetup(PF_InData *in_data, PF_OutData *out_data) {
     SuiteHandler suites(in_data->pica_basicP);
@@ -10,11 +17,27 @@ PF_Err globalSetup(PF_InData *in_data, PF_OutData *out_data) {
     out_data->my_version = pipl::kEffectVersion;
     out_data->out_flags |= pipl::kOutFlags;
     out_data->out_flags2 |= pipl::kOutFlags2;
-    // The global data block is made here.
-    return PF_Err_NONE;
+
+    const PF_HandleSuite1 *handles = handleSuite(suites);
+    PF_Handle handle = handles->host_new_handle(sizeof(GlobalData));
+    if (!handle) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    // A block that is not installed (no lock, failed registration, missing
+    // suite) is disposed of rather than lost.
+    HostHandleOwner owner(handles, handle);
+    GlobalData *global = static_cast<GlobalData *>(owner.lock());
+    if (!global) return PF_Err_NONE;
+    global->stateValid = 1;
+    const PF_Err err = utilitySuite(suites)->AEGP_RegisterWithAEGP(nullptr, kAegpPluginName, &global->pluginId);
+    if (err == PF_Err_NONE) {
+        out_data->global_data = handle;
+        owner.handedOver = true;
+    }
+    return err;
 }
 
 PF_Err globalSetdown(PF_InData *in_data) {
-    (void)in_data;
+    SuiteHandler suites(in_data->pica_basicP);
+    const PF_HandleSuite1 *handles = handleSuite(suites);
+    if (in_data->global_data) handles->host_dispose_handle(in_data->global_data);
     return PF_Err_NONE;
 }
