@@ -223,3 +223,52 @@ inline void compositeRunOver(PF_Pixel *dst, int64_t count, PF_Pixel top)
 #endif
     for (; i < count; ++i) compositeOverInto(dst[i], top);
 }
+
+// One pixel laid over a run of count pixels (16-bit). The top is fixed, so the
+// bottom weight and the result alpha depend on the bottom alpha alone and are
+// kept while it repeats; a bottom pixel equal to the previous one takes its
+// result. Same arithmetic as compositeOverInto.
+inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, PF_Pixel16 top)
+{
+    const uint32_t ta = top.alpha;
+    if (ta == 0 || ta == 32768) {
+        for (int64_t i = 0; i < count; ++i) compositeOverInto(dst[i], top);
+        return;
+    }
+    const uint32_t topRed = top.red * ta, topGreen = top.green * ta, topBlue = top.blue * ta;
+    uint32_t lastBa = 0, w = 0, a = 0;
+    double inverse = 0.0;
+    uint64_t seen = 0, made = 0;
+    bool primed = false;
+    for (int64_t i = 0; i < count; ++i) {
+        uint64_t bits;
+        std::memcpy(&bits, &dst[i], 8);
+        if (primed && bits == seen) {
+            std::memcpy(&dst[i], &made, 8);
+            continue;
+        }
+        const PF_Pixel16 bottom = dst[i];
+        const uint32_t ba = bottom.alpha;
+        if (ba == 0) {
+            dst[i] = top;
+        } else {
+            if (ba != lastBa) {
+                lastBa = ba;
+                w = ((32768 - ta) * ba) >> 15;
+                a = ta + w;
+                if (a > 32768) a = 32768;
+                inverse = 1.0 / a;
+            }
+            auto channel = [&](uint32_t t, uint32_t b) {
+                uint32_t c = static_cast<uint32_t>((t + b * w) * inverse + 0x1p-20);
+                if (c > 32768) c = 32768;
+                return static_cast<A_u_short>(c);
+            };
+            dst[i] = PF_Pixel16{static_cast<A_u_short>(a), channel(topRed, bottom.red),
+                                channel(topGreen, bottom.green), channel(topBlue, bottom.blue)};
+        }
+        seen = bits;
+        std::memcpy(&made, &dst[i], 8);
+        primed = true;
+    }
+}

@@ -151,6 +151,19 @@ struct ColoursFloat {
 struct EdgeNormals {
     int count;
     double nx[kMaxSides], ny[kMaxSides];
+    double inverseNx[kMaxSides];  // 0 where nx is 0 to within 1e-12
+
+    // Index of the normal with the largest projection.
+    int nearest(double fx, double fy) const
+    {
+        int best = 0;
+        double most = fx * nx[0] + fy * ny[0];
+        for (int j = 1; j < count; ++j) {
+            const double v = fx * nx[j] + fy * ny[j];
+            if (v > most) most = v, best = j;
+        }
+        return best;
+    }
 
     double polygonDistance(double fx, double fy, double cornerFactor) const
     {
@@ -213,23 +226,27 @@ double polygonDistanceByAngle(const PointSetup &p, double fx, double fy, double 
 }
 
 // Offsets fx (pixels from the centre, along the row) where every edge
-// normal's projection fx * nx + fy * ny stays at most limit; false if none.
-bool halfPlaneSpan(const EdgeNormals &normals, double fy, double limit, double &low, double &high)
+// normal's projection fx * nx + fy * ny stays at most limit: low..high, empty
+// when low > high. Only bounds the row, so reciprocals serve for divisions.
+struct RowBounds {
+    double low, high;
+};
+
+inline RowBounds halfPlaneSpan(const EdgeNormals &normals, double fy, double limit)
 {
-    low = -1e12;
-    high = 1e12;
+    RowBounds b{-1e12, 1e12};
     for (int j = 0; j < normals.count; ++j) {
         const double room = limit - fy * normals.ny[j];
-        const double nx = normals.nx[j];
-        if (nx > 1e-12) {
-            high = std::min(high, room / nx);
-        } else if (nx < -1e-12) {
-            low = std::max(low, room / nx);
+        const double bound = room * normals.inverseNx[j];
+        if (normals.nx[j] > 1e-12) {
+            b.high = std::min(b.high, bound);
+        } else if (normals.nx[j] < -1e-12) {
+            b.low = std::max(b.low, bound);
         } else if (room < 0.0) {
-            return false;
+            return RowBounds{1.0, 0.0};
         }
     }
-    return low <= high;
+    return b;
 }
 
 // Columns first..last inclusive; empty when first > last.
@@ -297,8 +314,19 @@ void compositeRun(Pixel *row, int64_t first, int64_t last, Pixel top, bool opaqu
     }
 }
 
-// 8-bit runs go four pixels at a time.
+// 8-bit runs go four pixels at a time; 16-bit runs keep the weights of the
+// last bottom alpha.
 void compositeRun(PF_Pixel *row, int64_t first, int64_t last, PF_Pixel top, bool opaque)
+{
+    if (first > last) return;
+    if (opaque) {
+        std::fill(row + first, row + last + 1, top);
+        return;
+    }
+    compositeRunOver(row + first, last - first + 1, top);
+}
+
+void compositeRun(PF_Pixel16 *row, int64_t first, int64_t last, PF_Pixel16 top, bool opaque)
 {
     if (first > last) return;
     if (opaque) {
@@ -331,6 +359,7 @@ void walkPixels(const RasterTarget &target, const PointSetup &p, const ShapePoin
             const double phi = point.angle + (2 * j + 1) * kPi / p.sides;
             normals.nx[j] = std::cos(phi);
             normals.ny[j] = std::sin(phi);
+            normals.inverseNx[j] = std::fabs(normals.nx[j]) > 1e-12 ? 1.0 / normals.nx[j] : 0.0;
         }
     }
     const bool byNormals = normals.count > 0;
@@ -345,39 +374,36 @@ void walkPixels(const RasterTarget &target, const PointSetup &p, const ShapePoin
     const double innerP = rings.inner * kShrink, outerP = rings.outer * kGrow;
     const double bandLowP = rings.bandLow * kGrow, bandHighP = rings.bandHigh * kShrink;
 
-    // Full evaluation of one pixel off the interior run.
-    auto edgePixel = [&](Pixel &dst, double fx, double fy, double s) {
-        Coverage c;
-        if constexpr (polygon) {
-            const double dp = byNormals ? normals.polygonDistance(fx, fy, p.cornerFactor)
-                                        : polygonDistanceByAngle(p, fx, fy, std::sqrt(s));
-            if (dp <= innerP) {
-                compositeOverInto(dst, fullFill);
-                return;
-            }
-            if (dp >= outerP) return;
-            if (dp >= bandLowP && dp <= bandHighP) {
-                compositeOverInto(dst, fullStroke);
-                return;
-            }
-            c = polygonCoverageInline(dp, p.radius, p.thickness, p.cornerFactor);
-        } else {
-            (void)fy;
-            if (s <= squared.inner) {
-                compositeOverInto(dst, fullFill);
-                return;
-            }
-            if (s >= squared.outer) return;
-            if (s >= squared.bandLow && s <= squared.bandHigh) {
-                compositeOverInto(dst, fullStroke);
-                return;
-            }
-            c = circleCoverageInline(std::sqrt(s), p.radius, p.thickness, p.softEdge);
-        }
+    // Full evaluation of a pixel off the interior run, from its coverage.
+    auto drawCoverage = [&](Pixel &dst, Coverage c) {
         if (c.coverage == 0.0) return;
         Pixel top = mixPixel<Traits>(fill, stroke, c.fillWeight);
         top.alpha = alpha.scaled(c.coverage);
         compositeOverInto(dst, top);
+    };
+    // dp: the pixel's polygon distance.
+    auto polygonPixel = [&](Pixel &dst, double dp) {
+        if (dp <= innerP) {
+            compositeOverInto(dst, fullFill);
+        } else if (dp >= outerP) {
+            return;
+        } else if (dp >= bandLowP && dp <= bandHighP) {
+            compositeOverInto(dst, fullStroke);
+        } else {
+            drawCoverage(dst, polygonCoverageInline(dp, p.radius, p.thickness, p.cornerFactor));
+        }
+    };
+    // s: the pixel's squared distance from the centre.
+    auto circlePixel = [&](Pixel &dst, double s) {
+        if (s <= squared.inner) {
+            compositeOverInto(dst, fullFill);
+        } else if (s >= squared.outer) {
+            return;
+        } else if (s >= squared.bandLow && s <= squared.bandHigh) {
+            compositeOverInto(dst, fullStroke);
+        } else {
+            drawCoverage(dst, circleCoverageInline(std::sqrt(s), p.radius, p.thickness, p.softEdge));
+        }
     };
 
     const int64_t hs = p.halfSize;
@@ -395,12 +421,16 @@ void walkPixels(const RasterTarget &target, const PointSetup &p, const ShapePoin
         // widened by a pixel each side to stay clear of rounding.
         Span inner{1, 0};
         if (polygon && byNormals) {
-            double low, high;
-            if (!halfPlaneSpan(normals, fy, outerProjection, low, high)) continue;
-            walk.first = std::max(walk.first, floorToColumn(p.centreX + low) - 1);
-            walk.last = std::min(walk.last, ceilToColumn(p.centreX + high) + 1);
-            if (innerProjection > 0.0 && halfPlaneSpan(normals, fy, innerProjection, low, high)) {
-                inner = Span{ceilToColumn(p.centreX + low), floorToColumn(p.centreX + high)};
+            const RowBounds outer = halfPlaneSpan(normals, fy, outerProjection);
+            if (outer.low > outer.high) continue;
+            walk.first = std::max(walk.first, floorToColumn(p.centreX + outer.low) - 1);
+            walk.last = std::min(walk.last, ceilToColumn(p.centreX + outer.high) + 1);
+            if (innerProjection > 0.0) {
+                const RowBounds within = halfPlaneSpan(normals, fy, innerProjection);
+                if (within.low <= within.high) {
+                    inner = Span{ceilToColumn(p.centreX + within.low),
+                                 floorToColumn(p.centreX + within.high)};
+                }
             }
         } else {
             const double reach = std::sqrt(squared.outer - fy2);
@@ -426,9 +456,35 @@ void walkPixels(const RasterTarget &target, const PointSetup &p, const ShapePoin
         inner.last = std::min(inner.last, walk.last);
         Pixel *row = static_cast<Pixel *>(target.data) + y * target.rowPixels;
         auto edgeRun = [&](int64_t first, int64_t last) {
-            for (int64_t x = first; x <= last; ++x) {
-                const double fx = static_cast<double>(x) - p.centreX;
-                edgePixel(row[x], fx, fy, fx * fx + fy2);
+            if (first > last) return;
+            if constexpr (polygon) {
+                if (!byNormals) {
+                    for (int64_t x = first; x <= last; ++x) {
+                        const double fx = static_cast<double>(x) - p.centreX;
+                        polygonPixel(row[x], polygonDistanceByAngle(p, fx, fy, std::sqrt(fx * fx + fy2)));
+                    }
+                    return;
+                }
+                // The nearest edge is one and the same across the run when it
+                // is so at both ends: the projections are linear along the row.
+                const int j = normals.nearest(static_cast<double>(first) - p.centreX, fy);
+                if (j == normals.nearest(static_cast<double>(last) - p.centreX, fy)) {
+                    const double nx = normals.nx[j], ny = normals.ny[j];
+                    for (int64_t x = first; x <= last; ++x) {
+                        const double fx = static_cast<double>(x) - p.centreX;
+                        polygonPixel(row[x], (fx * nx + fy * ny) * p.cornerFactor);
+                    }
+                    return;
+                }
+                for (int64_t x = first; x <= last; ++x) {
+                    const double fx = static_cast<double>(x) - p.centreX;
+                    polygonPixel(row[x], normals.polygonDistance(fx, fy, p.cornerFactor));
+                }
+            } else {
+                for (int64_t x = first; x <= last; ++x) {
+                    const double fx = static_cast<double>(x) - p.centreX;
+                    circlePixel(row[x], fx * fx + fy2);
+                }
             }
         };
         if (inner.first > inner.last) {

@@ -102,4 +102,35 @@ TEST(PixelKernelsTest, RunOver8MatchesCompositeOver8)
     }
 }
 
+TEST(PixelKernelsTest, RunOver16MatchesCompositeOver16)
+{
+    SeededValues v{84};
+    std::vector<PF_Pixel16> run(300), want(300);
+    for (int i = 0; i < 3000; ++i) {
+        const int32_t ta = i < 8 ? (i < 4 ? i : 32768 - (i - 4)) : v.range(0, 32768);
+        const PF_Pixel16 top{static_cast<A_u_short>(ta), static_cast<A_u_short>(v.range(0, 32768)),
+                             static_cast<A_u_short>(v.range(0, 32768)),
+                             static_cast<A_u_short>(v.range(0, 32768))};
+        for (size_t j = 0; j < run.size(); ++j) {
+            // Runs of equal pixels, runs of equal alpha, and single pixels.
+            const int kind = v.range(0, 3);
+            if (j > 0 && kind == 0) {
+                run[j] = run[j - 1];
+            } else {
+                run[j] = PF_Pixel16{static_cast<A_u_short>(v.range(0, 32768)),
+                                    static_cast<A_u_short>(v.range(0, 32768)),
+                                    static_cast<A_u_short>(v.range(0, 32768)),
+                                    static_cast<A_u_short>(v.range(0, 32768))};
+                if (j > 0 && kind == 1) run[j].alpha = run[j - 1].alpha;
+                if (kind == 2 && v.range(0, 3) == 0) run[j].alpha = 0;
+            }
+            want[j] = compositeOver16(run[j], top);
+        }
+        compositeRunOver(run.data(), static_cast<int64_t>(run.size()), top);
+        for (size_t j = 0; j < run.size(); ++j) {
+            ASSERT_EQ(std::memcmp(&run[j], &want[j], sizeof(PF_Pixel16)), 0) << i << " at " << j;
+        }
+    }
+}
+
 }  // namespace
