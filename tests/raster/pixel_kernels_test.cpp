@@ -133,4 +133,24 @@ TEST(PixelKernelsTest, RunOver16MatchesCompositeOver16)
     }
 }
 
+TEST(PixelKernelsTest, InPlaceFloatMatchesCompositeOverFloat)
+{
+    SeededValues v{85};
+    for (int i = 0; i < 1000000; ++i) {
+        auto channel = [&] {
+            const int kind = v.range(0, 9);
+            if (kind == 0) return 0.0f;
+            if (kind == 1) return 1.0f;
+            if (kind == 2) return static_cast<float>(v.between(-2.0, 3.0));  // out of range colour
+            return static_cast<float>(v.unit());
+        };
+        const PF_PixelFloat bottom{channel(), channel(), channel(), channel()};
+        const PF_PixelFloat over{channel(), channel(), channel(), channel()};
+        PF_PixelFloat dst = bottom;
+        compositeOverInto(dst, over);
+        const PF_PixelFloat want = compositeOverFloat(bottom, over);
+        ASSERT_EQ(std::memcmp(&dst, &want, sizeof dst), 0) << i;
+    }
+}
+
 }  // namespace
