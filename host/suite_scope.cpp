@@ -19,6 +19,8 @@ PF_Err reportSuiteFailure(const PF_InData *in_data, PF_OutData *out_data, const 
 
 PF_Err suiteScopeAcquire(const PF_InData *in_data, PF_OutData *out_data, const char *name,
                          A_long version, const char *message, const void **suite) {
+    // A stale pointer must not pass for a suite the host did not hand out.
+    *suite = nullptr;
     if (in_data && in_data->pica_basicP) {
         in_data->pica_basicP->AcquireSuite(name, version, suite);
         if (*suite) return PF_Err_NONE;

@@ -91,10 +91,7 @@ const char kOpaqueSuite[256] = {};
 SPErr fakeAcquireSuite(const char *name, A_long version, const void **suite) {
     const std::string key = std::string(name) + " " + std::to_string(version);
     fake().calls.push_back("AcquireSuite " + key);
-    if (fake().missingSuites.count(name)) {
-        *suite = nullptr;
-        return kSPSuiteNotFoundError;
-    }
+    if (fake().missingSuites.count(name)) return kSPSuiteNotFoundError;  // *suite left as it was
     if (std::strcmp(name, kPFHandleSuite) == 0)
         *suite = &kHandleSuite;
     else if (std::strcmp(name, kPFANSISuite) == 0)

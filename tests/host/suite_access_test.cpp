@@ -188,6 +188,14 @@ INSTANTIATE_TEST_SUITE_P(
         ScopeCase{"PercentShownLiterally", false, "100% %s %n", true, true, 516, "100% %s %n"}),
     [](const ::testing::TestParamInfo<ScopeCase> &info) { return std::string(info.param.name); });
 
+TEST(SuiteScopeMessage, StalePointerIsNotTakenForASuite) {
+    FakeHost host;
+    host.missingSuites.insert(kPFWorldSuite);
+    const void *suite = &host;
+    EXPECT_EQ(suiteScopeAcquire(&host.in, &host.out, kPFWorldSuite, 2, nullptr, &suite), 516);
+    EXPECT_EQ(suite, nullptr);
+}
+
 TEST(SuiteScopeMessage, LongMessageIsCutToTheField) {
     FakeHost host;
     host.in.pica_basicP = nullptr;
