@@ -20,11 +20,15 @@ function(pathbloom_add_plugin target profile outdir)
     OUTPUT_NAME VomrelPathBloom PREFIX ""
     LIBRARY_OUTPUT_DIRECTORY ${outdir} RUNTIME_OUTPUT_DIRECTORY ${outdir})
   if(WIN32)
-    set_target_properties(${target} PROPERTIES SUFFIX ".aex")
+    # Both profiles' DLLs share a name: keep their import libraries apart.
+    set_target_properties(${target} PROPERTIES SUFFIX ".aex"
+      ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/implib/${target})
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
   else()
     set_target_properties(${target} PROPERTIES SUFFIX ".so")
-    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    target_link_options(${target} PRIVATE -Wl,--no-undefined
+      -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/plugin_exports.map)
+    set_target_properties(${target} PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/plugin_exports.map)
   endif()
   if(COMMAND pathbloom_attach_pipl)
     pathbloom_attach_pipl(${target} ${profile} ${outdir})

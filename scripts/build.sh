@@ -69,7 +69,9 @@ case $name in
         configureAndBuild "$dir" -DCMAKE_BUILD_TYPE=Release -DPATHBLOOM_BENCH="${PATHBLOOM_BENCH:-OFF}"
         ;;
     asan)
-        configureAndBuild "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPATHBLOOM_SANITIZE=ON
+        # -O1 with line tables: much quicker to compile than -O2 -g, still readable reports.
+        configureAndBuild "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPATHBLOOM_SANITIZE=ON \
+            -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1"
         ;;
     i686)
         tool=$(nativePiplTool "$root")

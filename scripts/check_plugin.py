@@ -163,9 +163,11 @@ class PeFile:
                     name = self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
                 yield name, target
 
+        # Resource compilers store string names in capitals and lookups
+        # ignore case, so "PiPL" is found as "PIPL".
         def find(directory, wanted):
             for name, target in entries(directory):
-                if name == wanted:
+                if name == wanted or (isinstance(name, str) and isinstance(wanted, str) and name.upper() == wanted.upper()):
                     return target
             return None
 
