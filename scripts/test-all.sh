@@ -13,6 +13,7 @@ cd "$repo"
 
 totalPassed=0
 totalFailed=0
+totalSkipped=0
 summary=()
 
 # runGtest LABEL COMMAND...: one GoogleTest program; adds its counts.
@@ -21,19 +22,43 @@ runGtest() {
     shift
     local log="$logs/$label.log"
     echo "--- $label: $*"
-    "$@" --gtest_brief=1 2>&1 | tee "$log"
+    # Windows programs end their lines with CR LF.
+    "$@" --gtest_brief=1 2>&1 | tr -d '\r' | tee "$log"
     local status=${PIPESTATUS[0]}
-    local passed failed
+    local passed failed skipped
     passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\.$/\1/p' "$log" | tail -1)
-    failed=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\?, listed below:$/\1/p' "$log" | tail -1)
+    failed=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\?[.,].*$/\1/p' "$log" | tail -1)
+    skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\?[.,].*$/\1/p' "$log" | tail -1)
     passed=${passed:-0}
     failed=${failed:-0}
+    skipped=${skipped:-0}
     if ((status != 0 && failed == 0)); then
         echo "*** $label exited with status $status without a test count (crash or sanitizer report)"
+        failed=1
+    elif ((status == 0 && passed + failed + skipped == 0)); then
+        echo "*** $label ran no test"
         failed=1
     fi
     stagePassed=$((stagePassed + passed))
     stageFailed=$((stageFailed + failed))
+    stageSkipped=$((stageSkipped + skipped))
+}
+
+# runTestPrograms PREFIX DIR SUFFIX [RUNNER...]: every test program built in
+# DIR (files named *SUFFIX), each through RUNNER when one is given.
+runTestPrograms() {
+    local prefix=$1 dir=$2 suffix=$3
+    shift 3
+    local program found=0
+    for program in "$dir"/*"$suffix"; do
+        [[ -f "$program" && -x "$program" ]] || continue
+        found=1
+        runGtest "$prefix-$(basename "$program" "$suffix")" "$@" "$program"
+    done
+    if ((found == 0)); then
+        echo "*** no test programs in $dir"
+        stageFailed=$((stageFailed + 1))
+    fi
 }
 
 # checkPlugin FILE ARGS...: the file's exports, imports and property list.
@@ -52,6 +77,7 @@ stage() {
     local name=$1 started buildSeconds testSeconds
     stagePassed=0
     stageFailed=0
+    stageSkipped=0
     echo
     echo "=== $name: build"
     started=$SECONDS
@@ -71,35 +97,31 @@ stage() {
     fi
     totalPassed=$((totalPassed + stagePassed))
     totalFailed=$((totalFailed + stageFailed))
-    summary+=("$(printf '%-7s %-4s build %4ds  tests %4ds  %5d passed, %d failed' "$name" \
-        "$( ((stageFailed == 0)) && echo ok || echo FAIL)" "$buildSeconds" "$testSeconds" "$stagePassed" "$stageFailed")")
+    totalSkipped=$((totalSkipped + stageSkipped))
+    summary+=("$(printf '%-7s %-4s build %4ds  tests %4ds  %5d passed, %d failed, %d skipped' "$name" \
+        "$( ((stageFailed == 0)) && echo ok || echo FAIL)" "$buildSeconds" "$testSeconds" \
+        "$stagePassed" "$stageFailed" "$stageSkipped")")
 }
 
 test_native() {
     local dir=$root
     checkPlugin "$dir/plugin/VomrelPathBloom.so" --profile X64
     checkPlugin "$dir/plugin-x86profile/VomrelPathBloom.so" --profile X86
-    runGtest native-unit_tests "$dir/tests/unit_tests"
-    if [[ -x "$dir/tests/cli_tests" ]]; then
-        runGtest native-cli_tests "$dir/tests/cli_tests"
-    fi
+    runTestPrograms native "$dir/tests" ""
 }
 
 test_asan() {
     local dir=$root/asan
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-    runGtest asan-unit_tests "$dir/tests/unit_tests"
-    if [[ -x "$dir/tests/cli_tests" ]]; then
-        runGtest asan-cli_tests "$dir/tests/cli_tests"
-    fi
+    runTestPrograms asan "$dir/tests" ""
     unset ASAN_OPTIONS UBSAN_OPTIONS
 }
 
 test_i686() {
     local dir=$root/linux-i686
     checkPlugin "$dir/plugin/VomrelPathBloom.so" --profile X86
-    runGtest i686-unit_tests qemu-i386 -L / "$dir/tests/unit_tests"
+    runTestPrograms i686 "$dir/tests" "" qemu-i386 -L /
 }
 
 test_win64() {
@@ -107,7 +129,7 @@ test_win64() {
     checkPlugin "$dir/plugin/VomrelPathBloom.aex" --profile X64
     checkPlugin "$dir/plugin-x86profile/VomrelPathBloom.aex" --profile X86 --machine x64
     export WINEPREFIX=$dir/wineprefix
-    runGtest win64-unit_tests "$repo/scripts/wine-run.sh" "$dir/tests/unit_tests.exe"
+    runTestPrograms win64 "$dir/tests" .exe "$repo/scripts/wine-run.sh"
     wineserver -k 2>/dev/null || true
     unset WINEPREFIX
 }
@@ -129,5 +151,5 @@ if ((totalFailed == 0)); then
 else
     echo "SOME TESTS FAILED"
 fi
-echo "$totalPassed passed, $totalFailed failed"
+echo "$totalPassed passed, $totalFailed failed, $totalSkipped skipped"
 ((totalFailed == 0))
