@@ -53,6 +53,8 @@ bool setUpPoint(const RasterTarget &target, const RasterSettings &settings,
     if (settings.fillOverStroke) radius += p.thickness * 0.5;
     p.cornerFactor = 1.0 / std::cos(kPi / p.sides);
     p.phaseOffset = kFourPi - std::fmod(point.angle, kTwoPi);
+    // A polygon without a finite rotation has no edges to draw.
+    if (p.sides >= 3 && !std::isfinite(point.angle)) return false;
     p.softEdge = settings.lineMode;
 
     radius *= point.weight;
@@ -269,32 +271,13 @@ int64_t ceilToColumn(double v)
     return t < v ? t + 1 : t;
 }
 
-// Bit patterns of pixels, to recognise a bottom pixel seen just before.
-inline bool samePixel(const PF_Pixel &a, const PF_Pixel &b)
-{
-    uint32_t x, y;
-    std::memcpy(&x, &a, 4);
-    std::memcpy(&y, &b, 4);
-    return x == y;
-}
-inline bool samePixel(const PF_Pixel16 &a, const PF_Pixel16 &b)
-{
-    uint64_t x, y;
-    std::memcpy(&x, &a, 8);
-    std::memcpy(&y, &b, 8);
-    return x == y;
-}
-inline bool samePixel(const PF_PixelFloat &a, const PF_PixelFloat &b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-// Lays one pixel over a run of the row. Overlapping shapes leave long runs
-// of equal pixels, so the result for the previous bottom pixel is reused
+// Lays one pixel over a run of the row (float). Overlapping shapes leave long
+// runs of equal pixels, so the result for the previous bottom pixel is reused
 // when the next one has the same bits.
 template <class Pixel>
 void compositeRun(Pixel *row, int64_t first, int64_t last, Pixel top, bool opaque)
 {
+    auto samePixel = [](const Pixel &a, const Pixel &b) { return std::memcmp(&a, &b, sizeof a) == 0; };
     if (first > last) return;
     if (opaque) {
         std::fill(row + first, row + last + 1, top);

@@ -427,6 +427,17 @@ TEST(ShapeRasteriserTest, RejectedPointsTouchNothing)
                 << c.what;
         }
     }
+    // A polygon needs a finite rotation; a circle ignores it.
+    Frame<PF_Pixel> frame(40, 40, 0);
+    ShapePoint hexagon = whitePoint(20, 20, 6, 10, 1);
+    hexagon.angle = NAN;
+    EXPECT_FALSE(drawShapePoint(frame.target(Depth8), plainSettings(), hexagon, 0));
+    EXPECT_TRUE(std::all_of(frame.pixels.begin(), frame.pixels.end(),
+                            [](PF_Pixel px) { return px.alpha == 0; }));
+    ShapePoint circle = whitePoint(20, 20, 2, 10, 1);
+    circle.angle = INFINITY;
+    EXPECT_TRUE(drawShapePoint(frame.target(Depth8), plainSettings(), circle, 0));
+    EXPECT_EQ(frame.pixels[20 * 40 + 20].alpha, 255);
 }
 
 // ---- Whole frames by hash.
