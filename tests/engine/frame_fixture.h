@@ -110,13 +110,28 @@ inline const char *depthName(Depth depth)
 // (so the frame holds only the drawn points), no stroke, white fill.
 struct FrameTest : ::testing::TestWithParam<PluginUnderTest> {
     Host host;
+    std::vector<minihost::ParamTrack> registered;  // the values of a fresh effect
 
     void SetUp() override
     {
         std::string error;
         ASSERT_TRUE(minihost::openPlugin(host, GetParam().path, error)) << error;
         ASSERT_EQ(minihost::setupEffect(host), PF_Err_NONE);
+        registered = host.params;
+        resetScene();
+    }
+
+    // Back to the starting scene: a 96 x 64 transparent 8-bit layer at full
+    // resolution, frame 0, no masks, registered values but for the three above.
+    void resetScene()
+    {
+        host.params = registered;
         host.input = minihost::makeImage(96, 64, Depth::Bits8);
+        host.masks.clear();
+        host.layers.clear();
+        host.depth = Depth::Bits8;
+        host.downsampleX = host.downsampleY = 1;
+        host.frame = 0;
         set("Path", 1);
         set("On Original", 0);
         set("Stroke Thickness", 0);
