@@ -234,6 +234,12 @@ struct RenderResult {
     PF_Err renderError = PF_Err_NONE;
     Image output;
     std::string message;  // return_msg when the plug-in asked to show it
+    // Wall time inside the plug-in's pre-render and render commands, for
+    // benchmarks: host callbacks made from them included, but not the
+    // host's copying of layers into the worlds it hands out (a host that
+    // keeps its layers as worlds does not copy), nor the output world's
+    // set-up before and the copy into `output` after.
+    double pluginMilliseconds = 0;
 };
 RenderResult renderFrame(Host &host);
 

@@ -1,5 +1,6 @@
 // One frame through the smart-render protocol: pre-render, render, deletion of
 // the pre-render data, and the output world copied out.
+#include <chrono>
 #include <cstring>
 
 #include "minihost/host_state.h"
@@ -34,7 +35,10 @@ RenderResult renderFrame(Host &host) {
     PF_PreRenderOutput preOutput{};
     PF_PreRenderCallbacks preCallbacks = preRenderCallbacks();
     PF_PreRenderExtra preExtra{&preInput, &preOutput, &preCallbacks};
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point preStarted = Clock::now();
     result.preRenderError = sendCommand(host, PF_Cmd_SMART_PRE_RENDER, nullptr, nullptr, &preExtra);
+    Clock::duration inPlugin = Clock::now() - preStarted;
     result.message = messageOf(host.outData);
     if (preOutput.pre_render_data) ++host.ledger.preRenderBlocks;
 
@@ -45,7 +49,9 @@ RenderResult renderFrame(Host &host) {
         renderInput.pre_render_data = preOutput.pre_render_data;
         PF_SmartRenderCallbacks renderCallbacks = smartRenderCallbacks();
         PF_SmartRenderExtra renderExtra{&renderInput, &renderCallbacks};
+        const Clock::time_point renderStarted = Clock::now();
         result.renderError = sendCommand(host, PF_Cmd_SMART_RENDER, nullptr, nullptr, &renderExtra);
+        inPlugin += Clock::now() - renderStarted;
         const std::string message = messageOf(host.outData);
         if (!message.empty()) result.message = message;
     }
@@ -58,6 +64,8 @@ RenderResult renderFrame(Host &host) {
         --host.ledger.preRenderBlocks;
     }
 
+    result.pluginMilliseconds = std::chrono::duration<double, std::milli>(inPlugin).count() -
+                                host.internals->frame.layerCopyMs;
     result.output = imageFromWorld(output);
     releaseFrame(host);
     return result;
