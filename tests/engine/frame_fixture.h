@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "minihost/minihost.h"
+#include "tests/support/minihost_scene.h"
 #include "tests/support/plugin_paths.h"
 
 namespace frametest {
@@ -23,33 +24,9 @@ using minihost::Mask;
 using minihost::MaskVertex;
 using minihost::ParamValue;
 using minihost::RenderResult;
-
-inline MaskVertex vertex(double x, double y)
-{
-    MaskVertex v;
-    v.x = x;
-    v.y = y;
-    return v;
-}
-
-inline Mask polyline(bool closed, std::vector<MaskVertex> vertices)
-{
-    Mask m;
-    m.closed = closed;
-    m.vertices = std::move(vertices);
-    return m;
-}
-
-inline void expectNothingHeld(const Host &host)
-{
-    EXPECT_EQ(host.ledger.suites, 0);
-    EXPECT_EQ(host.ledger.handles, 0);
-    EXPECT_EQ(host.ledger.lockedHandles, 0);
-    EXPECT_EQ(host.ledger.worlds, 0);
-    EXPECT_EQ(host.ledger.checkouts, 0);
-    EXPECT_EQ(host.ledger.preRenderBlocks, 0);
-    EXPECT_EQ(host.ledger.invalidCalls, 0);
-}
+using hosttest::expectNothingHeld;
+using hosttest::polyline;
+using hosttest::vertex;
 
 // One pixel in 8-bit steps whatever the frame's depth: 16-bit channels times
 // 255 / 32768, float channels times 255, not rounded.
@@ -139,19 +116,22 @@ struct FrameTest : ::testing::TestWithParam<PluginUnderTest> {
 
     void set(const char *name, double number)
     {
-        const int index = minihost::paramIndex(host, name);
-        ASSERT_GT(index, 0) << name;
         ParamValue value;
         value.number = number;
-        minihost::setParam(host, index, value);
+        setValue(name, value);
     }
 
     void setColor(const char *name, PF_Pixel color)
     {
-        const int index = minihost::paramIndex(host, name);
-        ASSERT_GT(index, 0) << name;
         ParamValue value;
         value.color = color;
+        setValue(name, value);
+    }
+
+    void setValue(const char *name, const ParamValue &value)
+    {
+        const int index = minihost::paramIndex(host, name);
+        ASSERT_GT(index, 0) << name;
         minihost::setParam(host, index, value);
     }
 

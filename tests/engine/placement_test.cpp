@@ -11,40 +11,27 @@
 #include "hostapi/pf_suites.h"
 #include "minihost/host_internals.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/support/minihost_scene.h"
 
 namespace {
 
 using minihost::Mask;
 using minihost::MaskVertex;
+using hosttest::polyline;
+using hosttest::vertex;
 
 constexpr double kPi = 3.14159265358979323846;
-
-MaskVertex vertex(double x, double y)
-{
-    MaskVertex v;
-    v.x = x;
-    v.y = y;
-    return v;
-}
-
-Mask polygon(bool closed, std::vector<MaskVertex> vertices)
-{
-    Mask m;
-    m.closed = closed;
-    m.vertices = std::move(vertices);
-    return m;
-}
 
 // Corners (10, 20), (110, 20), (110, 120), (10, 120): four sides of 100.
 Mask square()
 {
-    return polygon(true, {vertex(10, 20), vertex(110, 20), vertex(110, 120), vertex(10, 120)});
+    return polyline(true, {vertex(10, 20), vertex(110, 20), vertex(110, 120), vertex(10, 120)});
 }
 
 // Two segments of 50 and 60 pixels.
 Mask openPolyline()
 {
-    return polygon(false, {vertex(0, 0), vertex(30, 40), vertex(30, 100)});
+    return polyline(false, {vertex(0, 0), vertex(30, 40), vertex(30, 100)});
 }
 
 // A circle of radius r from four Bézier quarters, starting at the right and
@@ -58,7 +45,7 @@ Mask circle(double cx, double cy, double r)
     bottom.inX = k, bottom.outX = -k;
     left.inY = k, left.outY = -k;
     top.inX = -k, top.outX = k;
-    return polygon(true, {right, bottom, left, top});
+    return polyline(true, {right, bottom, left, top});
 }
 
 struct Point {
@@ -226,7 +213,7 @@ TEST_F(Placement, SingleInstanceSitsAtTheFirstVertex)
 
 TEST_F(Placement, LineModeOnTenAndAHalfPixelsPlacesElevenPoints)
 {
-    useMask(polygon(false, {vertex(0, 5), vertex(10.5, 5)}));
+    useMask(polyline(false, {vertex(0, 5), vertex(10.5, 5)}));
     const std::vector<Point> points = place(evenPlan(11));
     ASSERT_EQ(points.size(), 11u);
     for (size_t k = 0; k < points.size(); ++k) {
@@ -237,7 +224,7 @@ TEST_F(Placement, LineModeOnTenAndAHalfPixelsPlacesElevenPoints)
 
 TEST_F(Placement, RadiusSpacingAddsTheSpareLengthAsGaps)
 {
-    useMask(polygon(false, {vertex(0, 0), vertex(100, 0)}));
+    useMask(polyline(false, {vertex(0, 0), vertex(100, 0)}));
     PlacementPlan plan = evenPlan(3);
     plan.radiusSpacing = true;
     instances.assign(3, PatternInstance{});
@@ -250,7 +237,7 @@ TEST_F(Placement, RadiusSpacingAddsTheSpareLengthAsGaps)
 
 TEST_F(Placement, RadiusSpacingOverlapsInProportionAndStillEndsAtTheEnd)
 {
-    useMask(polygon(false, {vertex(0, 0), vertex(100, 0)}));
+    useMask(polyline(false, {vertex(0, 0), vertex(100, 0)}));
     PlacementPlan plan = evenPlan(3);
     plan.radiusSpacing = true;
     // R = 160 > 100: each pair of 80 shrinks by 60/160 to 50.
@@ -313,7 +300,7 @@ TEST_F(Placement, CurvedMaskPointsLieOnTheCurveAndFollowIt)
 
 TEST_F(Placement, ZeroLengthSegmentsArePassedOver)
 {
-    useMask(polygon(false, {vertex(0, 0), vertex(0, 0), vertex(60, 0), vertex(60, 0)}));
+    useMask(polyline(false, {vertex(0, 0), vertex(0, 0), vertex(60, 0), vertex(60, 0)}));
     EXPECT_NEAR(facts.total, 60, 1e-9);
     expectPoints(place(evenPlan(4)), {{0, 0}, {20, 0}, {40, 0}, {60, 0}});
     expectPoints(place(vertexPlan(4, 0)), {{0, 0}, {0, 0}, {60, 0}, {60, 0}});
@@ -322,17 +309,17 @@ TEST_F(Placement, ZeroLengthSegmentsArePassedOver)
 TEST_F(Placement, MasksWithoutLengthPlaceWithoutLooping)
 {
     // One vertex: no segments at all.
-    useMask(polygon(false, {vertex(7, 8)}));
+    useMask(polyline(false, {vertex(7, 8)}));
     EXPECT_EQ(facts.segments, 0);
     expectPoints(place(vertexPlan(1, 3)), {{7, 8}});
     expectPoints(place(evenPlan(1)), {{7, 8}});
     EXPECT_LE(place(evenPlan(5)).size(), 5u);
-    useMask(polygon(true, {vertex(7, 8)}));
+    useMask(polyline(true, {vertex(7, 8)}));
     EXPECT_TRUE(place(vertexPlan(4, 3)).empty());
     EXPECT_TRUE(place(evenPlan(3, 0.5)).empty());
 
     // Two vertices on one spot: a segment of length 0, radii summing to 0.
-    useMask(polygon(false, {vertex(3, 3), vertex(3, 3)}));
+    useMask(polyline(false, {vertex(3, 3), vertex(3, 3)}));
     PlacementPlan plan = evenPlan(3);
     plan.radiusSpacing = true;
     const std::vector<Point> points = place(plan, 0);
@@ -346,7 +333,7 @@ TEST_F(Placement, MasksWithoutLengthPlaceWithoutLooping)
 
 TEST_F(Placement, NegativeRadiiNeverPlacePastTheMask)
 {
-    useMask(polygon(false, {vertex(0, 0), vertex(100, 0)}));
+    useMask(polyline(false, {vertex(0, 0), vertex(100, 0)}));
     PlacementPlan plan = evenPlan(4);
     plan.radiusSpacing = true;
     const std::vector<Point> points = place(plan, -40);

@@ -16,6 +16,7 @@
 #include "minihost/host_internals.h"
 #include "minihost/minihost.h"
 #include "tests/engine/engine_params.h"
+#include "tests/engine/frame_fixture.h"
 #include "tests/minihost/scripted_plugin.h"
 #include "tests/support/plugin_paths.h"
 
@@ -26,77 +27,31 @@ using minihost::Host;
 using minihost::Image;
 using minihost::Mask;
 using minihost::MaskVertex;
-using minihost::ParamValue;
 using minihost::RenderResult;
-
-MaskVertex vertex(double x, double y)
-{
-    MaskVertex v;
-    v.x = x;
-    v.y = y;
-    return v;
-}
-
-Mask polygon(bool closed, std::vector<MaskVertex> vertices)
-{
-    Mask m;
-    m.closed = closed;
-    m.vertices = std::move(vertices);
-    return m;
-}
+using hosttest::expectNothingHeld;
+using hosttest::polyline;
+using hosttest::vertex;
 
 // Corners (16, 12), (48, 12), (48, 40), (16, 40) on a 64 x 48 layer.
 Mask square()
 {
-    return polygon(true, {vertex(16, 12), vertex(48, 12), vertex(48, 40), vertex(16, 40)});
+    return polyline(true, {vertex(16, 12), vertex(48, 12), vertex(48, 40), vertex(16, 40)});
 }
 
-void expectNothingHeld(const Host &host)
-{
-    EXPECT_EQ(host.ledger.suites, 0);
-    EXPECT_EQ(host.ledger.handles, 0);
-    EXPECT_EQ(host.ledger.lockedHandles, 0);
-    EXPECT_EQ(host.ledger.worlds, 0);
-    EXPECT_EQ(host.ledger.checkouts, 0);
-    EXPECT_EQ(host.ledger.preRenderBlocks, 0);
-    EXPECT_EQ(host.ledger.invalidCalls, 0);
-}
-
-struct Render : ::testing::TestWithParam<PluginUnderTest> {
-    Host host;
-
+// A green point of radius 4 at each corner of the square over an opaque
+// 64 x 48 layer; otherwise the starting scene of the whole-frame tests.
+struct Render : frametest::FrameTest {
     void SetUp() override
     {
-        std::string error;
-        ASSERT_TRUE(minihost::openPlugin(host, GetParam().path, error)) << error;
-        ASSERT_EQ(minihost::setupEffect(host), PF_Err_NONE);
+        frametest::FrameTest::SetUp();
         host.input = minihost::solidImage(64, 48, PF_Pixel{255, 40, 80, 120}, Depth::Bits8);
         host.masks = {square()};
-        set("Path", 1);
         set("First Radius", 4);
-        set("Stroke Thickness", 0);
         setColor("Color", PF_Pixel{255, 0, 255, 0});
-        set("On Original", 0);
     }
 
-    void set(const char *name, double number)
-    {
-        const int index = minihost::paramIndex(host, name);
-        ASSERT_GT(index, 0) << name;
-        ParamValue value;
-        value.number = number;
-        minihost::setParam(host, index, value);
-    }
-
-    void setColor(const char *name, PF_Pixel color)
-    {
-        const int index = minihost::paramIndex(host, name);
-        ASSERT_GT(index, 0) << name;
-        ParamValue value;
-        value.color = color;
-        minihost::setParam(host, index, value);
-    }
-
+    // The whole result, failures included, where FrameTest::render() expects
+    // success and hands back only the frame.
     RenderResult render()
     {
         minihost::resetLedger(host);
@@ -185,7 +140,7 @@ TEST_P(Render, DeepFramesCarryTheColourAtTheirDepth)
 
 TEST_P(Render, LineModeDrawsNoStroke)
 {
-    host.masks = {polygon(false, {vertex(8, 24), vertex(56, 24)})};
+    host.masks = {polyline(false, {vertex(8, 24), vertex(56, 24)})};
     set("Mode", 3);
     set("Stroke Thickness", 10);
     setColor("Stroke Color", PF_Pixel{255, 255, 0, 0});
@@ -210,7 +165,7 @@ TEST_P(Render, LineModeDrawsNoStroke)
 
 TEST_P(Render, LineModeOnAMaskWithoutLengthDrawsOnePoint)
 {
-    host.masks = {polygon(false, {vertex(30, 20), vertex(30, 20)})};
+    host.masks = {polyline(false, {vertex(30, 20), vertex(30, 20)})};
     set("Mode", 3);
     const RenderResult result = render();
     EXPECT_EQ(result.renderError, PF_Err_NONE);
@@ -275,7 +230,7 @@ TEST_P(Render, CountsTooLargeForMemoryTakeTheMemoryErrorPath)
     // 50001 points on each of 30 segments.
     std::vector<MaskVertex> ring;
     for (int i = 0; i < 30; ++i) ring.push_back(vertex(32 + 20 * std::cos(i * 0.2094), 24 + 20 * std::sin(i * 0.2094)));
-    host.masks = {polygon(true, ring)};
+    host.masks = {polyline(true, ring)};
     set("Number", 50000);
     RenderResult result = render();
     EXPECT_EQ(result.renderError, PF_Err_INTERNAL_STRUCT_DAMAGED);
@@ -284,7 +239,7 @@ TEST_P(Render, CountsTooLargeForMemoryTakeTheMemoryErrorPath)
     expectNothingHeld(host);
 
     // A line along an enormous mask.
-    host.masks = {polygon(false, {vertex(0, 10), vertex(1e8, 10)})};
+    host.masks = {polyline(false, {vertex(0, 10), vertex(1e8, 10)})};
     set("Mode", 3);
     set("Number", 0);
     result = render();
@@ -321,7 +276,7 @@ TEST_P(Render, EveryHostCallFailingInTurnGivesTheFirstErrorAndReleasesAll)
     set("On Original", 1);
     set("Hue Variance", 20);
     set("Stroke Thickness", 2);
-    host.masks = {polygon(false, {vertex(10, 10), vertex(40, 12), vertex(50, 30)})};
+    host.masks = {polyline(false, {vertex(10, 10), vertex(40, 12), vertex(50, 30)})};
     host.logCalls = true;
     const RenderResult good = render();
     ASSERT_EQ(good.renderError, PF_Err_NONE);
@@ -394,12 +349,7 @@ TEST_P(Render, CancellingStopsTheDrawing)
     expectNothingHeld(host);
 }
 
-std::string profileName(const ::testing::TestParamInfo<PluginUnderTest> &info)
-{
-    return info.param.profile;
-}
-
-INSTANTIATE_TEST_SUITE_P(Profiles, Render, ::testing::ValuesIn(pluginsUnderTest()), profileName);
+INSTANTIATE_TEST_SUITE_P(Profiles, Render, ::testing::ValuesIn(pluginsUnderTest()), frametest::profileName);
 
 // ---------------------------------------------------------------------------
 // The render called directly inside a minihost command, with worlds and a

@@ -7,10 +7,12 @@
 #include <string>
 
 #include "minihost/minihost.h"
+#include "tests/support/minihost_scene.h"
 #include "tests/support/plugin_paths.h"
 
 namespace {
 
+using hosttest::expectNothingHeld;
 using minihost::Host;
 
 class PluginLibrary : public ::testing::TestWithParam<PluginUnderTest> {
@@ -20,15 +22,6 @@ protected:
         ASSERT_TRUE(minihost::openPlugin(host, GetParam().path, error)) << error;
     }
     bool x86() const { return GetParam().profile == "X86"; }
-    void expectNothingOutstanding(int handles) const {
-        EXPECT_EQ(host.ledger.suites, 0);
-        EXPECT_EQ(host.ledger.handles, handles);
-        EXPECT_EQ(host.ledger.lockedHandles, 0);
-        EXPECT_EQ(host.ledger.worlds, 0);
-        EXPECT_EQ(host.ledger.checkouts, 0);
-        EXPECT_EQ(host.ledger.preRenderBlocks, 0);
-        EXPECT_EQ(host.ledger.invalidCalls, 0);
-    }
     Host host;
 };
 
@@ -41,7 +34,7 @@ TEST_P(PluginLibrary, MissingSuiteBecomes516WithoutMessage) {
         EXPECT_STREQ(host.outData.return_msg, "");
         EXPECT_EQ(host.outData.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0u);
         EXPECT_EQ(host.globalData, nullptr);
-        expectNothingOutstanding(0);
+        expectNothingHeld(host);
     }
 }
 
@@ -49,7 +42,7 @@ TEST_P(PluginLibrary, FailedRegistrationReturnsTheHostError) {
     host.faults.failCall["AEGP_RegisterWithAEGP"] = {1, PF_Err_INVALID_CALLBACK};
     EXPECT_EQ(minihost::sendCommand(host, PF_Cmd_GLOBAL_SETUP), PF_Err_INVALID_CALLBACK);
     EXPECT_EQ(host.globalData, nullptr);
-    expectNothingOutstanding(0);
+    expectNothingHeld(host);
 }
 
 TEST_P(PluginLibrary, RenderCommandDoesNothing) {
@@ -83,7 +76,7 @@ TEST_P(PluginLibrary, PreRenderReturnsBlockAndCheckouts) {
     const minihost::RenderResult frame = minihost::renderFrame(host);
     EXPECT_EQ(frame.preRenderError, PF_Err_NONE);
     EXPECT_EQ(minihost::callCount(host, "checkout_param"), minihost::callCount(host, "checkin_param"));
-    expectNothingOutstanding(0);
+    expectNothingHeld(host);
 }
 
 TEST_P(PluginLibrary, PreRenderReadFailureEndsTheFrame) {
@@ -94,7 +87,7 @@ TEST_P(PluginLibrary, PreRenderReadFailureEndsTheFrame) {
     const minihost::RenderResult frame = minihost::renderFrame(host);
     EXPECT_EQ(frame.preRenderError, PF_Err_INVALID_INDEX);
     EXPECT_EQ(minihost::callCount(host, "checkout_param"), 20);
-    expectNothingOutstanding(0);
+    expectNothingHeld(host);
 }
 
 INSTANTIATE_TEST_SUITE_P(Profiles, PluginLibrary, ::testing::ValuesIn(pluginsUnderTest()),

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "minihost/minihost.h"
+#include "tests/support/minihost_scene.h"
 #include "tests/support/plugin_paths.h"
 
 namespace minihost {
@@ -22,15 +23,7 @@ protected:
     Host host;
 };
 
-void expectNothingHeld(const Host &host, int handles) {
-    EXPECT_EQ(host.ledger.suites, 0);
-    EXPECT_EQ(host.ledger.handles, handles);
-    EXPECT_EQ(host.ledger.lockedHandles, 0);
-    EXPECT_EQ(host.ledger.worlds, 0);
-    EXPECT_EQ(host.ledger.checkouts, 0);
-    EXPECT_EQ(host.ledger.preRenderBlocks, 0);
-    EXPECT_EQ(host.ledger.invalidCalls, 0);
-}
+using hosttest::expectNothingHeld;
 
 TEST_P(EffectLifecycle, AboutTextNamesTheEffect) {
     std::string text;

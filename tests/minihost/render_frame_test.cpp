@@ -9,6 +9,7 @@
 
 #include "minihost/minihost.h"
 #include "tests/minihost/scripted_plugin.h"
+#include "tests/support/minihost_scene.h"
 #include "tests/support/plugin_paths.h"
 
 namespace minihost {
@@ -73,15 +74,7 @@ struct CopyingEffect {
     }
 };
 
-void expectNothingHeld(const Host &host) {
-    EXPECT_EQ(host.ledger.suites, 0);
-    EXPECT_EQ(host.ledger.handles, 0);
-    EXPECT_EQ(host.ledger.lockedHandles, 0);
-    EXPECT_EQ(host.ledger.worlds, 0);
-    EXPECT_EQ(host.ledger.checkouts, 0);
-    EXPECT_EQ(host.ledger.preRenderBlocks, 0);
-    EXPECT_EQ(host.ledger.invalidCalls, 0);
-}
+using hosttest::expectNothingHeld;
 
 struct Resolution {
     Depth depth;
@@ -215,13 +208,7 @@ TEST_P(PluginFrame, WithoutAMaskTheFrameIsThePreparedOutput) {
             const Image expected = onOriginal ? input : makeImage(input.width, input.height, r.depth);
             EXPECT_EQ(result.output.data, expected.data)
                 << "depth " << int(r.depth) << " at 1/" << r.downsampleX << " on original " << onOriginal;
-            EXPECT_EQ(host.ledger.suites, 0);
-            EXPECT_EQ(host.ledger.handles, 0);
-            EXPECT_EQ(host.ledger.lockedHandles, 0);
-            EXPECT_EQ(host.ledger.worlds, 0);
-            EXPECT_EQ(host.ledger.checkouts, 0);
-            EXPECT_EQ(host.ledger.preRenderBlocks, 0);
-            EXPECT_EQ(host.ledger.invalidCalls, 0);
+            expectNothingHeld(host);
         }
     }
 }

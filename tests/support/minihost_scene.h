@@ -1,0 +1,44 @@
+// Small pieces of a minihost scene shared by the tests: masks from corner
+// points, and the check that a command left nothing outstanding with the host.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "minihost/minihost.h"
+
+namespace hosttest {
+
+// A corner point without Bézier tangents, in layer pixels.
+inline minihost::MaskVertex vertex(double x, double y)
+{
+    minihost::MaskVertex v;
+    v.x = x;
+    v.y = y;
+    return v;
+}
+
+inline minihost::Mask polyline(bool closed, std::vector<minihost::MaskVertex> vertices)
+{
+    minihost::Mask m;
+    m.closed = closed;
+    m.vertices = std::move(vertices);
+    return m;
+}
+
+// Every ledger count back at zero but the memory handles, of which `handles`
+// may stay allocated (global and sequence data between commands).
+inline void expectNothingHeld(const minihost::Host &host, int handles = 0)
+{
+    EXPECT_EQ(host.ledger.suites, 0);
+    EXPECT_EQ(host.ledger.handles, handles);
+    EXPECT_EQ(host.ledger.lockedHandles, 0);
+    EXPECT_EQ(host.ledger.worlds, 0);
+    EXPECT_EQ(host.ledger.checkouts, 0);
+    EXPECT_EQ(host.ledger.preRenderBlocks, 0);
+    EXPECT_EQ(host.ledger.invalidCalls, 0);
+}
+
+}  // namespace hosttest
