@@ -22,6 +22,8 @@ std::string temporaryFolder() {
     return folder.string();
 }
 
+#ifndef _WIN32
+// File helpers of the tests on a library's .pipl file, which Windows builds lack.
 void writeFile(const std::string &path, const std::vector<uint8_t> &bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
@@ -31,6 +33,7 @@ std::vector<uint8_t> readFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+#endif
 
 TEST(PluginLoader, RefusesAMissingLibrary) {
     Host host;
