@@ -22,10 +22,7 @@ PF_Err endQuietErrors(A_Boolean, void *) { return notServed("AEGP_EndQuietErrors
 PF_Err registerWithAEGP(AEGP_GlobalRefcon, const A_char *pluginName, AEGP_PluginID *pluginId) {
     Host &host = currentHost();
     if (const PF_Err err = enterCall(host, "AEGP_RegisterWithAEGP", pluginName ? pluginName : "(null)")) return err;
-    if (!pluginId) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!pluginId) return refused(host);
     *pluginId = host.internals->nextPluginId++;
     host.internals->registeredPlugins.push_back(pluginName ? pluginName : "");
     return PF_Err_NONE;

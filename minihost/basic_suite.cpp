@@ -54,10 +54,7 @@ SPErr acquireSuite(const char *name, A_long version, const void **suite) {
     Host &host = currentHost();
     if (suite) *suite = nullptr;
     if (const PF_Err err = enterCall(host, "AcquireSuite", suiteDetail(name, version))) return err;
-    if (!name || !suite) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!name || !suite) return refused(host);
     if (host.faults.missingSuites.count(name)) return kSPSuiteNotFoundError;
     const SuiteEntry *entry = findSuite(name, version);
     if (!entry) return kSPSuiteNotFoundError;
@@ -71,10 +68,7 @@ SPErr releaseSuite(const char *name, A_long version) {
     Host &host = currentHost();
     if (const PF_Err err = enterCall(host, "ReleaseSuite", suiteDetail(name, version))) return err;
     const auto held = name ? host.internals->acquiredSuites.find({name, version}) : host.internals->acquiredSuites.end();
-    if (held == host.internals->acquiredSuites.end() || held->second == 0) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (held == host.internals->acquiredSuites.end() || held->second == 0) return refused(host);
     if (--held->second == 0) host.internals->acquiredSuites.erase(held);
     --host.ledger.suites;
     return kSPNoError;

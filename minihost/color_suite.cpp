@@ -17,12 +17,6 @@ constexpr double fixedOne = 65536.0;
 // hundred times further apart, so the nearest one is never in doubt.
 constexpr double eightBitSnap = 2.0 / 65536.0;
 
-// A call the host must refuse: counted in the ledger, answered with `err`.
-PF_Err refused(Host &host, PF_Err err = PF_Err_BAD_CALLBACK_PARAM) {
-    ++host.ledger.invalidCalls;
-    return err;
-}
-
 // Channels outside 0..1 (and NaN) are taken at the nearest bound: the model
 // has no room for them.
 double unitChannel(float v) {

@@ -9,12 +9,6 @@
 namespace minihost {
 namespace {
 
-// A call the host must refuse: counted in the ledger, answered with `err`.
-PF_Err refused(Host &host, PF_Err err = PF_Err_BAD_CALLBACK_PARAM) {
-    ++host.ledger.invalidCalls;
-    return err;
-}
-
 // The rectangle (right and bottom exclusive; null: the whole world) is
 // clipped to the world. A colour of another depth than the world's is
 // refused: the plug-in would be writing pixels of the wrong size.

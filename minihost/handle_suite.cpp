@@ -18,10 +18,7 @@ PF_Err hostResizeHandle(A_u_longlong newSize, PF_Handle *handleP) {
     Host &host = currentHost();
     if (const PF_Err err = enterCall(host, "host_resize_handle", std::to_string(newSize))) return err;
     HandleBlock *block = handleP ? findBlock(host, *handleP) : nullptr;
-    if (!block) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!block) return refused(host);
     std::unique_ptr<unsigned char[]> memory(new (std::nothrow) unsigned char[newSize ? newSize : 1]());
     if (!memory) return PF_Err_OUT_OF_MEMORY;
     std::memcpy(memory.get(), block->memory.get(), newSize < block->size ? newSize : block->size);

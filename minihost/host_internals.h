@@ -21,6 +21,12 @@ Host &currentHost();
 // (PF_Err_NONE: go on).
 PF_Err enterCall(Host &host, const char *function, const std::string &detail = std::string());
 
+// A call the host must refuse: counted in the ledger, answered with `err`.
+inline PF_Err refused(Host &host, PF_Err err = PF_Err_BAD_CALLBACK_PARAM) {
+    ++host.ledger.invalidCalls;
+    return err;
+}
+
 // Makes `host` the current host for the life of the scope; sendCommand does
 // this itself, tests that call suite functions directly use it.
 struct CurrentHostScope {

@@ -14,10 +14,7 @@ PF_Err addParam(PF_ProgPtr effectRef, PF_ParamIndex index, PF_ParamDefPtr def) {
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "add_param", def ? std::string(def->name, strnlen(def->name, sizeof def->name)) : ""))
         return err;
-    if (!def) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!def) return refused(host);
     if (index != -1 && static_cast<std::size_t>(index) != host.paramDefs.size()) return PF_Err_INVALID_INDEX;
     host.paramDefs.push_back(*def);
     ParamTrack track;
@@ -30,10 +27,7 @@ PF_Err checkoutParam(PF_ProgPtr effectRef, PF_ParamIndex index, A_long what_time
                      PF_ParamDef *param) {
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "checkout_param", std::to_string(index))) return err;
-    if (!param) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!param) return refused(host);
     if (index < 0 || static_cast<std::size_t>(index) >= host.paramDefs.size()) return PF_Err_INVALID_INDEX;
     const double seconds = static_cast<double>(what_time) / (time_scale ? time_scale : timeScale(host));
     *param = paramDefAt(host, index, seconds);
@@ -65,10 +59,7 @@ PF_Err checkinParam(PF_ProgPtr effectRef, PF_ParamDef *param) {
             return !c.layer && c.id == param->uu.id;
         });
     }
-    if (found == checkouts.end()) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (found == checkouts.end()) return refused(host);
     if (found->layer) {
         destroyWorld(host, *found->layer);
         param->u.ld.data = nullptr;

@@ -56,12 +56,6 @@ const PF_PathSegPrep *livePrep(const PF_PathSegPrep *prep) {
     return it != r.preps.end() ? it->second.get() : nullptr;
 }
 
-// A call the host must refuse: counted in the ledger, answered with `err`.
-PF_Err refused(Host &host, PF_Err err = PF_Err_BAD_CALLBACK_PARAM) {
-    ++host.ledger.invalidCalls;
-    return err;
-}
-
 // Closed: one segment per vertex, the last one back to vertex 0. Open: one
 // fewer. A single vertex has no segments.
 A_long segmentCount(const PF_PathOutline &outline) {

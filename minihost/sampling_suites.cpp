@@ -10,12 +10,6 @@
 namespace minihost {
 namespace {
 
-// A call the host must refuse: counted in the ledger, answered with `err`.
-PF_Err refused(Host &host, PF_Err err = PF_Err_BAD_CALLBACK_PARAM) {
-    ++host.ledger.invalidCalls;
-    return err;
-}
-
 template <typename Pixel>
 struct SampleTraits;
 

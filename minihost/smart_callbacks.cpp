@@ -15,10 +15,7 @@ PF_Err checkoutLayer(PF_ProgPtr effectRef, PF_ParamIndex index, A_long checkoutI
     if (const PF_Err err = enterCall(host, "checkout_layer",
                                      "index " + std::to_string(index) + " id " + std::to_string(checkoutId)))
         return err;
-    if (!request || !result) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!request || !result) return refused(host);
     // Index 0, the input layer, exists before any parameter is registered.
     const bool layerParam = index > 0 && static_cast<std::size_t>(index) < host.paramDefs.size() &&
                             host.paramDefs[static_cast<std::size_t>(index)].param_type == PF_Param_LAYER;
@@ -49,10 +46,7 @@ PF_Err checkoutLayerPixels(PF_ProgPtr effectRef, A_long checkoutId, PF_EffectWor
     if (const PF_Err err = enterCall(host, "checkout_layer_pixels", std::to_string(checkoutId))) return err;
     FrameState &frame = host.internals->frame;
     const auto request = frame.layerRequests.find(checkoutId);
-    if (!pixels || request == frame.layerRequests.end()) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!pixels || request == frame.layerRequests.end()) return refused(host);
     *pixels = nullptr;
     const auto held = frame.layerPixels.find(checkoutId);
     if (held != frame.layerPixels.end()) {
@@ -78,10 +72,7 @@ PF_Err checkinLayerPixels(PF_ProgPtr effectRef, A_long checkoutId) {
     if (const PF_Err err = enterCall(host, "checkin_layer_pixels", std::to_string(checkoutId))) return err;
     FrameState &frame = host.internals->frame;
     const auto held = frame.layerPixels.find(checkoutId);
-    if (held == frame.layerPixels.end()) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (held == frame.layerPixels.end()) return refused(host);
     destroyWorld(host, *held->second);
     frame.layerPixels.erase(held);
     --host.ledger.checkouts;
@@ -91,10 +82,7 @@ PF_Err checkinLayerPixels(PF_ProgPtr effectRef, A_long checkoutId) {
 PF_Err checkoutOutput(PF_ProgPtr effectRef, PF_EffectWorld **output) {
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "checkout_output")) return err;
-    if (!output) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!output) return refused(host);
     *output = &frameOutput(host).def;
     return PF_Err_NONE;
 }

@@ -17,10 +17,7 @@ PF_Err copyCall(PF_ProgPtr effectRef, PF_EffectWorld *src, PF_EffectWorld *dst, 
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "copy")) return err;
     Depth srcDepth, dstDepth;
-    if (!src || !dst || !worldDepth(host, *src, srcDepth) || !worldDepth(host, *dst, dstDepth)) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!src || !dst || !worldDepth(host, *src, srcDepth) || !worldDepth(host, *dst, dstDepth)) return refused(host);
     if (srcDepth != dstDepth) return PF_Err_BAD_CALLBACK_PARAM;
     const PF_Rect from = srcRect ? *srcRect : wholeRect(*src);
     const PF_Rect to = dstRect ? *dstRect : wholeRect(*dst);
@@ -49,10 +46,7 @@ PF_Err fillCall(PF_ProgPtr effectRef, const PF_Pixel *color, const PF_Rect *rect
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "fill")) return err;
     Depth depth;
-    if (!world || !worldDepth(host, *world, depth)) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!world || !worldDepth(host, *world, depth)) return refused(host);
     const PF_Pixel c = color ? *color : PF_Pixel{0, 0, 0, 0};
     const Image one = solidImage(1, 1, c, depth);
     const int size = bytesPerPixel(depth);

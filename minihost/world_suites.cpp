@@ -11,10 +11,7 @@ std::string sizeDetail(A_long width, A_long height) { return std::to_string(widt
 
 PF_Err newWorld(Host &host, A_long width, A_long height, Depth depth, bool clear, int version,
                 PF_EffectWorld *world) {
-    if (!world || width < 0 || height < 0) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!world || width < 0 || height < 0) return refused(host);
     World &made = createWorld(host, width, height, depth, clear);
     made.createdByPlugin = true;
     made.suiteVersion = version;
@@ -25,10 +22,7 @@ PF_Err newWorld(Host &host, A_long width, A_long height, Depth depth, bool clear
 
 PF_Err disposeWorld(Host &host, PF_EffectWorld *world) {
     World *known = world ? findWorld(host, world->data) : nullptr;
-    if (!known || !known->createdByPlugin) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!known || !known->createdByPlugin) return refused(host);
     destroyWorld(host, *known);
     --host.ledger.worlds;
     *world = PF_EffectWorld{};
@@ -60,7 +54,7 @@ PF_Err newWorld2(PF_ProgPtr effectRef, A_long width, A_long height, PF_Boolean c
     case PF_PixelFormat_ARGB32: depth = Depth::Bits8; break;
     case PF_PixelFormat_ARGB64: depth = Depth::Bits16; break;
     case PF_PixelFormat_ARGB128: depth = Depth::Float; break;
-    default: ++host.ledger.invalidCalls; return PF_Err_BAD_CALLBACK_PARAM;
+    default: return refused(host);
     }
     return newWorld(host, width, height, depth, clear != 0, 2, world);
 }
@@ -75,10 +69,7 @@ PF_Err getPixelFormat(const PF_EffectWorld *world, PF_PixelFormat *format) {
     Host &host = currentHost();
     if (const PF_Err err = enterCall(host, "PF_GetPixelFormat")) return err;
     Depth depth;
-    if (!world || !format || !worldDepth(host, *world, depth)) {
-        ++host.ledger.invalidCalls;
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
+    if (!world || !format || !worldDepth(host, *world, depth)) return refused(host);
     *format = pixelFormatOf(depth);
     return PF_Err_NONE;
 }
