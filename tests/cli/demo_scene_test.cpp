@@ -9,18 +9,9 @@
 #include "cli/image_io.h"
 #include "cli/render_command.h"
 #include "tests/cli/cli_fixtures.h"
+#include "tests/support/content_hash.h"
 
 namespace {
-
-// 64-bit FNV-1a over the frame's bytes.
-uint64_t contentHash(const minihost::Image &image) {
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (uint8_t byte : image.data) {
-        hash ^= byte;
-        hash *= 0x100000001b3ull;
-    }
-    return hash;
-}
 
 std::string hex(uint64_t value) {
     char text[24];
@@ -56,8 +47,8 @@ TEST(DemoScene, FramesKeepTheirContent) {
             << error;
         ASSERT_EQ(frame.width, 640);
         ASSERT_EQ(frame.height, 360);
-        EXPECT_EQ(hex(contentHash(frame)), c.hash) << "frame " << c.frame << " at " << c.depth
-                                                    << " bits";
+        EXPECT_EQ(hex(contentHash(frame.data.data(), frame.data.size())), c.hash)
+            << "frame " << c.frame << " at " << c.depth << " bits";
     }
 }
 

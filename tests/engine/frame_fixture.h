@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "minihost/minihost.h"
+#include "tests/support/content_hash.h"
 #include "tests/support/minihost_scene.h"
 #include "tests/support/plugin_paths.h"
 
@@ -67,15 +68,10 @@ inline Raw rawAt(const Image &image, int x, int y)
     return {s.alpha * back, s.red * back, s.green * back, s.blue * back};
 }
 
-// FNV-1a over the frame's bytes.
+// The pinned frame hashes start from 1469598103934665603.
 inline uint64_t frameHash(const Image &image)
 {
-    uint64_t h = 1469598103934665603ull;
-    for (uint8_t byte : image.data) {
-        h ^= byte;
-        h *= 1099511628211ull;
-    }
-    return h;
+    return contentHash(image.data.data(), image.data.size(), 1469598103934665603ull);
 }
 
 inline const char *depthName(Depth depth)
