@@ -17,6 +17,7 @@ namespace {
 
 using minihost::Mask;
 using minihost::MaskVertex;
+using hosttest::circle;
 using hosttest::polyline;
 using hosttest::vertex;
 
@@ -32,20 +33,6 @@ Mask square()
 Mask openPolyline()
 {
     return polyline(false, {vertex(0, 0), vertex(30, 40), vertex(30, 100)});
-}
-
-// A circle of radius r from four Bézier quarters, starting at the right and
-// running clockwise on screen (towards +y first).
-Mask circle(double cx, double cy, double r)
-{
-    const double k = r * 0.5522847498307936;
-    MaskVertex right = vertex(cx + r, cy), bottom = vertex(cx, cy + r), left = vertex(cx - r, cy),
-               top = vertex(cx, cy - r);
-    right.inY = -k, right.outY = k;
-    bottom.inX = k, bottom.outX = -k;
-    left.inY = k, left.outY = -k;
-    top.inX = -k, top.outX = k;
-    return polyline(true, {right, bottom, left, top});
 }
 
 struct Point {

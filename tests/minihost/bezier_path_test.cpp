@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/minihost_scene.h"
+
 namespace minihost {
 namespace {
 
+using hosttest::kCircleHandle;
+
 constexpr double kPi = 3.14159265358979323846;
-// Tangent length of the usual four-segment circle approximation.
-constexpr double kCircleHandle = 0.5522847498307936;
 
 // A reference length by composite Simpson over many intervals of the speed.
 double referenceLength(const BezierSegment &s) {

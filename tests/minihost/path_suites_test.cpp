@@ -8,56 +8,26 @@
 
 #include "hostapi/pf_suites.h"
 #include "minihost/host_internals.h"
+#include "tests/support/minihost_scene.h"
 
 namespace minihost {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kCircleHandle = 0.5522847498307936;
 
-MaskVertex corner(double x, double y) {
-    MaskVertex v;
-    v.x = x;
-    v.y = y;
-    return v;
-}
+using hosttest::circle;
+using hosttest::kCircleHandle;
+using hosttest::polyline;
+using hosttest::vertex;
 
 Mask square(double left, double top, double side) {
-    Mask m;
-    m.closed = true;
-    m.vertices = {corner(left, top), corner(left + side, top), corner(left + side, top + side),
-                  corner(left, top + side)};
-    return m;
+    return polyline(true, {vertex(left, top), vertex(left + side, top), vertex(left + side, top + side),
+                           vertex(left, top + side)});
 }
 
-Mask openPolyline() {
-    Mask m;
-    m.closed = false;
-    m.vertices = {corner(0, 0), corner(30, 40), corner(30, 100)};
-    return m;
-}
+Mask openPolyline() { return polyline(false, {vertex(0, 0), vertex(30, 40), vertex(30, 100)}); }
 
-// Four Bézier quarters around (cx, cy), starting at the right, turning clockwise on screen.
-Mask circle(double cx, double cy, double r) {
-    const double k = r * kCircleHandle;
-    Mask m;
-    m.closed = true;
-    MaskVertex right = corner(cx + r, cy), bottom = corner(cx, cy + r), left = corner(cx - r, cy),
-               top = corner(cx, cy - r);
-    right.inY = -k, right.outY = k;
-    bottom.inX = k, bottom.outX = -k;
-    left.inY = k, left.outY = -k;
-    top.inX = -k, top.outX = k;
-    m.vertices = {right, bottom, left, top};
-    return m;
-}
-
-Mask singleVertex(bool closed) {
-    Mask m;
-    m.closed = closed;
-    m.vertices = {corner(5, 5)};
-    return m;
-}
+Mask singleVertex(bool closed) { return polyline(closed, {vertex(5, 5)}); }
 
 struct PathSuites : ::testing::Test {
     Host host;

@@ -1,5 +1,5 @@
 // Small pieces of a minihost scene shared by the tests: masks from corner
-// points, and the check that a command left nothing outstanding with the host.
+// points and circles, and the check that a command left nothing outstanding with the host.
 #pragma once
 
 #include <utility>
@@ -26,6 +26,23 @@ inline minihost::Mask polyline(bool closed, std::vector<minihost::MaskVertex> ve
     m.closed = closed;
     m.vertices = std::move(vertices);
     return m;
+}
+
+// Tangent length, per unit of radius, of the usual four-segment Bézier circle.
+constexpr double kCircleHandle = 0.5522847498307936;
+
+// A circle of radius r from four Bézier quarters, starting at the right and
+// running clockwise on screen (towards +y first).
+inline minihost::Mask circle(double cx, double cy, double r)
+{
+    const double k = r * kCircleHandle;
+    minihost::MaskVertex right = vertex(cx + r, cy), bottom = vertex(cx, cy + r), left = vertex(cx - r, cy),
+                         top = vertex(cx, cy - r);
+    right.inY = -k, right.outY = k;
+    bottom.inX = k, bottom.outX = -k;
+    left.inY = k, left.outY = -k;
+    top.inX = -k, top.outX = k;
+    return polyline(true, {right, bottom, left, top});
 }
 
 // Every ledger count back at zero but the memory handles, of which `handles`
