@@ -12,15 +12,11 @@
 #include "raster/pixel_ops.h"
 #include "tests/engine/engine_params.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/support/same_pixel.h"
 
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-
-bool samePixel(const PF_Pixel &a, const PF_Pixel &b)
-{
-    return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue;
-}
 
 struct Attributes : ::testing::Test {
     minihost::Host host;

@@ -19,6 +19,7 @@
 #include "tests/engine/frame_fixture.h"
 #include "tests/minihost/scripted_plugin.h"
 #include "tests/support/plugin_paths.h"
+#include "tests/support/same_pixel.h"
 
 namespace {
 
@@ -68,11 +69,6 @@ PF_Pixel pixel8(const Image &image, int x, int y)
     return p;
 }
 
-bool same(const PF_Pixel &a, const PF_Pixel &b)
-{
-    return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue;
-}
-
 TEST_P(Render, WithoutAMaskTheFrameIsOnlyPrepared)
 {
     set("Path", 0);
@@ -105,9 +101,9 @@ TEST_P(Render, VertexModeDrawsAtTheCorners)
     EXPECT_EQ(result.renderError, PF_Err_NONE);
     const PF_Pixel green{255, 0, 255, 0};
     for (const MaskVertex &v : square().vertices)
-        EXPECT_TRUE(same(pixel8(result.output, int(v.x), int(v.y)), green)) << v.x << "," << v.y;
-    EXPECT_TRUE(same(pixel8(result.output, 32, 26), PF_Pixel{0, 0, 0, 0}));
-    EXPECT_TRUE(same(pixel8(result.output, 32, 12), PF_Pixel{0, 0, 0, 0}));
+        EXPECT_TRUE(samePixel(pixel8(result.output, int(v.x), int(v.y)), green)) << v.x << "," << v.y;
+    EXPECT_TRUE(samePixel(pixel8(result.output, 32, 26), PF_Pixel{0, 0, 0, 0}));
+    EXPECT_TRUE(samePixel(pixel8(result.output, 32, 12), PF_Pixel{0, 0, 0, 0}));
     // Four points: progress after each and once more at the end.
     EXPECT_EQ(host.progressCalls, 5);
     EXPECT_EQ(host.progressCurrent, 5);

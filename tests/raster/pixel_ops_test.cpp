@@ -8,21 +8,9 @@
 #include "raster/pixel_format.h"
 #include "raster/pixel_ops.h"
 #include "tests/raster/seeded_values.h"
+#include "tests/support/same_pixel.h"
 
 namespace {
-
-bool same(PF_Pixel a, PF_Pixel b)
-{
-    return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue;
-}
-bool same(PF_Pixel16 a, PF_Pixel16 b)
-{
-    return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue;
-}
-bool same(PF_PixelFloat a, PF_PixelFloat b)
-{
-    return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue;
-}
 
 // FNV-1a over the channels, to pin whole sweeps.
 struct Checksum {
@@ -67,15 +55,15 @@ PF_Pixel16 referenceOver16(PF_Pixel16 b, PF_Pixel16 t)
 TEST(CompositeOver8Test, WorkedValues)
 {
     const PF_Pixel half = compositeOver8(PF_Pixel{255, 0, 0, 0}, PF_Pixel{128, 255, 0, 0});
-    EXPECT_TRUE(same(half, PF_Pixel{255, 128, 0, 0}));
+    EXPECT_TRUE(samePixel(half, PF_Pixel{255, 128, 0, 0}));
     // Transparent bottom and opaque top both return the top whole.
     const PF_Pixel top{77, 1, 2, 3};
-    EXPECT_TRUE(same(compositeOver8(PF_Pixel{0, 200, 200, 200}, top), top));
+    EXPECT_TRUE(samePixel(compositeOver8(PF_Pixel{0, 200, 200, 200}, top), top));
     const PF_Pixel opaque{255, 9, 8, 7};
-    EXPECT_TRUE(same(compositeOver8(PF_Pixel{200, 200, 200, 200}, opaque), opaque));
+    EXPECT_TRUE(samePixel(compositeOver8(PF_Pixel{200, 200, 200, 200}, opaque), opaque));
     // A transparent top leaves the bottom alone.
     const PF_Pixel bottom{10, 20, 30, 40};
-    EXPECT_TRUE(same(compositeOver8(bottom, PF_Pixel{0, 255, 255, 255}), bottom));
+    EXPECT_TRUE(samePixel(compositeOver8(bottom, PF_Pixel{0, 255, 255, 255}), bottom));
 }
 
 TEST(CompositeOver8Test, OpaqueBottomStaysOpaque)
@@ -103,7 +91,7 @@ TEST(CompositeOver8Test, AllAlphaPairsMatchReference)
                 b.alpha = static_cast<A_u_char>(ba);
                 t.alpha = static_cast<A_u_char>(ta);
                 const PF_Pixel r = compositeOver8(b, t);
-                ASSERT_TRUE(same(r, referenceOver8(b, t))) << "bottom " << ba << " top " << ta;
+                ASSERT_TRUE(samePixel(r, referenceOver8(b, t))) << "bottom " << ba << " top " << ta;
                 ASSERT_LE(r.alpha, 255);
                 sum.add(uint32_t(r.alpha) | uint32_t(r.red) << 8 | uint32_t(r.green) << 16 |
                         uint32_t(r.blue) << 24);
@@ -116,10 +104,10 @@ TEST(CompositeOver8Test, AllAlphaPairsMatchReference)
 TEST(CompositeOver16Test, WorkedValues)
 {
     const PF_Pixel16 top{32768, 1, 2, 3};
-    EXPECT_TRUE(same(compositeOver16(PF_Pixel16{20000, 5, 5, 5}, top), top));
+    EXPECT_TRUE(samePixel(compositeOver16(PF_Pixel16{20000, 5, 5, 5}, top), top));
     const PF_Pixel16 r = compositeOver16(PF_Pixel16{32768, 0, 0, 32768},
                                          PF_Pixel16{16384, 32768, 0, 0});
-    EXPECT_TRUE(same(r, PF_Pixel16{32768, 16384, 0, 16384}));
+    EXPECT_TRUE(samePixel(r, PF_Pixel16{32768, 16384, 0, 16384}));
 }
 
 TEST(CompositeOver16Test, SeededPairsMatchReference)
@@ -139,7 +127,7 @@ TEST(CompositeOver16Test, SeededPairsMatchReference)
         };
         const PF_Pixel16 b = pick(), t = pick();
         const PF_Pixel16 r = compositeOver16(b, t);
-        ASSERT_TRUE(same(r, referenceOver16(b, t))) << i;
+        ASSERT_TRUE(samePixel(r, referenceOver16(b, t))) << i;
         sum.add(uint32_t(r.alpha) | uint32_t(r.red) << 16);
         sum.add(uint32_t(r.green) | uint32_t(r.blue) << 16);
     }
@@ -149,10 +137,10 @@ TEST(CompositeOver16Test, SeededPairsMatchReference)
 TEST(CompositeOverFloatTest, WorkedValues)
 {
     const PF_PixelFloat top{0.5f, 0.25f, 0.5f, 1.0f};
-    EXPECT_TRUE(same(compositeOverFloat(PF_PixelFloat{0.0f, 1.0f, 1.0f, 1.0f}, top), top));
+    EXPECT_TRUE(samePixel(compositeOverFloat(PF_PixelFloat{0.0f, 1.0f, 1.0f, 1.0f}, top), top));
     const PF_PixelFloat r = compositeOverFloat(PF_PixelFloat{1.0f, 0.0f, 0.0f, 1.0f},
                                                PF_PixelFloat{0.5f, 1.0f, 0.0f, 0.0f});
-    EXPECT_TRUE(same(r, PF_PixelFloat{1.0f, 0.5f, 0.0f, 0.5f}));
+    EXPECT_TRUE(samePixel(r, PF_PixelFloat{1.0f, 0.5f, 0.0f, 0.5f}));
     // Colour is not clamped: out-of-range channels pass through the weighting.
     const PF_PixelFloat hdr = compositeOverFloat(PF_PixelFloat{0.5f, 4.0f, -1.0f, 0.0f},
                                                  PF_PixelFloat{0.5f, 4.0f, -1.0f, 0.0f});
@@ -183,19 +171,19 @@ TEST(CompositeOverFloatTest, SeededPairsMatchSinglePrecisionFormula)
 TEST(MixPixelsTest, EndsReturnTheWholeColour)
 {
     const PF_Pixel fill{10, 200, 100, 50}, stroke{20, 0, 50, 250};
-    EXPECT_TRUE(same(mixPixels8(fill, stroke, 0.0), stroke));  // stroke keeps its alpha
-    EXPECT_TRUE(same(mixPixels8(fill, stroke, 1.0), fill));
+    EXPECT_TRUE(samePixel(mixPixels8(fill, stroke, 0.0), stroke));  // stroke keeps its alpha
+    EXPECT_TRUE(samePixel(mixPixels8(fill, stroke, 1.0), fill));
     const PF_Pixel16 fill16{1, 32768, 0, 7}, stroke16{2, 0, 32768, 9};
-    EXPECT_TRUE(same(mixPixels16(fill16, stroke16, 0.0), stroke16));
-    EXPECT_TRUE(same(mixPixels16(fill16, stroke16, 1.0), fill16));
+    EXPECT_TRUE(samePixel(mixPixels16(fill16, stroke16, 0.0), stroke16));
+    EXPECT_TRUE(samePixel(mixPixels16(fill16, stroke16, 1.0), fill16));
     const PF_PixelFloat fillF{0.1f, 0.2f, 0.3f, 0.4f}, strokeF{0.5f, 0.6f, 0.7f, 0.8f};
-    EXPECT_TRUE(same(mixPixelsFloat(fillF, strokeF, 0.0), strokeF));
-    EXPECT_TRUE(same(mixPixelsFloat(fillF, strokeF, 1.0), fillF));
+    EXPECT_TRUE(samePixel(mixPixelsFloat(fillF, strokeF, 0.0), strokeF));
+    EXPECT_TRUE(samePixel(mixPixelsFloat(fillF, strokeF, 1.0), fillF));
 }
 
 TEST(MixPixelsTest, BetweenIsOpaqueAndTruncated)
 {
-    EXPECT_TRUE(same(mixPixels16(PF_Pixel16{3, 32768, 0, 0}, PF_Pixel16{4, 0, 0, 0}, 0.5),
+    EXPECT_TRUE(samePixel(mixPixels16(PF_Pixel16{3, 32768, 0, 0}, PF_Pixel16{4, 0, 0, 0}, 0.5),
                      PF_Pixel16{32768, 16384, 0, 0}));
     // 255 * 0.3 = 76.5 truncates to 76; 0 * 0.7 + 100 * 0.3 = 30 (from 29.99...).
     const PF_Pixel m = mixPixels8(PF_Pixel{0, 255, 100, 0}, PF_Pixel{0, 0, 0, 255}, 0.3);
@@ -205,7 +193,7 @@ TEST(MixPixelsTest, BetweenIsOpaqueAndTruncated)
     EXPECT_EQ(m.blue, static_cast<int>(255 * 0.7));
     const PF_PixelFloat f = mixPixelsFloat(PF_PixelFloat{0.0f, 1.0f, 0.0f, 0.0f},
                                            PF_PixelFloat{0.0f, 0.0f, 1.0f, 0.0f}, 0.25);
-    EXPECT_TRUE(same(f, PF_PixelFloat{1.0f, 0.25f, 0.75f, 0.0f}));
+    EXPECT_TRUE(samePixel(f, PF_PixelFloat{1.0f, 0.25f, 0.75f, 0.0f}));
 }
 
 TEST(MixPixelsTest, SeededMixesMatchDoubleFormula)
@@ -229,7 +217,7 @@ TEST(ConvertTest, EightToSixteen)
     for (const auto &p : pairs) {
         const A_u_char c = static_cast<A_u_char>(p[0]);
         const PF_Pixel16 r = convert8To16(PF_Pixel{c, c, c, c});
-        EXPECT_TRUE(same(r, PF_Pixel16{static_cast<A_u_short>(p[1]), static_cast<A_u_short>(p[1]),
+        EXPECT_TRUE(samePixel(r, PF_Pixel16{static_cast<A_u_short>(p[1]), static_cast<A_u_short>(p[1]),
                                        static_cast<A_u_short>(p[1]),
                                        static_cast<A_u_short>(p[1])}))
             << p[0];
@@ -250,17 +238,17 @@ TEST(ConvertTest, EightToFloatAndBack)
     }
     // Truncation, not rounding: 0.999 of full is 254, and 0.5 of 32768 is 16384.
     const PF_Pixel p8 = convertFloatTo8(PF_PixelFloat{1.0f, 0.999f, 0.5f, 0.0f});
-    EXPECT_TRUE(same(p8, PF_Pixel{255, 254, 127, 0}));
+    EXPECT_TRUE(samePixel(p8, PF_Pixel{255, 254, 127, 0}));
     const PF_Pixel16 p16 = convertFloatTo16(PF_PixelFloat{1.0f, 0.999f, 0.5f, 0.0f});
-    EXPECT_TRUE(same(p16, PF_Pixel16{32768, 32735, 16384, 0}));
+    EXPECT_TRUE(samePixel(p16, PF_Pixel16{32768, 32735, 16384, 0}));
 }
 
 TEST(ConvertTest, OutOfRangeFloatsArePinnedNotWrapped)
 {
     const PF_Pixel p8 = convertFloatTo8(PF_PixelFloat{1.5f, -0.25f, NAN, 1.0001f});
-    EXPECT_TRUE(same(p8, PF_Pixel{255, 0, 0, 255}));
+    EXPECT_TRUE(samePixel(p8, PF_Pixel{255, 0, 0, 255}));
     const PF_Pixel16 p16 = convertFloatTo16(PF_PixelFloat{1.5f, -0.25f, 3.0f, 1.0f});
-    EXPECT_TRUE(same(p16, PF_Pixel16{49152, 0, 65535, 32768}));
+    EXPECT_TRUE(samePixel(p16, PF_Pixel16{49152, 0, 65535, 32768}));
 }
 
 TEST(PixelFormatTest, FormatCodesMapToDepths)
