@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 #include "raster/pixel_kernels.h"
 #include "raster/shape_coverage_inline.h"
@@ -480,9 +482,165 @@ void walkPixels(const RasterTarget &target, const PointSetup &p, const ShapePoin
     }
 }
 
+// "Line" circles at 8 bits: a pixel's alpha trunc(drawAlpha * coverage) takes
+// only drawAlpha + 1 values, and each is reached below a threshold of the
+// squared distance s (the alpha never grows with s). Pixels fall into classes:
+// 0 no coverage (left alone), 1 coverage with alpha 0, j + 1 alpha j. The
+// class of a pixel is guessed in single precision and taken when the squared
+// distance lies clear of both thresholds around the guess by a margin far
+// beyond rounding; otherwise it comes from the exact coverage. So most edge
+// pixels need neither the double square root nor the coverage arithmetic.
+constexpr int kMaxSoftLevels = 64;  // drawAlpha above this takes the general walk
+
+struct SoftCircleLevels {
+    int drawAlpha;
+    // Class >= k for sure when s <= low[k]; class < k for sure when s > high[k].
+    // Index 0 always holds (+inf), drawAlpha + 2 never (-inf).
+    double low[kMaxSoftLevels + 3], high[kMaxSoftLevels + 3];
+    PF_Pixel top[kMaxSoftLevels + 2];  // fill colour with the class's alpha
+    uint32_t topSum[kMaxSoftLevels + 2][3];  // top channel * alpha
+};
+
+bool softCircleFits(const PointSetup &p, const Colours8::Alpha &alpha)
+{
+    return p.sides == 2 && p.softEdge && alpha.full() >= 1 && alpha.full() <= kMaxSoftLevels &&
+           p.radius >= 2.0 && p.radius <= 1e6;
+}
+
+void setUpSoftLevels(SoftCircleLevels &l, const PointSetup &p, PF_Pixel fill, int drawAlpha)
+{
+    l.drawAlpha = drawAlpha;
+    const double r = p.radius;
+    // Rounding moves the true thresholds by about 1e-15 of r; the margin is
+    // a million times that.
+    const double margin = 1e-9 * (r + 2.0);
+    const double inf = std::numeric_limits<double>::infinity();
+    l.low[0] = l.high[0] = inf;
+    for (int k = 1; k <= drawAlpha + 1; ++k) {
+        // Coverage > 0 up to d = r + 1; alpha >= j up to d = r + 1 - 2 j / drawAlpha.
+        const double v = r + 1.0 - 2.0 * (k - 1) / drawAlpha;  // >= r - 1 >= 1
+        l.low[k] = (v - margin) * (v - margin);
+        l.high[k] = (v + margin) * (v + margin);
+    }
+    l.low[drawAlpha + 2] = l.high[drawAlpha + 2] = -inf;
+    for (int k = 0; k <= drawAlpha + 1; ++k) {
+        const uint32_t a = k >= 1 ? static_cast<uint32_t>(k - 1) : 0;
+        l.top[k] = fill;
+        l.top[k].alpha = static_cast<A_u_char>(a);
+        l.topSum[k][0] = fill.red * a;
+        l.topSum[k][1] = fill.green * a;
+        l.topSum[k][2] = fill.blue * a;
+    }
+}
+
+void walkSoftCircle8(const RasterTarget &target, const PointSetup &p, const ShapePoint &point,
+                     const Colours8::Alpha &alpha)
+{
+    SoftCircleLevels l;
+    const int drawAlpha = alpha.full();
+    setUpSoftLevels(l, p, point.fill8, drawAlpha);
+    const int lastClass = drawAlpha + 1;
+    PF_Pixel fullFill = l.top[lastClass];
+    const double anyCover = l.high[1], fullCover = l.low[lastClass];
+    // Class guess: 1 + drawAlpha * (r + 1 - d) / 2, floored, within 0..lastClass.
+    const float guessScale = static_cast<float>(drawAlpha) * 0.5f;
+    const float guessBase = static_cast<float>(p.radius + 1.0);
+    const float guessTop = static_cast<float>(lastClass);
+
+    auto exactClass = [&](double s) {
+        const Coverage c = circleCoverageInline(std::sqrt(s), p.radius, 0.0, true);
+        if (c.coverage == 0.0) return 0;
+        return 1 + static_cast<int>(alpha.scaled(c.coverage));
+    };
+    auto edgePixel = [&](PF_Pixel &dst, double s) {
+        const float d = std::sqrt(static_cast<float>(s));
+        float t = (guessBase - d) * guessScale + 1.0f;
+        t = t < 0.0f ? 0.0f : (t > guessTop ? guessTop : t);
+        int k = static_cast<int>(t);
+        if (!(s <= l.low[k] && s > l.high[k + 1])) k = exactClass(s);
+        if (k == 0) return;
+        const uint32_t ba = dst.alpha;
+        if (ba == 0) {
+            dst = l.top[k];
+            return;
+        }
+        const uint32_t ta = static_cast<uint32_t>(k - 1);
+        if (ta == 0) return;
+        // As compositeOverInto: ta < 255, so no cap applies.
+        const uint32_t w = ((256 - ta) * ba) >> 8;
+        const uint32_t a = ta + w;
+        const uint64_t m = kReciprocal8.value[a];
+        dst = PF_Pixel{static_cast<A_u_char>(a),
+                       static_cast<A_u_char>(((l.topSum[k][0] + dst.red * w) * m) >> 24),
+                       static_cast<A_u_char>(((l.topSum[k][1] + dst.green * w) * m) >> 24),
+                       static_cast<A_u_char>(((l.topSum[k][2] + dst.blue * w) * m) >> 24)};
+    };
+
+    const int64_t hs = p.halfSize;
+    const int64_t cut = (hs + 3) * (hs + 3);
+    const int64_t yFirst = std::max<int64_t>(p.cy - hs, 0);
+    const int64_t yLast = std::min<int64_t>(p.cy + hs, target.height - 1);
+    for (int64_t y = yFirst; y <= yLast; ++y) {
+        const double fy = static_cast<double>(y) - p.centreY;
+        const double fy2 = fy * fy;
+        if (fy2 > anyCover) continue;
+        const int64_t dy = y - p.cy;
+        Span walk{std::max<int64_t>(p.cx - hs, 0), std::min<int64_t>(p.cx + hs, target.width - 1)};
+        Span inner{1, 0};
+        const double reach = std::sqrt(anyCover - fy2);
+        walk.first = std::max(walk.first, floorToColumn(p.centreX - reach) - 1);
+        walk.last = std::min(walk.last, ceilToColumn(p.centreX + reach) + 1);
+        if (fullCover > fy2) {
+            const double within = std::sqrt(fullCover - fy2);
+            inner = Span{ceilToColumn(p.centreX - within), floorToColumn(p.centreX + within)};
+            auto passes = [&](int64_t x) {
+                const double fx = static_cast<double>(x) - p.centreX;
+                return fx * fx + fy2 <= fullCover;
+            };
+            while (inner.first <= inner.last && !passes(inner.first)) ++inner.first;
+            while (inner.last >= inner.first && !passes(inner.last)) --inner.last;
+        }
+        const int64_t room = cut - dy * dy;
+        while (walk.first <= walk.last && (walk.first - p.cx) * (walk.first - p.cx) > room) ++walk.first;
+        while (walk.last >= walk.first && (walk.last - p.cx) * (walk.last - p.cx) > room) --walk.last;
+        // Columns of class 0 at the ends touch nothing: the walk starts and
+        // ends at the first and last pixel with coverage.
+        auto uncovered = [&](int64_t x) {
+            const double fx = static_cast<double>(x) - p.centreX;
+            const double s = fx * fx + fy2;
+            return s > anyCover || (s > l.low[1] && exactClass(s) == 0);
+        };
+        while (walk.first <= walk.last && uncovered(walk.first)) ++walk.first;
+        while (walk.last >= walk.first && uncovered(walk.last)) --walk.last;
+        inner.first = std::max(inner.first, walk.first);
+        inner.last = std::min(inner.last, walk.last);
+        PF_Pixel *row = static_cast<PF_Pixel *>(target.data) + y * target.rowPixels;
+        auto edgeRun = [&](int64_t first, int64_t last) {
+            for (int64_t x = first; x <= last; ++x) {
+                const double fx = static_cast<double>(x) - p.centreX;
+                edgePixel(row[x], fx * fx + fy2);
+            }
+        };
+        if (inner.first > inner.last) {
+            edgeRun(walk.first, walk.last);
+        } else {
+            edgeRun(walk.first, inner.first - 1);
+            compositeRun(row, inner.first, inner.last, fullFill, false);
+            edgeRun(inner.last + 1, walk.last);
+        }
+    }
+}
+
 template <class Colours>
 void drawAtDepth(const RasterTarget &target, const PointSetup &p, const ShapePoint &point)
 {
+    if constexpr (std::is_same_v<Colours, Colours8>) {
+        const Colours8::Alpha alpha(p.opacity);
+        if (softCircleFits(p, alpha)) {
+            walkSoftCircle8(target, p, point, alpha);
+            return;
+        }
+    }
     if (p.sides == 2) {
         walkPixels<Colours, false>(target, p, point);
     } else {

@@ -294,6 +294,71 @@ TEST(ShapeRasteriserTest, PolygonsMatchReferenceWithinOneStep)
                 c8.differing, c16.differing, cf.differing, c8.pixels);
 }
 
+// "Line" renders: runs of overlapping soft-edged points with small alphas,
+// one after the other into the same frame, the way a line is laid down.
+// Centres on quarter pixels put pixels exactly on the distances where the
+// truncated alpha steps; transparent backgrounds take the fill colour even
+// where the alpha truncates to 0.
+template <class Pixel>
+Comparison compareLineWithReference(PixelDepth depth, uint64_t seed, int frames)
+{
+    SeededValues v{seed};
+    Comparison result;
+    for (int f = 0; f < frames; ++f) {
+        Frame<Pixel> fast(71, 53, 2);
+        fillBackground(fast, v);
+        Frame<Pixel> reference = fast;
+        const Frame<Pixel> background = fast;
+        RasterSettings settings{0.0, v.range(0, 1) == 1, true, v.range(0, 1) == 1, v.range(5, 400)};
+        const double radius = v.range(0, 2) == 0 ? v.between(0.5, 30.0) : v.range(1, 24);
+        const double opacity = v.range(0, 4) == 0 ? 1.0 : v.between(0.01, 0.9);
+        double x = v.between(-10.0, 80.0), y = v.between(-10.0, 60.0);
+        const double stepX = v.between(-1.0, 1.0), stepY = v.between(-1.0, 1.0);
+        const int count = v.range(5, 40);
+        for (int i = 0; i < count; ++i) {
+            ShapePoint p = randomPoint(v, fast.width, fast.height, false);
+            p.sides = 2;
+            p.radius = radius;
+            p.weight = v.range(0, 5) == 0 ? v.between(0.2, 1.0) : 1.0;
+            p.opacity = opacity;
+            x += stepX, y += stepY;
+            p.x = x, p.y = y;
+            const int snap = v.range(0, 3);
+            if (snap == 1) p.x = std::floor(x * 4) / 4, p.y = std::floor(y);
+            if (snap == 2) p.x = std::floor(x), p.y = std::floor(y * 4) / 4;
+            const A_long k = v.range(0, settings.pointCount - 1);
+            const bool drewFast = drawShapePoint(fast.target(depth), settings, p, k);
+            const bool drewReference = referenceDraw<Pixel>(reference.target(depth), settings, p, k);
+            EXPECT_EQ(drewFast, drewReference) << "frame " << f << " point " << i;
+            ++result.points;
+            result.drawn += drewFast;
+        }
+        for (size_t j = 0; j < fast.pixels.size(); ++j) {
+            result.pixels++;
+            result.changed += std::memcmp(&fast.pixels[j], &background.pixels[j], sizeof(Pixel)) != 0;
+            if (std::memcmp(&fast.pixels[j], &reference.pixels[j], sizeof(Pixel)) != 0) {
+                result.differing++;
+                result.largest = std::max(result.largest, channelDifference(fast.pixels[j], reference.pixels[j]));
+            }
+        }
+    }
+    return result;
+}
+
+TEST(ShapeRasteriserTest, LineRunsMatchReferenceBitForBit)
+{
+    const Comparison c8 = compareLineWithReference<PF_Pixel>(Depth8, 301, 400);
+    EXPECT_EQ(c8.differing, 0) << "largest " << c8.largest;
+    const Comparison c16 = compareLineWithReference<PF_Pixel16>(Depth16, 302, 400);
+    EXPECT_EQ(c16.differing, 0) << "largest " << c16.largest;
+    const Comparison cf = compareLineWithReference<PF_PixelFloat>(DepthFloat, 303, 400);
+    EXPECT_EQ(cf.differing, 0) << "largest " << cf.largest;
+    for (const Comparison *c : {&c8, &c16, &cf}) {
+        EXPECT_GT(c->drawn, c->points / 2);
+        EXPECT_GT(c->changed, c->pixels / 10);
+    }
+}
+
 // ---- Worked values on a transparent 8-bit frame.
 
 ShapePoint whitePoint(double x, double y, int sides, double radius, double opacity)
