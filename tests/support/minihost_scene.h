@@ -1,5 +1,5 @@
 // Small pieces of a minihost scene shared by the tests: masks from corner
-// points and circles, and the check that a command left nothing outstanding with the host.
+// points and circles, and the check that nothing is left outstanding.
 #pragma once
 
 #include <utility>
