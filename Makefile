@@ -27,12 +27,8 @@ test: deps
 
 demo: build
 	@mkdir -p out
-ifneq ($(wildcard scenes/demo.json),)
 	$(B)/pathbloom render scenes/demo.json -o out/demo
 	$(B)/pathbloom contact-sheet out/demo -o out/demo-sheet.png
-else
-	$(B)/pathbloom info
-endif
 
 bench: deps
 	PATHBLOOM_BENCH=ON scripts/build.sh native $(B)
