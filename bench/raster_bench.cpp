@@ -16,8 +16,7 @@
 namespace {
 
 template <class Pixel>
-void drawWorkload(benchmark::State &state, const bench::Workload &w, PixelDepth depth)
-{
+void drawWorkload(benchmark::State &state, const bench::Workload &w, PixelDepth depth) {
     std::vector<Pixel> frame(static_cast<size_t>(bench::kWidth) * bench::kHeight);
     const RasterTarget target{frame.data(), bench::kWidth, bench::kWidth, bench::kHeight, 0, 0, depth};
     const RasterSettings settings = bench::settingsOf(w);
@@ -32,13 +31,11 @@ void drawWorkload(benchmark::State &state, const bench::Workload &w, PixelDepth 
     }
     // Seconds per visited pixel of CPU time, printed with an SI prefix ("2.4n" is 2.4 ns).
     state.counters["per_pixel"] = benchmark::Counter(
-        bench::visitedPixels(w),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+        bench::visitedPixels(w), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["pixels"] = bench::visitedPixels(w);
 }
 
-void registerWorkloads()
-{
+void registerWorkloads() {
     for (const bench::Workload &w : bench::workloads()) {
         const std::string name = w.name;
         benchmark::RegisterBenchmark(("draw/" + name + "/8").c_str(), [w](benchmark::State &s) {
@@ -60,8 +57,7 @@ void registerWorkloads()
 constexpr int kKernelPixels = 4096;
 
 template <class Pixel>
-std::vector<Pixel> kernelBottoms()
-{
+std::vector<Pixel> kernelBottoms() {
     std::vector<Pixel> out(kKernelPixels);
     for (int i = 0; i < kKernelPixels; ++i) {
         const PF_Pixel p{static_cast<A_u_char>(1 + (i * 37) % 255), static_cast<A_u_char>(i * 7),
@@ -78,8 +74,7 @@ std::vector<Pixel> kernelBottoms()
 }
 
 template <class Pixel, class Kernel>
-void runKernel(benchmark::State &state, Kernel kernel)
-{
+void runKernel(benchmark::State &state, Kernel kernel) {
     const std::vector<Pixel> pristine = kernelBottoms<Pixel>();
     std::vector<Pixel> bottoms = pristine;
     for (auto _ : state) {
@@ -94,64 +89,53 @@ const PF_Pixel kTop8{115, 255, 128, 0};
 const PF_Pixel16 kTop16{14000, 32768, 16000, 0};
 const PF_PixelFloat kTopFloat{0.45f, 1.0f, 0.5f, 0.0f};
 
-void BM_compositeOver8(benchmark::State &state)
-{
+void BM_compositeOver8(benchmark::State &state) {
     runKernel<PF_Pixel>(state, [](std::vector<PF_Pixel> &v) {
         for (PF_Pixel &b : v) b = compositeOver8(b, kTop8);
     });
 }
 
-void BM_compositeOverInto8(benchmark::State &state)
-{
+void BM_compositeOverInto8(benchmark::State &state) {
     runKernel<PF_Pixel>(state, [](std::vector<PF_Pixel> &v) {
         for (PF_Pixel &b : v) compositeOverInto(b, kTop8);
     });
 }
 
-void BM_compositeRunOver8(benchmark::State &state)
-{
-    runKernel<PF_Pixel>(state, [](std::vector<PF_Pixel> &v) {
-        compositeRunOver(v.data(), static_cast<int64_t>(v.size()), kTop8);
-    });
+void BM_compositeRunOver8(benchmark::State &state) {
+    runKernel<PF_Pixel>(
+        state, [](std::vector<PF_Pixel> &v) { compositeRunOver(v.data(), static_cast<int64_t>(v.size()), kTop8); });
 }
 
-void BM_compositeOver16(benchmark::State &state)
-{
+void BM_compositeOver16(benchmark::State &state) {
     runKernel<PF_Pixel16>(state, [](std::vector<PF_Pixel16> &v) {
         for (PF_Pixel16 &b : v) b = compositeOver16(b, kTop16);
     });
 }
 
-void BM_compositeOverInto16(benchmark::State &state)
-{
+void BM_compositeOverInto16(benchmark::State &state) {
     runKernel<PF_Pixel16>(state, [](std::vector<PF_Pixel16> &v) {
         for (PF_Pixel16 &b : v) compositeOverInto(b, kTop16);
     });
 }
 
-void BM_compositeRunOver16(benchmark::State &state)
-{
-    runKernel<PF_Pixel16>(state, [](std::vector<PF_Pixel16> &v) {
-        compositeRunOver(v.data(), static_cast<int64_t>(v.size()), kTop16);
-    });
+void BM_compositeRunOver16(benchmark::State &state) {
+    runKernel<PF_Pixel16>(
+        state, [](std::vector<PF_Pixel16> &v) { compositeRunOver(v.data(), static_cast<int64_t>(v.size()), kTop16); });
 }
 
-void BM_compositeOverFloat(benchmark::State &state)
-{
+void BM_compositeOverFloat(benchmark::State &state) {
     runKernel<PF_PixelFloat>(state, [](std::vector<PF_PixelFloat> &v) {
         for (PF_PixelFloat &b : v) b = compositeOverFloat(b, kTopFloat);
     });
 }
 
-void BM_compositeOverIntoFloat(benchmark::State &state)
-{
+void BM_compositeOverIntoFloat(benchmark::State &state) {
     runKernel<PF_PixelFloat>(state, [](std::vector<PF_PixelFloat> &v) {
         for (PF_PixelFloat &b : v) compositeOverInto(b, kTopFloat);
     });
 }
 
-void BM_mixPixels8(benchmark::State &state)
-{
+void BM_mixPixels8(benchmark::State &state) {
     runKernel<PF_Pixel>(state, [](std::vector<PF_Pixel> &v) {
         const PF_Pixel fill{255, 255, 255, 255};
         double t = 0.01;
@@ -162,8 +146,7 @@ void BM_mixPixels8(benchmark::State &state)
     });
 }
 
-void BM_circleCoverage(benchmark::State &state)
-{
+void BM_circleCoverage(benchmark::State &state) {
     double sum = 0.0;
     for (auto _ : state) {
         for (int i = 0; i < kKernelPixels; ++i) {
@@ -188,8 +171,7 @@ BENCHMARK(BM_circleCoverage);
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     registerWorkloads();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -10,12 +10,12 @@
 // Frames are taken in rounds over all rows (each round 2 warm-up frames then
 // frames/rounds timed ones per row) so that slow spells of a shared machine
 // fall on every row alike.
+#include <malloc.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <malloc.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,8 +36,7 @@ struct Options {
     std::string depths;     // comma list of 8,16,float; empty: all
 };
 
-bool listed(const std::string &list, const std::string &name)
-{
+bool listed(const std::string &list, const std::string &name) {
     if (list.empty()) return true;
     size_t start = 0;
     while (start <= list.size()) {
@@ -51,13 +50,11 @@ bool listed(const std::string &list, const std::string &name)
 
 // A circle of radius 400 round the frame's centre as four cubic Beziers,
 // clockwise on screen from the rightmost point, like the peers' placement.
-minihost::Mask circleMask()
-{
+minihost::Mask circleMask() {
     const double k = 0.5522847498 * bench::kPathRadius;
     const double cx = bench::kCentreX, cy = bench::kCentreY, r = bench::kPathRadius;
     // x, y, travel direction at the vertex.
-    const double at[4][4] = {{cx + r, cy, 0, 1}, {cx, cy + r, -1, 0}, {cx - r, cy, 0, -1},
-                             {cx, cy - r, 1, 0}};
+    const double at[4][4] = {{cx + r, cy, 0, 1}, {cx, cy + r, -1, 0}, {cx - r, cy, 0, -1}, {cx, cy - r, 1, 0}};
     minihost::Mask mask;
     mask.closed = true;
     for (const auto &v : at) {
@@ -73,8 +70,7 @@ minihost::Mask circleMask()
     return mask;
 }
 
-void set(minihost::Host &host, const char *name, double number)
-{
+void set(minihost::Host &host, const char *name, double number) {
     const int index = minihost::paramIndex(host, name);
     if (index <= 0) {
         std::fprintf(stderr, "scene_bench: the plug-in has no parameter \"%s\"\n", name);
@@ -85,8 +81,7 @@ void set(minihost::Host &host, const char *name, double number)
     minihost::setParam(host, index, value);
 }
 
-void setColor(minihost::Host &host, const char *name, PF_Pixel color)
-{
+void setColor(minihost::Host &host, const char *name, PF_Pixel color) {
     minihost::ParamValue value;
     value.color = color;
     minihost::setParam(host, minihost::paramIndex(host, name), value);
@@ -94,8 +89,7 @@ void setColor(minihost::Host &host, const char *name, PF_Pixel color)
 
 // The workload as effect parameters: shapes on mask 1, white fill, red
 // stroke, drawn onto a transparent frame ("On Original" off).
-void applyWorkload(minihost::Host &host, const bench::Workload &w)
-{
+void applyWorkload(minihost::Host &host, const bench::Workload &w) {
     host.masks = {circleMask()};
     set(host, "Path", 1);
     set(host, "On Original", 0);
@@ -114,8 +108,7 @@ void applyWorkload(minihost::Host &host, const bench::Workload &w)
     set(host, "Opacity", w.opacity * 100.0);
 }
 
-const char *depthName(Depth depth)
-{
+const char *depthName(Depth depth) {
     return depth == Depth::Bits8 ? "8-bit" : depth == Depth::Bits16 ? "16-bit" : "float";
 }
 
@@ -128,8 +121,7 @@ struct Row {
 };
 
 // One frame; false after printing why it failed.
-bool renderOnce(Row &row, bool timed)
-{
+bool renderOnce(Row &row, bool timed) {
     minihost::Host &host = *row.host;
     host.progressCalls = 0;
     host.progressCurrent = 0;
@@ -138,9 +130,8 @@ bool renderOnce(Row &row, bool timed)
     const minihost::RenderResult result = minihost::renderFrame(host);
     const auto finished = std::chrono::steady_clock::now();
     if (result.preRenderError != PF_Err_NONE || result.renderError != PF_Err_NONE) {
-        std::fprintf(stderr, "scene_bench: %s %s: render failed with errors %d, %d %s\n",
-                     row.workload->name, depthName(row.depth), int(result.preRenderError),
-                     int(result.renderError), result.message.c_str());
+        std::fprintf(stderr, "scene_bench: %s %s: render failed with errors %d, %d %s\n", row.workload->name,
+                     depthName(row.depth), int(result.preRenderError), int(result.renderError), result.message.c_str());
         return false;
     }
     // The plug-in reports progress once per drawn point and once at the end,
@@ -154,25 +145,29 @@ bool renderOnce(Row &row, bool timed)
     return true;
 }
 
-double median(std::vector<double> v)
-{
+double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
     return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
 }
 
-Options parseOptions(int argc, char **argv)
-{
+Options parseOptions(int argc, char **argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (a == "--plugin" && hasValue) o.pluginPath = argv[++i];
-        else if (a == "--frames" && hasValue) o.frames = std::atoi(argv[++i]);
-        else if (a == "--rounds" && hasValue) o.rounds = std::atoi(argv[++i]);
-        else if (a == "--warmup" && hasValue) o.warmup = std::atoi(argv[++i]);
-        else if (a == "--workloads" && hasValue) o.workloads = argv[++i];
-        else if (a == "--depths" && hasValue) o.depths = argv[++i];
+        if (a == "--plugin" && hasValue)
+            o.pluginPath = argv[++i];
+        else if (a == "--frames" && hasValue)
+            o.frames = std::atoi(argv[++i]);
+        else if (a == "--rounds" && hasValue)
+            o.rounds = std::atoi(argv[++i]);
+        else if (a == "--warmup" && hasValue)
+            o.warmup = std::atoi(argv[++i]);
+        else if (a == "--workloads" && hasValue)
+            o.workloads = argv[++i];
+        else if (a == "--depths" && hasValue)
+            o.depths = argv[++i];
         else {
             std::fprintf(stderr,
                          "usage: %s [--plugin FILE] [--frames N] [--rounds R] [--warmup N] "
@@ -182,8 +177,7 @@ Options parseOptions(int argc, char **argv)
         }
     }
     if (o.frames < 1 || o.rounds < 1 || o.warmup < 0 || o.frames % o.rounds != 0) {
-        std::fprintf(stderr, "%s: --frames >= 1 and a multiple of --rounds >= 1, --warmup >= 0\n",
-                     argv[0]);
+        std::fprintf(stderr, "%s: --frames >= 1 and a multiple of --rounds >= 1, --warmup >= 0\n", argv[0]);
         std::exit(2);
     }
     return o;
@@ -191,8 +185,7 @@ Options parseOptions(int argc, char **argv)
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     const Options o = parseOptions(argc, argv);
     // The host allocates its frame worlds afresh for every frame; kept on the
     // heap instead of mapped and unmapped each time, they are not page-faulted
@@ -236,11 +229,10 @@ int main(int argc, char **argv)
     for (Row &row : rows) {
         const double ms = median(row.pluginMs);
         const double pixels = bench::visitedPixels(*row.workload);
-        std::printf("%s %s %.3f %.3f %.3f %.2f %.3f %ld %ld\n", row.workload->name,
-                    depthName(row.depth), ms,
+        std::printf("%s %s %.3f %.3f %.3f %.2f %.3f %ld %ld\n", row.workload->name, depthName(row.depth), ms,
                     *std::min_element(row.pluginMs.begin(), row.pluginMs.end()),
-                    *std::max_element(row.pluginMs.begin(), row.pluginMs.end()), ms * 1e6 / pixels,
-                    median(row.frameMs), row.placed, row.drawn);
+                    *std::max_element(row.pluginMs.begin(), row.pluginMs.end()), ms * 1e6 / pixels, median(row.frameMs),
+                    row.placed, row.drawn);
         minihost::teardownEffect(*row.host);
         minihost::closePlugin(*row.host);
     }

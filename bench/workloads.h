@@ -17,17 +17,16 @@ constexpr double kCentreX = 960.0, kCentreY = 540.0, kPathRadius = 400.0;
 
 struct Workload {
     const char *name;
-    int count;          // shapes on the path circle
-    double radius;      // circle radius or hexagon circumradius, pixels
-    int sides;          // 2 circle, 6 hexagon rotated by i * 0.05 rad
-    double thickness;   // stroke, centred on the outline
+    int count;         // shapes on the path circle
+    double radius;     // circle radius or hexagon circumradius, pixels
+    int sides;         // 2 circle, 6 hexagon rotated by i * 0.05 rad
+    double thickness;  // stroke, centred on the outline
     double opacity;
-    bool lineMode;      // one soft-edged point per pixel of path length
+    bool lineMode;  // one soft-edged point per pixel of path length
 };
 
 // W2 puts one point per pixel of arc length: ceil(2 pi 400) = 2514.
-inline const std::vector<Workload> &workloads()
-{
+inline const std::vector<Workload> &workloads() {
     static const std::vector<Workload> all = {
         {"W1-circles-stroke", 400, 20.0, 2, 3.0, 1.0, false},
         {"W2-line-dabs", 2514, 10.0, 2, 0.0, 0.45, true},
@@ -37,14 +36,12 @@ inline const std::vector<Workload> &workloads()
     return all;
 }
 
-inline RasterSettings settingsOf(const Workload &w)
-{
+inline RasterSettings settingsOf(const Workload &w) {
     return RasterSettings{w.thickness, false, w.lineMode, false, w.count};
 }
 
 // White fill, red stroke, in the three pixel forms.
-inline std::vector<ShapePoint> pointsOf(const Workload &w)
-{
+inline std::vector<ShapePoint> pointsOf(const Workload &w) {
     std::vector<ShapePoint> points;
     for (int i = 0; i < w.count; ++i) {
         const double theta = 2.0 * M_PI * i / w.count;
@@ -69,8 +66,7 @@ inline std::vector<ShapePoint> pointsOf(const Workload &w)
 
 // Pixels of the drawing squares (side 2 halfSize + 1) inside the frame: the
 // pixels a point's walk may visit.
-inline double visitedPixels(const Workload &w)
-{
+inline double visitedPixels(const Workload &w) {
     const double f = w.sides == 2 ? 1.0 : 1.0 / std::cos(M_PI / w.sides);
     const int half = static_cast<int>(w.thickness * 0.5 * f + w.radius) + 2;
     double total = 0;

@@ -62,9 +62,8 @@ minihost::Image tileFrames(const std::vector<minihost::Image> &frames) {
     const int count = std::max<int>(1, int(frames.size()));
     const int columns = std::max(1, int(std::ceil(std::sqrt(double(count)))));
     const int rows = (count + columns - 1) / columns;
-    minihost::Image sheet = minihost::makeImage(gap + columns * (cellWidth + gap),
-                                                gap + rows * (cellHeight + gap),
-                                                minihost::Depth::Bits8);
+    minihost::Image sheet =
+        minihost::makeImage(gap + columns * (cellWidth + gap), gap + rows * (cellHeight + gap), minihost::Depth::Bits8);
     for (int y = 0; y < sheet.height; ++y)
         for (int x = 0; x < sheet.width; ++x) setPixel(sheet, x, y, gapGrey, gapGrey, gapGrey);
     for (size_t f = 0; f < frames.size(); ++f) {
@@ -73,8 +72,7 @@ minihost::Image tileFrames(const std::vector<minihost::Image> &frames) {
         const int top = gap + int(f / size_t(columns)) * (cellHeight + gap);
         for (int y = 0; y < frame.height; ++y) {
             for (int x = 0; x < frame.width; ++x) {
-                const uint8_t *p =
-                    frame.data.data() + (size_t(y) * size_t(frame.width) + size_t(x)) * 4;
+                const uint8_t *p = frame.data.data() + (size_t(y) * size_t(frame.width) + size_t(x)) * 4;
                 const bool light = ((x / checkerSquare) + (y / checkerSquare)) % 2 == 0;
                 const uint8_t under = light ? checkerLight : checkerDark;
                 setPixel(sheet, left + x, top + y, over(p[1], p[0], under), over(p[2], p[0], under),
@@ -85,8 +83,7 @@ minihost::Image tileFrames(const std::vector<minihost::Image> &frames) {
     return sheet;
 }
 
-bool writeContactSheet(const std::vector<std::string> &files, const std::string &outputPath,
-                       std::string &error) {
+bool writeContactSheet(const std::vector<std::string> &files, const std::string &outputPath, std::string &error) {
     if (files.empty()) {
         error = "no frames to put on a contact sheet";
         return false;
@@ -97,8 +94,7 @@ bool writeContactSheet(const std::vector<std::string> &files, const std::string 
     return writePng(outputPath, tileFrames(frames), error);
 }
 
-int runContactSheet(const std::string &folder, const std::string &outputPath, std::ostream &out,
-                    std::ostream &err) {
+int runContactSheet(const std::string &folder, const std::string &outputPath, std::ostream &out, std::ostream &err) {
     const std::vector<std::string> files = renderedFrames(folder);
     if (files.empty()) {
         err << "pathbloom: " << folder << ": no frame_NNNN.png or frame_NNNN.exr files\n";

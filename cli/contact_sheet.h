@@ -18,11 +18,9 @@ std::vector<std::string> renderedFrames(const std::string &folder);
 minihost::Image tileFrames(const std::vector<minihost::Image> &frames);
 
 // Reads the frame files (PNG or EXR) and writes their sheet to `outputPath`.
-bool writeContactSheet(const std::vector<std::string> &files, const std::string &outputPath,
-                       std::string &error);
+bool writeContactSheet(const std::vector<std::string> &files, const std::string &outputPath, std::string &error);
 
 // Returns the process exit code.
-int runContactSheet(const std::string &folder, const std::string &outputPath, std::ostream &out,
-                    std::ostream &err);
+int runContactSheet(const std::string &folder, const std::string &outputPath, std::ostream &out, std::ostream &err);
 
 }  // namespace pathbloom

@@ -48,17 +48,14 @@ void pngWarning(png_structp, png_const_charp) {}
 
 // Reads the rows as RGBA, 8 or 16 bits per channel (16-bit big-endian as in
 // the file).
-bool readPngRows(PngSession &s, std::vector<uint8_t> &rows, png_uint_32 &width,
-                 png_uint_32 &height, int &bitDepth) {
+bool readPngRows(PngSession &s, std::vector<uint8_t> &rows, png_uint_32 &width, png_uint_32 &height, int &bitDepth) {
     if (setjmp(png_jmpbuf(s.png))) return false;
     png_init_io(s.png, s.file);
     png_read_info(s.png, s.info);
     int colorType = 0;
-    png_get_IHDR(s.png, s.info, &width, &height, &bitDepth, &colorType, nullptr, nullptr,
-                 nullptr);
+    png_get_IHDR(s.png, s.info, &width, &height, &bitDepth, &colorType, nullptr, nullptr, nullptr);
     png_set_expand(s.png);  // palette to RGB, low grey depths to 8, tRNS to alpha
-    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
-        png_set_gray_to_rgb(s.png);
+    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(s.png);
     if (!(colorType & PNG_COLOR_MASK_ALPHA) && !png_get_valid(s.png, s.info, PNG_INFO_tRNS))
         png_set_add_alpha(s.png, bitDepth == 16 ? 0xffff : 0xff, PNG_FILLER_AFTER);
     if (bitDepth < 8) bitDepth = 8;
@@ -74,17 +71,14 @@ bool readPngRows(PngSession &s, std::vector<uint8_t> &rows, png_uint_32 &width,
     return true;
 }
 
-bool writePngRows(PngSession &s, const std::vector<uint8_t> &rows, int width, int height,
-                  int bitDepth) {
+bool writePngRows(PngSession &s, const std::vector<uint8_t> &rows, int width, int height, int bitDepth) {
     if (setjmp(png_jmpbuf(s.png))) return false;
     png_init_io(s.png, s.file);
-    png_set_IHDR(s.png, s.info, png_uint_32(width), png_uint_32(height), bitDepth,
-                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(s.png, s.info, png_uint_32(width), png_uint_32(height), bitDepth, PNG_COLOR_TYPE_RGB_ALPHA,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(s.png, s.info);
     const size_t rowBytes = size_t(width) * 4 * (bitDepth / 8);
-    for (int y = 0; y < height; ++y)
-        png_write_row(s.png, const_cast<png_bytep>(rows.data() + rowBytes * size_t(y)));
+    for (int y = 0; y < height; ++y) png_write_row(s.png, const_cast<png_bytep>(rows.data() + rowBytes * size_t(y)));
     png_write_end(s.png, nullptr);
     return true;
 }
@@ -126,8 +120,7 @@ bool readPng(const std::string &path, minihost::Image &image, std::string &error
         return false;
     }
     const bool deep = bitDepth == 16;
-    image = minihost::makeImage(int(width), int(height),
-                                deep ? minihost::Depth::Bits16 : minihost::Depth::Bits8);
+    image = minihost::makeImage(int(width), int(height), deep ? minihost::Depth::Bits16 : minihost::Depth::Bits8);
     const size_t pixels = size_t(width) * height;
     for (size_t i = 0; i < pixels; ++i) {
         if (deep) {
@@ -151,9 +144,8 @@ bool readPng(const std::string &path, minihost::Image &image, std::string &error
 }
 
 bool writePng(const std::string &path, const minihost::Image &source, std::string &error) {
-    const minihost::Image image = source.depth == minihost::Depth::Float
-                                      ? minihost::convertImage(source, minihost::Depth::Bits16)
-                                      : source;
+    const minihost::Image image =
+        source.depth == minihost::Depth::Float ? minihost::convertImage(source, minihost::Depth::Bits16) : source;
     const bool deep = image.depth == minihost::Depth::Bits16;
     const size_t pixels = size_t(image.width) * size_t(image.height);
     std::vector<uint8_t> rows(pixels * (deep ? 8 : 4));
@@ -183,8 +175,7 @@ bool writePng(const std::string &path, const minihost::Image &source, std::strin
     }
     s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &s, pngError, pngWarning);
     if (s.png) s.info = png_create_info_struct(s.png);
-    const bool ok =
-        s.info && writePngRows(s, rows, image.width, image.height, deep ? 16 : 8);
+    const bool ok = s.info && writePngRows(s, rows, image.width, image.height, deep ? 16 : 8);
     closeWrite(s);
     const bool closed = std::fclose(s.file) == 0;
     if (!ok || !closed) {
@@ -195,9 +186,8 @@ bool writePng(const std::string &path, const minihost::Image &source, std::strin
 }
 
 bool writeExr(const std::string &path, const minihost::Image &source, std::string &error) {
-    const minihost::Image image = source.depth == minihost::Depth::Float
-                                      ? source
-                                      : minihost::convertImage(source, minihost::Depth::Float);
+    const minihost::Image image =
+        source.depth == minihost::Depth::Float ? source : minihost::convertImage(source, minihost::Depth::Float);
     const size_t pixels = size_t(image.width) * size_t(image.height);
     // Planar premultiplied channels R, G, B, A.
     std::vector<float> planes(pixels * 4);
@@ -215,8 +205,7 @@ bool writeExr(const std::string &path, const minihost::Image &source, std::strin
         Imf::FrameBuffer frame;
         for (int c = 0; c < 4; ++c) {
             header.channels().insert(names[c], Imf::Channel(Imf::FLOAT));
-            frame.insert(names[c], Imf::Slice(Imf::FLOAT,
-                                              reinterpret_cast<char *>(planes.data() + pixels * size_t(c)),
+            frame.insert(names[c], Imf::Slice(Imf::FLOAT, reinterpret_cast<char *>(planes.data() + pixels * size_t(c)),
                                               sizeof(float), sizeof(float) * size_t(image.width)));
         }
         Imf::OutputFile file(path.c_str(), header);
@@ -243,10 +232,8 @@ bool readExr(const std::string &path, minihost::Image &image, std::string &error
             // The slice's base is set so that the data window's corner lands
             // on the plane's first element.
             char *base = reinterpret_cast<char *>(planes.data() + pixels * size_t(c)) -
-                         (ptrdiff_t(window.min.x) + ptrdiff_t(window.min.y) * width) *
-                             ptrdiff_t(sizeof(float));
-            frame.insert(names[c], Imf::Slice(Imf::FLOAT, base, sizeof(float),
-                                              sizeof(float) * size_t(width), 1, 1,
+                         (ptrdiff_t(window.min.x) + ptrdiff_t(window.min.y) * width) * ptrdiff_t(sizeof(float));
+            frame.insert(names[c], Imf::Slice(Imf::FLOAT, base, sizeof(float), sizeof(float) * size_t(width), 1, 1,
                                               c == 3 ? 1.0 : 0.0));
         }
         file.setFrameBuffer(frame);

@@ -36,18 +36,30 @@ std::string pixel(const PF_Pixel &p) {
 
 std::string typeName(PF_ParamType type) {
     switch (type) {
-    case PF_Param_LAYER: return "layer";
-    case PF_Param_SLIDER: return "integer slider";
-    case PF_Param_FIX_SLIDER: return "fixed slider";
-    case PF_Param_ANGLE: return "angle";
-    case PF_Param_CHECKBOX: return "checkbox";
-    case PF_Param_COLOR: return "colour";
-    case PF_Param_POPUP: return "popup";
-    case PF_Param_FLOAT_SLIDER: return "float slider";
-    case PF_Param_PATH: return "path";
-    case PF_Param_GROUP_START: return "group start";
-    case PF_Param_GROUP_END: return "group end";
-    default: return "type " + std::to_string(type);
+    case PF_Param_LAYER:
+        return "layer";
+    case PF_Param_SLIDER:
+        return "integer slider";
+    case PF_Param_FIX_SLIDER:
+        return "fixed slider";
+    case PF_Param_ANGLE:
+        return "angle";
+    case PF_Param_CHECKBOX:
+        return "checkbox";
+    case PF_Param_COLOR:
+        return "colour";
+    case PF_Param_POPUP:
+        return "popup";
+    case PF_Param_FLOAT_SLIDER:
+        return "float slider";
+    case PF_Param_PATH:
+        return "path";
+    case PF_Param_GROUP_START:
+        return "group start";
+    case PF_Param_GROUP_END:
+        return "group end";
+    default:
+        return "type " + std::to_string(type);
     }
 }
 
@@ -55,9 +67,8 @@ std::string typeName(PF_ParamType type) {
 std::string effectVersion(uint32_t v) {
     static const char *stages[] = {"develop", "alpha", "beta", "release"};
     std::ostringstream text;
-    text << hex(v) << " (" << ((v >> 19) & 0x7) << "." << ((v >> 15) & 0xf) << "."
-         << ((v >> 11) & 0xf) << ", " << stages[(v >> 9) & 0x3] << ", build " << (v & 0x1ff)
-         << ")";
+    text << hex(v) << " (" << ((v >> 19) & 0x7) << "." << ((v >> 15) & 0xf) << "." << ((v >> 11) & 0xf) << ", "
+         << stages[(v >> 9) & 0x3] << ", build " << (v & 0x1ff) << ")";
     return text.str();
 }
 
@@ -66,29 +77,28 @@ std::string effectVersion(uint32_t v) {
 std::string describeParam(int index, const PF_ParamDef &def) {
     std::ostringstream line;
     line << std::setw(3) << index << "  " << std::left << std::setw(28)
-         << (def.name[0] ? "\"" + std::string(def.name) + "\"" : std::string("(group end)"))
-         << std::setw(15) << typeName(def.param_type);
+         << (def.name[0] ? "\"" + std::string(def.name) + "\"" : std::string("(group end)")) << std::setw(15)
+         << typeName(def.param_type);
     std::string details;
     switch (def.param_type) {
     case PF_Param_SLIDER:
-        details = "default " + std::to_string(def.u.sd.dephault) + ", valid " +
-                  std::to_string(def.u.sd.valid_min) + ".." + std::to_string(def.u.sd.valid_max) +
-                  ", slider " + std::to_string(def.u.sd.slider_min) + ".." +
+        details = "default " + std::to_string(def.u.sd.dephault) + ", valid " + std::to_string(def.u.sd.valid_min) +
+                  ".." + std::to_string(def.u.sd.valid_max) + ", slider " + std::to_string(def.u.sd.slider_min) + ".." +
                   std::to_string(def.u.sd.slider_max);
         break;
     case PF_Param_FIX_SLIDER:
-        details = "default " + fixed(def.u.fd.dephault) + ", valid " + fixed(def.u.fd.valid_min) +
-                  ".." + fixed(def.u.fd.valid_max) + ", slider " + fixed(def.u.fd.slider_min) +
-                  ".." + fixed(def.u.fd.slider_max) +
-                  (def.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT ? ", percent" : "") +
-                  ", precision " + std::to_string(def.u.fd.precision);
+        details = "default " + fixed(def.u.fd.dephault) + ", valid " + fixed(def.u.fd.valid_min) + ".." +
+                  fixed(def.u.fd.valid_max) + ", slider " + fixed(def.u.fd.slider_min) + ".." +
+                  fixed(def.u.fd.slider_max) +
+                  (def.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT ? ", percent" : "") + ", precision " +
+                  std::to_string(def.u.fd.precision);
         break;
     case PF_Param_FLOAT_SLIDER:
-        details = "default " + real(def.u.fs_d.dephault) + ", valid " +
-                  real(def.u.fs_d.valid_min) + ".." + real(def.u.fs_d.valid_max) + ", slider " +
-                  real(def.u.fs_d.slider_min) + ".." + real(def.u.fs_d.slider_max) +
-                  (def.u.fs_d.display_flags & PF_ValueDisplayFlag_PERCENT ? ", percent" : "") +
-                  ", precision " + std::to_string(def.u.fs_d.precision);
+        details = "default " + real(def.u.fs_d.dephault) + ", valid " + real(def.u.fs_d.valid_min) + ".." +
+                  real(def.u.fs_d.valid_max) + ", slider " + real(def.u.fs_d.slider_min) + ".." +
+                  real(def.u.fs_d.slider_max) +
+                  (def.u.fs_d.display_flags & PF_ValueDisplayFlag_PERCENT ? ", percent" : "") + ", precision " +
+                  std::to_string(def.u.fs_d.precision);
         break;
     case PF_Param_ANGLE:
         details = "default " + fixed(def.u.ad.dephault) + " degrees" +
@@ -103,9 +113,8 @@ std::string describeParam(int index, const PF_ParamDef &def) {
         details = "default " + pixel(def.u.cd.dephault) + " (#rrggbbaa)";
         break;
     case PF_Param_POPUP:
-        details = "default " + std::to_string(def.u.pd.dephault) + ", " +
-                  std::to_string(def.u.pd.num_choices) + " choices: " +
-                  (def.u.pd.u.namesptr ? def.u.pd.u.namesptr : "");
+        details = "default " + std::to_string(def.u.pd.dephault) + ", " + std::to_string(def.u.pd.num_choices) +
+                  " choices: " + (def.u.pd.u.namesptr ? def.u.pd.u.namesptr : "");
         break;
     case PF_Param_PATH:
         details = "default mask " + std::to_string(def.u.path_d.dephault);
@@ -125,8 +134,7 @@ int runInfo(const std::string &pluginPath, std::ostream &out, std::ostream &err)
     minihost::Host host;
     std::string error;
     if (!minihost::openPlugin(host, path, error)) {
-        err << "pathbloom: " << (error.find(path) == std::string::npos ? path + ": " : "") << error
-            << "\n";
+        err << "pathbloom: " << (error.find(path) == std::string::npos ? path + ": " : "") << error << "\n";
         return 1;
     }
     const minihost::PiplInfo &p = host.pipl;
@@ -162,13 +170,11 @@ int runInfo(const std::string &pluginPath, std::ostream &out, std::ostream &err)
         code = 1;
     }
     out << "\nParameters (" << (host.paramDefs.empty() ? 0 : host.paramDefs.size() - 1) << ")\n";
-    for (size_t i = 1; i < host.paramDefs.size(); ++i)
-        out << describeParam(int(i), host.paramDefs[i]) << "\n";
+    for (size_t i = 1; i < host.paramDefs.size(); ++i) out << describeParam(int(i), host.paramDefs[i]) << "\n";
     if (setupError == PF_Err_NONE) {
         const PF_Err teardownError = minihost::teardownEffect(host);
         if (teardownError != PF_Err_NONE) {
-            err << "pathbloom: tearing the effect down failed with error " << teardownError
-                << "\n";
+            err << "pathbloom: tearing the effect down failed with error " << teardownError << "\n";
             code = 1;
         }
     }

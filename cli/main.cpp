@@ -2,8 +2,8 @@
 // minihost, tile rendered frames into a contact sheet.
 #include <CLI/CLI.hpp>
 
-#include <iostream>
 #include <unistd.h>
+#include <iostream>
 
 #include "cli/contact_sheet.h"
 #include "cli/info_command.h"
@@ -45,8 +45,7 @@ int main(int argc, char **argv) {
         std::cerr << "pathbloom: --frames: \"" << frames << "\" is not A-B or A\n";
         return 2;
     }
-    if (!downsample.empty() &&
-        !pathbloom::parseDownsample(downsample, options.downsampleX, options.downsampleY)) {
+    if (!downsample.empty() && !pathbloom::parseDownsample(downsample, options.downsampleX, options.downsampleY)) {
         std::cerr << "pathbloom: --downsample: \"" << downsample << "\" is not X or X,Y (1 or more)\n";
         return 2;
     }

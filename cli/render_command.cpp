@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
-#include <memory>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "cli/contact_sheet.h"
@@ -34,9 +34,9 @@ void drawProgress(void *context, long current, long total) {
     bar.lastPercent = percent;
     const int width = 30;
     const int filled = percent * width / 100;
-    *bar.err << "\rframe " << bar.frame << " (" << bar.framesDone + 1 << "/" << bar.frameCount
-             << ") [" << std::string(size_t(filled), '#') << std::string(size_t(width - filled), ' ')
-             << "] " << percent << "%" << std::flush;
+    *bar.err << "\rframe " << bar.frame << " (" << bar.framesDone + 1 << "/" << bar.frameCount << ") ["
+             << std::string(size_t(filled), '#') << std::string(size_t(width - filled), ' ') << "] " << percent << "%"
+             << std::flush;
 }
 
 bool parseInt(const std::string &text, int &value) {
@@ -66,8 +66,7 @@ bool parseFrameRange(const std::string &text, int &first, int &last) {
         last = first;
         return true;
     }
-    return parseInt(text.substr(0, dash), first) && parseInt(text.substr(dash + 1), last) &&
-           first <= last;
+    return parseInt(text.substr(0, dash), first) && parseInt(text.substr(dash + 1), last) && first <= last;
 }
 
 bool parseDownsample(const std::string &text, int &x, int &y) {
@@ -81,8 +80,7 @@ bool parseDownsample(const std::string &text, int &x, int &y) {
     return x >= 1 && y >= 1;
 }
 
-minihost::Image upsampleNearest(const minihost::Image &image, int width, int height, int x,
-                                int y) {
+minihost::Image upsampleNearest(const minihost::Image &image, int width, int height, int x, int y) {
     minihost::Image result = minihost::makeImage(width, height, image.depth);
     const size_t pixelBytes = size_t(minihost::bytesPerPixel(image.depth));
     for (int row = 0; row < height; ++row) {
@@ -90,8 +88,7 @@ minihost::Image upsampleNearest(const minihost::Image &image, int width, int hei
         for (int column = 0; column < width; ++column) {
             const int fromColumn = std::min(column / std::max(x, 1), image.width - 1);
             std::memcpy(result.data.data() + (size_t(row) * size_t(width) + size_t(column)) * pixelBytes,
-                        image.data.data() +
-                            (size_t(fromRow) * size_t(image.width) + size_t(fromColumn)) * pixelBytes,
+                        image.data.data() + (size_t(fromRow) * size_t(image.width) + size_t(fromColumn)) * pixelBytes,
                         pixelBytes);
         }
     }
@@ -105,16 +102,14 @@ std::string frameFileName(int frame, const std::string &extension) {
 }
 
 int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err) {
-    const std::string pluginPath =
-        options.pluginPath.empty() ? minihost::defaultPluginPath() : options.pluginPath;
+    const std::string pluginPath = options.pluginPath.empty() ? minihost::defaultPluginPath() : options.pluginPath;
     // One effect instance to read the scene with; more once the scene asks.
     std::vector<std::unique_ptr<EffectSession>> sessions;
     std::string error;
     auto addSession = [&]() {
         auto session = std::make_unique<EffectSession>();
         if (!minihost::openPlugin(session->host, pluginPath, error)) {
-            err << "pathbloom: "
-                << (error.find(pluginPath) == std::string::npos ? pluginPath + ": " : "") << error
+            err << "pathbloom: " << (error.find(pluginPath) == std::string::npos ? pluginPath + ": " : "") << error
                 << "\n";
             return false;
         }
@@ -153,8 +148,7 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
     std::error_code fsError;
     std::filesystem::create_directories(options.outputDir, fsError);
     if (fsError) {
-        err << "pathbloom: cannot create " << options.outputDir << ": " << fsError.message()
-            << "\n";
+        err << "pathbloom: cannot create " << options.outputDir << ": " << fsError.message() << "\n";
         return 1;
     }
 
@@ -178,8 +172,7 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
             // The next effect's input is the last one's output, brought back
             // to full size so that the host's own downsampling returns it as is.
             if (e > 0)
-                host.input = upsampleNearest(output, scene.width, scene.height, scene.downsampleX,
-                                             scene.downsampleY);
+                host.input = upsampleNearest(output, scene.width, scene.height, scene.downsampleX, scene.downsampleY);
             host.frame = frame;
             host.progressCalls = 0;
             host.progressCurrent = 0;
@@ -195,19 +188,18 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
             if (renderError != PF_Err_NONE) {
                 err << "pathbloom: frame " << frame;
                 if (sessions.size() > 1) err << ", effect " << e + 1;
-                err << ": " << (result.preRenderError != PF_Err_NONE ? "pre-render" : "render")
-                    << " failed with error " << renderError;
+                err << ": " << (result.preRenderError != PF_Err_NONE ? "pre-render" : "render") << " failed with error "
+                    << renderError;
                 if (!result.message.empty()) err << ": " << result.message;
                 err << "\n";
                 return 1;
             }
             const minihost::Ledger &ledger = host.ledger;
-            if (ledger.suites || ledger.lockedHandles || ledger.worlds || ledger.checkouts ||
-                ledger.preRenderBlocks || ledger.invalidCalls)
-                err << "pathbloom: warning: frame " << frame << " left " << ledger.suites
-                    << " suites, " << ledger.lockedHandles << " handle locks, " << ledger.worlds
-                    << " worlds, " << ledger.checkouts << " checkouts and "
-                    << ledger.preRenderBlocks << " pre-render blocks outstanding, "
+            if (ledger.suites || ledger.lockedHandles || ledger.worlds || ledger.checkouts || ledger.preRenderBlocks ||
+                ledger.invalidCalls)
+                err << "pathbloom: warning: frame " << frame << " left " << ledger.suites << " suites, "
+                    << ledger.lockedHandles << " handle locks, " << ledger.worlds << " worlds, " << ledger.checkouts
+                    << " checkouts and " << ledger.preRenderBlocks << " pre-render blocks outstanding, "
                     << ledger.invalidCalls << " invalid calls\n";
             milliseconds += std::chrono::duration<double, std::milli>(finished - started).count();
             placed += host.progressTotal > 0 ? host.progressTotal - 1 : 0;
@@ -219,8 +211,7 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
         const std::string exr = options.outputDir + "/" + frameFileName(frame, "exr");
         bool written = true;
         if (scene.depth == minihost::Depth::Float) {
-            written = writeExr(exr, output, error) &&
-                      (!options.preview || writePng(png, output, error));
+            written = writeExr(exr, output, error) && (!options.preview || writePng(png, output, error));
             frameFiles.push_back(options.preview ? png : exr);
         } else {
             written = writePng(png, output, error);
@@ -232,15 +223,13 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
         }
         if (options.stats) {
             char line[160];
-            std::snprintf(line, sizeof line,
-                          "frame %4d  %9.2f ms  %8ld points placed  %8ld drawn\n", frame,
+            std::snprintf(line, sizeof line, "frame %4d  %9.2f ms  %8ld points placed  %8ld drawn\n", frame,
                           milliseconds, placed, drawn);
             out << line << std::flush;
         }
         ++bar.framesDone;
     }
-    if (!options.contactSheet.empty() &&
-        !writeContactSheet(frameFiles, options.contactSheet, error)) {
+    if (!options.contactSheet.empty() && !writeContactSheet(frameFiles, options.contactSheet, error)) {
         err << "pathbloom: " << error << "\n";
         return 1;
     }

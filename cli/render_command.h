@@ -11,14 +11,14 @@ namespace pathbloom {
 struct RenderOptions {
     std::string scenePath;
     std::string outputDir;
-    std::string pluginPath;       // empty: the plug-in built beside the executable
-    int firstFrame = -1, lastFrame = -1;  // -1: the scene's range
-    int depth = 0;                // 8, 16 or 32; 0: the scene's
+    std::string pluginPath;                // empty: the plug-in built beside the executable
+    int firstFrame = -1, lastFrame = -1;   // -1: the scene's range
+    int depth = 0;                         // 8, 16 or 32; 0: the scene's
     int downsampleX = 0, downsampleY = 0;  // 0: the scene's
-    bool stats = false;           // a line per frame: time, points placed and drawn
-    bool preview = false;         // 16-bit PNG beside each float frame's EXR
-    bool progressBar = false;     // drawn on `err`; the caller decides (a terminal)
-    std::string contactSheet;     // file to tile the frames into; empty: none
+    bool stats = false;                    // a line per frame: time, points placed and drawn
+    bool preview = false;                  // 16-bit PNG beside each float frame's EXR
+    bool progressBar = false;              // drawn on `err`; the caller decides (a terminal)
+    std::string contactSheet;              // file to tile the frames into; empty: none
     // Called for every effect instance once the scene is applied, before the
     // first frame: lets tests inject host faults.
     void (*prepareHost)(minihost::Host &host) = nullptr;
@@ -31,8 +31,7 @@ bool parseDownsample(const std::string &text, int &x, int &y);
 
 // Pixel-replicated copy of a downsampled image at the full `width` x `height`;
 // downsampling it by `x`, `y` again gives back `image`.
-minihost::Image upsampleNearest(const minihost::Image &image, int width, int height, int x,
-                                int y);
+minihost::Image upsampleNearest(const minihost::Image &image, int width, int height, int x, int y);
 
 // File name of frame `frame` in the output folder: frame_0007.png.
 std::string frameFileName(int frame, const std::string &extension);

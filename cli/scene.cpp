@@ -28,9 +28,7 @@ struct SceneError {
     std::string what;
 };
 
-[[noreturn]] void fail(const std::string &field, const std::string &what) {
-    throw SceneError{field, what};
-}
+[[noreturn]] void fail(const std::string &field, const std::string &what) { throw SceneError{field, what}; }
 
 std::string quoted(const std::string &text) { return json(text).dump(); }
 
@@ -55,13 +53,11 @@ std::string typeName(const json &value) {
     return "an object";
 }
 
-[[noreturn]] void wrongType(const std::string &field, const std::string &expected,
-                            const json &value) {
+[[noreturn]] void wrongType(const std::string &field, const std::string &expected, const json &value) {
     fail(field, "expected " + expected + ", got " + typeName(value) + " " + shown(value));
 }
 
-void allowOnly(const json &object, const std::string &field,
-               const std::set<std::string> &known) {
+void allowOnly(const json &object, const std::string &field, const std::set<std::string> &known) {
     for (auto item = object.begin(); item != object.end(); ++item) {
         if (item.key() == "comment" || known.count(item.key())) continue;
         fail(field.empty() ? item.key() : field + "." + item.key(), "unknown field");
@@ -84,12 +80,10 @@ long long readInteger(const json &value, const std::string &field) {
     return value.is_number_float() ? static_cast<long long>(result) : value.get<long long>();
 }
 
-long long readIntegerIn(const json &value, const std::string &field, long long low,
-                        long long high) {
+long long readIntegerIn(const json &value, const std::string &field, long long low, long long high) {
     const long long result = readInteger(value, field);
     if (result < low || result > high)
-        fail(field, shown(value) + " is outside " + std::to_string(low) + ".." +
-                        std::to_string(high));
+        fail(field, shown(value) + " is outside " + std::to_string(low) + ".." + std::to_string(high));
     return result;
 }
 
@@ -124,8 +118,7 @@ std::string joinPath(const std::string &folder, const std::string &file) {
     return folder + "/" + file;
 }
 
-minihost::Image readImageFile(const json &value, const std::string &field,
-                              const std::string &folder) {
+minihost::Image readImageFile(const json &value, const std::string &field, const std::string &folder) {
     if (!value.is_string()) wrongType(field, "a PNG file name", value);
     minihost::Image image;
     std::string error;
@@ -142,8 +135,7 @@ std::vector<std::string> choicesOf(const PF_ParamDef &def) {
     return choices;
 }
 
-void checkRange(double value, double low, double high, const std::string &field,
-                const json &shownValue) {
+void checkRange(double value, double low, double high, const std::string &field, const json &shownValue) {
     if (value < low || value > high)
         fail(field, shown(shownValue) + " is outside " + number(low) + ".." + number(high));
 }
@@ -154,8 +146,7 @@ struct ValueContext {
     const Scene *scene;
 };
 
-minihost::ParamValue readValue(const json &value, const std::string &field,
-                               const ValueContext &context) {
+minihost::ParamValue readValue(const json &value, const std::string &field, const ValueContext &context) {
     const PF_ParamDef &def = *context.def;
     minihost::ParamValue result;
     switch (def.param_type) {
@@ -181,8 +172,7 @@ minihost::ParamValue readValue(const json &value, const std::string &field,
         const double v = readNumber(value, field);
         // An angle with an empty valid range takes any number of degrees.
         if (def.u.ad.valid_min != def.u.ad.valid_max)
-            checkRange(v, def.u.ad.valid_min / 65536.0, def.u.ad.valid_max / 65536.0, field,
-                       value);
+            checkRange(v, def.u.ad.valid_min / 65536.0, def.u.ad.valid_max / 65536.0, field, value);
         result.number = v;
         break;
     }
@@ -196,8 +186,7 @@ minihost::ParamValue readValue(const json &value, const std::string &field,
             const auto found = std::find(choices.begin(), choices.end(), value.get<std::string>());
             if (found == choices.end()) {
                 std::string list;
-                for (const std::string &choice : choices)
-                    list += (list.empty() ? "" : ", ") + quoted(choice);
+                for (const std::string &choice : choices) list += (list.empty() ? "" : ", ") + quoted(choice);
                 fail(field, shown(value) + " is not one of " + list);
             }
             result.number = double(found - choices.begin() + 1);
@@ -213,16 +202,14 @@ minihost::ParamValue readValue(const json &value, const std::string &field,
         break;
     case PF_Param_PATH:
         if (!value.is_number()) wrongType(field, "a mask number (0 for none)", value);
-        result.number =
-            double(readIntegerIn(value, field, 0, (long long)context.scene->masks.size()));
+        result.number = double(readIntegerIn(value, field, 0, (long long)context.scene->masks.size()));
         break;
     case PF_Param_LAYER: {
         if (value.is_null()) break;
         if (!value.is_string()) wrongType(field, "a layer name or null", value);
         const auto &layers = context.scene->layers;
-        const auto found = std::find_if(layers.begin(), layers.end(), [&](const SceneLayer &l) {
-            return l.name == value.get<std::string>();
-        });
+        const auto found = std::find_if(layers.begin(), layers.end(),
+                                        [&](const SceneLayer &l) { return l.name == value.get<std::string>(); });
         if (found == layers.end()) fail(field, "no layer named " + shown(value) + " in \"layers\"");
         result.number = double(found - layers.begin() + 1);
         break;
@@ -233,8 +220,7 @@ minihost::ParamValue readValue(const json &value, const std::string &field,
     return result;
 }
 
-minihost::ParamTrack readTrack(const json &value, const std::string &field,
-                               const ValueContext &context) {
+minihost::ParamTrack readTrack(const json &value, const std::string &field, const ValueContext &context) {
     minihost::ParamTrack track;
     if (!value.is_object()) {
         track.value = readValue(value, field, context);
@@ -243,25 +229,20 @@ minihost::ParamTrack readTrack(const json &value, const std::string &field,
     allowOnly(value, field, {"keyframes", "interpolation"});
     if (!value.contains("keyframes")) fail(field + ".keyframes", "missing");
     const json &keys = value["keyframes"];
-    if (!keys.is_array() || keys.empty())
-        wrongType(field + ".keyframes", "a non-empty list of [seconds, value]", keys);
+    if (!keys.is_array() || keys.empty()) wrongType(field + ".keyframes", "a non-empty list of [seconds, value]", keys);
     for (size_t k = 0; k < keys.size(); ++k) {
         const std::string where = field + ".keyframes[" + std::to_string(k) + "]";
-        if (!keys[k].is_array() || keys[k].size() != 2)
-            wrongType(where, "[seconds, value]", keys[k]);
+        if (!keys[k].is_array() || keys[k].size() != 2) wrongType(where, "[seconds, value]", keys[k]);
         minihost::Keyframe key;
         key.seconds = readNumber(keys[k][0], where + "[0]");
         key.value = readValue(keys[k][1], where + "[1]", context);
         track.keyframes.push_back(key);
     }
     std::stable_sort(track.keyframes.begin(), track.keyframes.end(),
-                     [](const minihost::Keyframe &a, const minihost::Keyframe &b) {
-                         return a.seconds < b.seconds;
-                     });
+                     [](const minihost::Keyframe &a, const minihost::Keyframe &b) { return a.seconds < b.seconds; });
     for (size_t k = 1; k < track.keyframes.size(); ++k)
         if (track.keyframes[k].seconds == track.keyframes[k - 1].seconds)
-            fail(field + ".keyframes",
-                 "two keyframes at " + number(track.keyframes[k].seconds) + " s");
+            fail(field + ".keyframes", "two keyframes at " + number(track.keyframes[k].seconds) + " s");
     track.value = track.keyframes.front().value;
     if (value.contains("interpolation")) {
         const json &interpolation = value["interpolation"];
@@ -285,18 +266,15 @@ minihost::Mask readMask(const json &value, const std::string &field) {
     allowOnly(value, field, {"closed", "points", "in", "out"});
     minihost::Mask mask;
     if (value.contains("closed")) {
-        if (!value["closed"].is_boolean())
-            wrongType(field + ".closed", "true or false", value["closed"]);
+        if (!value["closed"].is_boolean()) wrongType(field + ".closed", "true or false", value["closed"]);
         mask.closed = value["closed"].get<bool>();
     }
     if (!value.contains("points")) fail(field + ".points", "missing");
     const json &points = value["points"];
-    if (!points.is_array() || points.empty())
-        wrongType(field + ".points", "a non-empty list of [x, y]", points);
+    if (!points.is_array() || points.empty()) wrongType(field + ".points", "a non-empty list of [x, y]", points);
     for (size_t v = 0; v < points.size(); ++v) {
         minihost::MaskVertex vertex;
-        std::tie(vertex.x, vertex.y) =
-            readPoint(points[v], field + ".points[" + std::to_string(v) + "]");
+        std::tie(vertex.x, vertex.y) = readPoint(points[v], field + ".points[" + std::to_string(v) + "]");
         mask.vertices.push_back(vertex);
     }
     for (const char *side : {"in", "out"}) {
@@ -305,8 +283,8 @@ minihost::Mask readMask(const json &value, const std::string &field) {
         const std::string where = field + "." + side;
         if (!tangents.is_array()) wrongType(where, "a list of [dx, dy]", tangents);
         if (tangents.size() != points.size())
-            fail(where, "has " + std::to_string(tangents.size()) + " tangents for " +
-                            std::to_string(points.size()) + " points");
+            fail(where, "has " + std::to_string(tangents.size()) + " tangents for " + std::to_string(points.size()) +
+                            " points");
         for (size_t v = 0; v < tangents.size(); ++v) {
             const auto offset = readPoint(tangents[v], where + "[" + std::to_string(v) + "]");
             minihost::MaskVertex &vertex = mask.vertices[v];
@@ -322,8 +300,7 @@ minihost::Mask readMask(const json &value, const std::string &field) {
     return mask;
 }
 
-SceneLayer readLayer(const std::string &name, const json &value, const std::string &field,
-                     const std::string &folder) {
+SceneLayer readLayer(const std::string &name, const json &value, const std::string &field, const std::string &folder) {
     if (!value.is_object()) wrongType(field, "a layer object", value);
     allowOnly(value, field, {"image", "width", "height", "color"});
     SceneLayer layer;
@@ -338,14 +315,14 @@ SceneLayer readLayer(const std::string &name, const json &value, const std::stri
         fail(field, "needs \"image\", or \"width\" and \"height\"");
     const int width = int(readIntegerIn(value["width"], field + ".width", 1, 30000));
     const int height = int(readIntegerIn(value["height"], field + ".height", 1, 30000));
-    const PF_Pixel color = value.contains("color") ? readColor(value["color"], field + ".color")
-                                                   : PF_Pixel{255, 255, 255, 255};
+    const PF_Pixel color =
+        value.contains("color") ? readColor(value["color"], field + ".color") : PF_Pixel{255, 255, 255, 255};
     layer.image = minihost::solidImage(width, height, color, minihost::Depth::Bits8);
     return layer;
 }
 
-SceneEffect readEffect(const json &params, const std::string &where,
-                       const std::vector<PF_ParamDef> &defs, const Scene &scene) {
+SceneEffect readEffect(const json &params, const std::string &where, const std::vector<PF_ParamDef> &defs,
+                       const Scene &scene) {
     if (!params.is_object()) wrongType(where, "an object of values by parameter name", params);
     SceneEffect effect;
     for (auto item = params.begin(); item != params.end(); ++item) {
@@ -366,11 +343,11 @@ SceneEffect readEffect(const json &params, const std::string &where,
     return effect;
 }
 
-void readScene(const json &root, const std::string &folder, const std::vector<PF_ParamDef> &defs,
-               Scene &scene) {
+void readScene(const json &root, const std::string &folder, const std::vector<PF_ParamDef> &defs, Scene &scene) {
     if (!root.is_object()) wrongType("(top level)", "an object", root);
-    allowOnly(root, "", {"width", "height", "background", "depth", "fps", "frames",
-                         "downsample", "masks", "layers", "params", "effects"});
+    allowOnly(root, "",
+              {"width", "height", "background", "depth", "fps", "frames", "downsample", "masks", "layers", "params",
+               "effects"});
     for (const char *key : {"width", "height"})
         if (!root.contains(key)) fail(key, "missing");
     scene.width = int(readIntegerIn(root["width"], "width", 1, 30000));
@@ -384,20 +361,17 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
             if (!background.contains("image")) fail("background.image", "missing");
             scene.background = readImageFile(background["image"], "background.image", folder);
             if (scene.background.width != scene.width || scene.background.height != scene.height)
-                fail("background.image",
-                     "is " + std::to_string(scene.background.width) + "x" +
-                         std::to_string(scene.background.height) + ", the scene is " +
-                         std::to_string(scene.width) + "x" + std::to_string(scene.height));
+                fail("background.image", "is " + std::to_string(scene.background.width) + "x" +
+                                             std::to_string(scene.background.height) + ", the scene is " +
+                                             std::to_string(scene.width) + "x" + std::to_string(scene.height));
         } else {
-            scene.background = minihost::solidImage(scene.width, scene.height,
-                                                    readColor(background, "background"),
+            scene.background = minihost::solidImage(scene.width, scene.height, readColor(background, "background"),
                                                     minihost::Depth::Bits8);
         }
     }
     if (root.contains("depth")) {
         const long long depth = readInteger(root["depth"], "depth");
-        if (depth != 8 && depth != 16 && depth != 32)
-            fail("depth", shown(root["depth"]) + " is not 8, 16 or 32");
+        if (depth != 8 && depth != 16 && depth != 32) fail("depth", shown(root["depth"]) + " is not 8, 16 or 32");
         scene.depth = static_cast<minihost::Depth>(depth);
     }
     if (root.contains("fps")) {
@@ -415,8 +389,7 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
     }
     if (root.contains("downsample")) {
         const json &downsample = root["downsample"];
-        if (!downsample.is_array() || downsample.size() != 2)
-            wrongType("downsample", "[x, y]", downsample);
+        if (!downsample.is_array() || downsample.size() != 2) wrongType("downsample", "[x, y]", downsample);
         scene.downsampleX = int(readIntegerIn(downsample[0], "downsample[0]", 1, 64));
         scene.downsampleY = int(readIntegerIn(downsample[1], "downsample[1]", 1, 64));
     }
@@ -430,8 +403,7 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
         const json &layers = root["layers"];
         if (!layers.is_object()) wrongType("layers", "an object of layers by name", layers);
         for (auto item = layers.begin(); item != layers.end(); ++item)
-            scene.layers.push_back(
-                readLayer(item.key(), item.value(), "layers." + quoted(item.key()), folder));
+            scene.layers.push_back(readLayer(item.key(), item.value(), "layers." + quoted(item.key()), folder));
     }
     if (root.contains("params") && root.contains("effects"))
         fail("effects", "cannot be given together with \"params\"");
@@ -440,12 +412,10 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
         if (!effects.is_array() || effects.empty())
             wrongType("effects", "a non-empty list of parameter objects", effects);
         for (size_t e = 0; e < effects.size(); ++e)
-            scene.effects.push_back(
-                readEffect(effects[e], "effects[" + std::to_string(e) + "]", defs, scene));
+            scene.effects.push_back(readEffect(effects[e], "effects[" + std::to_string(e) + "]", defs, scene));
     } else {
-        scene.effects.push_back(root.contains("params")
-                                    ? readEffect(root["params"], "params", defs, scene)
-                                    : SceneEffect{});
+        scene.effects.push_back(root.contains("params") ? readEffect(root["params"], "params", defs, scene)
+                                                        : SceneEffect{});
     }
 }
 
@@ -494,8 +464,7 @@ bool parseScene(const std::string &text, const std::string &name, const std::str
     return true;
 }
 
-bool loadScene(const std::string &path, const std::vector<PF_ParamDef> &defs, Scene &scene,
-               std::string &error) {
+bool loadScene(const std::string &path, const std::vector<PF_ParamDef> &defs, Scene &scene, std::string &error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         error = path + ": cannot open the scene file";
@@ -522,8 +491,7 @@ void applyScene(minihost::Host &host, const Scene &scene, size_t effect) {
         if (param.track.keyframes.empty())
             minihost::setParam(host, param.index, param.track.value);
         else
-            minihost::setParamKeyframes(host, param.index, param.track.keyframes,
-                                        param.track.interpolation);
+            minihost::setParamKeyframes(host, param.index, param.track.keyframes, param.track.interpolation);
     }
 }
 

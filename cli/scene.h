@@ -50,8 +50,7 @@ bool parseScene(const std::string &text, const std::string &name, const std::str
                 const std::vector<PF_ParamDef> &defs, Scene &scene, std::string &error);
 
 // Reads the scene file at `path` (its folder is the base of relative paths).
-bool loadScene(const std::string &path, const std::vector<PF_ParamDef> &defs, Scene &scene,
-               std::string &error);
+bool loadScene(const std::string &path, const std::vector<PF_ParamDef> &defs, Scene &scene, std::string &error);
 
 // Parses the numbers and colours of scene files, for the reader and its tests.
 // "#rrggbb", "#rrggbbaa" (alpha 255 when absent). False when malformed.

@@ -8,15 +8,13 @@
 // Runs `call` (returning a PF_Err) only while no error is pending; keeps the
 // first error.
 template <class Call>
-inline void chainHostCall(PF_Err &pending, Call &&call)
-{
+inline void chainHostCall(PF_Err &pending, Call &&call) {
     if (pending == PF_Err_NONE) pending = call();
 }
 
 // Releases always run; their failure counts only when nothing failed before.
 template <class Call>
-inline void chainRelease(PF_Err &pending, Call &&call)
-{
+inline void chainRelease(PF_Err &pending, Call &&call) {
     const PF_Err err = call();
     if (pending == PF_Err_NONE) pending = err;
 }

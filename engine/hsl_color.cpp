@@ -7,33 +7,22 @@
 namespace {
 
 // Rounds half away from zero to 16.16; the product by 65536 is exact.
-int32_t toFixed(double x)
-{
-    return static_cast<int32_t>(x >= 0.0 ? x * 65536.0 + 0.5 : x * 65536.0 - 0.5);
-}
+int32_t toFixed(double x) { return static_cast<int32_t>(x >= 0.0 ? x * 65536.0 + 0.5 : x * 65536.0 - 0.5); }
 
-float fromFixed(int32_t v)
-{
-    return static_cast<float>(v / 65536.0);
-}
+float fromFixed(int32_t v) { return static_cast<float>(v / 65536.0); }
 
 // Degrees into [0, 360) by the single-precision remainder; a tiny negative
 // hue may come back as exactly 360.
-float wrapHue(float h)
-{
+float wrapHue(float h) {
     h = std::fmod(h, 360.0f);
     if (h < 0.0f) h = h + 360.0f;
     return h;
 }
 
-float clampUnit(float v)
-{
-    return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
-}
+float clampUnit(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
 // One reflection at each bound: 1.05 becomes 0.95, -0.1 becomes 0.1.
-float reflectUnit(float v)
-{
+float reflectUnit(float v) {
     if (v > 1.0f) return 2.0f - v;
     if (v < 0.0f) return -v;
     return v;
@@ -41,8 +30,7 @@ float reflectUnit(float v)
 
 }  // namespace
 
-void applyHslStep(HslColor &color, double hueTurns, double lightness, double saturation)
-{
+void applyHslStep(HslColor &color, double hueTurns, double lightness, double saturation) {
     const float h = fromFixed(color.hue) + static_cast<float>(hueTurns * 360.0);
     const float l = fromFixed(color.lightness) + static_cast<float>(lightness);
     const float s = fromFixed(color.saturation) + static_cast<float>(saturation);
@@ -51,9 +39,8 @@ void applyHslStep(HslColor &color, double hueTurns, double lightness, double sat
     color.saturation = toFixed(clampUnit(s));
 }
 
-void applyHslVariance(HslColor &color, double hueVariance, double lightnessVariance,
-                      double saturationVariance, PatternRandom &random)
-{
+void applyHslVariance(HslColor &color, double hueVariance, double lightnessVariance, double saturationVariance,
+                      PatternRandom &random) {
     const double r1 = nextRandom(random);
     const double r2 = nextRandom(random);
     const double r3 = nextRandom(random);
@@ -68,8 +55,7 @@ void applyHslVariance(HslColor &color, double hueVariance, double lightnessVaria
     color.saturation = toFixed(reflectUnit(s));
 }
 
-HslColor makeHslColor(double hue, double lightness, double saturation)
-{
+HslColor makeHslColor(double hue, double lightness, double saturation) {
     double h = std::fmod(hue, 360.0);
     if (h < 0.0) h += 360.0;
     const double l = lightness < 0.0 ? 0.0 : (lightness > 1.0 ? 1.0 : lightness);

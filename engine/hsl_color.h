@@ -17,7 +17,7 @@ struct HslColor {
 void applyHslStep(HslColor &color, double hueTurns, double lightness, double saturation);
 // Adds a random offset per component (three draws, always), wraps hue,
 // reflects lightness and saturation once at the bounds.
-void applyHslVariance(HslColor &color, double hueVariance, double lightnessVariance,
-                      double saturationVariance, PatternRandom &random);
+void applyHslVariance(HslColor &color, double hueVariance, double lightnessVariance, double saturationVariance,
+                      PatternRandom &random);
 // Hue in degrees, lightness and saturation 0..1; normalised and rounded.
 HslColor makeHslColor(double hue, double lightness, double saturation);

@@ -11,8 +11,7 @@ namespace {
 // Whole pixels, held well inside 32 bits so that doubling them stays exact.
 constexpr double kLargestExtent = 1 << 24;
 
-A_long wholePixels(double v)
-{
+A_long wholePixels(double v) {
     if (!(v > -kLargestExtent)) return static_cast<A_long>(-kLargestExtent);
     if (!(v < kLargestExtent)) return static_cast<A_long>(kLargestExtent);
     return static_cast<A_long>(v);
@@ -20,31 +19,25 @@ A_long wholePixels(double v)
 
 }  // namespace
 
-A_long shapeHalfSize(A_long sides, double radius, double strokeThickness,
-                     const PF_ANSICallbacks &ansi)
-{
+A_long shapeHalfSize(A_long sides, double radius, double strokeThickness, const PF_ANSICallbacks &ansi) {
     if (sides == 1) return wholePixels(ansi.ceil(ansi.sqrt(2.0) * radius));
     if (sides <= 2) return 2 + wholePixels(ansi.floor(strokeThickness / 2 + radius));
     const double pi = 3.141592653589793;
     return wholePixels(ansi.floor((strokeThickness / 2) / ansi.cos(pi / sides) + radius)) + 2;
 }
 
-A_long lineHalfSize(A_long sides, double radius, const PF_ANSICallbacks &ansi)
-{
+A_long lineHalfSize(A_long sides, double radius, const PF_ANSICallbacks &ansi) {
     if (sides == 1) return shapeHalfSize(1, radius, 0, ansi);
     return wholePixels(ansi.floor(radius)) + 2;
 }
 
-A_long instanceSides(const AttributeSettings &settings, const PatternInstance *instances, A_long k)
-{
+A_long instanceSides(const AttributeSettings &settings, const PatternInstance *instances, A_long k) {
     if (!settings.shapeKeyframed) return settings.frameSides;
     return instances[k % settings.tables.shapeLength].shapeSides;
 }
 
 A_long computeInstanceAttributes(const PatternParams &params, const AttributeSettings &settings,
-                                 InstanceColoring &coloring, PatternInstance *instances,
-                                 PF_Err &pending)
-{
+                                 InstanceColoring &coloring, PatternInstance *instances, PF_Err &pending) {
     const A_long n = settings.count;
     const double steps = n > 1 ? n - 1 : 1;  // one instance takes no step
     PatternRandom radiusRandom = makePatternRandom(params.radiusSeed);
@@ -73,14 +66,12 @@ A_long computeInstanceAttributes(const PatternParams &params, const AttributeSet
 
         if (params.opacityMode == kValueNormal) {
             const double u = nextRandom(opacityRandom);
-            instance.opacity =
-                std::min(baseOpacity - u * (1 - params.minOpacity) * baseOpacity, 1.0);
+            instance.opacity = std::min(baseOpacity - u * (1 - params.minOpacity) * baseOpacity, 1.0);
             baseOpacity += opacityStep;
         }
 
         const A_long sides = instanceSides(settings, instances, i);
-        largest = std::max(largest, shapeHalfSize(sides, instance.radius, params.strokeThickness,
-                                                  *settings.ansi));
+        largest = std::max(largest, shapeHalfSize(sides, instance.radius, params.strokeThickness, *settings.ansi));
     }
     return largest;
 }

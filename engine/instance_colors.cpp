@@ -4,8 +4,7 @@
 #include "engine/host_call_chain.h"
 #include "raster/pixel_ops.h"
 
-void rgbToHsl(const ColorConverter &converter, PF_PixelFloat rgb, HslColor &hsl, PF_Err &pending)
-{
+void rgbToHsl(const ColorConverter &converter, PF_PixelFloat rgb, HslColor &hsl, PF_Err &pending) {
     chainHostCall(pending, [&] {
         PF_HLS_Pixel hls = {hsl.hue, hsl.lightness, hsl.saturation};
         const PF_Err err = converter.suite->RGBtoHLS(converter.effectRef, &rgb, hls);
@@ -14,34 +13,28 @@ void rgbToHsl(const ColorConverter &converter, PF_PixelFloat rgb, HslColor &hsl,
     });
 }
 
-void hslToRgb(const ColorConverter &converter, HslColor hsl, PF_PixelFloat &rgb, PF_Err &pending)
-{
+void hslToRgb(const ColorConverter &converter, HslColor hsl, PF_PixelFloat &rgb, PF_Err &pending) {
     chainHostCall(pending, [&] {
         PF_HLS_Pixel hls = {hsl.hue, hsl.lightness, hsl.saturation};
         return converter.suite->HLStoRGB(converter.effectRef, hls, &rgb);
     });
 }
 
-ColorForms fillForms(PatternInstance &instance)
-{
+ColorForms fillForms(PatternInstance &instance) {
     return ColorForms{instance.fillColor8, instance.fillColor16, instance.fillColorF};
 }
 
-ColorForms strokeForms(PatternInstance &instance)
-{
+ColorForms strokeForms(PatternInstance &instance) {
     return ColorForms{instance.strokeColor8, instance.strokeColor16, instance.strokeColorF};
 }
 
-void storeColor(ColorForms forms, PF_PixelFloat pixel, PF_Pixel parameter, PixelDepth depth)
-{
+void storeColor(ColorForms forms, PF_PixelFloat pixel, PF_Pixel parameter, PixelDepth depth) {
     forms.colorF = pixel;
     forms.color8 = depth == Depth8 ? convertFloatTo8(pixel) : parameter;
     forms.color16 = depth == Depth16 ? convertFloatTo16(pixel) : convert8To16(parameter);
 }
 
-ColorRun makeColorRun(const ColorConverter &converter, PF_Pixel parameter, A_long seed,
-                      PF_Err &pending)
-{
+ColorRun makeColorRun(const ColorConverter &converter, PF_Pixel parameter, A_long seed, PF_Err &pending) {
     ColorRun run{};
     run.parameter = parameter;
     run.pixel = convert8ToFloat(parameter);
@@ -50,12 +43,10 @@ ColorRun makeColorRun(const ColorConverter &converter, PF_Pixel parameter, A_lon
     return run;
 }
 
-HslColor nextRunColor(ColorRun &run)
-{
+HslColor nextRunColor(ColorRun &run) {
     HslColor color = run.running;
     applyHslStep(run.running, run.hueStep, run.lightnessStep, run.saturationStep);
-    applyHslVariance(color, run.hueVariance, run.lightnessVariance, run.saturationVariance,
-                     run.random);
+    applyHslVariance(color, run.hueVariance, run.lightnessVariance, run.saturationVariance, run.random);
     return color;
 }
 
@@ -63,25 +54,17 @@ namespace {
 
 // Per-instance step of a total change over `count` instances; one instance
 // takes no step.
-double stepOf(double delta, A_long count)
-{
-    return count > 1 ? delta / (count - 1) : 0.0;
-}
+double stepOf(double delta, A_long count) { return count > 1 ? delta / (count - 1) : 0.0; }
 
-bool keyframed(A_long mode)
-{
-    return mode == kColorKeyframe || mode == kColorKeyframe2;
-}
+bool keyframed(A_long mode) { return mode == kColorKeyframe || mode == kColorKeyframe2; }
 
-void copyFill(PatternInstance &to, const PatternInstance &from)
-{
+void copyFill(PatternInstance &to, const PatternInstance &from) {
     to.fillColor8 = from.fillColor8;
     to.fillColor16 = from.fillColor16;
     to.fillColorF = from.fillColorF;
 }
 
-void copyStroke(PatternInstance &to, const PatternInstance &from)
-{
+void copyStroke(PatternInstance &to, const PatternInstance &from) {
     to.strokeColor8 = from.strokeColor8;
     to.strokeColor16 = from.strokeColor16;
     to.strokeColorF = from.strokeColorF;
@@ -89,10 +72,8 @@ void copyStroke(PatternInstance &to, const PatternInstance &from)
 
 }  // namespace
 
-InstanceColoring makeInstanceColoring(const ColorConverter &converter, const PatternParams &params,
-                                      PixelDepth depth, A_long count, const KeyframeTables &tables,
-                                      PF_Err &pending)
-{
+InstanceColoring makeInstanceColoring(const ColorConverter &converter, const PatternParams &params, PixelDepth depth,
+                                      A_long count, const KeyframeTables &tables, PF_Err &pending) {
     InstanceColoring coloring{};
     coloring.converter = converter;
     coloring.depth = depth;
@@ -123,16 +104,13 @@ InstanceColoring makeInstanceColoring(const ColorConverter &converter, const Pat
     return coloring;
 }
 
-HslColor colorInstanceFill(InstanceColoring &coloring, PatternInstance *instances, A_long i,
-                           PF_Err &pending)
-{
+HslColor colorInstanceFill(InstanceColoring &coloring, PatternInstance *instances, A_long i, PF_Err &pending) {
     PatternInstance &instance = instances[i];
     HslColor fill{};
     if (!keyframed(coloring.colorMode)) {
         fill = nextRunColor(coloring.fill);
         hslToRgb(coloring.converter, fill, coloring.fill.pixel, pending);
-        storeColor(fillForms(instance), coloring.fill.pixel, coloring.fill.parameter,
-                   coloring.depth);
+        storeColor(fillForms(instance), coloring.fill.pixel, coloring.fill.parameter, coloring.depth);
         return fill;
     }
     copyFill(instance, instances[i % coloring.fillLength]);
@@ -142,14 +120,12 @@ HslColor colorInstanceFill(InstanceColoring &coloring, PatternInstance *instance
     return fill;
 }
 
-void colorInstanceStroke(InstanceColoring &coloring, PatternInstance *instances, A_long i,
-                         HslColor fill, PF_Err &pending)
-{
+void colorInstanceStroke(InstanceColoring &coloring, PatternInstance *instances, A_long i, HslColor fill,
+                         PF_Err &pending) {
     PatternInstance &instance = instances[i];
     ColorRun &stroke = coloring.stroke;
     if (coloring.strokeMode == kStrokeDependent) {
-        applyHslStep(fill, coloring.strokeDeltaHue, coloring.strokeDeltaLightness,
-                     coloring.strokeDeltaSaturation);
+        applyHslStep(fill, coloring.strokeDeltaHue, coloring.strokeDeltaLightness, coloring.strokeDeltaSaturation);
         hslToRgb(coloring.converter, fill, stroke.pixel, pending);
         storeColor(strokeForms(instance), stroke.pixel, stroke.parameter, coloring.depth);
     } else if (keyframed(coloring.strokeMode)) {

@@ -44,14 +44,13 @@ struct ColorRun {
     double saturationStep;
     double hueVariance, lightnessVariance, saturationVariance;  // fractions
     PatternRandom random;
-    PF_Pixel parameter;    // "Color" or "Stroke Color"
-    PF_PixelFloat pixel;   // its float form; the host's conversions land here, alpha kept
+    PF_Pixel parameter;   // "Color" or "Stroke Color"
+    PF_PixelFloat pixel;  // its float form; the host's conversions land here, alpha kept
 };
 
 // Converts `parameter` to HSL through the host: the run starts at that base
 // colour with no step and no variance.
-ColorRun makeColorRun(const ColorConverter &converter, PF_Pixel parameter, A_long seed,
-                      PF_Err &pending);
+ColorRun makeColorRun(const ColorConverter &converter, PF_Pixel parameter, A_long seed, PF_Err &pending);
 
 // Instance colour: a copy of the running colour with its own random offset
 // (three draws, always); the running colour then takes one step.
@@ -72,14 +71,12 @@ struct InstanceColoring {
 };
 
 // Base colours and steps for `count` instances.
-InstanceColoring makeInstanceColoring(const ColorConverter &converter, const PatternParams &params,
-                                      PixelDepth depth, A_long count, const KeyframeTables &tables,
-                                      PF_Err &pending);
+InstanceColoring makeInstanceColoring(const ColorConverter &converter, const PatternParams &params, PixelDepth depth,
+                                      A_long count, const KeyframeTables &tables, PF_Err &pending);
 
 // Fill colour of instance i (instances 0..i-1 done). Returns the HSL colour a
 // dependent stroke starts from.
-HslColor colorInstanceFill(InstanceColoring &coloring, PatternInstance *instances, A_long i,
-                           PF_Err &pending);
+HslColor colorInstanceFill(InstanceColoring &coloring, PatternInstance *instances, A_long i, PF_Err &pending);
 // Stroke colour of instance i; `fill` is what colorInstanceFill returned.
-void colorInstanceStroke(InstanceColoring &coloring, PatternInstance *instances, A_long i,
-                         HslColor fill, PF_Err &pending);
+void colorInstanceStroke(InstanceColoring &coloring, PatternInstance *instances, A_long i, HslColor fill,
+                         PF_Err &pending);

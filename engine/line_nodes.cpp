@@ -8,13 +8,9 @@
 #include "engine/pattern_random.h"
 #include "raster/pixel_ops.h"
 
-int64_t lineNodeCount(A_long number, A_long segments)
-{
-    return (static_cast<int64_t>(number) + 1) * segments + 1;
-}
+int64_t lineNodeCount(A_long number, A_long segments) { return (static_cast<int64_t>(number) + 1) * segments + 1; }
 
-void fillLineNodePositions(LineNode *nodes, A_long number, const MaskFacts &mask)
-{
+void fillLineNodePositions(LineNode *nodes, A_long number, const MaskFacts &mask) {
     const A_long perSegment = number + 1;
     double start = 0;  // C(s)
     for (A_long s = 0; s < mask.segments; ++s) {
@@ -29,8 +25,7 @@ void fillLineNodePositions(LineNode *nodes, A_long number, const MaskFacts &mask
 
 namespace {
 
-double reduceDegrees(double hue)
-{
+double reduceDegrees(double hue) {
     double h = std::fmod(hue, 360.0);
     if (h < 0) h += 360.0;
     return h;
@@ -38,8 +33,7 @@ double reduceDegrees(double hue)
 
 // The last node of a looped line takes the first node's values; its hue moves
 // from its neighbour towards the first hue by less than one turn.
-void closeLineLoop(LineNode *nodes, A_long nodeCount)
-{
+void closeLineLoop(LineNode *nodes, A_long nodeCount) {
     LineNode &last = nodes[nodeCount - 1];
     const LineNode &first = nodes[0];
     const double position = last.position;
@@ -54,24 +48,18 @@ void closeLineLoop(LineNode *nodes, A_long nodeCount)
     last.hue = previousHue + (std::fabs(direct) < std::fabs(around) ? direct : around);
 }
 
-double lerp(double a, double b, double t)
-{
-    return a + (b - a) * t;
-}
+double lerp(double a, double b, double t) { return a + (b - a) * t; }
 
 // Single-precision difference, double product and sum, rounded to single.
-float lerpChannel(float a, float b, double t)
-{
+float lerpChannel(float a, float b, double t) {
     const float difference = b - a;
     return static_cast<float>(a + difference * t);
 }
 
 }  // namespace
 
-void computeLineNodeAttributes(const PatternParams &params, const AttributeSettings &settings,
-                               bool maskOpen, ColorRun &fill, const PatternInstance *instances,
-                               LineNode *nodes, A_long nodeCount)
-{
+void computeLineNodeAttributes(const PatternParams &params, const AttributeSettings &settings, bool maskOpen,
+                               ColorRun &fill, const PatternInstance *instances, LineNode *nodes, A_long nodeCount) {
     // The last node of a closed mask sits where the first one does.
     const A_long divisor = maskOpen ? nodeCount - 1 : nodeCount - 2;
     const double steps = divisor > 0 ? divisor : 0;
@@ -94,8 +82,7 @@ void computeLineNodeAttributes(const PatternParams &params, const AttributeSetti
     for (A_long m = 0; m < nodeCount; ++m) {
         LineNode &node = nodes[m];
         node.angle = params.phase + m * phaseStep;
-        node.shapeSides = settings.shapeKeyframed ? instances[m % tables.shapeLength].shapeSides
-                                                  : settings.frameSides;
+        node.shapeSides = settings.shapeKeyframed ? instances[m % tables.shapeLength].shapeSides : settings.frameSides;
         if (params.radiusMode == kValueNormal) {
             const double u = nextRandom(radiusRandom);
             node.radius = baseRadius - u * (1 - params.minRadius) * baseRadius;
@@ -109,8 +96,7 @@ void computeLineNodeAttributes(const PatternParams &params, const AttributeSetti
             const double r3 = nextRandom(fill.random);
             node.hue = baseHue + m * hueStep + (r1 * 2 - 1) * params.hueVariance * 360;
             node.lightness = baseLightness + m * lightnessStep + (r2 * 2 - 1) * params.lightnessVariance;
-            node.saturation =
-                baseSaturation + m * saturationStep + (r3 * 2 - 1) * params.saturationVariance;
+            node.saturation = baseSaturation + m * saturationStep + (r3 * 2 - 1) * params.saturationVariance;
             node.red = node.green = node.blue = 0;
         } else {
             const PF_PixelFloat &entry = instances[m % tables.fillLength].fillColorF;
@@ -130,11 +116,9 @@ void computeLineNodeAttributes(const PatternParams &params, const AttributeSetti
     if (!maskOpen && params.lineLoop && nodeCount > 0) closeLineLoop(nodes, nodeCount);
 }
 
-A_long interpolateLineInstances(const PatternParams &params, const AttributeSettings &settings,
-                                const LineNode *nodes, A_long nodeCount,
-                                const ColorConverter &converter, PixelDepth depth, ColorRun &fill,
-                                PatternInstance *instances, PF_Err &pending)
-{
+A_long interpolateLineInstances(const PatternParams &params, const AttributeSettings &settings, const LineNode *nodes,
+                                A_long nodeCount, const ColorConverter &converter, PixelDepth depth, ColorRun &fill,
+                                PatternInstance *instances, PF_Err &pending) {
     A_long largest = 0;
     A_long b = 0;  // last node whose ceil(position) is at most j
     for (A_long j = 0; j < settings.count; ++j) {
@@ -152,8 +136,7 @@ A_long interpolateLineInstances(const PatternParams &params, const AttributeSett
         instance.angle = lerp(from.angle, to.angle, t);
         instance.opacity = lerp(from.opacity, to.opacity, t);
         if (params.colorMode == kColorNormal) {
-            const HslColor color = makeHslColor(lerp(from.hue, to.hue, t),
-                                                lerp(from.lightness, to.lightness, t),
+            const HslColor color = makeHslColor(lerp(from.hue, to.hue, t), lerp(from.lightness, to.lightness, t),
                                                 lerp(from.saturation, to.saturation, t));
             hslToRgb(converter, color, fill.pixel, pending);
             storeColor(fillForms(instance), fill.pixel, params.color, depth);

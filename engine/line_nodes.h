@@ -12,15 +12,15 @@
 #include "hostapi/hostapi.h"
 
 struct LineNode {
-    A_long shapeSides;      // "Shape Mode" "Keyframe" only
-    double position;        // arc length, pixels from the start of segment 0
+    A_long shapeSides;  // "Shape Mode" "Keyframe" only
+    double position;    // arc length, pixels from the start of segment 0
     double radius;
-    double angle;           // radians
-    double opacity;         // at most 1
-    float red, green, blue; // 0..1, keyframed "Color Mode"
-    double hue;             // degrees, not wrapped
-    double lightness;       // not clamped
-    double saturation;      // not clamped
+    double angle;            // radians
+    double opacity;          // at most 1
+    float red, green, blue;  // 0..1, keyframed "Color Mode"
+    double hue;              // degrees, not wrapped
+    double lightness;        // not clamped
+    double saturation;       // not clamped
 };
 
 // (Number + 1) nodes per segment plus one at the end, in 64 bits.
@@ -34,13 +34,11 @@ void fillLineNodePositions(LineNode *nodes, A_long number, const MaskFacts &mask
 // (their entries live there); colours start from `fill`, whose generator gives
 // the variance draws. With "Line Loop" on a closed mask the last node repeats
 // the first.
-void computeLineNodeAttributes(const PatternParams &params, const AttributeSettings &settings,
-                               bool maskOpen, ColorRun &fill, const PatternInstance *instances,
-                               LineNode *nodes, A_long nodeCount);
+void computeLineNodeAttributes(const PatternParams &params, const AttributeSettings &settings, bool maskOpen,
+                               ColorRun &fill, const PatternInstance *instances, LineNode *nodes, A_long nodeCount);
 
 // Instance j of `settings.count` sits at arc length j and takes the values
 // interpolated between its two nodes. Returns the largest extent (at least 0).
-A_long interpolateLineInstances(const PatternParams &params, const AttributeSettings &settings,
-                                const LineNode *nodes, A_long nodeCount,
-                                const ColorConverter &converter, PixelDepth depth, ColorRun &fill,
+A_long interpolateLineInstances(const PatternParams &params, const AttributeSettings &settings, const LineNode *nodes,
+                                A_long nodeCount, const ColorConverter &converter, PixelDepth depth, ColorRun &fill,
                                 PatternInstance *instances, PF_Err &pending);

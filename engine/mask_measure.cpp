@@ -5,18 +5,13 @@
 
 #include "engine/host_call_chain.h"
 
-MaskFacts measureMask(const PathAccess &path, PF_Err &pending)
-{
+MaskFacts measureMask(const PathAccess &path, PF_Err &pending) {
     MaskFacts facts;
     PF_Boolean open = 1;
-    chainHostCall(pending, [&] {
-        return path.suite->PF_PathIsOpen(path.effectRef, path.outline, &open);
-    });
+    chainHostCall(pending, [&] { return path.suite->PF_PathIsOpen(path.effectRef, path.outline, &open); });
     facts.open = open != 0;
     A_long segments = 0;
-    chainHostCall(pending, [&] {
-        return path.suite->PF_PathNumSegments(path.effectRef, path.outline, &segments);
-    });
+    chainHostCall(pending, [&] { return path.suite->PF_PathNumSegments(path.effectRef, path.outline, &segments); });
     if (pending != PF_Err_NONE || segments < 0) segments = 0;
     facts.segments = segments;
     facts.lengths.assign(static_cast<size_t>(segments), 0.0);
@@ -25,17 +20,13 @@ MaskFacts measureMask(const PathAccess &path, PF_Err &pending)
         PF_PathSegPrepPtr prep = nullptr;
         A_FpLong length = 0;
         chainHostCall(pending, [&] {
-            return path.suite->PF_PathPrepareSegLength(path.effectRef, path.outline, s,
-                                                       kSegmentFrequency, &prep);
+            return path.suite->PF_PathPrepareSegLength(path.effectRef, path.outline, s, kSegmentFrequency, &prep);
         });
         if (pending != PF_Err_NONE) break;
-        chainHostCall(pending, [&] {
-            return path.suite->PF_PathGetSegLength(path.effectRef, path.outline, s, &prep,
-                                                   &length);
-        });
-        chainRelease(pending, [&] {
-            return path.suite->PF_PathCleanupSegLength(path.effectRef, path.outline, s, &prep);
-        });
+        chainHostCall(pending,
+                      [&] { return path.suite->PF_PathGetSegLength(path.effectRef, path.outline, s, &prep, &length); });
+        chainRelease(pending,
+                     [&] { return path.suite->PF_PathCleanupSegLength(path.effectRef, path.outline, s, &prep); });
         // A length the host cannot give (negative, infinite, not a number) counts as 0.
         if (!(length > 0) || !std::isfinite(length)) length = 0;
         facts.lengths[static_cast<size_t>(s)] = length;

@@ -11,7 +11,7 @@ struct PathAccess {
     const PF_PathDataSuite1 *suite;  // may be null only while an error is pending
     PF_ProgPtr effectRef;
     PF_PathOutlinePtr outline;
-    const PF_ANSICallbacks *ansi;    // the host's atan2 for path directions
+    const PF_ANSICallbacks *ansi;  // the host's atan2 for path directions
 };
 
 struct MaskFacts {

@@ -5,8 +5,7 @@
 
 #include "engine/pattern_random.h"
 
-void buildOrderIndex(int32_t *orderIndex, A_long count, A_long order, A_long seed)
-{
+void buildOrderIndex(int32_t *orderIndex, A_long count, A_long order, A_long seed) {
     for (A_long k = 0; k < count; ++k) {
         orderIndex[k] = order == kOrderInverse ? count - 1 - k : k;
     }

@@ -15,7 +15,7 @@ struct PatternInstance {
     PF_Pixel strokeColor8;
     PF_Pixel16 strokeColor16;
     PF_PixelFloat strokeColorF;
-    double opacity;     // at most 1; 0 or less is not drawn
+    double opacity;  // at most 1; 0 or less is not drawn
 };
 
 // A keyframe-driven attribute keeps its table in the instance array itself:

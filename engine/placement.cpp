@@ -7,13 +7,9 @@
 
 #include "engine/host_call_chain.h"
 
-PlacementList::~PlacementList()
-{
-    clearPlacementList(*this);
-}
+PlacementList::~PlacementList() { clearPlacementList(*this); }
 
-bool appendPlacementPoint(PlacementList &list, double x, double y)
-{
+bool appendPlacementPoint(PlacementList &list, double x, double y) {
     PlacementPoint *point = new (std::nothrow) PlacementPoint{x, y, nullptr};
     if (!point) return false;
     list.tail->next = point;
@@ -22,8 +18,7 @@ bool appendPlacementPoint(PlacementList &list, double x, double y)
     return true;
 }
 
-void clearPlacementList(PlacementList &list)
-{
+void clearPlacementList(PlacementList &list) {
     PlacementPoint *point = list.head.next;
     while (point) {
         PlacementPoint *next = point->next;
@@ -35,8 +30,7 @@ void clearPlacementList(PlacementList &list)
     list.count = 0;
 }
 
-A_long placementStartSegment(const MaskFacts &mask, const PlacementPlan &plan)
-{
+A_long placementStartSegment(const MaskFacts &mask, const PlacementPlan &plan) {
     if (mask.open || !plan.startSegment || mask.segments <= 0) return 0;
     const double start = std::floor(mask.segments * plan.vertexOffset);
     if (!(start >= 0)) return 0;
@@ -57,49 +51,40 @@ struct Walker {
     bool full() const { return list.count >= plan.count; }
 
     // Appends a point for the next instance; false when memory ran out.
-    bool append(double x, double y)
-    {
+    bool append(double x, double y) {
         if (appendPlacementPoint(list, x, y)) return true;
         if (pending == PF_Err_NONE) pending = PF_Err_OUT_OF_MEMORY;
         return false;
     }
 
-    void addDirection(A_long instance, double dx, double dy)
-    {
+    void addDirection(A_long instance, double dx, double dy) {
         if (pending != PF_Err_NONE || instance >= plan.count) return;
         instances[instance].angle += path.ansi->atan2(dy, dx);
     }
 
-    bool prepare(A_long segment, PF_PathSegPrepPtr &prep)
-    {
+    bool prepare(A_long segment, PF_PathSegPrepPtr &prep) {
         chainHostCall(pending, [&] {
-            return path.suite->PF_PathPrepareSegLength(path.effectRef, path.outline, segment,
-                                                       kSegmentFrequency, &prep);
+            return path.suite->PF_PathPrepareSegLength(path.effectRef, path.outline, segment, kSegmentFrequency, &prep);
         });
         return pending == PF_Err_NONE;
     }
 
-    void cleanup(A_long segment, PF_PathSegPrepPtr &prep)
-    {
-        chainRelease(pending, [&] {
-            return path.suite->PF_PathCleanupSegLength(path.effectRef, path.outline, segment,
-                                                       &prep);
-        });
+    void cleanup(A_long segment, PF_PathSegPrepPtr &prep) {
+        chainRelease(pending,
+                     [&] { return path.suite->PF_PathCleanupSegLength(path.effectRef, path.outline, segment, &prep); });
     }
 
     // Point and first derivative at `length` along a prepared segment.
-    void evaluate(A_long segment, PF_PathSegPrepPtr &prep, double length, double &x, double &y,
-                  double &dx, double &dy)
-    {
+    void evaluate(A_long segment, PF_PathSegPrepPtr &prep, double length, double &x, double &y, double &dx,
+                  double &dy) {
         chainHostCall(pending, [&] {
-            return path.suite->PF_PathEvalSegLengthDeriv1(path.effectRef, path.outline, &prep,
-                                                          segment, length, &x, &y, &dx, &dy);
+            return path.suite->PF_PathEvalSegLengthDeriv1(path.effectRef, path.outline, &prep, segment, length, &x, &y,
+                                                          &dx, &dy);
         });
     }
 
     // Appends a point on a prepared segment and turns its instance.
-    bool appendOnSegment(A_long segment, PF_PathSegPrepPtr &prep, double length)
-    {
+    bool appendOnSegment(A_long segment, PF_PathSegPrepPtr &prep, double length) {
         double x = 0, y = 0, dx = 0, dy = 0;
         evaluate(segment, prep, length, x, y, dx, dy);
         const A_long instance = list.count;
@@ -108,18 +93,15 @@ struct Walker {
         return true;
     }
 
-    bool appendVertex(A_long vertex)
-    {
+    bool appendVertex(A_long vertex) {
         PF_PathVertex info{};
-        chainHostCall(pending, [&] {
-            return path.suite->PF_PathVertexInfo(path.effectRef, path.outline, vertex, &info);
-        });
+        chainHostCall(pending,
+                      [&] { return path.suite->PF_PathVertexInfo(path.effectRef, path.outline, vertex, &info); });
         return append(info.x, info.y);
     }
 
     // Turns `instance` with the direction of `segment` at `length`.
-    void directionAt(A_long instance, A_long segment, double length)
-    {
+    void directionAt(A_long instance, A_long segment, double length) {
         PF_PathSegPrepPtr prep = nullptr;
         if (!prepare(segment, prep)) return;
         double x = 0, y = 0, dx = 0, dy = 0;
@@ -130,8 +112,7 @@ struct Walker {
 
     // The end vertex of an open mask, turned along the last segment half a
     // pixel before its end.
-    void appendEndVertex(const MaskFacts &mask)
-    {
+    void appendEndVertex(const MaskFacts &mask) {
         const A_long instance = list.count;
         if (full() || !appendVertex(mask.segments)) return;
         if (plan.dependOnPath && mask.segments > 0) {
@@ -142,8 +123,7 @@ struct Walker {
     }
 };
 
-void placeAtVertices(Walker &walker, const MaskFacts &mask)
-{
+void placeAtVertices(Walker &walker, const MaskFacts &mask) {
     const PlacementPlan &plan = walker.plan;
     const A_long segments = mask.segments;
     const A_long s0 = placementStartSegment(mask, plan);
@@ -180,17 +160,14 @@ struct EvenSpacing {
     const PatternInstance *instances = nullptr;
     A_long count = 0;
 
-    double after(A_long i) const
-    {
+    double after(A_long i) const {
         if (!byRadius) return constant;
         const double pair = instances[i].radius + instances[(i + 1) % count].radius;
         return overlapping ? pair * squeeze : gap + pair;
     }
 };
 
-EvenSpacing evenSpacing(const MaskFacts &mask, const PlacementPlan &plan,
-                        const PatternInstance *instances)
-{
+EvenSpacing evenSpacing(const MaskFacts &mask, const PlacementPlan &plan, const PatternInstance *instances) {
     const A_long n = plan.count;
     const double length = mask.total;
     // The open mask's last instance is its end vertex, so n - 1 steps.
@@ -219,8 +196,7 @@ EvenSpacing evenSpacing(const MaskFacts &mask, const PlacementPlan &plan,
     return spacing;
 }
 
-void placeEvenly(Walker &walker, const MaskFacts &mask)
-{
+void placeEvenly(Walker &walker, const MaskFacts &mask) {
     const PlacementPlan &plan = walker.plan;
     const A_long n = plan.count;
     const A_long segments = mask.segments;
@@ -284,8 +260,7 @@ void placeEvenly(Walker &walker, const MaskFacts &mask)
 }  // namespace
 
 void placeInstances(const PathAccess &path, const MaskFacts &mask, const PlacementPlan &plan,
-                    PatternInstance *instances, PlacementList &list, PF_Err &pending)
-{
+                    PatternInstance *instances, PlacementList &list, PF_Err &pending) {
     if (plan.count <= 0) return;
     Walker walker{path, plan, instances, list, pending};
     if (plan.kind == PlacementKind::Vertex) {

@@ -61,18 +61,15 @@ struct RenderHold {
     ~RenderHold();
 };
 
-void checkInMask(RenderHold &hold, PF_Err &pending)
-{
+void checkInMask(RenderHold &hold, PF_Err &pending) {
     if (!hold.outline) return;
     chainRelease(pending, [&] {
-        return hold.pathQuery->PF_CheckinPath(hold.in_data->effect_ref, hold.pathId, false,
-                                              hold.outline);
+        return hold.pathQuery->PF_CheckinPath(hold.in_data->effect_ref, hold.pathId, false, hold.outline);
     });
     hold.outline = nullptr;
 }
 
-void freeTable(const PF_InData *in_data, HostTable &table)
-{
+void freeTable(const PF_InData *in_data, HostTable &table) {
     if (!table.handle) return;
     if (table.data) in_data->utils->host_unlock_handle(table.handle);
     in_data->utils->host_dispose_handle(table.handle);
@@ -80,20 +77,16 @@ void freeTable(const PF_InData *in_data, HostTable &table)
 }
 
 template <class Suite>
-void releaseScoped(RenderHold &hold, Suite &suite, const char *name, A_long version,
-                   PF_Err &pending)
-{
+void releaseScoped(RenderHold &hold, Suite &suite, const char *name, A_long version, PF_Err &pending) {
     if (!suite) return;
-    chainRelease(pending, [&] {
-        return suiteScopeRelease(hold.in_data, hold.out_data, name, version, kReleaseMessage);
-    });
+    chainRelease(pending,
+                 [&] { return suiteScopeRelease(hold.in_data, hold.out_data, name, version, kReleaseMessage); });
     suite = nullptr;
 }
 
 // Releases everything in its fixed order; a release failure becomes the
 // result only when nothing failed before.
-PF_Err releaseRender(RenderHold &hold, PF_Err pending)
-{
+PF_Err releaseRender(RenderHold &hold, PF_Err pending) {
     if (hold.released) return pending;
     hold.released = true;
     checkInMask(hold, pending);
@@ -103,8 +96,7 @@ PF_Err releaseRender(RenderHold &hold, PF_Err pending)
     freeTable(hold.in_data, hold.instanceArray);
     releaseScoped(hold, hold.maskSuite, kAEGPMaskSuite, kAEGPMaskSuiteVersion1, pending);
     releaseScoped(hold, hold.worldSuite, kPFWorldSuite, kPFWorldSuiteVersion2, pending);
-    releaseScoped(hold, hold.colorSuite, kPFColorCallbacksFloatSuite,
-                  kPFColorCallbacksFloatSuiteVersion1, pending);
+    releaseScoped(hold, hold.colorSuite, kPFColorCallbacksFloatSuite, kPFColorCallbacksFloatSuiteVersion1, pending);
     releaseScoped(hold, hold.fillSuite, kPFFillMatteSuite, kPFFillMatteSuiteVersion2, pending);
     // The pre-render's own lock stays; the host frees the block after the frame.
     if (hold.preRender) hold.handleSuite->host_unlock_handle(hold.preRender);
@@ -112,24 +104,18 @@ PF_Err releaseRender(RenderHold &hold, PF_Err pending)
     return pending;
 }
 
-RenderHold::~RenderHold()
-{
-    releaseRender(*this, PF_Err_NONE);
-}
+RenderHold::~RenderHold() { releaseRender(*this, PF_Err_NONE); }
 
 template <class Suite>
-PF_Err acquireScoped(RenderHold &hold, const Suite *&suite, const char *name, A_long version)
-{
+PF_Err acquireScoped(RenderHold &hold, const Suite *&suite, const char *name, A_long version) {
     const void *pointer = nullptr;
-    const PF_Err err =
-        suiteScopeAcquire(hold.in_data, hold.out_data, name, version, kLoadMessage, &pointer);
+    const PF_Err err = suiteScopeAcquire(hold.in_data, hold.out_data, name, version, kLoadMessage, &pointer);
     suite = static_cast<const Suite *>(pointer);
     return err;
 }
 
 // Allocates and locks a table of `bytes`; false when the host has no memory.
-bool allocateTable(const PF_InData *in_data, HostTable &table, int64_t bytes)
-{
+bool allocateTable(const PF_InData *in_data, HostTable &table, int64_t bytes) {
     table.handle = in_data->utils->host_new_handle(static_cast<A_u_longlong>(bytes));
     if (!table.handle) return false;
     table.data = in_data->utils->host_lock_handle(table.handle);
@@ -140,8 +126,7 @@ bool allocateTable(const PF_InData *in_data, HostTable &table, int64_t bytes)
 
 // A failed table allocation: the message for the user, everything released,
 // PF_Err_INTERNAL_STRUCT_DAMAGED.
-PF_Err memoryError(RenderHold &hold)
-{
+PF_Err memoryError(RenderHold &hold) {
     hold.in_data->utils->ansi.strcpy(hold.out_data->return_msg, kMemoryMessage);
     hold.out_data->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
     releaseRender(hold, PF_Err_NONE);
@@ -152,8 +137,7 @@ PF_Err memoryError(RenderHold &hold)
 // keyframes are read, every table holds the entry of a stream without usable
 // keyframes: the parameter's own value, length 1. The reader of the streams
 // (and of the largest keyframed radius, for the layer buffers) goes here.
-KeyframeTables prepareKeyframeTables(const PatternParams &params, PatternInstance *instances)
-{
+KeyframeTables prepareKeyframeTables(const PatternParams &params, PatternInstance *instances) {
     KeyframeTables tables;
     PatternInstance &entry = instances[0];
     if (params.radiusMode != kValueNormal) entry.radius = params.firstRadius;
@@ -174,8 +158,7 @@ KeyframeTables prepareKeyframeTables(const PatternParams &params, PatternInstanc
 
 // Shape selector of the frame. Layer stamping is not prepared yet, so "Layer"
 // draws circles, as it does when the "Layer" parameter has no pixels.
-A_long frameShapeSides(const PatternParams &params)
-{
+A_long frameShapeSides(const PatternParams &params) {
     switch (params.shapeMode) {
     case kShapePolygon:
         return params.side;
@@ -186,10 +169,8 @@ A_long frameShapeSides(const PatternParams &params)
     }
 }
 
-ShapePoint shapePointFor(const PlacementPoint &point, const PatternInstance *instances,
-                         const int32_t *orderIndex, const AttributeSettings &settings,
-                         const PatternParams &params, A_long k)
-{
+ShapePoint shapePointFor(const PlacementPoint &point, const PatternInstance *instances, const int32_t *orderIndex,
+                         const AttributeSettings &settings, const PatternParams &params, A_long k) {
     const PatternInstance &instance = instances[k];
     ShapePoint shape{};
     shape.x = point.x;
@@ -199,9 +180,8 @@ ShapePoint shapePointFor(const PlacementPoint &point, const PatternInstance *ins
     shape.radius = instance.radius;
     shape.weight = instances[orderIndex[k]].weight;
     shape.angle = instance.angle;
-    shape.opacity = params.opacityMode == kValueNormal
-                        ? instance.opacity
-                        : instances[k % settings.tables.opacityLength].opacity;
+    shape.opacity =
+        params.opacityMode == kValueNormal ? instance.opacity : instances[k % settings.tables.opacityLength].opacity;
     shape.fill8 = instance.fillColor8;
     shape.fill16 = instance.fillColor16;
     shape.fillF = instance.fillColorF;
@@ -211,20 +191,16 @@ ShapePoint shapePointFor(const PlacementPoint &point, const PatternInstance *ins
     return shape;
 }
 
-PF_Err renderFrame(RenderHold &hold, PF_SmartRenderExtra *extra, SuiteHandler &suites)
-{
+PF_Err renderFrame(RenderHold &hold, PF_SmartRenderExtra *extra, SuiteHandler &suites) {
     const PF_InData *in_data = hold.in_data;
     PF_ProgPtr ref = in_data->effect_ref;
     PF_UtilCallbacks *utils = in_data->utils;
 
     // The snapshot of the frame's parameters.
     hold.handleSuite = handleSuite(suites);
-    PF_Handle preRender = extra && extra->input
-                              ? static_cast<PF_Handle>(extra->input->pre_render_data)
-                              : nullptr;
+    PF_Handle preRender = extra && extra->input ? static_cast<PF_Handle>(extra->input->pre_render_data) : nullptr;
     PatternParams *params =
-        preRender ? static_cast<PatternParams *>(hold.handleSuite->host_lock_handle(preRender))
-                  : nullptr;
+        preRender ? static_cast<PatternParams *>(hold.handleSuite->host_lock_handle(preRender)) : nullptr;
     if (!params) return PF_Err_BAD_CALLBACK_PARAM;
     hold.preRender = preRender;
 
@@ -236,9 +212,8 @@ PF_Err renderFrame(RenderHold &hold, PF_SmartRenderExtra *extra, SuiteHandler &s
     chainHostCall(pending, [&] { return extra->cb->checkout_output(ref, &output); });
     PF_PixelFormat format = PF_PixelFormat_INVALID;
     if (input && output) {
-        chainHostCall(pending, [&] {
-            return acquireScoped(hold, hold.worldSuite, kPFWorldSuite, kPFWorldSuiteVersion2);
-        });
+        chainHostCall(pending,
+                      [&] { return acquireScoped(hold, hold.worldSuite, kPFWorldSuite, kPFWorldSuiteVersion2); });
         chainHostCall(pending, [&] { return hold.worldSuite->PF_GetPixelFormat(input, &format); });
     }
     PixelDepth depth = Depth8;
@@ -248,8 +223,7 @@ PF_Err renderFrame(RenderHold &hold, PF_SmartRenderExtra *extra, SuiteHandler &s
     }
     const A_long inputStride = rowPixels(input->rowbytes, depth);
     const A_long outputStride = rowPixels(output->rowbytes, depth);
-    if (inputStride < input->width || outputStride < input->width ||
-        input->height != output->height) {
+    if (inputStride < input->width || outputStride < input->width || input->height != output->height) {
         releaseRender(hold, pending);
         return kGeometryMismatch;
     }
@@ -265,11 +239,8 @@ PF_Err renderFrame(RenderHold &hold, PF_SmartRenderExtra *extra, SuiteHandler &s
         const PF_Pixel transparent = {0, 0, 0, 0};
         utils->fill(ref, &transparent, nullptr, output);  // the result does not matter
     }
-    chainHostCall(pending, [&] {
-        return acquireScoped(hold, hold.maskSuite, kAEGPMaskSuite, kAEGPMaskSuiteVersion1);
-    });
-    if (pending != PF_Err_NONE || params->path == 0 ||
-        (params->mode == kModeNumber && params->number == 0)) {
+    chainHostCall(pending, [&] { return acquireScoped(hold, hold.maskSuite, kAEGPMaskSuite, kAEGPMaskSuiteVersion1); });
+    if (pending != PF_Err_NONE || params->path == 0 || (params->mode == kModeNumber && params->number == 0)) {
         return pending;
     }
 
@@ -277,9 +248,8 @@ PF_Err renderFrame(RenderHold &hold, PF_SmartRenderExtra *extra, SuiteHandler &s
     hold.pathQuery = pathQuerySuite(suites);
     PF_PathOutlinePtr outline = nullptr;
     chainHostCall(pending, [&] {
-        return hold.pathQuery->PF_CheckoutPath(ref, params->path, in_data->current_time,
-                                               in_data->time_step, in_data->time_scale,
-                                               &outline);
+        return hold.pathQuery->PF_CheckoutPath(ref, params->path, in_data->current_time, in_data->time_step,
+                                               in_data->time_scale, &outline);
     });
     if (!outline) return pending;
     hold.pathId = params->path;
@@ -310,8 +280,7 @@ PF_Err renderFrame(RenderHold &hold, PF_SmartRenderExtra *extra, SuiteHandler &s
     if (lineNodes) {
         nodeCount = lineNodeCount(number, mask.segments);
         if (nodeCount > kMaxInstances) return memoryError(hold);
-        if (!allocateTable(in_data, hold.lineNodes, nodeCount * int64_t(sizeof(LineNode))))
-            return memoryError(hold);
+        if (!allocateTable(in_data, hold.lineNodes, nodeCount * int64_t(sizeof(LineNode)))) return memoryError(hold);
         fillLineNodePositions(static_cast<LineNode *>(hold.lineNodes.data), number, mask);
     }
 
@@ -341,8 +310,7 @@ PF_Err renderFrame(RenderHold &hold, PF_SmartRenderExtra *extra, SuiteHandler &s
     settings.tables = prepareKeyframeTables(*params, instances);
     settings.ansi = &utils->ansi;
 
-    if (!allocateTable(in_data, hold.orderTable, count * int64_t(sizeof(int32_t))))
-        return memoryError(hold);
+    if (!allocateTable(in_data, hold.orderTable, count * int64_t(sizeof(int32_t)))) return memoryError(hold);
     int32_t *orderIndex = static_cast<int32_t *>(hold.orderTable.data);
     buildOrderIndex(orderIndex, n, params->order, params->orderSeed);
 
@@ -350,8 +318,7 @@ PF_Err renderFrame(RenderHold &hold, PF_SmartRenderExtra *extra, SuiteHandler &s
     settings.shapeKeyframed = params->shapeMode == kShapeKeyframe;
 
     chainHostCall(pending, [&] {
-        return acquireScoped(hold, hold.colorSuite, kPFColorCallbacksFloatSuite,
-                             kPFColorCallbacksFloatSuiteVersion1);
+        return acquireScoped(hold, hold.colorSuite, kPFColorCallbacksFloatSuite, kPFColorCallbacksFloatSuiteVersion1);
     });
     const double start = std::min(params->start, params->end);
     const double end = std::max(params->start, params->end);
@@ -365,14 +332,13 @@ PF_Err renderFrame(RenderHold &hold, PF_SmartRenderExtra *extra, SuiteHandler &s
         const A_long nodes32 = static_cast<A_long>(nodeCount);
         ColorRun fill = makeColorRun(converter, params->color, params->colorSeed, pending);
         computeLineNodeAttributes(*params, settings, mask.open, fill, instances, nodes, nodes32);
-        largestHalfSize = interpolateLineInstances(*params, settings, nodes, nodes32, converter,
-                                                   depth, fill, instances, pending);
+        largestHalfSize =
+            interpolateLineInstances(*params, settings, nodes, nodes32, converter, depth, fill, instances, pending);
         // Every instance now holds its own interpolated shape and opacity.
         settings.tables.shapeLength = n;
         settings.tables.opacityLength = n;
     } else {
-        InstanceColoring coloring =
-            makeInstanceColoring(converter, *params, depth, n, settings.tables, pending);
+        InstanceColoring coloring = makeInstanceColoring(converter, *params, depth, n, settings.tables, pending);
         largestHalfSize = computeInstanceAttributes(*params, settings, coloring, instances, pending);
     }
     // Side of the scratch stamp of the blend modes other than "Normal".
@@ -401,14 +367,12 @@ PF_Err renderFrame(RenderHold &hold, PF_SmartRenderExtra *extra, SuiteHandler &s
     // operation; the scratch stamp and the host's transfer modes of the other
     // blend modes come in here.
     if (pending == PF_Err_NONE) {
-        chainHostCall(pending, [&] {
-            return acquireScoped(hold, hold.fillSuite, kPFFillMatteSuite, kPFFillMatteSuiteVersion2);
-        });
+        chainHostCall(
+            pending, [&] { return acquireScoped(hold, hold.fillSuite, kPFFillMatteSuite, kPFFillMatteSuiteVersion2); });
     }
     if (pending == PF_Err_NONE) {
-        const RasterTarget target{output->data,  outputStride,     output->width,
-                                  output->height, output->origin_x, output->origin_y,
-                                  depth};
+        const RasterTarget target{output->data,     outputStride,     output->width, output->height,
+                                  output->origin_x, output->origin_y, depth};
         RasterSettings raster{};
         raster.strokeThickness = params->strokeThickness;
         raster.fillOverStroke = params->strokeOver == 2;
@@ -430,9 +394,7 @@ PF_Err renderFrame(RenderHold &hold, PF_SmartRenderExtra *extra, SuiteHandler &s
 
 }  // namespace
 
-PF_Err smartRender(PF_InData *in_data, PF_OutData *out_data, PF_SmartRenderExtra *extra,
-                   SuiteHandler &suites)
-{
+PF_Err smartRender(PF_InData *in_data, PF_OutData *out_data, PF_SmartRenderExtra *extra, SuiteHandler &suites) {
     try {
         RenderHold hold;
         hold.in_data = in_data;

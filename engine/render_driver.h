@@ -5,5 +5,4 @@
 #include "engine/suite_access.h"
 #include "hostapi/hostapi.h"
 
-PF_Err smartRender(PF_InData *in_data, PF_OutData *out_data, PF_SmartRenderExtra *extra,
-                   SuiteHandler &suites);
+PF_Err smartRender(PF_InData *in_data, PF_OutData *out_data, PF_SmartRenderExtra *extra, SuiteHandler &suites);

@@ -24,7 +24,7 @@ const AEGP_KeyframeSuite4 *keyframeSuite(SuiteHandler &suites);
 // Scoped acquisition with a message for the user: on failure sets
 // PF_OutFlag_DISPLAY_ERROR_MESSAGE, writes `message` (or the default text)
 // into return_msg and returns 516.
-PF_Err suiteScopeAcquire(const PF_InData *in_data, PF_OutData *out_data, const char *name,
-                         A_long version, const char *message, const void **suite);
-PF_Err suiteScopeRelease(const PF_InData *in_data, PF_OutData *out_data, const char *name,
-                         A_long version, const char *message);
+PF_Err suiteScopeAcquire(const PF_InData *in_data, PF_OutData *out_data, const char *name, A_long version,
+                         const char *message, const void **suite);
+PF_Err suiteScopeRelease(const PF_InData *in_data, PF_OutData *out_data, const char *name, A_long version,
+                         const char *message);

@@ -13,8 +13,8 @@
 #include "host/smart_pre_render.h"
 #include "host/suite_handler.h"
 
-PF_Err dispatchCommand(PF_Cmd cmd, PF_InData *in_data, PF_OutData *out_data, PF_ParamDef *params[],
-                       PF_LayerDef *output, void *extra) {
+PF_Err dispatchCommand(PF_Cmd cmd, PF_InData *in_data, PF_OutData *out_data, PF_ParamDef *params[], PF_LayerDef *output,
+                       void *extra) {
     (void)output;  // every frame goes through the smart commands
     switch (cmd) {
     case PF_Cmd_ABOUT:

@@ -18,40 +18,55 @@ constexpr const char *kBlendModeChoices =
     "Normal|Add|Multiply|Screen|Overlay|Hard Light|Darken|Lighten|Difference|Hue|Saturation|"
     "Color|Luminosity|Dodge|Burn|Linear Light|Vivid Light|Pin Light|Hard Mix";
 
-constexpr ParamRow path(const char *name) {
-    return {PF_Param_PATH, name, 0, 1, 0, 0, 0, 0, 0, 0, nullptr, {}};
-}
+constexpr ParamRow path(const char *name) { return {PF_Param_PATH, name, 0, 1, 0, 0, 0, 0, 0, 0, nullptr, {}}; }
 constexpr ParamRow popup(const char *name, int dephault, const char *choices) {
     return {PF_Param_POPUP, name, kTwirly, double(dephault), 0, 0, 0, 0, 0, 0, choices, {}};
 }
-constexpr ParamRow slider(const char *name, int dephault, int validMin, int validMax, int sliderMin,
-                          int sliderMax) {
-    return {PF_Param_SLIDER, name, kTwirly, double(dephault), double(validMin), double(validMax),
-            double(sliderMin), double(sliderMax), 0, 0, nullptr, {}};
+constexpr ParamRow slider(const char *name, int dephault, int validMin, int validMax, int sliderMin, int sliderMax) {
+    return {PF_Param_SLIDER,
+            name,
+            kTwirly,
+            double(dephault),
+            double(validMin),
+            double(validMax),
+            double(sliderMin),
+            double(sliderMax),
+            0,
+            0,
+            nullptr,
+            {}};
 }
 // An integer slider for a random seed: 0 to 50000, slider 0 to 100.
 constexpr ParamRow seed(const char *name) { return slider(name, 0, 0, 50000, 0, 100); }
 constexpr ParamRow checkbox(const char *name, bool on) {
     return {PF_Param_CHECKBOX, name, kTwirly, on ? 1.0 : 0.0, 0, 0, 0, 0, 0, 0, nullptr, {}};
 }
-constexpr ParamRow angle(const char *name) {
-    return {PF_Param_ANGLE, name, kTwirly, 0, 0, 0, 0, 0, 0, 0, nullptr, {}};
-}
+constexpr ParamRow angle(const char *name) { return {PF_Param_ANGLE, name, kTwirly, 0, 0, 0, 0, 0, 0, 0, nullptr, {}}; }
 // A percentage, 0 to 100 with one decimal, shown with a percent sign.
 constexpr ParamRow fixedPercent(const char *name, double dephault) {
-    return {PF_Param_FIX_SLIDER, name, kTwirly, dephault, 0, 100, 0, 100,
-            PF_Precision_TENTHS, PF_ValueDisplayFlag_PERCENT, nullptr, {}};
+    return {PF_Param_FIX_SLIDER,         name,    kTwirly, dephault, 0, 100, 0, 100, PF_Precision_TENTHS,
+            PF_ValueDisplayFlag_PERCENT, nullptr, {}};
 }
 // Output pixels with two decimals, shown as a plain number.
-constexpr ParamRow pixels(const char *name, double dephault, double validMin, double validMax,
-                          double sliderMin, double sliderMax) {
-    return {PF_Param_FLOAT_SLIDER, name, kTwirly, dephault, validMin, validMax, sliderMin, sliderMax,
-            PF_Precision_HUNDREDTHS, PF_ValueDisplayFlag_NONE, nullptr, {}};
+constexpr ParamRow pixels(const char *name, double dephault, double validMin, double validMax, double sliderMin,
+                          double sliderMax) {
+    return {PF_Param_FLOAT_SLIDER,
+            name,
+            kTwirly,
+            dephault,
+            validMin,
+            validMax,
+            sliderMin,
+            sliderMax,
+            PF_Precision_HUNDREDTHS,
+            PF_ValueDisplayFlag_NONE,
+            nullptr,
+            {}};
 }
 // A signed percentage, -100 to 100 with one decimal.
 constexpr ParamRow signedPercent(const char *name) {
-    return {PF_Param_FLOAT_SLIDER, name, kTwirly, 0, -100, 100, -100, 100,
-            PF_Precision_TENTHS, PF_ValueDisplayFlag_PERCENT, nullptr, {}};
+    return {PF_Param_FLOAT_SLIDER,       name,    kTwirly, 0, -100, 100, -100, 100, PF_Precision_TENTHS,
+            PF_ValueDisplayFlag_PERCENT, nullptr, {}};
 }
 constexpr ParamRow color(const char *name, PF_Pixel dephault) {
     return {PF_Param_COLOR, name, kTwirly, 0, 0, 0, 0, 0, 0, 0, nullptr, dephault};
@@ -62,9 +77,7 @@ constexpr ParamRow layer(const char *name) {
 constexpr ParamRow groupStart(const char *name) {
     return {PF_Param_GROUP_START, name, kTwirly, 0, 0, 0, 0, 0, 0, 0, nullptr, {}};
 }
-constexpr ParamRow groupEnd() {
-    return {PF_Param_GROUP_END, "", 0, 0, 0, 0, 0, 0, 0, 0, nullptr, {}};
-}
+constexpr ParamRow groupEnd() { return {PF_Param_GROUP_END, "", 0, 0, 0, 0, 0, 0, 0, 0, nullptr, {}}; }
 
 // Real to 16.16, rounded half away from zero.
 PF_Fixed toFixed(double value) {

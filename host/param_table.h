@@ -83,15 +83,15 @@ constexpr int kRegisteredParamCount = ParamIndex::Count - 1;
 // checkboxes 0 or 1, "Path" as the 1-based mask number.
 struct ParamRow {
     PF_ParamType type;
-    const char *name;         // "" for group ends
+    const char *name;  // "" for group ends
     PF_ParamFlags flags;
     double dephault;
     double validMin, validMax;
     double sliderMin, sliderMax;
-    A_short precision;        // float and fixed sliders
-    A_short displayFlags;     // float and fixed sliders
-    const char *choices;      // popups: "|"-separated, numbered from 1
-    PF_Pixel color;           // colours: alpha, red, green, blue
+    A_short precision;     // float and fixed sliders
+    A_short displayFlags;  // float and fixed sliders
+    const char *choices;   // popups: "|"-separated, numbered from 1
+    PF_Pixel color;        // colours: alpha, red, green, blue
 };
 
 // Rows for indices 1..63 (row i - 1 describes index i).

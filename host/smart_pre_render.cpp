@@ -189,8 +189,8 @@ PF_Err smartPreRender(PF_InData *in_data, PF_PreRenderExtra *extra) {
     int checkedOut = 0;
     while (checkedOut < kSnapshotParamCount && err == PF_Err_NONE) {
         const int index = kSnapshotReadOrder[checkedOut];
-        err = PF_CHECKOUT_PARAM(in_data, index, in_data->current_time, in_data->time_step,
-                                in_data->time_scale, &values[index]);
+        err = PF_CHECKOUT_PARAM(in_data, index, in_data->current_time, in_data->time_step, in_data->time_scale,
+                                &values[index]);
         if (err == PF_Err_NONE) ++checkedOut;
     }
 
@@ -198,9 +198,8 @@ PF_Err smartPreRender(PF_InData *in_data, PF_PreRenderExtra *extra) {
         request.preserve_rgb_of_zero_alpha = true;
         PF_CheckoutResult layer;
         std::memset(&layer, 0, sizeof layer);
-        err = extra->cb->checkout_layer(in_data->effect_ref, ParamIndex::Input, 0, &request,
-                                        in_data->current_time, in_data->time_step, in_data->time_scale,
-                                        &layer);
+        err = extra->cb->checkout_layer(in_data->effect_ref, ParamIndex::Input, 0, &request, in_data->current_time,
+                                        in_data->time_step, in_data->time_scale, &layer);
         if (err == PF_Err_NONE) {
             const double downsample =
                 static_cast<double>(in_data->downsample_x.num) / static_cast<double>(in_data->downsample_x.den);

@@ -82,9 +82,7 @@ const PF_PathQuerySuite1 *pathQuerySuite(SuiteHandler &suites) {
 const PF_PathDataSuite1 *pathDataSuite(SuiteHandler &suites) {
     return typedSuite<PF_PathDataSuite1>(suites, SuiteId::PathData);
 }
-const PF_WorldSuite1 *worldSuite1(SuiteHandler &suites) {
-    return typedSuite<PF_WorldSuite1>(suites, SuiteId::World1);
-}
+const PF_WorldSuite1 *worldSuite1(SuiteHandler &suites) { return typedSuite<PF_WorldSuite1>(suites, SuiteId::World1); }
 const PF_Sampling8Suite1 *sampling8Suite(SuiteHandler &suites) {
     return typedSuite<PF_Sampling8Suite1>(suites, SuiteId::Sampling8);
 }

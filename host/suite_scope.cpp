@@ -17,8 +17,8 @@ PF_Err reportSuiteFailure(const PF_InData *in_data, PF_OutData *out_data, const 
 
 }  // namespace
 
-PF_Err suiteScopeAcquire(const PF_InData *in_data, PF_OutData *out_data, const char *name,
-                         A_long version, const char *message, const void **suite) {
+PF_Err suiteScopeAcquire(const PF_InData *in_data, PF_OutData *out_data, const char *name, A_long version,
+                         const char *message, const void **suite) {
     // A stale pointer must not pass for a suite the host did not hand out.
     *suite = nullptr;
     if (in_data && in_data->pica_basicP) {
@@ -28,8 +28,8 @@ PF_Err suiteScopeAcquire(const PF_InData *in_data, PF_OutData *out_data, const c
     return reportSuiteFailure(in_data, out_data, message ? message : kDefaultAcquireMessage);
 }
 
-PF_Err suiteScopeRelease(const PF_InData *in_data, PF_OutData *out_data, const char *name,
-                         A_long version, const char *message) {
+PF_Err suiteScopeRelease(const PF_InData *in_data, PF_OutData *out_data, const char *name, A_long version,
+                         const char *message) {
     if (in_data && in_data->pica_basicP) {
         in_data->pica_basicP->ReleaseSuite(name, version);
         return PF_Err_NONE;

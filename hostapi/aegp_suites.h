@@ -66,8 +66,7 @@ typedef struct {
 
 typedef struct {
     PF_Err (*AEGP_GetLayerNumMasks)(AEGP_LayerH aegp_layerH, A_long *num_masksPL);
-    PF_Err (*AEGP_GetLayerMaskByIndex)(AEGP_LayerH aegp_layerH, A_long mask_indexL,
-                                       AEGP_MaskRefH *maskPH);
+    PF_Err (*AEGP_GetLayerMaskByIndex)(AEGP_LayerH aegp_layerH, A_long mask_indexL, AEGP_MaskRefH *maskPH);
     PF_Err (*AEGP_DisposeMask)(AEGP_MaskRefH mask_refH);
 } AEGP_MaskSuite1;
 
@@ -78,8 +77,8 @@ typedef struct {
     PF_Err (*AEGP_GetEffectLayer)(PF_ProgPtr effect_ref, AEGP_LayerH *layerPH);
     PF_Err (*AEGP_GetNewEffectForEffect)(AEGP_PluginID aegp_plugin_id, PF_ProgPtr effect_ref,
                                          AEGP_EffectRefH *effectPH);
-    PF_Err (*AEGP_ConvertEffectToCompTime)(PF_ProgPtr effect_ref, A_long what_timeL,
-                                           A_u_long time_scaleLu, A_Time *comp_timePT);
+    PF_Err (*AEGP_ConvertEffectToCompTime)(PF_ProgPtr effect_ref, A_long what_timeL, A_u_long time_scaleLu,
+                                           A_Time *comp_timePT);
 } AEGP_PFInterfaceSuite1;
 
 #define kAEGPEffectSuite "AEGP Effect Suite"
@@ -96,14 +95,11 @@ typedef struct {
 
 /* Versions 7 and 9 share one table. */
 typedef struct {
-    PF_Err (*AEGP_GetNewEffectStreamByIndex)(AEGP_PluginID aegp_plugin_id,
-                                             AEGP_EffectRefH effect_refH,
-                                             PF_ParamIndex param_index,
-                                             AEGP_StreamRefH *streamPH);
+    PF_Err (*AEGP_GetNewEffectStreamByIndex)(AEGP_PluginID aegp_plugin_id, AEGP_EffectRefH effect_refH,
+                                             PF_ParamIndex param_index, AEGP_StreamRefH *streamPH);
     PF_Err (*AEGP_DisposeStream)(AEGP_StreamRefH streamH);
-    PF_Err (*AEGP_GetNewStreamValue)(AEGP_PluginID aegp_plugin_id, AEGP_StreamRefH streamH,
-                                     AEGP_LTimeMode time_mode, const A_Time *timePT,
-                                     A_Boolean pre_expressionB, AEGP_StreamValue2 *valueP);
+    PF_Err (*AEGP_GetNewStreamValue)(AEGP_PluginID aegp_plugin_id, AEGP_StreamRefH streamH, AEGP_LTimeMode time_mode,
+                                     const A_Time *timePT, A_Boolean pre_expressionB, AEGP_StreamValue2 *valueP);
     PF_Err (*AEGP_DisposeStreamValue)(AEGP_StreamValue2 *valueP);
 } AEGP_StreamSuite9;
 typedef AEGP_StreamSuite9 AEGP_StreamSuite7;
@@ -115,11 +111,10 @@ typedef AEGP_StreamSuite9 AEGP_StreamSuite7;
 /* Versions 3 and 4 share one table. */
 typedef struct {
     PF_Err (*AEGP_GetStreamNumKFs)(AEGP_StreamRefH streamH, A_long *num_kfsPL);
-    PF_Err (*AEGP_GetKeyframeTime)(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index,
-                                   AEGP_LTimeMode time_mode, A_Time *timePT);
+    PF_Err (*AEGP_GetKeyframeTime)(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index, AEGP_LTimeMode time_mode,
+                                   A_Time *timePT);
     PF_Err (*AEGP_GetNewKeyframeValue)(AEGP_PluginID aegp_plugin_id, AEGP_StreamRefH streamH,
-                                       AEGP_KeyframeIndex key_index,
-                                       AEGP_StreamValue2 *valueP);
+                                       AEGP_KeyframeIndex key_index, AEGP_StreamValue2 *valueP);
 } AEGP_KeyframeSuite4;
 typedef AEGP_KeyframeSuite4 AEGP_KeyframeSuite3;
 

@@ -53,8 +53,7 @@ typedef struct PF_ProgressInfo *PF_ProgPtr;
 #define PF_MAX_PARAM_NAME_LEN 31
 #define PF_MAX_PARAM_DESCRIPTION_LEN 31
 
-#define PF_FOURCC(a, b, c, d) \
-    (((A_u_long)(a) << 24) | ((A_u_long)(b) << 16) | ((A_u_long)(c) << 8) | (A_u_long)(d))
+#define PF_FOURCC(a, b, c, d) (((A_u_long)(a) << 24) | ((A_u_long)(b) << 16) | ((A_u_long)(c) << 8) | (A_u_long)(d))
 
 /* Errors. */
 enum {
@@ -156,16 +155,9 @@ enum {
 #define PF_PixelFormat_INVALID PF_FOURCC('b', 'a', 'd', 'f')
 
 /* World flags (PF World Suite 1 new_world and PF_EffectWorld.world_flags). */
-enum {
-    PF_WorldFlag_DEEP = 1L << 0,
-    PF_WorldFlag_WRITEABLE = 1L << 1
-};
+enum { PF_WorldFlag_DEEP = 1L << 0, PF_WorldFlag_WRITEABLE = 1L << 1 };
 /* New-world flags of PF World Suite 1. */
-enum {
-    PF_NewWorldFlag_NONE = 0,
-    PF_NewWorldFlag_CLEAR_PIXELS = 1L << 0,
-    PF_NewWorldFlag_DEEP_PIXELS = 1L << 1
-};
+enum { PF_NewWorldFlag_NONE = 0, PF_NewWorldFlag_CLEAR_PIXELS = 1L << 0, PF_NewWorldFlag_DEEP_PIXELS = 1L << 1 };
 
 enum { PF_Quality_DRAWING_AUDIO = -1, PF_Quality_LO = 0, PF_Quality_HI = 1 };
 enum { PF_MF_Alpha_PREMUL = 0, PF_MF_Alpha_STRAIGHT = 1L << 0 };
@@ -206,10 +198,9 @@ enum {
 
 /* Version packing of my_version: major, minor, bug, stage, build. */
 enum { PF_Stage_DEVELOP = 0, PF_Stage_ALPHA = 1, PF_Stage_BETA = 2, PF_Stage_RELEASE = 3 };
-#define PF_VERSION(vers, subvers, bugvers, stage, build)                                    \
-    (A_u_long)((((A_u_long)(vers) & 0x7) << 19) | (((A_u_long)(subvers) & 0xf) << 15) |     \
-               (((A_u_long)(bugvers) & 0xf) << 11) | (((A_u_long)(stage) & 0x3) << 9) |     \
-               ((A_u_long)(build) & 0x1ff))
+#define PF_VERSION(vers, subvers, bugvers, stage, build)                            \
+    (A_u_long)((((A_u_long)(vers)&0x7) << 19) | (((A_u_long)(subvers)&0xf) << 15) | \
+               (((A_u_long)(bugvers)&0xf) << 11) | (((A_u_long)(stage)&0x3) << 9) | ((A_u_long)(build)&0x1ff))
 
 typedef struct {
     A_short major;

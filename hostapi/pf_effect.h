@@ -196,7 +196,7 @@ typedef union {
 
 typedef struct PF_ParamDef {
     union {
-        A_long id;         /* disk identifier, when registering */
+        A_long id; /* disk identifier, when registering */
         A_long change_flag;
     } uu;
     PF_ParamUIFlags ui_flags;
@@ -210,8 +210,8 @@ typedef struct PF_ParamDef {
 } PF_ParamDef, *PF_ParamDefPtr, **PF_ParamList;
 
 typedef struct {
-    PF_Err (*checkout_param)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time,
-                             A_long time_step, A_u_long time_scale, PF_ParamDef *param);
+    PF_Err (*checkout_param)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time, A_long time_step,
+                             A_u_long time_scale, PF_ParamDef *param);
     PF_Err (*checkin_param)(PF_ProgPtr effect_ref, PF_ParamDef *param);
     PF_Err (*add_param)(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDefPtr def);
     PF_Err (*abort)(PF_ProgPtr effect_ref);
@@ -244,9 +244,9 @@ typedef struct {
 typedef struct {
     PF_TransferMode xfer;
     A_long rand_seed;
-    A_u_char opacity;     /* 0..255 */
-    PF_Boolean rgb_only;  /* keep the destination's alpha */
-    A_u_short opacitySu;  /* 0..32768 */
+    A_u_char opacity;    /* 0..255 */
+    PF_Boolean rgb_only; /* keep the destination's alpha */
+    A_u_short opacitySu; /* 0..32768 */
 } PF_CompositeMode;
 
 typedef struct {
@@ -256,14 +256,11 @@ typedef struct {
 } PF_MaskWorld;
 
 typedef struct PF_UtilCallbacks {
-    PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld *src, PF_EffectWorld *dst,
-                   PF_Rect *src_r, PF_Rect *dst_r);
-    PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel *color, const PF_Rect *dst_rect,
-                   PF_EffectWorld *world);
-    PF_Err (*transfer_rect)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags,
-                            PF_Field field, const PF_Rect *src_rec, const PF_EffectWorld *src_world,
-                            const PF_CompositeMode *comp_mode, const PF_MaskWorld *mask_world0,
-                            A_long dest_x, A_long dest_y, PF_EffectWorld *dst_world);
+    PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld *src, PF_EffectWorld *dst, PF_Rect *src_r, PF_Rect *dst_r);
+    PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel *color, const PF_Rect *dst_rect, PF_EffectWorld *world);
+    PF_Err (*transfer_rect)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags, PF_Field field,
+                            const PF_Rect *src_rec, const PF_EffectWorld *src_world, const PF_CompositeMode *comp_mode,
+                            const PF_MaskWorld *mask_world0, A_long dest_x, A_long dest_y, PF_EffectWorld *dst_world);
     PF_Handle (*host_new_handle)(A_u_longlong size);
     void *(*host_lock_handle)(PF_Handle pf_handle);
     void (*host_unlock_handle)(PF_Handle pf_handle);
@@ -333,18 +330,14 @@ typedef struct {
 } PF_OutData;
 
 /* The one export of an effect plug-in. */
-typedef PF_Err (*PF_EntryPointFunc)(PF_Cmd cmd, PF_InData *in_data, PF_OutData *out_data,
-                                    PF_ParamDef *params[], PF_LayerDef *output, void *extra);
+typedef PF_Err (*PF_EntryPointFunc)(PF_Cmd cmd, PF_InData *in_data, PF_OutData *out_data, PF_ParamDef *params[],
+                                    PF_LayerDef *output, void *extra);
 
-#define PF_CHECKOUT_PARAM(IN_DATA, IDX, TIME, STEP, SCALE, PARAM)                           \
-    (*(IN_DATA)->inter.checkout_param)((IN_DATA)->effect_ref, (IDX), (TIME), (STEP), (SCALE), \
-                                       (PARAM))
-#define PF_CHECKIN_PARAM(IN_DATA, PARAM) \
-    (*(IN_DATA)->inter.checkin_param)((IN_DATA)->effect_ref, (PARAM))
-#define PF_ADD_PARAM(IN_DATA, IDX, DEF) \
-    (*(IN_DATA)->inter.add_param)((IN_DATA)->effect_ref, (IDX), (DEF))
-#define PF_PROGRESS(IN_DATA, CURRENT, TOTAL) \
-    (*(IN_DATA)->inter.progress)((IN_DATA)->effect_ref, (CURRENT), (TOTAL))
+#define PF_CHECKOUT_PARAM(IN_DATA, IDX, TIME, STEP, SCALE, PARAM) \
+    (*(IN_DATA)->inter.checkout_param)((IN_DATA)->effect_ref, (IDX), (TIME), (STEP), (SCALE), (PARAM))
+#define PF_CHECKIN_PARAM(IN_DATA, PARAM) (*(IN_DATA)->inter.checkin_param)((IN_DATA)->effect_ref, (PARAM))
+#define PF_ADD_PARAM(IN_DATA, IDX, DEF) (*(IN_DATA)->inter.add_param)((IN_DATA)->effect_ref, (IDX), (DEF))
+#define PF_PROGRESS(IN_DATA, CURRENT, TOTAL) (*(IN_DATA)->inter.progress)((IN_DATA)->effect_ref, (CURRENT), (TOTAL))
 
 #ifdef __cplusplus
 }

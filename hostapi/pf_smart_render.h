@@ -51,8 +51,8 @@ typedef struct {
 
 typedef struct {
     PF_Err (*checkout_layer)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long checkout_idL,
-                             const PF_RenderRequest *req, A_long what_time, A_long time_step,
-                             A_u_long time_scale, PF_CheckoutResult *checkout_result);
+                             const PF_RenderRequest *req, A_long what_time, A_long time_step, A_u_long time_scale,
+                             PF_CheckoutResult *checkout_result);
 } PF_PreRenderCallbacks;
 
 typedef struct {
@@ -69,8 +69,7 @@ typedef struct {
 } PF_SmartRenderInput;
 
 typedef struct {
-    PF_Err (*checkout_layer_pixels)(PF_ProgPtr effect_ref, A_long checkout_idL,
-                                    PF_EffectWorld **pixels);
+    PF_Err (*checkout_layer_pixels)(PF_ProgPtr effect_ref, A_long checkout_idL, PF_EffectWorld **pixels);
     PF_Err (*checkin_layer_pixels)(PF_ProgPtr effect_ref, A_long checkout_idL);
     PF_Err (*checkout_output)(PF_ProgPtr effect_ref, PF_EffectWorld **output);
 } PF_SmartRenderCallbacks;

@@ -33,15 +33,13 @@ typedef PF_ANSICallbacks PF_ANSICallbacksSuite1;
 #define kPFWorldSuiteVersion2 2
 
 typedef struct {
-    PF_Err (*new_world)(PF_ProgPtr effect_ref, A_long width, A_long height, A_long flags,
-                        PF_EffectWorld *world);
+    PF_Err (*new_world)(PF_ProgPtr effect_ref, A_long width, A_long height, A_long flags, PF_EffectWorld *world);
     PF_Err (*dispose_world)(PF_ProgPtr effect_ref, PF_EffectWorld *world);
 } PF_WorldSuite1;
 
 typedef struct {
-    PF_Err (*PF_NewWorld)(PF_ProgPtr effect_ref, A_long widthL, A_long heightL,
-                          PF_Boolean clear_pixB, PF_PixelFormat pixel_format,
-                          PF_EffectWorld *world);
+    PF_Err (*PF_NewWorld)(PF_ProgPtr effect_ref, A_long widthL, A_long heightL, PF_Boolean clear_pixB,
+                          PF_PixelFormat pixel_format, PF_EffectWorld *world);
     PF_Err (*PF_DisposeWorld)(PF_ProgPtr effect_ref, PF_EffectWorld *world);
     PF_Err (*PF_GetPixelFormat)(const PF_EffectWorld *world, PF_PixelFormat *pixel_format);
 } PF_WorldSuite2;
@@ -64,35 +62,28 @@ typedef struct {
 typedef struct {
     PF_Err (*PF_NumPaths)(PF_ProgPtr effect_ref, A_long *num_pathsPL);
     PF_Err (*PF_PathInfo)(PF_ProgPtr effect_ref, A_long indexL, PF_PathID *unique_idP);
-    PF_Err (*PF_CheckoutPath)(PF_ProgPtr effect_ref, PF_PathID unique_id, A_long what_time,
-                              A_long time_step, A_u_long time_scale, PF_PathOutlinePtr *pathPP);
-    PF_Err (*PF_CheckinPath)(PF_ProgPtr effect_ref, PF_PathID unique_id, PF_Boolean changedB,
-                             PF_PathOutlinePtr pathP);
+    PF_Err (*PF_CheckoutPath)(PF_ProgPtr effect_ref, PF_PathID unique_id, A_long what_time, A_long time_step,
+                              A_u_long time_scale, PF_PathOutlinePtr *pathPP);
+    PF_Err (*PF_CheckinPath)(PF_ProgPtr effect_ref, PF_PathID unique_id, PF_Boolean changedB, PF_PathOutlinePtr pathP);
 } PF_PathQuerySuite1;
 
 typedef struct {
     PF_Err (*PF_PathIsOpen)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, PF_Boolean *openPB);
-    PF_Err (*PF_PathNumSegments)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP,
-                                 A_long *num_segmentsPL);
-    PF_Err (*PF_PathVertexInfo)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP,
-                                A_long which_pointL, PF_PathVertex *vertexP);
-    PF_Err (*PF_PathPrepareSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP,
-                                      A_long which_segL, A_long frequencyL,
-                                      PF_PathSegPrepPtr *lengthPrepPP);
-    PF_Err (*PF_PathGetSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP,
-                                  A_long which_segL, PF_PathSegPrepPtr *lengthPrepP0,
-                                  A_FpLong *lengthPF);
-    PF_Err (*PF_PathEvalSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP,
-                                   PF_PathSegPrepPtr *lengthPrepPP0, A_long which_segL,
-                                   A_FpLong lengthF, A_FpLong *x, A_FpLong *y);
+    PF_Err (*PF_PathNumSegments)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_long *num_segmentsPL);
+    PF_Err (*PF_PathVertexInfo)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_long which_pointL,
+                                PF_PathVertex *vertexP);
+    PF_Err (*PF_PathPrepareSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_long which_segL,
+                                      A_long frequencyL, PF_PathSegPrepPtr *lengthPrepPP);
+    PF_Err (*PF_PathGetSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_long which_segL,
+                                  PF_PathSegPrepPtr *lengthPrepP0, A_FpLong *lengthPF);
+    PF_Err (*PF_PathEvalSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, PF_PathSegPrepPtr *lengthPrepPP0,
+                                   A_long which_segL, A_FpLong lengthF, A_FpLong *x, A_FpLong *y);
     PF_Err (*PF_PathEvalSegLengthDeriv1)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP,
-                                         PF_PathSegPrepPtr *lengthPrepPP0, A_long which_segL,
-                                         A_FpLong lengthF, A_FpLong *x, A_FpLong *y,
-                                         A_FpLong *deriv1x, A_FpLong *deriv1y);
-    PF_Err (*PF_PathCleanupSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP,
-                                      A_long which_segL, PF_PathSegPrepPtr *lengthPrepPP);
-    PF_Err (*PF_PathIsInverted)(PF_ProgPtr effect_ref, PF_PathID unique_id,
-                                PF_Boolean *invertedB);
+                                         PF_PathSegPrepPtr *lengthPrepPP0, A_long which_segL, A_FpLong lengthF,
+                                         A_FpLong *x, A_FpLong *y, A_FpLong *deriv1x, A_FpLong *deriv1y);
+    PF_Err (*PF_PathCleanupSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_long which_segL,
+                                      PF_PathSegPrepPtr *lengthPrepPP);
+    PF_Err (*PF_PathIsInverted)(PF_ProgPtr effect_ref, PF_PathID unique_id, PF_Boolean *invertedB);
 } PF_PathDataSuite1;
 
 #define kPFColorCallbacksFloatSuite "PF ColorFloat Suite"
@@ -109,12 +100,10 @@ typedef struct {
 
 /* A null rectangle fills the whole world. */
 typedef struct {
-    PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel *color, const PF_Rect *dst_rect,
-                   PF_EffectWorld *world);
-    PF_Err (*fill16)(PF_ProgPtr effect_ref, const PF_Pixel16 *color, const PF_Rect *dst_rect,
-                     PF_EffectWorld *world);
-    PF_Err (*fill_float)(PF_ProgPtr effect_ref, const PF_PixelFloat *color,
-                         const PF_Rect *dst_rect, PF_EffectWorld *world);
+    PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel *color, const PF_Rect *dst_rect, PF_EffectWorld *world);
+    PF_Err (*fill16)(PF_ProgPtr effect_ref, const PF_Pixel16 *color, const PF_Rect *dst_rect, PF_EffectWorld *world);
+    PF_Err (*fill_float)(PF_ProgPtr effect_ref, const PF_PixelFloat *color, const PF_Rect *dst_rect,
+                         PF_EffectWorld *world);
 } PF_FillMatteSuite2;
 
 #define kPFSampling8Suite "PF Sampling8 Suite"
@@ -134,30 +123,28 @@ typedef struct {
 
 /* Coordinates are 16.16 pixels; a sample outside the world is transparent. */
 typedef struct {
-    PF_Err (*nn_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
-                        PF_Pixel *dst_pixel);
-    PF_Err (*subpixel_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y,
-                              const PF_SampPB *params, PF_Pixel *dst_pixel);
-    PF_Err (*area_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
-                          PF_Pixel *dst_pixel);
+    PF_Err (*nn_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params, PF_Pixel *dst_pixel);
+    PF_Err (*subpixel_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
+                              PF_Pixel *dst_pixel);
+    PF_Err (*area_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params, PF_Pixel *dst_pixel);
 } PF_Sampling8Suite1;
 
 typedef struct {
-    PF_Err (*nn_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y,
-                          const PF_SampPB *params, PF_Pixel16 *dst_pixel);
-    PF_Err (*subpixel_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y,
-                                const PF_SampPB *params, PF_Pixel16 *dst_pixel);
-    PF_Err (*area_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y,
-                            const PF_SampPB *params, PF_Pixel16 *dst_pixel);
+    PF_Err (*nn_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
+                          PF_Pixel16 *dst_pixel);
+    PF_Err (*subpixel_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
+                                PF_Pixel16 *dst_pixel);
+    PF_Err (*area_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
+                            PF_Pixel16 *dst_pixel);
 } PF_Sampling16Suite1;
 
 typedef struct {
-    PF_Err (*nn_sample_float)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y,
-                              const PF_SampPB *params, PF_PixelFloat *dst_pixel);
-    PF_Err (*subpixel_sample_float)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y,
-                                    const PF_SampPB *params, PF_PixelFloat *dst_pixel);
-    PF_Err (*area_sample_float)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y,
-                                const PF_SampPB *params, PF_PixelFloat *dst_pixel);
+    PF_Err (*nn_sample_float)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
+                              PF_PixelFloat *dst_pixel);
+    PF_Err (*subpixel_sample_float)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
+                                    PF_PixelFloat *dst_pixel);
+    PF_Err (*area_sample_float)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
+                                PF_PixelFloat *dst_pixel);
 } PF_SamplingFloatSuite1;
 
 #define kPFParamUtilsSuite "PF Param Utils Suite"
@@ -166,12 +153,10 @@ typedef struct {
 
 /* Versions 1 and 2 share one table. */
 typedef struct {
-    PF_Err (*PF_UpdateParamUI)(PF_ProgPtr effect_ref, PF_ParamIndex param_index,
-                               const PF_ParamDef *defP);
-    PF_Err (*PF_GetCurrentState)(PF_ProgPtr effect_ref, PF_ParamIndex param_index,
-                                 PF_State *stateP);
-    PF_Err (*PF_HasParamChanged)(PF_ProgPtr effect_ref, const PF_State *stateP,
-                                 PF_ParamIndex param_index, PF_Boolean *changedPB);
+    PF_Err (*PF_UpdateParamUI)(PF_ProgPtr effect_ref, PF_ParamIndex param_index, const PF_ParamDef *defP);
+    PF_Err (*PF_GetCurrentState)(PF_ProgPtr effect_ref, PF_ParamIndex param_index, PF_State *stateP);
+    PF_Err (*PF_HasParamChanged)(PF_ProgPtr effect_ref, const PF_State *stateP, PF_ParamIndex param_index,
+                                 PF_Boolean *changedPB);
 } PF_ParamUtilsSuite1;
 typedef PF_ParamUtilsSuite1 PF_ParamUtilsSuite2;
 

@@ -12,7 +12,10 @@ extern "C" {
 #endif
 
 typedef A_long SPErr;
-enum { kSPNoError = 0, kSPSuiteNotFoundError = 0x53214e46 /* "S!NF" */ };
+enum {
+    kSPNoError = 0,
+    kSPSuiteNotFoundError = 0x53214e46 /* "S!NF" */
+};
 
 typedef struct SPBasicSuite {
     SPErr (*AcquireSuite)(const char *name, A_long version, const void **suite);

@@ -19,15 +19,15 @@ std::size_t roomInReturnMessage(Host &host, const char *buffer) {
     return static_cast<std::size_t>(end - buffer);
 }
 
-#define MINIHOST_MATH1(NAME)                   \
-    A_FpLong NAME##Call(A_FpLong x) {          \
-        enterCall(currentHost(), #NAME);       \
-        return std::NAME(x);                   \
+#define MINIHOST_MATH1(NAME)             \
+    A_FpLong NAME##Call(A_FpLong x) {    \
+        enterCall(currentHost(), #NAME); \
+        return std::NAME(x);             \
     }
-#define MINIHOST_MATH2(NAME)                   \
+#define MINIHOST_MATH2(NAME)                      \
     A_FpLong NAME##Call(A_FpLong x, A_FpLong y) { \
-        enterCall(currentHost(), #NAME);       \
-        return std::NAME(x, y);                \
+        enterCall(currentHost(), #NAME);          \
+        return std::NAME(x, y);                   \
     }
 
 MINIHOST_MATH1(atan)
@@ -87,9 +87,8 @@ A_char *strcpyCall(A_char *dst, const A_char *src) {
 
 const PF_ANSICallbacks &ansiCallbacks() {
     static const PF_ANSICallbacks callbacks = {
-        atanCall, atan2Call, ceilCall, cosCall,  expCall,   fabsCall,   floorCall,
-        fmodCall, hypotCall, logCall,  log10Call, powCall,  sinCall,    sqrtCall,
-        tanCall,  sprintfCall, strcpyCall, asinCall, acosCall};
+        atanCall,  atan2Call, ceilCall, cosCall,  expCall, fabsCall,    floorCall,  fmodCall, hypotCall, logCall,
+        log10Call, powCall,   sinCall,  sqrtCall, tanCall, sprintfCall, strcpyCall, asinCall, acosCall};
     return callbacks;
 }
 

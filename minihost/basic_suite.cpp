@@ -67,7 +67,8 @@ SPErr acquireSuite(const char *name, A_long version, const void **suite) {
 SPErr releaseSuite(const char *name, A_long version) {
     Host &host = currentHost();
     if (const PF_Err err = enterCall(host, "ReleaseSuite", suiteDetail(name, version))) return err;
-    const auto held = name ? host.internals->acquiredSuites.find({name, version}) : host.internals->acquiredSuites.end();
+    const auto held =
+        name ? host.internals->acquiredSuites.find({name, version}) : host.internals->acquiredSuites.end();
     if (held == host.internals->acquiredSuites.end() || held->second == 0) return refused(host);
     if (--held->second == 0) host.internals->acquiredSuites.erase(held);
     --host.ledger.suites;

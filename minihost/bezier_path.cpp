@@ -39,10 +39,9 @@ double speed(const BezierSegment &s, double t) { return norm(bezierDerivative(s,
 
 // Five-point Gauss-Legendre rule on [a, b]: exact for polynomials of degree 9.
 double gaussLegendre5(const BezierSegment &s, double a, double b) {
-    static const double nodes[5] = {0.0, -0.5384693101056831, 0.5384693101056831,
-                                    -0.9061798459386640, 0.9061798459386640};
-    static const double weights[5] = {0.5688888888888889, 0.4786286704993665,
-                                      0.4786286704993665, 0.2369268850561891,
+    static const double nodes[5] = {0.0, -0.5384693101056831, 0.5384693101056831, -0.9061798459386640,
+                                    0.9061798459386640};
+    static const double weights[5] = {0.5688888888888889, 0.4786286704993665, 0.4786286704993665, 0.2369268850561891,
                                       0.2369268850561891};
     const double half = 0.5 * (b - a), mid = 0.5 * (a + b);
     double sum = 0;
@@ -53,8 +52,7 @@ double gaussLegendre5(const BezierSegment &s, double a, double b) {
 // Arc length between parameters a and b, refined until two halves agree with
 // the whole to `tolerance` pixels. The speed is smooth except near cusps, where
 // the refinement goes deeper.
-double arcLength(const BezierSegment &s, double a, double b, double whole, double tolerance,
-                 int depth) {
+double arcLength(const BezierSegment &s, double a, double b, double whole, double tolerance, int depth) {
     const double mid = 0.5 * (a + b);
     const double left = gaussLegendre5(s, a, mid), right = gaussLegendre5(s, mid, b);
     if (depth >= 40 || std::fabs(left + right - whole) <= tolerance) return left + right;
@@ -104,8 +102,8 @@ double straightParam(const BezierMeasure &m, double along) {
 
 }  // namespace
 
-BezierSegment makeBezierSegment(double ax, double ay, double outX, double outY, double bx,
-                                double by, double inX, double inY) {
+BezierSegment makeBezierSegment(double ax, double ay, double outX, double outY, double bx, double by, double inX,
+                                double inY) {
     return {{ax, ay}, {ax + outX, ay + outY}, {bx + inX, by + inY}, {bx, by}};
 }
 

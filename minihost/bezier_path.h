@@ -16,8 +16,8 @@ struct BezierSegment {
     PathPoint p0, p1, p2, p3;
 };
 
-BezierSegment makeBezierSegment(double ax, double ay, double outX, double outY, double bx,
-                                double by, double inX, double inY);
+BezierSegment makeBezierSegment(double ax, double ay, double outX, double outY, double bx, double by, double inX,
+                                double inY);
 
 // A segment measured once for repeated length queries. A straight segment
 // (control points on the chord, between its ends) is exact: its points are
@@ -27,8 +27,8 @@ BezierSegment makeBezierSegment(double ax, double ay, double outX, double outY, 
 struct BezierMeasure {
     BezierSegment segment;
     bool straight = false;
-    double length = 0;                 // pixels
-    std::vector<double> cumulative;    // curved only: length from t = 0 to t = i / intervals
+    double length = 0;               // pixels
+    std::vector<double> cumulative;  // curved only: length from t = 0 to t = i / intervals
 };
 
 // `intervals` is the table resolution (clamped to 4..4096); it changes only

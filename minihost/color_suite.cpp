@@ -24,9 +24,7 @@ double unitChannel(float v) {
     return v < 1 ? v : 1;
 }
 
-PF_Fixed toFixed(double v) {
-    return static_cast<PF_Fixed>(v >= 0 ? v * fixedOne + 0.5 : v * fixedOne - 0.5);
-}
+PF_Fixed toFixed(double v) { return static_cast<PF_Fixed>(v >= 0 ? v * fixedOne + 0.5 : v * fixedOne - 0.5); }
 
 // 16.16 keeps a channel only to about 2^-16, so the trip from RGB and back
 // cannot return an arbitrary float unchanged. A channel that comes back
@@ -88,12 +86,24 @@ PF_Err hlsToRgb(PF_ProgPtr ref, PF_HLS_Pixel hls, PF_PixelFloat *rgb) {
     const double base = lightness - chroma / 2;
     double r = 0, g = 0, b = 0;
     switch (static_cast<int>(sectorHue) % 6) {
-    case 0: r = chroma, g = second; break;
-    case 1: r = second, g = chroma; break;
-    case 2: g = chroma, b = second; break;
-    case 3: g = second, b = chroma; break;
-    case 4: r = second, b = chroma; break;
-    default: r = chroma, b = second; break;
+    case 0:
+        r = chroma, g = second;
+        break;
+    case 1:
+        r = second, g = chroma;
+        break;
+    case 2:
+        g = chroma, b = second;
+        break;
+    case 3:
+        g = second, b = chroma;
+        break;
+    case 4:
+        r = second, b = chroma;
+        break;
+    default:
+        r = chroma, b = second;
+        break;
     }
     rgb->red = channelFromModel(r + base);
     rgb->green = channelFromModel(g + base);

@@ -103,8 +103,7 @@ PF_Err enterCall(Host &host, const char *function, const std::string &detail) {
     PF_Err err = PF_Err_NONE;
     if (!host.faults.failCall.empty()) {
         const auto fault = host.faults.failCall.find(std::string(name));
-        if (fault != host.faults.failCall.end() && fault->second.first == count)
-            err = fault->second.second;
+        if (fault != host.faults.failCall.end() && fault->second.first == count) err = fault->second.second;
     }
     if (host.logCalls) host.calls.push_back({std::string(name), detail, err});
     return err;

@@ -60,23 +60,23 @@ PF_Err transferRect(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_fl
                     const PF_MaskWorld *mask_world0, A_long dest_x, A_long dest_y, PF_EffectWorld *dst_world);
 
 // Suite tables, one per name and version.
-const void *handleSuite();          // "PF Handle Suite" 1 and 2
-const void *ansiSuite();            // "PF ANSI Suite" 1
-const void *worldSuite1();          // "PF World Suite" 1
-const void *worldSuite2();          // "PF World Suite" 2
-const void *pathQuerySuite();       // "PF Path Query Suite" 1
-const void *pathDataSuite();        // "PF Path Data Suite" 1
-const void *colorFloatSuite();      // "PF ColorFloat Suite" 1
-const void *fillMatteSuite();       // "PF Fill Matte Suite" 2
-const void *sampling8Suite();       // "PF Sampling8 Suite" 1
-const void *sampling16Suite();      // "PF Sampling16 Suite" 1
-const void *samplingFloatSuite();   // "PF SamplingFloat Suite" 1
-const void *paramUtilsSuite();      // "PF Param Utils Suite" 1 and 2
-const void *utilitySuite();         // "AEGP Utility Suite" 7
-const void *maskSuite();            // "AEGP Mask Suite" 1
-const void *pfInterfaceSuite();     // "AEGP PF Interface Suite" 1
-const void *effectSuite();          // "AEGP Effect Suite" 3
-const void *streamSuite();          // "AEGP Stream Suite" 7 and 9
-const void *keyframeSuite();        // "AEGP Keyframe Suite" 3 and 4
+const void *handleSuite();         // "PF Handle Suite" 1 and 2
+const void *ansiSuite();           // "PF ANSI Suite" 1
+const void *worldSuite1();         // "PF World Suite" 1
+const void *worldSuite2();         // "PF World Suite" 2
+const void *pathQuerySuite();      // "PF Path Query Suite" 1
+const void *pathDataSuite();       // "PF Path Data Suite" 1
+const void *colorFloatSuite();     // "PF ColorFloat Suite" 1
+const void *fillMatteSuite();      // "PF Fill Matte Suite" 2
+const void *sampling8Suite();      // "PF Sampling8 Suite" 1
+const void *sampling16Suite();     // "PF Sampling16 Suite" 1
+const void *samplingFloatSuite();  // "PF SamplingFloat Suite" 1
+const void *paramUtilsSuite();     // "PF Param Utils Suite" 1 and 2
+const void *utilitySuite();        // "AEGP Utility Suite" 7
+const void *maskSuite();           // "AEGP Mask Suite" 1
+const void *pfInterfaceSuite();    // "AEGP PF Interface Suite" 1
+const void *effectSuite();         // "AEGP Effect Suite" 3
+const void *streamSuite();         // "AEGP Stream Suite" 7 and 9
+const void *keyframeSuite();       // "AEGP Keyframe Suite" 3 and 4
 
 }  // namespace minihost

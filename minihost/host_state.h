@@ -46,8 +46,8 @@ struct ParamCheckout {
 // State of one renderFrame: layers requested at pre-render and the worlds
 // handed out at render.
 struct FrameState {
-    std::map<A_long, double> layerRequests; // checkout id -> layer number (-1: the input layer)
-    std::map<A_long, World *> layerPixels;  // checkout id -> world handed out
+    std::map<A_long, double> layerRequests;  // checkout id -> layer number (-1: the input layer)
+    std::map<A_long, World *> layerPixels;   // checkout id -> world handed out
     World *output = nullptr;
     double layerCopyMs = 0;  // spent preparing layer pixels for the plug-in, this frame
 };

@@ -80,18 +80,24 @@ void writePixel(Image &image, std::size_t index, const Channels &channels) {
 
 int bytesPerPixel(Depth depth) {
     switch (depth) {
-    case Depth::Bits8: return 4;
-    case Depth::Bits16: return 8;
-    case Depth::Float: return 16;
+    case Depth::Bits8:
+        return 4;
+    case Depth::Bits16:
+        return 8;
+    case Depth::Float:
+        return 16;
     }
     return 4;
 }
 
 PF_PixelFormat pixelFormatOf(Depth depth) {
     switch (depth) {
-    case Depth::Bits8: return PF_PixelFormat_ARGB32;
-    case Depth::Bits16: return PF_PixelFormat_ARGB64;
-    case Depth::Float: return PF_PixelFormat_ARGB128;
+    case Depth::Bits8:
+        return PF_PixelFormat_ARGB32;
+    case Depth::Bits16:
+        return PF_PixelFormat_ARGB64;
+    case Depth::Float:
+        return PF_PixelFormat_ARGB128;
     }
     return PF_PixelFormat_INVALID;
 }
@@ -136,11 +142,11 @@ Image downsampleImage(const Image &image, int x, int y) {
     const std::size_t size = static_cast<std::size_t>(bytesPerPixel(image.depth));
     for (int row = 0; row < out.height; ++row)
         for (int column = 0; column < out.width; ++column)
-            std::memcpy(out.data.data() + (static_cast<std::size_t>(row) * out.width + column) * size,
-                        image.data.data() +
-                            (static_cast<std::size_t>(row) * y * image.width + static_cast<std::size_t>(column) * x) *
-                                size,
-                        size);
+            std::memcpy(
+                out.data.data() + (static_cast<std::size_t>(row) * out.width + column) * size,
+                image.data.data() +
+                    (static_cast<std::size_t>(row) * y * image.width + static_cast<std::size_t>(column) * x) * size,
+                size);
     return out;
 }
 

@@ -12,7 +12,8 @@ namespace {
 
 PF_Err addParam(PF_ProgPtr effectRef, PF_ParamIndex index, PF_ParamDefPtr def) {
     Host &host = hostFromRef(effectRef);
-    if (const PF_Err err = enterCall(host, "add_param", def ? std::string(def->name, strnlen(def->name, sizeof def->name)) : ""))
+    if (const PF_Err err =
+            enterCall(host, "add_param", def ? std::string(def->name, strnlen(def->name, sizeof def->name)) : ""))
         return err;
     if (!def) return refused(host);
     if (index != -1 && static_cast<std::size_t>(index) != host.paramDefs.size()) return PF_Err_INVALID_INDEX;
@@ -35,8 +36,7 @@ PF_Err checkoutParam(PF_ProgPtr effectRef, PF_ParamIndex index, A_long what_time
     checkout.index = index;
     checkout.id = param->uu.id;
     Image layer;
-    if (param->param_type == PF_Param_LAYER &&
-        layerImageFor(host, paramValueAt(host, index, seconds).number, layer)) {
+    if (param->param_type == PF_Param_LAYER && layerImageFor(host, paramValueAt(host, index, seconds).number, layer)) {
         checkout.layer = &worldFromImage(host, layer);
         const A_long dephault = param->u.ld.dephault;
         param->u.ld = checkout.layer->def;
@@ -73,8 +73,8 @@ PF_Err abortCall(PF_ProgPtr effectRef) { return enterCall(hostFromRef(effectRef)
 
 PF_Err progress(PF_ProgPtr effectRef, A_long current, A_long total) {
     Host &host = hostFromRef(effectRef);
-    const PF_Err err =
-        enterCall(host, "progress", host.logCalls ? std::to_string(current) + "/" + std::to_string(total) : std::string());
+    const PF_Err err = enterCall(host, "progress",
+                                 host.logCalls ? std::to_string(current) + "/" + std::to_string(total) : std::string());
     ++host.progressCalls;
     host.progressCurrent = current;
     host.progressTotal = total;
@@ -99,7 +99,8 @@ PF_InteractCallbacks interactCallbacks() {
 bool layerImageFor(const Host &host, double layerNumber, Image &image) {
     const long number = std::lround(layerNumber);
     const Image *source = nullptr;
-    if (number == PF_LayerDefault_MYSELF) source = &host.input;
+    if (number == PF_LayerDefault_MYSELF)
+        source = &host.input;
     else if (number >= 1 && static_cast<std::size_t>(number) <= host.layers.size())
         source = &host.layers[static_cast<std::size_t>(number) - 1];
     if (!source) return false;

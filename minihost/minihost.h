@@ -40,8 +40,7 @@ bool parsePipl(const std::vector<uint8_t> &bytes, PiplInfo &info, std::string &e
 // Reads a plug-in file's property list without running any of its code:
 // the PiPL resource 16000 of a Windows library, the ".pipl" file beside a
 // Linux library.
-bool readPluginPipl(const std::string &pluginPath, std::vector<uint8_t> &bytes,
-                    std::string &error);
+bool readPluginPipl(const std::string &pluginPath, std::vector<uint8_t> &bytes, std::string &error);
 
 // The plug-in file built beside the running executable (or in its
 // "plugin" sibling folder), as the build lays it out.
@@ -104,8 +103,8 @@ struct Keyframe {
 };
 
 struct ParamTrack {
-    ParamValue value;                // used when there are no keyframes
-    std::vector<Keyframe> keyframes; // sorted by time
+    ParamValue value;                 // used when there are no keyframes
+    std::vector<Keyframe> keyframes;  // sorted by time
     Interpolation interpolation = Interpolation::Linear;
 };
 
@@ -113,21 +112,21 @@ struct ParamTrack {
 // Fault injection, ledger and call log
 
 struct Faults {
-    std::set<std::string> missingSuites;            // suite names refused by AcquireSuite
+    std::set<std::string> missingSuites;                     // suite names refused by AcquireSuite
     std::map<std::string, std::pair<int, PF_Err>> failCall;  // host function -> (n-th call, 1-based; error)
-    int failHandleAllocation = 0;                   // n-th host_new_handle returns null (0: never)
+    int failHandleAllocation = 0;                            // n-th host_new_handle returns null (0: never)
 };
 
 // What the plug-in holds at this moment. After a finished command every
 // count but `handles` (the host keeps global and sequence data) must be zero.
 struct Ledger {
-    int suites = 0;          // acquired and not yet released
-    int handles = 0;         // allocated and not yet disposed
-    int lockedHandles = 0;   // lock count sum over live handles
-    int worlds = 0;          // created by the plug-in and not yet disposed
-    int checkouts = 0;       // parameter, layer, pixel and path checkouts not checked in
-    int preRenderBlocks = 0; // pre-render data not yet deleted
-    int invalidCalls = 0;    // calls naming a handle, world, suite or checkout the host does not know
+    int suites = 0;           // acquired and not yet released
+    int handles = 0;          // allocated and not yet disposed
+    int lockedHandles = 0;    // lock count sum over live handles
+    int worlds = 0;           // created by the plug-in and not yet disposed
+    int checkouts = 0;        // parameter, layer, pixel and path checkouts not checked in
+    int preRenderBlocks = 0;  // pre-render data not yet deleted
+    int invalidCalls = 0;     // calls naming a handle, world, suite or checkout the host does not know
 };
 
 struct CallRecord {
@@ -139,8 +138,8 @@ struct CallRecord {
 // ---------------------------------------------------------------------------
 // The host
 
-struct World;       // a host-owned image buffer handed to the plug-in
-struct HandleBlock; // a host memory handle
+struct World;        // a host-owned image buffer handed to the plug-in
+struct HandleBlock;  // a host memory handle
 
 struct Host {
     // The library.
@@ -203,8 +202,8 @@ void closePlugin(Host &host);
 
 // Sends one command with fresh records built from the host's state. `params`
 // and `extra` are passed as given; use the helpers below for the usual ones.
-PF_Err sendCommand(Host &host, PF_Cmd cmd, PF_ParamDef **params = nullptr,
-                   PF_LayerDef *output = nullptr, void *extra = nullptr);
+PF_Err sendCommand(Host &host, PF_Cmd cmd, PF_ParamDef **params = nullptr, PF_LayerDef *output = nullptr,
+                   void *extra = nullptr);
 
 // The host's usual sequence: about, global setup, parameter setup, sequence
 // setup. Stops at the first error.

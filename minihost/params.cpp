@@ -12,8 +12,8 @@ namespace {
 
 // Types whose values cannot be interpolated: they hold until the next keyframe.
 bool holdsBetweenKeys(PF_ParamType type) {
-    return type == PF_Param_POPUP || type == PF_Param_CHECKBOX || type == PF_Param_PATH ||
-           type == PF_Param_LAYER || type == PF_Param_GROUP_START || type == PF_Param_GROUP_END;
+    return type == PF_Param_POPUP || type == PF_Param_CHECKBOX || type == PF_Param_PATH || type == PF_Param_LAYER ||
+           type == PF_Param_GROUP_START || type == PF_Param_GROUP_END;
 }
 
 A_u_char mixChannel(A_u_char a, A_u_char b, double t) {
@@ -37,16 +37,35 @@ A_long integerOf(double number) { return static_cast<A_long>(std::lround(number)
 ParamValue defaultValueOf(const PF_ParamDef &def) {
     ParamValue v;
     switch (def.param_type) {
-    case PF_Param_LAYER: v.number = def.u.ld.dephault == PF_LayerDefault_MYSELF ? -1 : 0; break;
-    case PF_Param_SLIDER: v.number = def.u.sd.dephault; break;
-    case PF_Param_FIX_SLIDER: v.number = def.u.fd.dephault / 65536.0; break;
-    case PF_Param_ANGLE: v.number = def.u.ad.dephault / 65536.0; break;
-    case PF_Param_CHECKBOX: v.number = def.u.bd.dephault; break;
-    case PF_Param_COLOR: v.color = def.u.cd.dephault; break;
-    case PF_Param_POPUP: v.number = def.u.pd.dephault; break;
-    case PF_Param_FLOAT_SLIDER: v.number = def.u.fs_d.dephault; break;
-    case PF_Param_PATH: v.number = def.u.path_d.dephault; break;
-    default: break;
+    case PF_Param_LAYER:
+        v.number = def.u.ld.dephault == PF_LayerDefault_MYSELF ? -1 : 0;
+        break;
+    case PF_Param_SLIDER:
+        v.number = def.u.sd.dephault;
+        break;
+    case PF_Param_FIX_SLIDER:
+        v.number = def.u.fd.dephault / 65536.0;
+        break;
+    case PF_Param_ANGLE:
+        v.number = def.u.ad.dephault / 65536.0;
+        break;
+    case PF_Param_CHECKBOX:
+        v.number = def.u.bd.dephault;
+        break;
+    case PF_Param_COLOR:
+        v.color = def.u.cd.dephault;
+        break;
+    case PF_Param_POPUP:
+        v.number = def.u.pd.dephault;
+        break;
+    case PF_Param_FLOAT_SLIDER:
+        v.number = def.u.fs_d.dephault;
+        break;
+    case PF_Param_PATH:
+        v.number = def.u.path_d.dephault;
+        break;
+    default:
+        break;
     }
     return v;
 }
@@ -103,15 +122,32 @@ PF_ParamDef paramDefAt(const Host &host, int index, double seconds) {
         def.u.ld.dephault = dephault;
         break;
     }
-    case PF_Param_SLIDER: def.u.sd.value = integerOf(v.number); break;
-    case PF_Param_FIX_SLIDER: def.u.fd.value = fixedFromDouble(v.number); break;
-    case PF_Param_ANGLE: def.u.ad.value = fixedFromDouble(v.number); break;
-    case PF_Param_CHECKBOX: def.u.bd.value = integerOf(v.number); break;
-    case PF_Param_COLOR: def.u.cd.value = v.color; break;
-    case PF_Param_POPUP: def.u.pd.value = integerOf(v.number); break;
-    case PF_Param_FLOAT_SLIDER: def.u.fs_d.value = v.number; break;
-    case PF_Param_PATH: def.u.path_d.path_id = pathIdOfMask(host, integerOf(v.number)); break;
-    default: break;
+    case PF_Param_SLIDER:
+        def.u.sd.value = integerOf(v.number);
+        break;
+    case PF_Param_FIX_SLIDER:
+        def.u.fd.value = fixedFromDouble(v.number);
+        break;
+    case PF_Param_ANGLE:
+        def.u.ad.value = fixedFromDouble(v.number);
+        break;
+    case PF_Param_CHECKBOX:
+        def.u.bd.value = integerOf(v.number);
+        break;
+    case PF_Param_COLOR:
+        def.u.cd.value = v.color;
+        break;
+    case PF_Param_POPUP:
+        def.u.pd.value = integerOf(v.number);
+        break;
+    case PF_Param_FLOAT_SLIDER:
+        def.u.fs_d.value = v.number;
+        break;
+    case PF_Param_PATH:
+        def.u.path_d.path_id = pathIdOfMask(host, integerOf(v.number));
+        break;
+    default:
+        break;
     }
     return def;
 }

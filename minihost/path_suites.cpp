@@ -74,13 +74,12 @@ std::string segmentDetail(A_long segment) { return "segment " + std::to_string(s
 
 // The measure to answer a query on `segment`: the caller's preparation when it
 // gave one (it must belong to this outline and segment), else a fresh one.
-PF_Err segmentMeasure(const PF_PathOutline &outline, A_long segment, PF_PathSegPrepPtr *prepP0,
-                      BezierMeasure &fresh, const BezierMeasure *&measure) {
+PF_Err segmentMeasure(const PF_PathOutline &outline, A_long segment, PF_PathSegPrepPtr *prepP0, BezierMeasure &fresh,
+                      const BezierMeasure *&measure) {
     if (segment < 0 || segment >= segmentCount(outline)) return PF_Err_BAD_CALLBACK_PARAM;
     if (prepP0 && *prepP0) {
         const PF_PathSegPrep *prep = livePrep(*prepP0);
-        if (!prep || prep->outline != &outline || prep->segment != segment)
-            return PF_Err_BAD_CALLBACK_PARAM;
+        if (!prep || prep->outline != &outline || prep->segment != segment) return PF_Err_BAD_CALLBACK_PARAM;
         measure = &prep->measure;
         return PF_Err_NONE;
     }
@@ -112,8 +111,7 @@ PF_Err pathInfo(PF_ProgPtr ref, A_long indexL, PF_PathID *unique_idP) {
 
 // An id that names no mask (0 among them) checks out nothing: a null outline
 // and no error. Masks do not change over time, so the time is not used.
-PF_Err checkoutPath(PF_ProgPtr ref, PF_PathID unique_id, A_long, A_long, A_u_long,
-                    PF_PathOutlinePtr *pathPP) {
+PF_Err checkoutPath(PF_ProgPtr ref, PF_PathID unique_id, A_long, A_long, A_u_long, PF_PathOutlinePtr *pathPP) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_CheckoutPath", "id " + std::to_string(unique_id))) return err;
@@ -144,8 +142,7 @@ PF_Err checkinPath(PF_ProgPtr ref, PF_PathID unique_id, PF_Boolean, PF_PathOutli
     if (!pathP) return PF_Err_NONE;
     PathRegistry &r = registry();
     const auto it = r.outlines.find(pathP);
-    if (it == r.outlines.end() || it->second->host != &host || it->second->id != unique_id)
-        return refused(host);
+    if (it == r.outlines.end() || it->second->host != &host || it->second->id != unique_id) return refused(host);
     for (auto prep = r.preps.begin(); prep != r.preps.end();)
         prep = prep->second->outline == pathP ? r.preps.erase(prep) : std::next(prep);
     r.outlines.erase(it);
@@ -175,12 +172,10 @@ PF_Err pathNumSegments(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long *num_segm
 
 // Vertices 0..S, S the segment count: vertex S is where the last segment
 // ends, the last vertex of an open mask and vertex 0 again of a closed one.
-PF_Err pathVertexInfo(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_pointL,
-                      PF_PathVertex *vertexP) {
+PF_Err pathVertexInfo(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_pointL, PF_PathVertex *vertexP) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_PathVertexInfo", "vertex " + std::to_string(which_pointL)))
-        return err;
+    if (PF_Err err = enterCall(host, "PF_PathVertexInfo", "vertex " + std::to_string(which_pointL))) return err;
     const PF_PathOutline *outline = liveOutline(host, pathP);
     if (!outline || !vertexP || outline->vertices.empty()) return refused(host);
     if (which_pointL < 0 || which_pointL > segmentCount(*outline)) return refused(host);
@@ -191,8 +186,8 @@ PF_Err pathVertexInfo(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_poin
 
 // `frequencyL` sets the resolution of the arc-length table; values below 4
 // (including 0 and negatives) get the smallest table.
-PF_Err pathPrepareSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_segL,
-                            A_long frequencyL, PF_PathSegPrepPtr *lengthPrepPP) {
+PF_Err pathPrepareSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_segL, A_long frequencyL,
+                            PF_PathSegPrepPtr *lengthPrepPP) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_PathPrepareSegLength", segmentDetail(which_segL))) return err;
@@ -211,8 +206,8 @@ PF_Err pathPrepareSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long whic
     return PF_Err_NONE;
 }
 
-PF_Err pathGetSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_segL,
-                        PF_PathSegPrepPtr *lengthPrepP0, A_FpLong *lengthPF) {
+PF_Err pathGetSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_segL, PF_PathSegPrepPtr *lengthPrepP0,
+                        A_FpLong *lengthPF) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_PathGetSegLength", segmentDetail(which_segL))) return err;
@@ -220,15 +215,14 @@ PF_Err pathGetSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_se
     if (!outline || !lengthPF) return refused(host);
     BezierMeasure fresh;
     const BezierMeasure *measure = nullptr;
-    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepP0, fresh, measure))
-        return refused(host, err);
+    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepP0, fresh, measure)) return refused(host, err);
     *lengthPF = measure->length;
     return PF_Err_NONE;
 }
 
 // Lengths outside the segment clamp to its ends.
-PF_Err pathEvalSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_PathSegPrepPtr *lengthPrepPP0,
-                         A_long which_segL, A_FpLong lengthF, A_FpLong *x, A_FpLong *y) {
+PF_Err pathEvalSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_PathSegPrepPtr *lengthPrepPP0, A_long which_segL,
+                         A_FpLong lengthF, A_FpLong *x, A_FpLong *y) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, "PF_PathEvalSegLength", segmentDetail(which_segL))) return err;
@@ -236,8 +230,7 @@ PF_Err pathEvalSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_PathSegPrep
     if (!outline || !x || !y) return refused(host);
     BezierMeasure fresh;
     const BezierMeasure *measure = nullptr;
-    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepPP0, fresh, measure))
-        return refused(host, err);
+    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepPP0, fresh, measure)) return refused(host, err);
     const PathPoint p = bezierPointAtLength(*measure, lengthF);
     *x = p.x;
     *y = p.y;
@@ -245,20 +238,17 @@ PF_Err pathEvalSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_PathSegPrep
 }
 
 // The derivative is the unit direction of travel at that length.
-PF_Err pathEvalSegLengthDeriv1(PF_ProgPtr ref, PF_PathOutlinePtr pathP,
-                               PF_PathSegPrepPtr *lengthPrepPP0, A_long which_segL,
-                               A_FpLong lengthF, A_FpLong *x, A_FpLong *y, A_FpLong *deriv1x,
+PF_Err pathEvalSegLengthDeriv1(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_PathSegPrepPtr *lengthPrepPP0,
+                               A_long which_segL, A_FpLong lengthF, A_FpLong *x, A_FpLong *y, A_FpLong *deriv1x,
                                A_FpLong *deriv1y) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_PathEvalSegLengthDeriv1", segmentDetail(which_segL)))
-        return err;
+    if (PF_Err err = enterCall(host, "PF_PathEvalSegLengthDeriv1", segmentDetail(which_segL))) return err;
     const PF_PathOutline *outline = liveOutline(host, pathP);
     if (!outline || !x || !y || !deriv1x || !deriv1y) return refused(host);
     BezierMeasure fresh;
     const BezierMeasure *measure = nullptr;
-    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepPP0, fresh, measure))
-        return refused(host, err);
+    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepPP0, fresh, measure)) return refused(host, err);
     const PathPoint p = bezierPointAtLength(*measure, lengthF);
     const PathPoint d = bezierDirectionAtLength(*measure, lengthF);
     *x = p.x;
@@ -308,9 +298,8 @@ const void *pathQuerySuite() {
 
 const void *pathDataSuite() {
     static const PF_PathDataSuite1 suite = {
-        pathIsOpen,       pathNumSegments,   pathVertexInfo,          pathPrepareSegLength,
-        pathGetSegLength, pathEvalSegLength, pathEvalSegLengthDeriv1, pathCleanupSegLength,
-        pathIsInverted};
+        pathIsOpen,        pathNumSegments,         pathVertexInfo,       pathPrepareSegLength, pathGetSegLength,
+        pathEvalSegLength, pathEvalSegLengthDeriv1, pathCleanupSegLength, pathIsInverted};
     return &suite;
 }
 

@@ -99,7 +99,8 @@ bool parsePipl(const std::vector<uint8_t> &bytes, PiplInfo &info, std::string &e
         reader.at += padded;
         if (!properties.emplace(key, std::move(data)).second) return fail(error, "property " + key + " appears twice");
     }
-    if (reader.at != bytes.size()) return fail(error, "bytes after the last of " + std::to_string(count) + " properties");
+    if (reader.at != bytes.size())
+        return fail(error, "bytes after the last of " + std::to_string(count) + " properties");
 
     const auto property = [&](const char *key, std::size_t length, std::vector<uint8_t> &data) {
         const auto found = properties.find(key);

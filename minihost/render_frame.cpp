@@ -64,8 +64,8 @@ RenderResult renderFrame(Host &host) {
         --host.ledger.preRenderBlocks;
     }
 
-    result.pluginMilliseconds = std::chrono::duration<double, std::milli>(inPlugin).count() -
-                                host.internals->frame.layerCopyMs;
+    result.pluginMilliseconds =
+        std::chrono::duration<double, std::milli>(inPlugin).count() - host.internals->frame.layerCopyMs;
     result.output = imageFromWorld(output);
     releaseFrame(host);
     return result;

@@ -38,8 +38,7 @@ double realOf(PF_Fixed v) { return v / 65536.0; }
 template <typename Pixel>
 const PF_EffectWorld *sourceWorld(const Host &host, const PF_SampPB *params) {
     Depth depth;
-    if (!params || !params->src || !worldDepth(host, *params->src, depth) ||
-        depth != SampleTraits<Pixel>::depth)
+    if (!params || !params->src || !worldDepth(host, *params->src, depth) || depth != SampleTraits<Pixel>::depth)
         return nullptr;
     return params->src;
 }
@@ -137,17 +136,22 @@ Pixel area(const PF_EffectWorld &w, PF_Fixed x, PF_Fixed y, PF_Fixed xRadius, PF
 enum class Filter { Nearest, Bilinear, Area };
 
 template <typename Pixel, Filter filter>
-PF_Err sample(PF_ProgPtr ref, const char *function, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
-              Pixel *dst) {
+PF_Err sample(PF_ProgPtr ref, const char *function, PF_Fixed x, PF_Fixed y, const PF_SampPB *params, Pixel *dst) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, function)) return err;
     const PF_EffectWorld *src = sourceWorld<Pixel>(host, params);
     if (!src || !dst) return refused(host);
     switch (filter) {
-    case Filter::Nearest: *dst = nearest<Pixel>(*src, x, y); break;
-    case Filter::Bilinear: *dst = bilinear<Pixel>(*src, x, y); break;
-    case Filter::Area: *dst = area<Pixel>(*src, x, y, params->x_radius, params->y_radius); break;
+    case Filter::Nearest:
+        *dst = nearest<Pixel>(*src, x, y);
+        break;
+    case Filter::Bilinear:
+        *dst = bilinear<Pixel>(*src, x, y);
+        break;
+    case Filter::Area:
+        *dst = area<Pixel>(*src, x, y, params->x_radius, params->y_radius);
+        break;
     }
     return PF_Err_NONE;
 }

@@ -12,8 +12,8 @@ namespace {
 PF_Err checkoutLayer(PF_ProgPtr effectRef, PF_ParamIndex index, A_long checkoutId, const PF_RenderRequest *request,
                      A_long what_time, A_long, A_u_long time_scale, PF_CheckoutResult *result) {
     Host &host = hostFromRef(effectRef);
-    if (const PF_Err err = enterCall(host, "checkout_layer",
-                                     "index " + std::to_string(index) + " id " + std::to_string(checkoutId)))
+    if (const PF_Err err =
+            enterCall(host, "checkout_layer", "index " + std::to_string(index) + " id " + std::to_string(checkoutId)))
         return err;
     if (!request || !result) return refused(host);
     // Index 0, the input layer, exists before any parameter is registered.
@@ -59,8 +59,7 @@ PF_Err checkoutLayerPixels(PF_ProgPtr effectRef, A_long checkoutId, PF_EffectWor
     Image layer;
     if (!layerImageFor(host, request->second, layer)) return PF_Err_NONE;
     World &world = worldFromImage(host, layer);
-    frame.layerCopyMs +=
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    frame.layerCopyMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     frame.layerPixels[checkoutId] = &world;
     ++host.ledger.checkouts;
     *pixels = &world.def;

@@ -9,8 +9,7 @@ namespace {
 
 std::string sizeDetail(A_long width, A_long height) { return std::to_string(width) + "x" + std::to_string(height); }
 
-PF_Err newWorld(Host &host, A_long width, A_long height, Depth depth, bool clear, int version,
-                PF_EffectWorld *world) {
+PF_Err newWorld(Host &host, A_long width, A_long height, Depth depth, bool clear, int version, PF_EffectWorld *world) {
     if (!world || width < 0 || height < 0) return refused(host);
     World &made = createWorld(host, width, height, depth, clear);
     made.createdByPlugin = true;
@@ -46,15 +45,22 @@ PF_Err disposeWorld1(PF_ProgPtr effectRef, PF_EffectWorld *world) {
 PF_Err newWorld2(PF_ProgPtr effectRef, A_long width, A_long height, PF_Boolean clear, PF_PixelFormat format,
                  PF_EffectWorld *world) {
     Host &host = hostFromRef(effectRef);
-    if (const PF_Err err = enterCall(host, "PF_NewWorld",
-                                     sizeDetail(width, height) + " clear " + std::to_string(int(clear))))
+    if (const PF_Err err =
+            enterCall(host, "PF_NewWorld", sizeDetail(width, height) + " clear " + std::to_string(int(clear))))
         return err;
     Depth depth;
     switch (format) {
-    case PF_PixelFormat_ARGB32: depth = Depth::Bits8; break;
-    case PF_PixelFormat_ARGB64: depth = Depth::Bits16; break;
-    case PF_PixelFormat_ARGB128: depth = Depth::Float; break;
-    default: return refused(host);
+    case PF_PixelFormat_ARGB32:
+        depth = Depth::Bits8;
+        break;
+    case PF_PixelFormat_ARGB64:
+        depth = Depth::Bits16;
+        break;
+    case PF_PixelFormat_ARGB128:
+        depth = Depth::Float;
+        break;
+    default:
+        return refused(host);
     }
     return newWorld(host, width, height, depth, clear != 0, 2, world);
 }

@@ -1,8 +1,7 @@
 // Pixel depth of a render from the host's pixel-format code, and row strides.
 #include "raster/pixel_format.h"
 
-bool pixelDepthFromFormat(PF_PixelFormat format, PixelDepth &depth)
-{
+bool pixelDepthFromFormat(PF_PixelFormat format, PixelDepth &depth) {
     if (format == PF_PixelFormat_ARGB128) {
         depth = DepthFloat;
     } else if (format == PF_PixelFormat_ARGB64) {
@@ -15,8 +14,7 @@ bool pixelDepthFromFormat(PF_PixelFormat format, PixelDepth &depth)
     return true;
 }
 
-A_long rowPixels(A_long rowbytes, PixelDepth depth)
-{
+A_long rowPixels(A_long rowbytes, PixelDepth depth) {
     // 4, 8 or 16 bytes per pixel.
     switch (depth) {
     case Depth16:

@@ -14,8 +14,8 @@
 struct Depth8Traits {
     using Pixel = PF_Pixel;
     using Channel = A_u_char;
-    using Wide = int32_t;              // signed: products stay below 2^17
-    static constexpr Wide full = 255;  // opaque alpha and full intensity
+    using Wide = int32_t;                    // signed: products stay below 2^17
+    static constexpr Wide full = 255;        // opaque alpha and full intensity
     static constexpr Wide weightBase = 256;  // the bottom weight uses 256, not 255
     static constexpr int weightShift = 8;
     static constexpr bool isFloat = false;
@@ -40,9 +40,7 @@ struct DepthFloatTraits {
 
 // Over composite, straight colour: top laid over bottom.
 template <class Traits>
-inline typename Traits::Pixel compositeOverPixel(typename Traits::Pixel bottom,
-                                                 typename Traits::Pixel top)
-{
+inline typename Traits::Pixel compositeOverPixel(typename Traits::Pixel bottom, typename Traits::Pixel top) {
     using Pixel = typename Traits::Pixel;
     if (bottom.alpha == 0 || top.alpha == Traits::full) return top;
     if (top.alpha == 0) return bottom;
@@ -51,8 +49,7 @@ inline typename Traits::Pixel compositeOverPixel(typename Traits::Pixel bottom,
         float a = w + top.alpha;
         if (a > 1.0f) a = 1.0f;
         if (a <= 0.0f) return Pixel{0.0f, 0.0f, 0.0f, 0.0f};
-        return Pixel{a, (bottom.red * w + top.red * top.alpha) / a,
-                     (bottom.green * w + top.green * top.alpha) / a,
+        return Pixel{a, (bottom.red * w + top.red * top.alpha) / a, (bottom.green * w + top.green * top.alpha) / a,
                      (bottom.blue * w + top.blue * top.alpha) / a};
     } else {
         using Wide = typename Traits::Wide;
@@ -67,8 +64,8 @@ inline typename Traits::Pixel compositeOverPixel(typename Traits::Pixel bottom,
             if (c > Traits::full) c = Traits::full;
             return static_cast<Channel>(c);  // the sum is never negative
         };
-        return Pixel{static_cast<Channel>(a), channel(top.red, bottom.red),
-                     channel(top.green, bottom.green), channel(top.blue, bottom.blue)};
+        return Pixel{static_cast<Channel>(a), channel(top.red, bottom.red), channel(top.green, bottom.green),
+                     channel(top.blue, bottom.blue)};
     }
 }
 
@@ -76,9 +73,7 @@ inline typename Traits::Pixel compositeOverPixel(typename Traits::Pixel bottom,
 // opaque and each colour channel p0 * (1 - t) + p1 * t in double, truncated at
 // the integer depths and rounded to single precision in float.
 template <class Traits>
-inline typename Traits::Pixel mixPixel(typename Traits::Pixel p1, typename Traits::Pixel p0,
-                                       double t)
-{
+inline typename Traits::Pixel mixPixel(typename Traits::Pixel p1, typename Traits::Pixel p0, double t) {
     using Pixel = typename Traits::Pixel;
     using Channel = typename Traits::Channel;
     if (t == 0.0) return p0;
@@ -92,8 +87,7 @@ inline typename Traits::Pixel mixPixel(typename Traits::Pixel p1, typename Trait
             return static_cast<Channel>(static_cast<int32_t>(v));
         }
     };
-    return Pixel{Traits::full, channel(p1.red, p0.red), channel(p1.green, p0.green),
-                 channel(p1.blue, p0.blue)};
+    return Pixel{Traits::full, channel(p1.red, p0.red), channel(p1.green, p0.green), channel(p1.blue, p0.blue)};
 }
 
 // Reciprocals for dividing by an 8-bit alpha a (1..255): for every n up to
@@ -103,8 +97,7 @@ struct Reciprocal8Table {
     uint32_t value[256];
 };
 
-constexpr Reciprocal8Table makeReciprocal8Table()
-{
+constexpr Reciprocal8Table makeReciprocal8Table() {
     Reciprocal8Table table{};
     for (uint32_t a = 1; a < 256; ++a) table.value[a] = ((1u << 24) + a - 1) / a;
     return table;
@@ -114,8 +107,7 @@ inline constexpr Reciprocal8Table kReciprocal8 = makeReciprocal8Table();
 
 // The over composite stored in place, with the divisions of the general case
 // made cheap. Bit-identical to compositeOverPixel.
-inline void compositeOverInto(PF_Pixel &dst, PF_Pixel top)
-{
+inline void compositeOverInto(PF_Pixel &dst, PF_Pixel top) {
     const uint32_t ba = dst.alpha;
     const uint32_t ta = top.alpha;
     if (ba == 0 || ta == 255) {
@@ -128,15 +120,12 @@ inline void compositeOverInto(PF_Pixel &dst, PF_Pixel top)
     const uint32_t w = ((256 - ta) * ba) >> 8;
     const uint32_t a = ta + w;
     const uint64_t m = kReciprocal8.value[a];
-    auto channel = [&](uint32_t t, uint32_t b) {
-        return static_cast<A_u_char>(((t * ta + b * w) * m) >> 24);
-    };
-    dst = PF_Pixel{static_cast<A_u_char>(a), channel(top.red, dst.red),
-                   channel(top.green, dst.green), channel(top.blue, dst.blue)};
+    auto channel = [&](uint32_t t, uint32_t b) { return static_cast<A_u_char>(((t * ta + b * w) * m) >> 24); };
+    dst = PF_Pixel{static_cast<A_u_char>(a), channel(top.red, dst.red), channel(top.green, dst.green),
+                   channel(top.blue, dst.blue)};
 }
 
-inline void compositeOverInto(PF_Pixel16 &dst, PF_Pixel16 top)
-{
+inline void compositeOverInto(PF_Pixel16 &dst, PF_Pixel16 top) {
     const uint32_t ba = dst.alpha;
     const uint32_t ta = top.alpha;
     if (ba == 0 || ta == 32768) {
@@ -156,12 +145,11 @@ inline void compositeOverInto(PF_Pixel16 &dst, PF_Pixel16 top)
         if (c > 32768) c = 32768;
         return static_cast<A_u_short>(c);
     };
-    dst = PF_Pixel16{static_cast<A_u_short>(a), channel(top.red, dst.red),
-                     channel(top.green, dst.green), channel(top.blue, dst.blue)};
+    dst = PF_Pixel16{static_cast<A_u_short>(a), channel(top.red, dst.red), channel(top.green, dst.green),
+                     channel(top.blue, dst.blue)};
 }
 
-inline void compositeOverInto(PF_PixelFloat &dst, PF_PixelFloat top)
-{
+inline void compositeOverInto(PF_PixelFloat &dst, PF_PixelFloat top) {
 #if defined(__SSE2__)
     // The three colour channels in one vector: the same single-precision
     // products, sum and quotient per lane as one at a time.
@@ -192,8 +180,7 @@ inline void compositeOverInto(PF_PixelFloat &dst, PF_PixelFloat top)
 // a time: the weights and channel sums fit 16 bits, and a single-precision
 // quotient of sums below 2^16 by an alpha of 1..255 truncates exactly (it lies
 // within 2^-17 of the true quotient, whose fraction is 0 or at least 1/255).
-inline void compositeRunOver(PF_Pixel *dst, int64_t count, PF_Pixel top)
-{
+inline void compositeRunOver(PF_Pixel *dst, int64_t count, PF_Pixel top) {
     int64_t i = 0;
 #if defined(__SSE2__)
     const uint32_t ta = top.alpha;
@@ -251,8 +238,7 @@ inline void compositeRunOver(PF_Pixel *dst, int64_t count, PF_Pixel top)
 // bottom weight and the result alpha depend on the bottom alpha alone and are
 // kept while it repeats; a bottom pixel equal to the previous one takes its
 // result. Same arithmetic as compositeOverInto.
-inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, PF_Pixel16 top)
-{
+inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, PF_Pixel16 top) {
     const uint32_t ta = top.alpha;
     if (ta == 0 || ta == 32768) {
         for (int64_t i = 0; i < count; ++i) compositeOverInto(dst[i], top);
@@ -287,8 +273,8 @@ inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, PF_Pixel16 top)
                 if (c > 32768) c = 32768;
                 return static_cast<A_u_short>(c);
             };
-            dst[i] = PF_Pixel16{static_cast<A_u_short>(a), channel(topRed, bottom.red),
-                                channel(topGreen, bottom.green), channel(topBlue, bottom.blue)};
+            dst[i] = PF_Pixel16{static_cast<A_u_short>(a), channel(topRed, bottom.red), channel(topGreen, bottom.green),
+                                channel(topBlue, bottom.blue)};
         }
         seen = bits;
         std::memcpy(&made, &dst[i], 8);

@@ -42,15 +42,13 @@ struct PointSetup {
     int32_t cx, cy;
 };
 
-bool setUpPoint(const RasterTarget &target, const RasterSettings &settings,
-                const ShapePoint &point, A_long k, PointSetup &p)
-{
+bool setUpPoint(const RasterTarget &target, const RasterSettings &settings, const ShapePoint &point, A_long k,
+                PointSetup &p) {
     p.centreX = point.x - target.originX;
     p.centreY = point.y - target.originY;
     // Layer stamps are not drawn here; anything below 2 is a circle.
     p.sides = point.sides >= 3 ? point.sides : 2;
-    p.thickness = settings.fillOverStroke ? settings.strokeThickness * 0.5
-                                          : settings.strokeThickness;
+    p.thickness = settings.fillOverStroke ? settings.strokeThickness * 0.5 : settings.strokeThickness;
     double radius = point.radius;
     if (settings.fillOverStroke) radius += p.thickness * 0.5;
     p.cornerFactor = 1.0 / std::cos(kPi / p.sides);
@@ -85,8 +83,7 @@ bool setUpPoint(const RasterTarget &target, const RasterSettings &settings,
     if (!(opacity > 0.0)) return false;
     p.opacity = opacity;
 
-    double half = p.sides == 2 ? p.thickness * 0.5 + radius
-                               : p.thickness * 0.5 * p.cornerFactor + radius;
+    double half = p.sides == 2 ? p.thickness * 0.5 + radius : p.thickness * 0.5 * p.cornerFactor + radius;
     if (!(std::fabs(p.centreX) < kCoordinateLimit && std::fabs(p.centreY) < kCoordinateLimit &&
           half < kCoordinateLimit)) {
         return false;
@@ -112,8 +109,7 @@ struct Colours8 {
         double drawAlpha;  // whole number 0..255
         explicit Alpha(double opacity) : drawAlpha(std::min(std::ceil(opacity * 255.0), 255.0)) {}
         A_u_char full() const { return static_cast<A_u_char>(drawAlpha); }
-        A_u_char scaled(double coverage) const
-        {
+        A_u_char scaled(double coverage) const {
             return static_cast<A_u_char>(static_cast<int32_t>(drawAlpha * coverage));
         }
     };
@@ -126,11 +122,9 @@ struct Colours16 {
     static Pixel stroke(const ShapePoint &p) { return p.stroke16; }
     struct Alpha {
         double drawAlpha;  // whole number 0..32768
-        explicit Alpha(double opacity)
-            : drawAlpha(std::trunc(std::min(opacity, 1.0) * 32768.0)) {}
+        explicit Alpha(double opacity) : drawAlpha(std::trunc(std::min(opacity, 1.0) * 32768.0)) {}
         A_u_short full() const { return static_cast<A_u_short>(drawAlpha); }
-        A_u_short scaled(double coverage) const
-        {
+        A_u_short scaled(double coverage) const {
             return static_cast<A_u_short>(static_cast<int32_t>(drawAlpha * coverage));
         }
     };
@@ -158,8 +152,7 @@ struct EdgeNormals {
     double inverseNx[kMaxSides];  // 0 where nx is 0 to within 1e-12
 
     // Index of the normal with the largest projection.
-    int nearest(double fx, double fy) const
-    {
+    int nearest(double fx, double fy) const {
         int best = 0;
         double most = fx * nx[0] + fy * ny[0];
         for (int j = 1; j < count; ++j) {
@@ -169,8 +162,7 @@ struct EdgeNormals {
         return best;
     }
 
-    double polygonDistance(double fx, double fy, double cornerFactor) const
-    {
+    double polygonDistance(double fx, double fy, double cornerFactor) const {
         double best = fx * nx[0] + fy * ny[0];
         for (int j = 1; j < count; ++j) best = std::max(best, fx * nx[j] + fy * ny[j]);
         return best * cornerFactor;
@@ -184,8 +176,7 @@ struct Rings {
     double inner, outer, bandLow, bandHigh;
 };
 
-Rings ringsOf(const PointSetup &p, bool polygon)
-{
+Rings ringsOf(const PointSetup &p, bool polygon) {
     const double r = p.radius;
     Rings rings{0.0, 0.0, 1.0, 0.0};  // band empty unless set
     if (!polygon && p.softEdge) {
@@ -213,17 +204,15 @@ struct SquaredRings {
     double inner, outer, bandLow, bandHigh;
 };
 
-SquaredRings squaredRingsOf(const Rings &rings, double cornerFactor)
-{
+SquaredRings squaredRingsOf(const Rings &rings, double cornerFactor) {
     auto below = [](double v) { return v > 0.0 ? (v * kShrink) * (v * kShrink) : -1.0; };
     auto above = [](double v) { return (v * kGrow) * (v * kGrow); };
-    return SquaredRings{below(rings.inner / cornerFactor), above(rings.outer),
-                        above(rings.bandLow), below(rings.bandHigh / cornerFactor)};
+    return SquaredRings{below(rings.inner / cornerFactor), above(rings.outer), above(rings.bandLow),
+                        below(rings.bandHigh / cornerFactor)};
 }
 
 // Polygon distance by the angle of the pixel around the centre.
-double polygonDistanceByAngle(const PointSetup &p, double fx, double fy, double d)
-{
+double polygonDistanceByAngle(const PointSetup &p, double fx, double fy, double d) {
     const double theta = std::atan2(fy, fx);
     const double reduced = std::fmod(theta + p.phaseOffset, kTwoPi / p.sides);
     return d * std::cos(reduced - kPi / p.sides) * p.cornerFactor;
@@ -236,8 +225,7 @@ struct RowBounds {
     double low, high;
 };
 
-inline RowBounds halfPlaneSpan(const EdgeNormals &normals, double fy, double limit)
-{
+inline RowBounds halfPlaneSpan(const EdgeNormals &normals, double fy, double limit) {
     RowBounds b{-1e12, 1e12};
     for (int j = 0; j < normals.count; ++j) {
         const double room = limit - fy * normals.ny[j];
@@ -259,15 +247,13 @@ struct Span {
 };
 
 // Column bounds from pixel positions; clamped far outside any frame.
-int64_t floorToColumn(double v)
-{
+int64_t floorToColumn(double v) {
     v = std::max(-1e12, std::min(v, 1e12));
     const int64_t t = static_cast<int64_t>(v);
     return t > v ? t - 1 : t;
 }
 
-int64_t ceilToColumn(double v)
-{
+int64_t ceilToColumn(double v) {
     v = std::max(-1e12, std::min(v, 1e12));
     const int64_t t = static_cast<int64_t>(v);
     return t < v ? t + 1 : t;
@@ -277,8 +263,7 @@ int64_t ceilToColumn(double v)
 // runs of equal pixels, so the result for the previous bottom pixel is reused
 // when the next one has the same bits.
 template <class Pixel>
-void compositeRun(Pixel *row, int64_t first, int64_t last, Pixel top, bool opaque)
-{
+void compositeRun(Pixel *row, int64_t first, int64_t last, Pixel top, bool opaque) {
     auto samePixel = [](const Pixel &a, const Pixel &b) { return std::memcmp(&a, &b, sizeof a) == 0; };
     if (first > last) return;
     if (opaque) {
@@ -301,8 +286,7 @@ void compositeRun(Pixel *row, int64_t first, int64_t last, Pixel top, bool opaqu
 
 // 8-bit runs go four pixels at a time; 16-bit runs keep the weights of the
 // last bottom alpha.
-void compositeRun(PF_Pixel *row, int64_t first, int64_t last, PF_Pixel top, bool opaque)
-{
+void compositeRun(PF_Pixel *row, int64_t first, int64_t last, PF_Pixel top, bool opaque) {
     if (first > last) return;
     if (opaque) {
         std::fill(row + first, row + last + 1, top);
@@ -311,8 +295,7 @@ void compositeRun(PF_Pixel *row, int64_t first, int64_t last, PF_Pixel top, bool
     compositeRunOver(row + first, last - first + 1, top);
 }
 
-void compositeRun(PF_Pixel16 *row, int64_t first, int64_t last, PF_Pixel16 top, bool opaque)
-{
+void compositeRun(PF_Pixel16 *row, int64_t first, int64_t last, PF_Pixel16 top, bool opaque) {
     if (first > last) return;
     if (opaque) {
         std::fill(row + first, row + last + 1, top);
@@ -322,8 +305,7 @@ void compositeRun(PF_Pixel16 *row, int64_t first, int64_t last, PF_Pixel16 top, 
 }
 
 template <class Colours, bool polygon>
-void walkPixels(const RasterTarget &target, const PointSetup &p, const ShapePoint &point)
-{
+void walkPixels(const RasterTarget &target, const PointSetup &p, const ShapePoint &point) {
     using Pixel = typename Colours::Pixel;
     using Traits = typename Colours::Traits;
     const Pixel fill = Colours::fill(point);
@@ -413,8 +395,7 @@ void walkPixels(const RasterTarget &target, const PointSetup &p, const ShapePoin
             if (innerProjection > 0.0) {
                 const RowBounds within = halfPlaneSpan(normals, fy, innerProjection);
                 if (within.low <= within.high) {
-                    inner = Span{ceilToColumn(p.centreX + within.low),
-                                 floorToColumn(p.centreX + within.high)};
+                    inner = Span{ceilToColumn(p.centreX + within.low), floorToColumn(p.centreX + within.high)};
                 }
             }
         } else {
@@ -497,18 +478,16 @@ struct SoftCircleLevels {
     // Class >= k for sure when s <= low[k]; class < k for sure when s > high[k].
     // Index 0 always holds (+inf), drawAlpha + 2 never (-inf).
     double low[kMaxSoftLevels + 3], high[kMaxSoftLevels + 3];
-    PF_Pixel top[kMaxSoftLevels + 2];  // fill colour with the class's alpha
+    PF_Pixel top[kMaxSoftLevels + 2];        // fill colour with the class's alpha
     uint32_t topSum[kMaxSoftLevels + 2][3];  // top channel * alpha
 };
 
-bool softCircleFits(const PointSetup &p, const Colours8::Alpha &alpha)
-{
-    return p.sides == 2 && p.softEdge && alpha.full() >= 1 && alpha.full() <= kMaxSoftLevels &&
-           p.radius >= 2.0 && p.radius <= 1e6;
+bool softCircleFits(const PointSetup &p, const Colours8::Alpha &alpha) {
+    return p.sides == 2 && p.softEdge && alpha.full() >= 1 && alpha.full() <= kMaxSoftLevels && p.radius >= 2.0 &&
+           p.radius <= 1e6;
 }
 
-void setUpSoftLevels(SoftCircleLevels &l, const PointSetup &p, PF_Pixel fill, int drawAlpha)
-{
+void setUpSoftLevels(SoftCircleLevels &l, const PointSetup &p, PF_Pixel fill, int drawAlpha) {
     l.drawAlpha = drawAlpha;
     const double r = p.radius;
     // Rounding moves the true thresholds by about 1e-15 of r; the margin is
@@ -534,8 +513,7 @@ void setUpSoftLevels(SoftCircleLevels &l, const PointSetup &p, PF_Pixel fill, in
 }
 
 void walkSoftCircle8(const RasterTarget &target, const PointSetup &p, const ShapePoint &point,
-                     const Colours8::Alpha &alpha)
-{
+                     const Colours8::Alpha &alpha) {
     SoftCircleLevels l;
     const int drawAlpha = alpha.full();
     setUpSoftLevels(l, p, point.fill8, drawAlpha);
@@ -570,8 +548,7 @@ void walkSoftCircle8(const RasterTarget &target, const PointSetup &p, const Shap
         const uint32_t w = ((256 - ta) * ba) >> 8;
         const uint32_t a = ta + w;
         const uint64_t m = kReciprocal8.value[a];
-        dst = PF_Pixel{static_cast<A_u_char>(a),
-                       static_cast<A_u_char>(((l.topSum[k][0] + dst.red * w) * m) >> 24),
+        dst = PF_Pixel{static_cast<A_u_char>(a), static_cast<A_u_char>(((l.topSum[k][0] + dst.red * w) * m) >> 24),
                        static_cast<A_u_char>(((l.topSum[k][1] + dst.green * w) * m) >> 24),
                        static_cast<A_u_char>(((l.topSum[k][2] + dst.blue * w) * m) >> 24)};
     };
@@ -632,8 +609,7 @@ void walkSoftCircle8(const RasterTarget &target, const PointSetup &p, const Shap
 }
 
 template <class Colours>
-void drawAtDepth(const RasterTarget &target, const PointSetup &p, const ShapePoint &point)
-{
+void drawAtDepth(const RasterTarget &target, const PointSetup &p, const ShapePoint &point) {
     if constexpr (std::is_same_v<Colours, Colours8>) {
         const Colours8::Alpha alpha(p.opacity);
         if (softCircleFits(p, alpha)) {
@@ -650,9 +626,7 @@ void drawAtDepth(const RasterTarget &target, const PointSetup &p, const ShapePoi
 
 }  // namespace
 
-bool drawShapePoint(const RasterTarget &target, const RasterSettings &settings,
-                    const ShapePoint &point, A_long k)
-{
+bool drawShapePoint(const RasterTarget &target, const RasterSettings &settings, const ShapePoint &point, A_long k) {
     PointSetup p;
     if (!setUpPoint(target, settings, point, k, p)) return false;
     switch (target.depth) {

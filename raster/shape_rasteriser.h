@@ -39,5 +39,4 @@ struct ShapePoint {
 // Draws point k (0-based, counting skipped points). Returns false when the
 // point is skipped whole (zero radius or opacity, or entirely off the frame),
 // in which case nothing was touched.
-bool drawShapePoint(const RasterTarget &target, const RasterSettings &settings,
-                    const ShapePoint &point, A_long k);
+bool drawShapePoint(const RasterTarget &target, const RasterSettings &settings, const ShapePoint &point, A_long k);

@@ -35,9 +35,7 @@ Data word(uint32_t value) {
 }
 
 // Major in the high half, minor in the low half of one 32-bit word.
-Data version(uint16_t major, uint16_t minor) {
-    return word((static_cast<uint32_t>(major) << 16) | minor);
-}
+Data version(uint16_t major, uint16_t minor) { return word((static_cast<uint32_t>(major) << 16) | minor); }
 
 Data fourCcData(const char *code) {
     Writer writer;
@@ -54,9 +52,7 @@ Data pascalString(const char *text) {
     return data;
 }
 
-Data cString(const char *text) {
-    return Data(text, text + std::strlen(text) + 1);
-}
+Data cString(const char *text) { return Data(text, text + std::strlen(text) + 1); }
 
 // Strings count their padding to whole words in the data length; the 16-bit
 // information flags declare length 2 and are padded after it.

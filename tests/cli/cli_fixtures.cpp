@@ -3,13 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "tests/support/plugin_paths.h"
 
@@ -42,8 +42,8 @@ const std::vector<PF_ParamDef> &registeredParams() {
 namespace {
 std::filesystem::path scratchPath() {
     const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("pathbloom_cli_") + std::to_string(getpid()) + "_" +
-                       test->test_suite_name() + "_" + test->name();
+    std::string name =
+        std::string("pathbloom_cli_") + std::to_string(getpid()) + "_" + test->test_suite_name() + "_" + test->name();
     for (char &c : name)
         if (c == '/') c = '_';
     return std::filesystem::temp_directory_path() / name;
@@ -75,8 +75,7 @@ CommandResult runPathbloom(const std::string &arguments) {
     const std::string folder = scratchPath().string() + "_run";
     std::filesystem::create_directories(folder);
     const std::string out = folder + "/out.txt", err = folder + "/err.txt";
-    const std::string command = std::string("'") + PATHBLOOM_CLI + "' " + arguments + " >'" + out +
-                                "' 2>'" + err + "'";
+    const std::string command = std::string("'") + PATHBLOOM_CLI + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
     CommandResult result;
     const int status = std::system(command.c_str());
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -88,11 +87,10 @@ CommandResult runPathbloom(const std::string &arguments) {
 
 bool readPngHeader(const std::string &path, PngHeader &header) {
     const std::string bytes = readWhole(path);
-    if (bytes.size() < 26 || bytes.compare(1, 3, "PNG") != 0 || bytes.compare(12, 4, "IHDR") != 0)
-        return false;
+    if (bytes.size() < 26 || bytes.compare(1, 3, "PNG") != 0 || bytes.compare(12, 4, "IHDR") != 0) return false;
     auto be32 = [&](size_t at) {
-        return int((uint8_t(bytes[at]) << 24) | (uint8_t(bytes[at + 1]) << 16) |
-                   (uint8_t(bytes[at + 2]) << 8) | uint8_t(bytes[at + 3]));
+        return int((uint8_t(bytes[at]) << 24) | (uint8_t(bytes[at + 1]) << 16) | (uint8_t(bytes[at + 2]) << 8) |
+                   uint8_t(bytes[at + 3]));
     };
     header.width = be32(16);
     header.height = be32(20);
@@ -107,12 +105,10 @@ struct ScratchCleanup : ::testing::Environment {
     void TearDown() override {
         const std::string prefix = "pathbloom_cli_" + std::to_string(getpid()) + "_";
         std::error_code error;
-        for (const auto &entry :
-             std::filesystem::directory_iterator(std::filesystem::temp_directory_path(), error))
+        for (const auto &entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path(), error))
             if (entry.path().filename().string().rfind(prefix, 0) == 0)
                 std::filesystem::remove_all(entry.path(), error);
     }
 };
-::testing::Environment *const scratchCleanup =
-    ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
+::testing::Environment *const scratchCleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
 }  // namespace

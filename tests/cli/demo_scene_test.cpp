@@ -35,16 +35,13 @@ TEST(DemoScene, FramesKeepTheirContent) {
     for (const auto &c : cases) {
         const std::string out = folder + "/" + std::to_string(c.depth);
         const CommandResult result =
-            runPathbloom("render '" + scene + "' -o '" + out + "' --plugin '" + mainPluginPath() +
-                         "' --depth " + std::to_string(c.depth) + " --frames " +
-                         std::to_string(c.frame));
+            runPathbloom("render '" + scene + "' -o '" + out + "' --plugin '" + mainPluginPath() + "' --depth " +
+                         std::to_string(c.depth) + " --frames " + std::to_string(c.frame));
         ASSERT_EQ(result.status, 0) << result.err;
         // The PNG gives back the rendered channels exactly at both depths.
         minihost::Image frame;
         std::string error;
-        ASSERT_TRUE(pathbloom::readPng(out + "/" + pathbloom::frameFileName(c.frame, "png"), frame,
-                                       error))
-            << error;
+        ASSERT_TRUE(pathbloom::readPng(out + "/" + pathbloom::frameFileName(c.frame, "png"), frame, error)) << error;
         ASSERT_EQ(frame.width, 640);
         ASSERT_EQ(frame.height, 360);
         EXPECT_EQ(hex(contentHash(frame.data.data(), frame.data.size())), c.hash)

@@ -11,9 +11,7 @@
 namespace {
 
 TEST(PngChannels, HostSixteenBitsScaleToTheFullPngRange) {
-    const struct {
-        uint16_t host, png;
-    } cases[] = {{0, 0}, {1, 2}, {16384, 32768}, {32767, 65533}, {32768, 65535}};
+    const struct { uint16_t host, png; } cases[] = {{0, 0}, {1, 2}, {16384, 32768}, {32767, 65533}, {32768, 65535}};
     for (const auto &c : cases) {
         EXPECT_EQ(pathbloom::pngChannelFromHost16(c.host), c.png) << c.host;
         EXPECT_EQ(pathbloom::host16ChannelFromPng(c.png), c.host) << c.png;
@@ -105,7 +103,7 @@ TEST(ExrFiles, FloatImagesRoundTripThroughPremultipliedChannels) {
     const std::string folder = scratchFolder();
     minihost::Image image = minihost::makeImage(2, 1, minihost::Depth::Float);
     const float pixels[8] = {0.5f, 0.8f, 0.25f, 1.5f,   // half-transparent, over-range red... blue
-                             0.0f, 0.3f, 0.3f, 0.3f};   // fully transparent: colour is lost
+                             0.0f, 0.3f, 0.3f,  0.3f};  // fully transparent: colour is lost
     std::memcpy(image.data.data(), pixels, sizeof pixels);
     std::string error;
     ASSERT_TRUE(pathbloom::writeExr(folder + "/f.exr", image, error)) << error;
@@ -143,8 +141,8 @@ TEST(ContactSheet, FramesTileOverACheckerboardWithGaps) {
 
 TEST(ContactSheet, FramesOfAFolderInFrameOrderPngBeforeExr) {
     const std::string folder = scratchFolder();
-    for (const char *name : {"frame_0002.png", "frame_0010.exr", "frame_0001.exr",
-                             "frame_0001.png", "notes.png", "frame_0003.txt"})
+    for (const char *name :
+         {"frame_0002.png", "frame_0010.exr", "frame_0001.exr", "frame_0001.png", "notes.png", "frame_0003.txt"})
         writeTextFile(folder + "/" + name, "x");
     const std::vector<std::string> files = pathbloom::renderedFrames(folder);
     ASSERT_EQ(files.size(), 3u);

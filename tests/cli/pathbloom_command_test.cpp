@@ -19,8 +19,8 @@ TEST(RenderOptions, FrameRangesAndDownsampling) {
         const char *text;
         bool ok;
         int first, last;
-    } ranges[] = {{"3", true, 3, 3}, {"0-7", true, 0, 7}, {"7-3", false, 0, 0},
-                  {"a-3", false, 0, 0}, {"", false, 0, 0}, {"-3", false, 0, 0}};
+    } ranges[] = {{"3", true, 3, 3},    {"0-7", true, 0, 7}, {"7-3", false, 0, 0},
+                  {"a-3", false, 0, 0}, {"", false, 0, 0},   {"-3", false, 0, 0}};
     for (const auto &r : ranges) {
         int first = 0, last = 0;
         EXPECT_EQ(pathbloom::parseFrameRange(r.text, first, last), r.ok) << r.text;
@@ -33,8 +33,7 @@ TEST(RenderOptions, FrameRangesAndDownsampling) {
         const char *text;
         bool ok;
         int x, y;
-    } factors[] = {{"2", true, 2, 2}, {"2,3", true, 2, 3}, {"0", false, 0, 0},
-                   {"2,", false, 0, 0}, {"x", false, 0, 0}};
+    } factors[] = {{"2", true, 2, 2}, {"2,3", true, 2, 3}, {"0", false, 0, 0}, {"2,", false, 0, 0}, {"x", false, 0, 0}};
     for (const auto &f : factors) {
         int x = 0, y = 0;
         EXPECT_EQ(pathbloom::parseDownsample(f.text, x, y), f.ok) << f.text;
@@ -76,8 +75,8 @@ TEST(RenderCommand, WritesOnePngPerFrameAtTheScenesDepth) {
     int run = 0;
     for (const auto &c : cases) {
         const std::string out = folder + "/out" + std::to_string(run++);
-        const CommandResult result = runPathbloom("render '" + folder + "/scene.json' -o '" + out +
-                                                  "'" + plugin() + " " + c.options);
+        const CommandResult result =
+            runPathbloom("render '" + folder + "/scene.json' -o '" + out + "'" + plugin() + " " + c.options);
         ASSERT_EQ(result.status, 0) << c.options << "\n" << result.err;
         EXPECT_EQ(result.err, "") << c.options;
         for (int frame = 0; frame <= 2; ++frame) {
@@ -110,8 +109,8 @@ TEST(RenderCommand, WritesOnePngPerFrameAtTheScenesDepth) {
 TEST(RenderCommand, FrameOptionOverridesTheScenesRange) {
     const std::string folder = scratchFolder();
     writeTextFile(folder + "/scene.json", smallScene);
-    const CommandResult result = runPathbloom("render '" + folder + "/scene.json' -o '" + folder +
-                                              "/out' --frames 5-6 --stats" + plugin());
+    const CommandResult result =
+        runPathbloom("render '" + folder + "/scene.json' -o '" + folder + "/out' --frames 5-6 --stats" + plugin());
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(fs::exists(folder + "/out/frame_0005.png"));
     EXPECT_TRUE(fs::exists(folder + "/out/frame_0006.png"));
@@ -130,8 +129,7 @@ TEST(RenderCommand, WithoutAMaskTheFrameIsTheBackground) {
     ASSERT_TRUE(pathbloom::writePng(folder + "/back.png", background, error)) << error;
     writeTextFile(folder + "/scene.json", R"({"width": 6, "height": 4,
         "background": {"image": "back.png"}, "params": {"Path": 0, "On Original": true}})");
-    const CommandResult result = runPathbloom("render '" + folder + "/scene.json' -o '" + folder +
-                                              "/out'" + plugin());
+    const CommandResult result = runPathbloom("render '" + folder + "/scene.json' -o '" + folder + "/out'" + plugin());
     ASSERT_EQ(result.status, 0) << result.err;
     minihost::Image frame;
     ASSERT_TRUE(pathbloom::readPng(folder + "/out/frame_0000.png", frame, error)) << error;
@@ -141,15 +139,12 @@ TEST(RenderCommand, WithoutAMaskTheFrameIsTheBackground) {
 TEST(RenderOptions, UpsampledFramesDownsampleToThemselves) {
     minihost::Image small = minihost::makeImage(3, 2, minihost::Depth::Bits16);
     for (size_t i = 0; i < small.data.size(); ++i) small.data[i] = uint8_t(i * 13 + 1);
-    const struct {
-        int width, height, x, y;
-    } cases[] = {{3, 2, 1, 1}, {6, 4, 2, 2}, {5, 3, 2, 2}, {9, 3, 3, 2}};
+    const struct { int width, height, x, y; } cases[] = {{3, 2, 1, 1}, {6, 4, 2, 2}, {5, 3, 2, 2}, {9, 3, 3, 2}};
     for (const auto &c : cases) {
         const minihost::Image full = pathbloom::upsampleNearest(small, c.width, c.height, c.x, c.y);
         ASSERT_EQ(full.width, c.width);
         ASSERT_EQ(full.height, c.height);
-        EXPECT_EQ(minihost::downsampleImage(full, c.x, c.y).data, small.data)
-            << c.width << "x" << c.height;
+        EXPECT_EQ(minihost::downsampleImage(full, c.x, c.y).data, small.data) << c.width << "x" << c.height;
     }
 }
 
@@ -161,16 +156,14 @@ TEST(RenderCommand, EachEffectWorksOnThePreviousOnesOutput) {
     const std::string second = R"({"Mode": "Vertex", "Shape Mode": "Polygon", "First Radius": 4,
         "Color": "#ff0000", "Stroke Thickness": 0, "On Original": true})";
     writeTextFile(folder + "/one.json", scene + R"("params": )" + first + "}");
-    writeTextFile(folder + "/pass.json",
-                  scene + R"("effects": [)" + first + R"(, {"Path": 0, "On Original": true}]})");
+    writeTextFile(folder + "/pass.json", scene + R"("effects": [)" + first + R"(, {"Path": 0, "On Original": true}]})");
     writeTextFile(folder + "/two.json", scene + R"("effects": [)" + first + "," + second + "]}");
     for (const char *downsample : {"1", "2"}) {
         std::vector<std::string> frames;
         for (const char *name : {"one", "pass", "two"}) {
             const std::string out = folder + "/" + name + downsample;
-            const CommandResult result =
-                runPathbloom("render '" + folder + "/" + name + ".json' -o '" + out +
-                             "' --stats --downsample " + downsample + plugin());
+            const CommandResult result = runPathbloom("render '" + folder + "/" + name + ".json' -o '" + out +
+                                                      "' --stats --downsample " + downsample + plugin());
             ASSERT_EQ(result.status, 0) << name << "\n" << result.err;
             minihost::Image frame;
             std::string error;
@@ -186,17 +179,15 @@ TEST(RenderCommand, EachEffectWorksOnThePreviousOnesOutput) {
 
 TEST(RenderCommand, SceneFaultStopsBeforeAnythingRenders) {
     const std::string folder = scratchFolder();
-    writeTextFile(folder + "/scene.json",
-                  R"({"width": 8, "height": 8, "params": {"First Radius": 5000}})");
-    const CommandResult result = runPathbloom("render '" + folder + "/scene.json' -o '" + folder +
-                                              "/out'" + plugin());
+    writeTextFile(folder + "/scene.json", R"({"width": 8, "height": 8, "params": {"First Radius": 5000}})");
+    const CommandResult result = runPathbloom("render '" + folder + "/scene.json' -o '" + folder + "/out'" + plugin());
     EXPECT_NE(result.status, 0);
-    EXPECT_EQ(result.err, "pathbloom: " + folder +
-                              "/scene.json: params.\"First Radius\": 5000 is outside -1000..1000\n");
+    EXPECT_EQ(result.err,
+              "pathbloom: " + folder + "/scene.json: params.\"First Radius\": 5000 is outside -1000..1000\n");
     EXPECT_FALSE(fs::exists(folder + "/out"));
 
-    const CommandResult missing = runPathbloom("render '" + folder + "/absent.json' -o '" +
-                                               folder + "/out'" + plugin());
+    const CommandResult missing =
+        runPathbloom("render '" + folder + "/absent.json' -o '" + folder + "/out'" + plugin());
     EXPECT_NE(missing.status, 0);
     EXPECT_EQ(missing.err, "pathbloom: " + folder + "/absent.json: cannot open the scene file\n");
 }
@@ -204,22 +195,19 @@ TEST(RenderCommand, SceneFaultStopsBeforeAnythingRenders) {
 TEST(RenderCommand, ContactSheetOfTheRenderedFrames) {
     const std::string folder = scratchFolder();
     writeTextFile(folder + "/scene.json", smallScene);
-    const CommandResult render =
-        runPathbloom("render '" + folder + "/scene.json' -o '" + folder + "/out' --contact-sheet '" +
-                     folder + "/sheet.png'" + plugin());
+    const CommandResult render = runPathbloom("render '" + folder + "/scene.json' -o '" + folder +
+                                              "/out' --contact-sheet '" + folder + "/sheet.png'" + plugin());
     ASSERT_EQ(render.status, 0) << render.err;
     PngHeader header;
     ASSERT_TRUE(readPngHeader(folder + "/sheet.png", header));
     EXPECT_EQ(header.width, 4 + 2 * (32 + 4));  // three frames: two columns, two rows
     EXPECT_EQ(header.height, 4 + 2 * (24 + 4));
 
-    const CommandResult sheet = runPathbloom("contact-sheet '" + folder + "/out' -o '" + folder +
-                                             "/again.png'");
+    const CommandResult sheet = runPathbloom("contact-sheet '" + folder + "/out' -o '" + folder + "/again.png'");
     ASSERT_EQ(sheet.status, 0) << sheet.err;
     EXPECT_TRUE(fs::exists(folder + "/again.png"));
 
-    const CommandResult empty =
-        runPathbloom("contact-sheet '" + folder + "/nothing' -o '" + folder + "/x.png'");
+    const CommandResult empty = runPathbloom("contact-sheet '" + folder + "/nothing' -o '" + folder + "/x.png'");
     EXPECT_NE(empty.status, 0);
     EXPECT_NE(empty.err.find("no frame_NNNN.png"), std::string::npos) << empty.err;
 }
@@ -232,8 +220,7 @@ TEST(RenderCommand, RenderErrorsStopWithThePluginsMessageAndCode) {
         void (*prepare)(minihost::Host &);
         const char *message;
     } cases[] = {
-        {"cancelled at the second progress call",
-         [](minihost::Host &host) { host.cancelAtProgress = 2; },
+        {"cancelled at the second progress call", [](minihost::Host &host) { host.cancelAtProgress = 2; },
          "pathbloom: frame 1: render failed with error 517\n"},
         {"instance array not allocated",
          [](minihost::Host &host) {
@@ -260,10 +247,9 @@ TEST(InfoCommand, ShowsThePropertyListAboutTextAndParameters) {
     const CommandResult result = runPathbloom("info '" + mainPluginPath() + "'");
     ASSERT_EQ(result.status, 0) << result.err;
     for (const char *expected :
-         {"Match name     VomrelPathBloom by Orbenvail\n", "Kind           eFKT\n",
-          "Category       Vomrel\n", "Out flags      0x6000000\n", "Out flags 2    0x1400\n",
-          "Effect version 0x80601 (1.0.0, release, build 1)\n", "  Imagination!\n",
-          "Parameters (63)\n", " 63  \"On Original\"", "choices: Vertex|Number|Line"})
+         {"Match name     VomrelPathBloom by Orbenvail\n", "Kind           eFKT\n", "Category       Vomrel\n",
+          "Out flags      0x6000000\n", "Out flags 2    0x1400\n", "Effect version 0x80601 (1.0.0, release, build 1)\n",
+          "  Imagination!\n", "Parameters (63)\n", " 63  \"On Original\"", "choices: Vertex|Number|Line"})
         EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
     EXPECT_EQ(result.out.find('\r'), std::string::npos);
 }

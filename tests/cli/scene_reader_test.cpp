@@ -12,8 +12,8 @@ using pathbloom::Scene;
 
 struct SceneFault {
     const char *what;
-    const char *text;      // the scene file
-    const char *message;   // the whole message, or its start when `prefix`
+    const char *text;     // the scene file
+    const char *message;  // the whole message, or its start when `prefix`
     bool prefix;
 };
 
@@ -42,8 +42,7 @@ const SceneFault sceneFaults[] = {
     {"bad keyframe interpolation",
      R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [[0, 0]], "interpolation": "cubic"}}})",
      R"(scene.json: params."Start".interpolation: "cubic" is not "linear" or "hold")", false},
-    {"keyframe not a pair",
-     R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [[0, 0, 1]]}}})",
+    {"keyframe not a pair", R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [[0, 0, 1]]}}})",
      R"(scene.json: params."Start".keyframes[0]: expected [seconds, value], got a list [0,0,1])", false},
     {"two keyframes at one time",
      R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [[0.5, 0], [0.5, 10]]}}})",
@@ -61,10 +60,9 @@ const SceneFault sceneFaults[] = {
      R"(scene.json: params."Layer": no layer named "logo" in "layers")", false},
     {"missing width", R"({"height": 8})", R"(scene.json: width: missing)", false},
     {"missing height", R"({"width": 8})", R"(scene.json: height: missing)", false},
-    {"unknown top-level field", R"({"width": 8, "height": 8, "widht": 8})",
-     R"(scene.json: widht: unknown field)", false},
-    {"bad depth", R"({"width": 8, "height": 8, "depth": 12})",
-     R"(scene.json: depth: 12 is not 8, 16 or 32)", false},
+    {"unknown top-level field", R"({"width": 8, "height": 8, "widht": 8})", R"(scene.json: widht: unknown field)",
+     false},
+    {"bad depth", R"({"width": 8, "height": 8, "depth": 12})", R"(scene.json: depth: 12 is not 8, 16 or 32)", false},
     {"frames backwards", R"({"width": 8, "height": 8, "frames": [5, 2]})",
      R"(scene.json: frames: last frame 2 is before first 5)", false},
     {"mask without points", R"({"width": 8, "height": 8, "masks": [{"closed": true}]})",
@@ -80,13 +78,11 @@ const SceneFault sceneFaults[] = {
      "scene.json: background.image: cannot open ", true},
     {"missing layer file", R"({"width": 8, "height": 8, "layers": {"logo": {"image": "nothere.png"}}})",
      R"(scene.json: layers."logo".image: cannot open )", true},
-    {"effects and params together",
-     R"({"width": 8, "height": 8, "params": {}, "effects": [{}]})",
+    {"effects and params together", R"({"width": 8, "height": 8, "params": {}, "effects": [{}]})",
      R"(scene.json: effects: cannot be given together with "params")", false},
     {"empty effects", R"({"width": 8, "height": 8, "effects": []})",
      R"(scene.json: effects: expected a non-empty list of parameter objects, got a list [])", false},
-    {"fault in the second effect",
-     R"({"width": 8, "height": 8, "effects": [{"Mode": "Line"}, {"Mode": "Lines"}]})",
+    {"fault in the second effect", R"({"width": 8, "height": 8, "effects": [{"Mode": "Line"}, {"Mode": "Lines"}]})",
      R"(scene.json: effects[1]."Mode": "Lines" is not one of "Vertex", "Number", "Line")", false},
     {"bad JSON", R"({"width": 8, "height": 8,})", "scene.json: bad JSON: parse error at line 1, column 26", true},
 };
@@ -97,8 +93,7 @@ TEST_P(SceneFaults, StopWithOneMessageNamingTheField) {
     const SceneFault &fault = GetParam();
     Scene scene;
     std::string error;
-    EXPECT_FALSE(pathbloom::parseScene(fault.text, "scene.json", scratchFolder(),
-                                       registeredParams(), scene, error));
+    EXPECT_FALSE(pathbloom::parseScene(fault.text, "scene.json", scratchFolder(), registeredParams(), scene, error));
     if (fault.prefix)
         EXPECT_EQ(error.substr(0, std::string(fault.message).size()), fault.message) << error;
     else
@@ -117,9 +112,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SceneFaults, ::testing::ValuesIn(sceneFaults),
 Scene parsed(const std::string &text) {
     Scene scene;
     std::string error;
-    EXPECT_TRUE(pathbloom::parseScene(text, "scene.json", scratchFolder(), registeredParams(),
-                                      scene, error))
-        << error;
+    EXPECT_TRUE(pathbloom::parseScene(text, "scene.json", scratchFolder(), registeredParams(), scene, error)) << error;
     return scene;
 }
 
@@ -155,8 +148,7 @@ TEST(SceneValues, ColoursFromTextAndLists) {
         {"[1, 2, 3, 4]", {4, 1, 2, 3}},
     };
     for (const Case &c : cases) {
-        const Scene scene = parsed(std::string(R"({"width": 2, "height": 2, "params": {"Color": )") +
-                                   c.value + "}}");
+        const Scene scene = parsed(std::string(R"({"width": 2, "height": 2, "params": {"Color": )") + c.value + "}}");
         const pathbloom::SceneParam *color = findParam(scene, "Color");
         ASSERT_NE(color, nullptr);
         const PF_Pixel &got = color->track.value.color;
@@ -180,17 +172,17 @@ TEST(SceneValues, NumbersInUserUnits) {
         {"Stroke Mode", R"("Dependent")", 4},
         {"On Original", "false", 0},
         {"Depend On Path", "true", 1},
-        {"Start", "12.5", 12.5},                  // percent
-        {"Offset", "-90", -90},                   // degrees, any value
+        {"Start", "12.5", 12.5},  // percent
+        {"Offset", "-90", -90},   // degrees, any value
         {"Delta Hue", "720", 720},
-        {"First Radius", "-1000", -1000},         // pixels, at the edge of the range
+        {"First Radius", "-1000", -1000},  // pixels, at the edge of the range
         {"Delta Lightness", "-100", -100},
         {"Number", "50000", 50000},
         {"Number", "3.0", 3},
     };
     for (const Case &c : cases) {
-        const Scene scene = parsed(std::string(R"({"width": 2, "height": 2, "params": {")") +
-                                   c.name + "\": " + c.value + "}}");
+        const Scene scene =
+            parsed(std::string(R"({"width": 2, "height": 2, "params": {")") + c.name + "\": " + c.value + "}}");
         const pathbloom::SceneParam *param = findParam(scene, c.name);
         ASSERT_NE(param, nullptr) << c.name;
         EXPECT_EQ(param->track.value.number, c.expected) << c.name << " " << c.value;
@@ -260,19 +252,15 @@ TEST(SceneValues, EffectsInTheirOrder) {
 
 TEST(SceneValues, BackgroundImageIsReadBesideTheScene) {
     const std::string folder = scratchFolder();
-    minihost::Image image = minihost::solidImage(3, 2, PF_Pixel{200, 10, 20, 30},
-                                                 minihost::Depth::Bits8);
+    minihost::Image image = minihost::solidImage(3, 2, PF_Pixel{200, 10, 20, 30}, minihost::Depth::Bits8);
     std::string error;
     ASSERT_TRUE(pathbloom::writePng(folder + "/back.png", image, error)) << error;
-    writeTextFile(folder + "/scene.json",
-                  R"({"width": 3, "height": 2, "background": {"image": "back.png"}})");
+    writeTextFile(folder + "/scene.json", R"({"width": 3, "height": 2, "background": {"image": "back.png"}})");
     Scene scene;
-    ASSERT_TRUE(pathbloom::loadScene(folder + "/scene.json", registeredParams(), scene, error))
-        << error;
+    ASSERT_TRUE(pathbloom::loadScene(folder + "/scene.json", registeredParams(), scene, error)) << error;
     EXPECT_EQ(scene.background.data, image.data);
 
-    writeTextFile(folder + "/wrong.json",
-                  R"({"width": 4, "height": 2, "background": {"image": "back.png"}})");
+    writeTextFile(folder + "/wrong.json", R"({"width": 4, "height": 2, "background": {"image": "back.png"}})");
     EXPECT_FALSE(pathbloom::loadScene(folder + "/wrong.json", registeredParams(), scene, error));
     EXPECT_EQ(error, folder + "/wrong.json: background.image: is 3x2, the scene is 4x2");
 }

@@ -12,8 +12,7 @@ namespace {
 struct Downsampled : FrameTest {
     // Points at (20, 24) and (60, 40) of a 96 x 64 layer, radius 8 and
     // a 4-pixel stroke at full resolution.
-    void SetUp() override
-    {
+    void SetUp() override {
         FrameTest::SetUp();
         host.masks = {polyline(false, {vertex(20, 24), vertex(60, 40)})};
         set("Mode", 1);  // "Vertex"
@@ -26,8 +25,7 @@ struct Downsampled : FrameTest {
 // Fill (white), stroke (red) or nothing at a pixel.
 enum Paint { Nothing, Fill, Stroke };
 
-Paint paintAt(const Image &frame, int x, int y)
-{
+Paint paintAt(const Image &frame, int x, int y) {
     const Raw p = rawAt(frame, x, y);
     if (p.alpha == 0) return Nothing;
     if (p.alpha == 255 && p.red == 255 && p.green == 255 && p.blue == 255) return Fill;
@@ -40,8 +38,7 @@ struct Factor {
     int x, y;
 };
 
-TEST_P(Downsampled, CentresScaleAndRadiiFollowTheHorizontalFactor)
-{
+TEST_P(Downsampled, CentresScaleAndRadiiFollowTheHorizontalFactor) {
     for (const Factor f : {Factor{1, 1}, Factor{2, 2}, Factor{2, 1}, Factor{1, 2}}) {
         SCOPED_TRACE(::testing::Message() << "downsample " << f.x << " x " << f.y);
         host.downsampleX = f.x;

@@ -4,8 +4,7 @@
 
 #include "engine/pattern_params.h"
 
-inline PatternParams defaultPatternParams()
-{
+inline PatternParams defaultPatternParams() {
     PatternParams p{};
     p.downsample = 1;
     p.path = 0;

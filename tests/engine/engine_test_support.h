@@ -8,8 +8,7 @@
 
 #include "hostapi/hostapi.h"
 
-inline const PF_ANSICallbacks &libraryAnsi()
-{
+inline const PF_ANSICallbacks &libraryAnsi() {
     static const PF_ANSICallbacks ansi = [] {
         PF_ANSICallbacks a{};
         a.atan = [](A_FpLong x) { return std::atan(x); };

@@ -17,6 +17,9 @@
 
 namespace frametest {
 
+using hosttest::expectNothingHeld;
+using hosttest::polyline;
+using hosttest::vertex;
 using minihost::Depth;
 using minihost::Host;
 using minihost::Image;
@@ -24,9 +27,6 @@ using minihost::Mask;
 using minihost::MaskVertex;
 using minihost::ParamValue;
 using minihost::RenderResult;
-using hosttest::expectNothingHeld;
-using hosttest::polyline;
-using hosttest::vertex;
 
 // One pixel in 8-bit steps whatever the frame's depth: 16-bit channels times
 // 255 / 32768, float channels times 255, not rounded.
@@ -34,8 +34,7 @@ struct Steps {
     double alpha, red, green, blue;
 };
 
-inline Steps stepsAt(const Image &image, int x, int y)
-{
+inline Steps stepsAt(const Image &image, int x, int y) {
     const size_t index = static_cast<size_t>(y) * image.width + x;
     if (image.depth == Depth::Bits8) {
         PF_Pixel p;
@@ -58,8 +57,7 @@ struct Raw {
     double alpha, red, green, blue;
 };
 
-inline Raw rawAt(const Image &image, int x, int y)
-{
+inline Raw rawAt(const Image &image, int x, int y) {
     const Steps s = stepsAt(image, x, y);
     const double back = image.depth == Depth::Bits8    ? 1.0
                         : image.depth == Depth::Bits16 ? 32768.0 / 255.0
@@ -68,13 +66,11 @@ inline Raw rawAt(const Image &image, int x, int y)
 }
 
 // The pinned frame hashes start from 1469598103934665603.
-inline uint64_t frameHash(const Image &image)
-{
+inline uint64_t frameHash(const Image &image) {
     return contentHash(image.data.data(), image.data.size(), 1469598103934665603ull);
 }
 
-inline const char *depthName(Depth depth)
-{
+inline const char *depthName(Depth depth) {
     return depth == Depth::Bits8 ? "8-bit" : depth == Depth::Bits16 ? "16-bit" : "float";
 }
 
@@ -84,8 +80,7 @@ struct FrameTest : ::testing::TestWithParam<PluginUnderTest> {
     Host host;
     std::vector<minihost::ParamTrack> registered;  // the values of a fresh effect
 
-    void SetUp() override
-    {
+    void SetUp() override {
         std::string error;
         ASSERT_TRUE(minihost::openPlugin(host, GetParam().path, error)) << error;
         ASSERT_EQ(minihost::setupEffect(host), PF_Err_NONE);
@@ -95,8 +90,7 @@ struct FrameTest : ::testing::TestWithParam<PluginUnderTest> {
 
     // Back to the starting scene: a 96 x 64 transparent 8-bit layer at full
     // resolution, frame 0, no masks, registered values but for the three above.
-    void resetScene()
-    {
+    void resetScene() {
         host.params = registered;
         host.input = minihost::makeImage(96, 64, Depth::Bits8);
         host.masks.clear();
@@ -109,30 +103,26 @@ struct FrameTest : ::testing::TestWithParam<PluginUnderTest> {
         set("Stroke Thickness", 0);
     }
 
-    void set(const char *name, double number)
-    {
+    void set(const char *name, double number) {
         ParamValue value;
         value.number = number;
         setValue(name, value);
     }
 
-    void setColor(const char *name, PF_Pixel color)
-    {
+    void setColor(const char *name, PF_Pixel color) {
         ParamValue value;
         value.color = color;
         setValue(name, value);
     }
 
-    void setValue(const char *name, const ParamValue &value)
-    {
+    void setValue(const char *name, const ParamValue &value) {
         const int index = minihost::paramIndex(host, name);
         ASSERT_GT(index, 0) << name;
         minihost::setParam(host, index, value);
     }
 
     // Renders the current frame and expects success with nothing left held.
-    Image render()
-    {
+    Image render() {
         minihost::resetLedger(host);
         const RenderResult result = minihost::renderFrame(host);
         EXPECT_EQ(result.preRenderError, PF_Err_NONE);
@@ -142,9 +132,6 @@ struct FrameTest : ::testing::TestWithParam<PluginUnderTest> {
     }
 };
 
-inline std::string profileName(const ::testing::TestParamInfo<PluginUnderTest> &info)
-{
-    return info.param.profile;
-}
+inline std::string profileName(const ::testing::TestParamInfo<PluginUnderTest> &info) { return info.param.profile; }
 
 }  // namespace frametest

@@ -12,8 +12,7 @@ struct FrameSeeds : FrameTest {
     // Eight circles of radius 6 around a rectangle (corners and side middles),
     // 16 pixels or more apart, with random hue, lightness and saturation in
     // both fill and stroke.
-    void SetUp() override
-    {
+    void SetUp() override {
         FrameTest::SetUp();
         host.masks = {polyline(true, {vertex(20, 16), vertex(76, 16), vertex(76, 48), vertex(20, 48)})};
         set("Mode", 1);  // "Vertex"
@@ -21,14 +20,12 @@ struct FrameSeeds : FrameTest {
         set("First Radius", 6);
         setColor("Color", PF_Pixel{255, 200, 80, 40});
         setColor("Stroke Color", PF_Pixel{255, 40, 90, 210});
-        for (const char *name : {"Hue Variance", "Lightness Variance", "Saturation Variance",
-                                 "Stroke Hue Variance", "Stroke Lightness Variance",
-                                 "Stroke Saturation Variance"})
+        for (const char *name : {"Hue Variance", "Lightness Variance", "Saturation Variance", "Stroke Hue Variance",
+                                 "Stroke Lightness Variance", "Stroke Saturation Variance"})
             set(name, 40);
     }
 
-    bool samePixel(const Image &a, const Image &b, int x, int y)
-    {
+    bool samePixel(const Image &a, const Image &b, int x, int y) {
         const Raw p = rawAt(a, x, y), q = rawAt(b, x, y);
         return p.alpha == q.alpha && p.red == q.red && p.green == q.green && p.blue == q.blue;
     }
@@ -36,8 +33,7 @@ struct FrameSeeds : FrameTest {
 
 const int kCentres[8][2] = {{20, 16}, {48, 16}, {76, 16}, {76, 32}, {76, 48}, {48, 48}, {20, 48}, {20, 32}};
 
-TEST_P(FrameSeeds, StrokeSeedNeverChangesTheFill)
-{
+TEST_P(FrameSeeds, StrokeSeedNeverChangesTheFill) {
     for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
         SCOPED_TRACE(depthName(depth));
         host.depth = depth;
@@ -70,8 +66,7 @@ TEST_P(FrameSeeds, StrokeSeedNeverChangesTheFill)
     }
 }
 
-TEST_P(FrameSeeds, ColourSeedNeverChangesTheStroke)
-{
+TEST_P(FrameSeeds, ColourSeedNeverChangesTheStroke) {
     set("Stroke Thickness", 3);
     const Image first = render();
     set("Color Seed", 31);

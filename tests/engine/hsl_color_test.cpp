@@ -7,13 +7,9 @@ namespace {
 
 constexpr int32_t kOne = 65536;
 
-int32_t degrees(int d)
-{
-    return d * kOne;
-}
+int32_t degrees(int d) { return d * kOne; }
 
-TEST(HslStepTest, HueWrapsThroughZero)
-{
+TEST(HslStepTest, HueWrapsThroughZero) {
     // Base hue 350, a total change of 40 degrees over three instances.
     HslColor c{degrees(350), kOne / 2, kOne / 2};
     const double stepTurns = (40.0 / 360.0) / 2.0;
@@ -26,8 +22,7 @@ TEST(HslStepTest, HueWrapsThroughZero)
     EXPECT_EQ(c.saturation, kOne / 2);
 }
 
-TEST(HslStepTest, LightnessClampsAndStaysAtTheBound)
-{
+TEST(HslStepTest, LightnessClampsAndStaysAtTheBound) {
     HslColor c{0, 58982, 0};  // lightness 0.9
     applyHslStep(c, 0.0, 0.25, 0.0);
     EXPECT_EQ(c.lightness, kOne);
@@ -38,8 +33,7 @@ TEST(HslStepTest, LightnessClampsAndStaysAtTheBound)
     EXPECT_EQ(c.lightness, kOne * 3 / 4);
 }
 
-TEST(HslStepTest, SaturationClampsAtZero)
-{
+TEST(HslStepTest, SaturationClampsAtZero) {
     HslColor c{0, 0, kOne / 4};
     applyHslStep(c, 0.0, 0.0, -0.5);
     EXPECT_EQ(c.saturation, 0);
@@ -47,16 +41,14 @@ TEST(HslStepTest, SaturationClampsAtZero)
     EXPECT_EQ(c.saturation, kOne / 8);
 }
 
-TEST(HslStepTest, TinyNegativeHueIsStoredAsExactly360)
-{
+TEST(HslStepTest, TinyNegativeHueIsStoredAsExactly360) {
     // 360 + (-1e-6) rounds back to 360 in single precision.
     HslColor c{0, 0, 0};
     applyHslStep(c, -1e-6 / 360.0, 0.0, 0.0);
     EXPECT_EQ(c.hue, degrees(360));
 }
 
-TEST(HslStepTest, WholeTurnsWrapBothWays)
-{
+TEST(HslStepTest, WholeTurnsWrapBothWays) {
     HslColor c{degrees(90), 0, 0};
     applyHslStep(c, 2.0, 0.0, 0.0);  // 720 degrees
     EXPECT_EQ(c.hue, degrees(90));
@@ -64,8 +56,7 @@ TEST(HslStepTest, WholeTurnsWrapBothWays)
     EXPECT_EQ(c.hue, degrees(270));
 }
 
-TEST(HslVarianceTest, LightnessReflectsAtOne)
-{
+TEST(HslVarianceTest, LightnessReflectsAtOne) {
     // The second draw of seed 0 times this variance is an offset of +0.1.
     PatternRandom random = makePatternRandom(0);
     HslColor c{degrees(200), 62259, kOne / 2};  // lightness 0.95
@@ -75,8 +66,7 @@ TEST(HslVarianceTest, LightnessReflectsAtOne)
     EXPECT_EQ(c.saturation, kOne / 2);
 }
 
-TEST(HslVarianceTest, NegativeValuesReflectAtZero)
-{
+TEST(HslVarianceTest, NegativeValuesReflectAtZero) {
     // Seed 1's third draw is 0.3086...: with variance 1 the offset is -0.3827.
     PatternRandom random = makePatternRandom(1);
     HslColor c{0, kOne / 2, kOne / 8};
@@ -90,8 +80,7 @@ struct HueVarianceCase {
     int32_t hue;  // base hue 0, hue variance 100 %
 };
 
-TEST(HslVarianceTest, FullHueVarianceSpansMinus360To360)
-{
+TEST(HslVarianceTest, FullHueVarianceSpansMinus360To360) {
     // Offsets for seeds 0, 1, 50000: -359.9959, +9.9865, -204.1320 degrees.
     const HueVarianceCase cases[] = {{0, 272}, {1, 654472}, {50000, 10214962}};
     for (const HueVarianceCase &c : cases) {
@@ -103,8 +92,7 @@ TEST(HslVarianceTest, FullHueVarianceSpansMinus360To360)
     }
 }
 
-TEST(HslVarianceTest, AlwaysTakesThreeDraws)
-{
+TEST(HslVarianceTest, AlwaysTakesThreeDraws) {
     PatternRandom random = makePatternRandom(42);
     PatternRandom expected = makePatternRandom(42);
     for (int i = 0; i < 3; ++i) nextRandom(expected);
@@ -117,8 +105,7 @@ TEST(HslVarianceTest, AlwaysTakesThreeDraws)
     EXPECT_EQ(c.saturation, before.saturation);
 }
 
-TEST(HslVarianceTest, FullVariancesStayInRange)
-{
+TEST(HslVarianceTest, FullVariancesStayInRange) {
     PatternRandom random = makePatternRandom(9);
     for (int i = 0; i < 10000; ++i) {
         HslColor c{degrees(i % 361), (i * 7) % (kOne + 1), (i * 13) % (kOne + 1)};
@@ -137,8 +124,7 @@ struct MakeCase {
     HslColor expected;
 };
 
-TEST(MakeHslColorTest, NormalisesAndRoundsHalfAwayFromZero)
-{
+TEST(MakeHslColorTest, NormalisesAndRoundsHalfAwayFromZero) {
     const MakeCase cases[] = {
         {-30.0, 1.5, -0.2, {degrees(330), kOne, 0}},
         {725.0, 0.5, 0.25, {degrees(5), kOne / 2, kOne / 4}},

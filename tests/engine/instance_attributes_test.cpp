@@ -27,15 +27,12 @@ struct Attributes : ::testing::Test {
     PF_Err pending = PF_Err_NONE;
     A_long largest = -1;
 
-    ColorConverter converter()
-    {
-        return ColorConverter{
-            static_cast<const PF_ColorCallbacksFloatSuite1 *>(minihost::colorFloatSuite()),
-            minihost::refFromHost(host)};
+    ColorConverter converter() {
+        return ColorConverter{static_cast<const PF_ColorCallbacksFloatSuite1 *>(minihost::colorFloatSuite()),
+                              minihost::refFromHost(host)};
     }
 
-    void compute(A_long n, A_long sides = 2)
-    {
+    void compute(A_long n, A_long sides = 2) {
         instances.resize(static_cast<size_t>(std::max<A_long>(n, 1)));
         AttributeSettings settings;
         settings.count = n;
@@ -43,14 +40,12 @@ struct Attributes : ::testing::Test {
         settings.tables = tables;
         settings.frameSides = sides;
         settings.ansi = &libraryAnsi();
-        InstanceColoring coloring =
-            makeInstanceColoring(converter(), params, depth, n, tables, pending);
+        InstanceColoring coloring = makeInstanceColoring(converter(), params, depth, n, tables, pending);
         largest = computeInstanceAttributes(params, settings, coloring, instances.data(), pending);
     }
 };
 
-TEST_F(Attributes, RadiusStepsToZeroOverThreeInstances)
-{
+TEST_F(Attributes, RadiusStepsToZeroOverThreeInstances) {
     params.firstRadius = 10;
     params.deltaRadius = -10;
     compute(3);
@@ -59,8 +54,7 @@ TEST_F(Attributes, RadiusStepsToZeroOverThreeInstances)
     EXPECT_EQ(instances[2].radius, 0);
 }
 
-TEST_F(Attributes, MinRadiusLeavesARandomShare)
-{
+TEST_F(Attributes, MinRadiusLeavesARandomShare) {
     params.minRadius = 0.5;
     params.radiusSeed = 1;  // first draw 0.5138700781390071
     compute(1);
@@ -72,8 +66,7 @@ TEST_F(Attributes, MinRadiusLeavesARandomShare)
     EXPECT_LE(instances[0].radius, 20);
 }
 
-TEST_F(Attributes, OpacityStepsAndClampsAtOne)
-{
+TEST_F(Attributes, OpacityStepsAndClampsAtOne) {
     params.opacity = 0.8;
     params.deltaOpacity = 0.5;
     compute(2);
@@ -81,8 +74,7 @@ TEST_F(Attributes, OpacityStepsAndClampsAtOne)
     EXPECT_EQ(instances[1].opacity, 1);
 }
 
-TEST_F(Attributes, PhaseStepsOverTheInstances)
-{
+TEST_F(Attributes, PhaseStepsOverTheInstances) {
     params.phase = kPi / 2;
     params.deltaPhase = kPi;
     compute(3);
@@ -91,8 +83,7 @@ TEST_F(Attributes, PhaseStepsOverTheInstances)
     EXPECT_DOUBLE_EQ(instances[2].angle, 3 * kPi / 2);
 }
 
-TEST_F(Attributes, OneInstanceTakesTheFirstValues)
-{
+TEST_F(Attributes, OneInstanceTakesTheFirstValues) {
     params.firstRadius = 7;
     params.deltaRadius = 100;
     params.phase = 0.25;
@@ -108,16 +99,14 @@ TEST_F(Attributes, OneInstanceTakesTheFirstValues)
     EXPECT_EQ(pending, PF_Err_NONE);
 }
 
-TEST_F(Attributes, WeightsFollowTheWindow)
-{
+TEST_F(Attributes, WeightsFollowTheWindow) {
     params.start = 0.4;
     compute(5);
     const double expected[] = {0, 0, 1, 1, 1};
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(instances[i].weight, expected[i]) << i;
 }
 
-TEST_F(Attributes, LargestExtentPerShape)
-{
+TEST_F(Attributes, LargestExtentPerShape) {
     params.firstRadius = 10;
     params.deltaRadius = -5;
     params.strokeThickness = 3;
@@ -134,8 +123,7 @@ TEST_F(Attributes, LargestExtentPerShape)
     EXPECT_EQ(largest, 0);  // never below 0
 }
 
-TEST_F(Attributes, HueStepsThroughTheHostConversion)
-{
+TEST_F(Attributes, HueStepsThroughTheHostConversion) {
     params.color = PF_Pixel{255, 255, 0, 0};
     params.deltaHue = 240.0 / 360;
     compute(3);
@@ -146,8 +134,7 @@ TEST_F(Attributes, HueStepsThroughTheHostConversion)
     EXPECT_EQ(pending, PF_Err_NONE);
 }
 
-TEST_F(Attributes, LightnessClampsOnTheRunningColour)
-{
+TEST_F(Attributes, LightnessClampsOnTheRunningColour) {
     params.color = PF_Pixel{255, 255, 0, 0};  // lightness 0.5
     params.deltaLightness = 1.0;              // +0.5 per step of 3 instances
     compute(3);
@@ -156,8 +143,7 @@ TEST_F(Attributes, LightnessClampsOnTheRunningColour)
     EXPECT_TRUE(samePixel(instances[2].fillColor8, PF_Pixel{255, 255, 255, 255}));
 }
 
-TEST_F(Attributes, NoVariationGivesTheParameterColour)
-{
+TEST_F(Attributes, NoVariationGivesTheParameterColour) {
     params.color = PF_Pixel{200, 12, 200, 77};
     compute(4);
     const PF_Pixel expected = convertFloatTo8(convert8ToFloat(params.color));
@@ -167,8 +153,7 @@ TEST_F(Attributes, NoVariationGivesTheParameterColour)
     }
 }
 
-TEST_F(Attributes, SixteenBitFormsTruncateAndKeepTheEightBitParameter)
-{
+TEST_F(Attributes, SixteenBitFormsTruncateAndKeepTheEightBitParameter) {
     depth = Depth16;
     params.color = PF_Pixel{255, 0, 255, 0};
     compute(2);
@@ -178,8 +163,7 @@ TEST_F(Attributes, SixteenBitFormsTruncateAndKeepTheEightBitParameter)
     EXPECT_TRUE(samePixel(instances[1].fillColor8, params.color));
 }
 
-TEST_F(Attributes, DependentStrokeFollowsTheFill)
-{
+TEST_F(Attributes, DependentStrokeFollowsTheFill) {
     params.color = PF_Pixel{255, 255, 0, 0};
     params.deltaHue = 240.0 / 360;
     params.strokeMode = kStrokeDependent;
@@ -199,8 +183,7 @@ TEST_F(Attributes, DependentStrokeFollowsTheFill)
     EXPECT_TRUE(samePixel(instances[2].strokeColor8, PF_Pixel{alpha, 255, 255, 0}));
 }
 
-TEST_F(Attributes, StrokeSeedNeverChangesAFill)
-{
+TEST_F(Attributes, StrokeSeedNeverChangesAFill) {
     params.hueVariance = 0.3;
     params.strokeHueVariance = 0.3;
     compute(6);
@@ -215,8 +198,7 @@ TEST_F(Attributes, StrokeSeedNeverChangesAFill)
     EXPECT_TRUE(strokeChanged);
 }
 
-TEST_F(Attributes, KeyframedFillRepeatsTheTable)
-{
+TEST_F(Attributes, KeyframedFillRepeatsTheTable) {
     params.colorMode = kColorKeyframe;
     tables.fillLength = 2;
     instances.assign(5, PatternInstance{});
@@ -234,8 +216,7 @@ TEST_F(Attributes, KeyframedFillRepeatsTheTable)
     for (size_t i = 0; i < 5; ++i) EXPECT_TRUE(samePixel(instances[i].fillColor8, expected[i])) << i;
 }
 
-TEST_F(Attributes, AFailedConversionSkipsTheLaterOnesAndFillsEveryRecord)
-{
+TEST_F(Attributes, AFailedConversionSkipsTheLaterOnesAndFillsEveryRecord) {
     host.logCalls = true;
     host.faults.failCall["HLStoRGB"] = {2, PF_Err_OUT_OF_MEMORY};
     params.firstRadius = 10;

@@ -12,8 +12,7 @@
 
 namespace {
 
-MaskFacts squareFacts()
-{
+MaskFacts squareFacts() {
     MaskFacts mask;
     mask.open = false;
     mask.segments = 4;
@@ -23,8 +22,7 @@ MaskFacts squareFacts()
 }
 
 // A fill run starting at hue 0, lightness 0.5, saturation 1, without variance.
-ColorRun redRun()
-{
+ColorRun redRun() {
     ColorRun run{};
     run.running = HslColor{0, 32768, 65536};
     run.parameter = PF_Pixel{255, 255, 0, 0};
@@ -41,8 +39,7 @@ struct LineNodes : ::testing::Test {
 
     LineNodes() { settings.ansi = &libraryAnsi(); }
 
-    void computeNodes(const MaskFacts &mask, A_long number)
-    {
+    void computeNodes(const MaskFacts &mask, A_long number) {
         nodes.assign(static_cast<size_t>(lineNodeCount(number, mask.segments)), LineNode{});
         fillLineNodePositions(nodes.data(), number, mask);
         ColorRun run = redRun();
@@ -51,8 +48,7 @@ struct LineNodes : ::testing::Test {
     }
 };
 
-TEST_F(LineNodes, PositionsSplitEverySegment)
-{
+TEST_F(LineNodes, PositionsSplitEverySegment) {
     EXPECT_EQ(lineNodeCount(1, 4), 9);
     EXPECT_EQ(lineNodeCount(50000, 50000), int64_t(50001) * 50000 + 1);
     computeNodes(squareFacts(), 1);
@@ -61,8 +57,7 @@ TEST_F(LineNodes, PositionsSplitEverySegment)
     for (size_t m = 0; m < 9; ++m) EXPECT_EQ(nodes[m].position, expected[m]) << m;
 }
 
-TEST_F(LineNodes, ClosedMaskStepsOverOneNodeFewer)
-{
+TEST_F(LineNodes, ClosedMaskStepsOverOneNodeFewer) {
     params.firstRadius = 10;
     params.deltaRadius = 30;
     params.deltaHue = 0.9;  // 324 degrees over 3 steps
@@ -77,8 +72,7 @@ TEST_F(LineNodes, ClosedMaskStepsOverOneNodeFewer)
     }
 }
 
-TEST_F(LineNodes, LineLoopClosesOnTheFirstNode)
-{
+TEST_F(LineNodes, LineLoopClosesOnTheFirstNode) {
     params.firstRadius = 10;
     params.deltaRadius = 30;
     params.phase = 0.5;
@@ -103,12 +97,10 @@ TEST_F(LineNodes, LineLoopClosesOnTheFirstNode)
     EXPECT_EQ(nodes.back().radius, 40);  // no loop on an open mask: the whole delta over N - 1 steps
 }
 
-TEST_F(LineNodes, InstancesInterpolateBetweenTheirNodes)
-{
+TEST_F(LineNodes, InstancesInterpolateBetweenTheirNodes) {
     minihost::Host host;
-    const ColorConverter converter{
-        static_cast<const PF_ColorCallbacksFloatSuite1 *>(minihost::colorFloatSuite()),
-        minihost::refFromHost(host)};
+    const ColorConverter converter{static_cast<const PF_ColorCallbacksFloatSuite1 *>(minihost::colorFloatSuite()),
+                                   minihost::refFromHost(host)};
     params.firstRadius = 10;
     params.deltaRadius = 30;
     params.deltaHue = 240.0 / 360 * 3;  // 240 degrees per node
@@ -119,8 +111,8 @@ TEST_F(LineNodes, InstancesInterpolateBetweenTheirNodes)
     instances.assign(400, PatternInstance{});
     ColorRun run = redRun();
     PF_Err pending = PF_Err_NONE;
-    const A_long largest = interpolateLineInstances(params, settings, nodes.data(), 5, converter,
-                                                    Depth8, run, instances.data(), pending);
+    const A_long largest =
+        interpolateLineInstances(params, settings, nodes.data(), 5, converter, Depth8, run, instances.data(), pending);
     EXPECT_EQ(pending, PF_Err_NONE);
     EXPECT_EQ(instances[0].radius, 10);
     EXPECT_EQ(instances[100].radius, 20);
@@ -133,8 +125,7 @@ TEST_F(LineNodes, InstancesInterpolateBetweenTheirNodes)
     EXPECT_EQ(instances[100].fillColor8.blue, 255);
 }
 
-TEST_F(LineNodes, KeyframedColoursInterpolateInRgbWithTheColourAlpha)
-{
+TEST_F(LineNodes, KeyframedColoursInterpolateInRgbWithTheColourAlpha) {
     minihost::Host host;
     const ColorConverter converter{nullptr, minihost::refFromHost(host)};
     params.colorMode = 2;
@@ -154,8 +145,7 @@ TEST_F(LineNodes, KeyframedColoursInterpolateInRgbWithTheColourAlpha)
     instances.assign(10, PatternInstance{});
     ColorRun run = redRun();
     PF_Err pending = PF_Err_NONE;
-    interpolateLineInstances(params, settings, nodes.data(), 2, converter, Depth8, run,
-                             instances.data(), pending);
+    interpolateLineInstances(params, settings, nodes.data(), 2, converter, Depth8, run, instances.data(), pending);
     EXPECT_EQ(pending, PF_Err_NONE);
     EXPECT_EQ(instances[5].fillColorF.red, 0.5f);
     EXPECT_EQ(instances[5].fillColorF.green, 0.25f);

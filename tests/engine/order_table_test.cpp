@@ -13,8 +13,7 @@ namespace {
 
 // The swap order written out from the generator's definition: state × 1103515245
 // + 12345 modulo 2^32, the low 31 bits over 2^31, index floor(u × n).
-std::vector<int32_t> expectedRandomOrder(uint32_t seed, int32_t n)
-{
+std::vector<int32_t> expectedRandomOrder(uint32_t seed, int32_t n) {
     std::vector<int32_t> order(static_cast<size_t>(n));
     std::iota(order.begin(), order.end(), 0);
     uint32_t state = seed;
@@ -26,20 +25,15 @@ std::vector<int32_t> expectedRandomOrder(uint32_t seed, int32_t n)
     return order;
 }
 
-std::vector<int32_t> build(A_long count, A_long order, A_long seed)
-{
+std::vector<int32_t> build(A_long count, A_long order, A_long seed) {
     std::vector<int32_t> table(static_cast<size_t>(count), -1);
     buildOrderIndex(table.data(), count, order, seed);
     return table;
 }
 
-TEST(OrderTable, NormalIsTheIdentity)
-{
-    EXPECT_EQ(build(5, kOrderNormal, 123), (std::vector<int32_t>{0, 1, 2, 3, 4}));
-}
+TEST(OrderTable, NormalIsTheIdentity) { EXPECT_EQ(build(5, kOrderNormal, 123), (std::vector<int32_t>{0, 1, 2, 3, 4})); }
 
-TEST(OrderTable, InverseRunsBackwards)
-{
+TEST(OrderTable, InverseRunsBackwards) {
     EXPECT_EQ(build(5, kOrderInverse, 123), (std::vector<int32_t>{4, 3, 2, 1, 0}));
     EXPECT_EQ(build(1, kOrderInverse, 0), (std::vector<int32_t>{0}));
 }
@@ -50,8 +44,7 @@ struct RandomCase {
     std::vector<int32_t> order;
 };
 
-TEST(OrderTable, RandomSwapsEveryPositionWithAnyPosition)
-{
+TEST(OrderTable, RandomSwapsEveryPositionWithAnyPosition) {
     const RandomCase cases[] = {
         {0, 3, {2, 1, 0}},  // draws 0.0000057, 0.655, 0.305: swaps (0,0), (1,1), (2,0)
         {1, 4, {1, 0, 3, 2}},
@@ -64,8 +57,7 @@ TEST(OrderTable, RandomSwapsEveryPositionWithAnyPosition)
     }
 }
 
-TEST(OrderTable, RandomIsAPermutationAndRepeatsForTheSameSeed)
-{
+TEST(OrderTable, RandomIsAPermutationAndRepeatsForTheSameSeed) {
     for (A_long seed : {0, 3, 999, 50000}) {
         const std::vector<int32_t> order = build(257, kOrderRandom, seed);
         EXPECT_EQ(order, expectedRandomOrder(static_cast<uint32_t>(seed), 257));
@@ -77,8 +69,7 @@ TEST(OrderTable, RandomIsAPermutationAndRepeatsForTheSameSeed)
     EXPECT_NE(build(257, kOrderRandom, 1), build(257, kOrderRandom, 2));
 }
 
-TEST(OrderTable, SingleInstanceAlwaysPicksItself)
-{
+TEST(OrderTable, SingleInstanceAlwaysPicksItself) {
     for (A_long seed : {0, 1, 42}) EXPECT_EQ(build(1, kOrderRandom, seed), (std::vector<int32_t>{0}));
 }
 

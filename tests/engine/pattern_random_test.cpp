@@ -12,19 +12,14 @@ struct StreamCase {
 };
 
 const StreamCase kStreams[] = {
-    {0, {12345u, 3554416254u, 2802067423u},
-     {5.748588591814041e-06, 0.6551540484651923, 0.30481432331725955}},
-    {1, {1103527590u, 2524885223u, 662824084u},
-     {0.5138700781390071, 0.1757413032464683, 0.3086515162140131}},
-    {50000, {2612377929u, 2185908814u, 2500657007u},
-     {0.21648326935246587, 0.017893112264573574, 0.16445916099473834}},
+    {0, {12345u, 3554416254u, 2802067423u}, {5.748588591814041e-06, 0.6551540484651923, 0.30481432331725955}},
+    {1, {1103527590u, 2524885223u, 662824084u}, {0.5138700781390071, 0.1757413032464683, 0.3086515162140131}},
+    {50000, {2612377929u, 2185908814u, 2500657007u}, {0.21648326935246587, 0.017893112264573574, 0.16445916099473834}},
     // Negative seeds keep their bit pattern.
-    {-1, {3191464396u, 288979989u, 646343466u},
-     {0.48614141903817654, 0.13456679368391633, 0.300977130420506}},
+    {-1, {3191464396u, 288979989u, 646343466u}, {0.48614141903817654, 0.13456679368391633, 0.300977130420506}},
 };
 
-TEST(PatternRandomTest, KnownSeedsGiveExactStatesAndValues)
-{
+TEST(PatternRandomTest, KnownSeedsGiveExactStatesAndValues) {
     for (const StreamCase &c : kStreams) {
         PatternRandom random = makePatternRandom(c.seed);
         EXPECT_EQ(random.state, static_cast<uint32_t>(c.seed));
@@ -35,23 +30,20 @@ TEST(PatternRandomTest, KnownSeedsGiveExactStatesAndValues)
     }
 }
 
-TEST(PatternRandomTest, Seed12345IsSeedZeroShiftedByOne)
-{
+TEST(PatternRandomTest, Seed12345IsSeedZeroShiftedByOne) {
     PatternRandom zero = makePatternRandom(0);
     PatternRandom shifted = makePatternRandom(12345);
     nextRandom(zero);
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(nextRandom(zero), nextRandom(shifted)) << i;
 }
 
-TEST(PatternRandomTest, TopBitOfTheStateDoesNotReachTheValue)
-{
+TEST(PatternRandomTest, TopBitOfTheStateDoesNotReachTheValue) {
     PatternRandom zero = makePatternRandom(0);
     PatternRandom top = makePatternRandom(INT32_MIN);
     for (int i = 0; i < 100; ++i) ASSERT_EQ(nextRandom(zero), nextRandom(top)) << i;
 }
 
-TEST(PatternRandomTest, ValuesSpanZeroUpToButExcludingOne)
-{
+TEST(PatternRandomTest, ValuesSpanZeroUpToButExcludingOne) {
     // States chosen so that the next state's low 31 bits are all ones, or all zeros.
     PatternRandom high{2378021662u};
     EXPECT_EQ(nextRandom(high), 2147483647.0 / 2147483648.0);
@@ -62,8 +54,7 @@ TEST(PatternRandomTest, ValuesSpanZeroUpToButExcludingOne)
     EXPECT_EQ(low.state, 0u);
 }
 
-TEST(PatternRandomTest, CopiesRunIndependently)
-{
+TEST(PatternRandomTest, CopiesRunIndependently) {
     PatternRandom a = makePatternRandom(77);
     nextRandom(a);
     PatternRandom b = a;

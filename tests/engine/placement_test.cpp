@@ -15,25 +15,19 @@
 
 namespace {
 
-using minihost::Mask;
-using minihost::MaskVertex;
 using hosttest::circle;
 using hosttest::polyline;
 using hosttest::vertex;
+using minihost::Mask;
+using minihost::MaskVertex;
 
 constexpr double kPi = 3.14159265358979323846;
 
 // Corners (10, 20), (110, 20), (110, 120), (10, 120): four sides of 100.
-Mask square()
-{
-    return polyline(true, {vertex(10, 20), vertex(110, 20), vertex(110, 120), vertex(10, 120)});
-}
+Mask square() { return polyline(true, {vertex(10, 20), vertex(110, 20), vertex(110, 120), vertex(10, 120)}); }
 
 // Two segments of 50 and 60 pixels.
-Mask openPolyline()
-{
-    return polyline(false, {vertex(0, 0), vertex(30, 40), vertex(30, 100)});
-}
+Mask openPolyline() { return polyline(false, {vertex(0, 0), vertex(30, 40), vertex(30, 100)}); }
 
 struct Point {
     double x, y;
@@ -42,18 +36,15 @@ struct Point {
 struct Placement : ::testing::Test {
     minihost::Host host;
     PF_ProgPtr ref = minihost::refFromHost(host);
-    const PF_PathQuerySuite1 &query =
-        *static_cast<const PF_PathQuerySuite1 *>(minihost::pathQuerySuite());
-    const PF_PathDataSuite1 &data =
-        *static_cast<const PF_PathDataSuite1 *>(minihost::pathDataSuite());
+    const PF_PathQuerySuite1 &query = *static_cast<const PF_PathQuerySuite1 *>(minihost::pathQuerySuite());
+    const PF_PathDataSuite1 &data = *static_cast<const PF_PathDataSuite1 *>(minihost::pathDataSuite());
     PF_PathOutlinePtr outline = nullptr;
     PF_PathID id = 0;
     MaskFacts facts;
     std::vector<PatternInstance> instances;
     PF_Err pending = PF_Err_NONE;
 
-    ~Placement() override
-    {
+    ~Placement() override {
         if (outline) query.PF_CheckinPath(ref, id, false, outline);
         EXPECT_EQ(host.ledger.checkouts, 0);
         EXPECT_EQ(host.ledger.invalidCalls, 0);
@@ -61,8 +52,7 @@ struct Placement : ::testing::Test {
 
     PathAccess path() const { return PathAccess{&data, ref, outline, &libraryAnsi()}; }
 
-    void useMask(const Mask &mask)
-    {
+    void useMask(const Mask &mask) {
         if (outline) query.PF_CheckinPath(ref, id, false, outline);
         outline = nullptr;
         host.masks = {mask};
@@ -73,15 +63,13 @@ struct Placement : ::testing::Test {
         ASSERT_EQ(pending, PF_Err_NONE);
     }
 
-    std::vector<Point> place(const PlacementPlan &plan, double radius = 0)
-    {
+    std::vector<Point> place(const PlacementPlan &plan, double radius = 0) {
         instances.assign(static_cast<size_t>(plan.count), PatternInstance{});
         for (PatternInstance &instance : instances) instance.radius = radius;
         return placeWith(plan);
     }
 
-    std::vector<Point> placeWith(const PlacementPlan &plan)
-    {
+    std::vector<Point> placeWith(const PlacementPlan &plan) {
         PlacementList list;
         placeInstances(path(), facts, plan, instances.data(), list, pending);
         std::vector<Point> points;
@@ -91,8 +79,7 @@ struct Placement : ::testing::Test {
     }
 };
 
-PlacementPlan vertexPlan(A_long count, A_long number, double vertexOffset = 0)
-{
+PlacementPlan vertexPlan(A_long count, A_long number, double vertexOffset = 0) {
     PlacementPlan plan;
     plan.kind = PlacementKind::Vertex;
     plan.count = count;
@@ -102,8 +89,7 @@ PlacementPlan vertexPlan(A_long count, A_long number, double vertexOffset = 0)
     return plan;
 }
 
-PlacementPlan evenPlan(A_long count, double offset = 0)
-{
+PlacementPlan evenPlan(A_long count, double offset = 0) {
     PlacementPlan plan;
     plan.kind = PlacementKind::Even;
     plan.count = count;
@@ -111,9 +97,7 @@ PlacementPlan evenPlan(A_long count, double offset = 0)
     return plan;
 }
 
-void expectPoints(const std::vector<Point> &actual, const std::vector<Point> &expected,
-                  double tolerance = 1e-9)
-{
+void expectPoints(const std::vector<Point> &actual, const std::vector<Point> &expected, double tolerance = 1e-9) {
     ASSERT_EQ(actual.size(), expected.size());
     for (size_t k = 0; k < actual.size(); ++k) {
         EXPECT_NEAR(actual[k].x, expected[k].x, tolerance) << "point " << k;
@@ -121,8 +105,7 @@ void expectPoints(const std::vector<Point> &actual, const std::vector<Point> &ex
     }
 }
 
-TEST_F(Placement, MeasuresSegmentsAndTotal)
-{
+TEST_F(Placement, MeasuresSegmentsAndTotal) {
     useMask(openPolyline());
     EXPECT_TRUE(facts.open);
     ASSERT_EQ(facts.segments, 2);
@@ -131,27 +114,23 @@ TEST_F(Placement, MeasuresSegmentsAndTotal)
     EXPECT_NEAR(facts.total, 110, 1e-9);
 }
 
-TEST_F(Placement, VertexModeOnASquareTakesTheCorners)
-{
+TEST_F(Placement, VertexModeOnASquareTakesTheCorners) {
     useMask(square());
     expectPoints(place(vertexPlan(4, 0)), {{10, 20}, {110, 20}, {110, 120}, {10, 120}});
 }
 
-TEST_F(Placement, VertexOffsetStartsAtALaterCorner)
-{
+TEST_F(Placement, VertexOffsetStartsAtALaterCorner) {
     useMask(square());
     expectPoints(place(vertexPlan(4, 0, 0.25)), {{110, 20}, {110, 120}, {10, 120}, {10, 20}});
     expectPoints(place(vertexPlan(4, 0, 0.99)), {{10, 120}, {10, 20}, {110, 20}, {110, 120}});
 }
 
-TEST_F(Placement, VertexModeOnAnOpenPolylineAddsMiddlesAndTheEnd)
-{
+TEST_F(Placement, VertexModeOnAnOpenPolylineAddsMiddlesAndTheEnd) {
     useMask(openPolyline());
     expectPoints(place(vertexPlan(5, 1)), {{0, 0}, {15, 20}, {30, 40}, {30, 70}, {30, 100}});
 }
 
-TEST_F(Placement, VertexModeSpreadsNumberPointsPerSegment)
-{
+TEST_F(Placement, VertexModeSpreadsNumberPointsPerSegment) {
     useMask(square());
     const std::vector<Point> points = place(vertexPlan(12, 2));
     ASSERT_EQ(points.size(), 12u);
@@ -159,47 +138,40 @@ TEST_F(Placement, VertexModeSpreadsNumberPointsPerSegment)
                  {{10, 20}, {10 + 100.0 / 3, 20}, {10 + 200.0 / 3, 20}, {110, 20}});
 }
 
-TEST_F(Placement, NumberTwoOnAnOpenMaskSitsAtBothEnds)
-{
+TEST_F(Placement, NumberTwoOnAnOpenMaskSitsAtBothEnds) {
     useMask(openPolyline());
     expectPoints(place(evenPlan(2)), {{0, 0}, {30, 100}});
 }
 
-TEST_F(Placement, NumberModeSpacesEvenlyOverSegments)
-{
+TEST_F(Placement, NumberModeSpacesEvenlyOverSegments) {
     useMask(openPolyline());
     // 110 pixels in 4 steps of 27.5: one point inside segment 0, two inside segment 1.
-    expectPoints(place(evenPlan(5)),
-                 {{0, 0}, {16.5, 22}, {30, 40 + 5}, {30, 40 + 32.5}, {30, 100}});
+    expectPoints(place(evenPlan(5)), {{0, 0}, {16.5, 22}, {30, 40 + 5}, {30, 40 + 32.5}, {30, 100}});
     useMask(square());
-    expectPoints(place(evenPlan(8)), {{10, 20}, {60, 20}, {110, 20}, {110, 70}, {110, 120},
-                                      {60, 120}, {10, 120}, {10, 70}});
+    expectPoints(place(evenPlan(8)),
+                 {{10, 20}, {60, 20}, {110, 20}, {110, 70}, {110, 120}, {60, 120}, {10, 120}, {10, 70}});
 }
 
-TEST_F(Placement, OffsetHalfWayStartsOppositeOnAClosedMask)
-{
+TEST_F(Placement, OffsetHalfWayStartsOppositeOnAClosedMask) {
     useMask(square());
     expectPoints(place(evenPlan(4, 0.5)), {{110, 120}, {10, 120}, {10, 20}, {110, 20}});
     expectPoints(place(evenPlan(1, 0.5)), {{110, 120}});
     expectPoints(place(evenPlan(2, 0.125)), {{60, 20}, {60, 120}});
 }
 
-TEST_F(Placement, OffsetDoesNothingOnAnOpenMask)
-{
+TEST_F(Placement, OffsetDoesNothingOnAnOpenMask) {
     useMask(openPolyline());
     expectPoints(place(evenPlan(2, 0.5)), {{0, 0}, {30, 100}});
 }
 
-TEST_F(Placement, SingleInstanceSitsAtTheFirstVertex)
-{
+TEST_F(Placement, SingleInstanceSitsAtTheFirstVertex) {
     useMask(square());
     expectPoints(place(evenPlan(1)), {{10, 20}});
     useMask(openPolyline());
     expectPoints(place(evenPlan(1)), {{0, 0}});
 }
 
-TEST_F(Placement, LineModeOnTenAndAHalfPixelsPlacesElevenPoints)
-{
+TEST_F(Placement, LineModeOnTenAndAHalfPixelsPlacesElevenPoints) {
     useMask(polyline(false, {vertex(0, 5), vertex(10.5, 5)}));
     const std::vector<Point> points = place(evenPlan(11));
     ASSERT_EQ(points.size(), 11u);
@@ -209,8 +181,7 @@ TEST_F(Placement, LineModeOnTenAndAHalfPixelsPlacesElevenPoints)
     }
 }
 
-TEST_F(Placement, RadiusSpacingAddsTheSpareLengthAsGaps)
-{
+TEST_F(Placement, RadiusSpacingAddsTheSpareLengthAsGaps) {
     useMask(polyline(false, {vertex(0, 0), vertex(100, 0)}));
     PlacementPlan plan = evenPlan(3);
     plan.radiusSpacing = true;
@@ -222,8 +193,7 @@ TEST_F(Placement, RadiusSpacingAddsTheSpareLengthAsGaps)
     expectPoints(placeWith(plan), {{0, 0}, {40, 0}, {100, 0}});
 }
 
-TEST_F(Placement, RadiusSpacingOverlapsInProportionAndStillEndsAtTheEnd)
-{
+TEST_F(Placement, RadiusSpacingOverlapsInProportionAndStillEndsAtTheEnd) {
     useMask(polyline(false, {vertex(0, 0), vertex(100, 0)}));
     PlacementPlan plan = evenPlan(3);
     plan.radiusSpacing = true;
@@ -236,8 +206,7 @@ TEST_F(Placement, RadiusSpacingOverlapsInProportionAndStillEndsAtTheEnd)
     expectPoints(placeWith(plan), {{0, 0}, {200.0 / 3, 0}, {100, 0}}, 1e-9);
 }
 
-TEST_F(Placement, RadiusSpacingOnAClosedMaskGoesAllRound)
-{
+TEST_F(Placement, RadiusSpacingOnAClosedMaskGoesAllRound) {
     useMask(square());
     PlacementPlan plan = evenPlan(4);
     plan.radiusSpacing = true;
@@ -245,8 +214,7 @@ TEST_F(Placement, RadiusSpacingOnAClosedMaskGoesAllRound)
     expectPoints(place(plan, 10), {{10, 20}, {110, 20}, {110, 120}, {10, 120}});
 }
 
-TEST_F(Placement, DependOnPathAddsTheDirection)
-{
+TEST_F(Placement, DependOnPathAddsTheDirection) {
     useMask(square());
     PlacementPlan plan = vertexPlan(4, 0);
     plan.dependOnPath = true;
@@ -265,8 +233,7 @@ TEST_F(Placement, DependOnPathAddsTheDirection)
     EXPECT_NEAR(instances[2].angle, 1 + kPi / 2, 1e-9);  // end vertex: along the last segment
 }
 
-TEST_F(Placement, CurvedMaskPointsLieOnTheCurveAndFollowIt)
-{
+TEST_F(Placement, CurvedMaskPointsLieOnTheCurveAndFollowIt) {
     useMask(circle(200, 150, 50));
     PlacementPlan plan = evenPlan(16);
     plan.dependOnPath = true;
@@ -285,16 +252,14 @@ TEST_F(Placement, CurvedMaskPointsLieOnTheCurveAndFollowIt)
     EXPECT_NEAR(points[4].y, 200, 0.05);
 }
 
-TEST_F(Placement, ZeroLengthSegmentsArePassedOver)
-{
+TEST_F(Placement, ZeroLengthSegmentsArePassedOver) {
     useMask(polyline(false, {vertex(0, 0), vertex(0, 0), vertex(60, 0), vertex(60, 0)}));
     EXPECT_NEAR(facts.total, 60, 1e-9);
     expectPoints(place(evenPlan(4)), {{0, 0}, {20, 0}, {40, 0}, {60, 0}});
     expectPoints(place(vertexPlan(4, 0)), {{0, 0}, {0, 0}, {60, 0}, {60, 0}});
 }
 
-TEST_F(Placement, MasksWithoutLengthPlaceWithoutLooping)
-{
+TEST_F(Placement, MasksWithoutLengthPlaceWithoutLooping) {
     // One vertex: no segments at all.
     useMask(polyline(false, {vertex(7, 8)}));
     EXPECT_EQ(facts.segments, 0);
@@ -318,8 +283,7 @@ TEST_F(Placement, MasksWithoutLengthPlaceWithoutLooping)
     EXPECT_EQ(pending, PF_Err_NONE);
 }
 
-TEST_F(Placement, NegativeRadiiNeverPlacePastTheMask)
-{
+TEST_F(Placement, NegativeRadiiNeverPlacePastTheMask) {
     useMask(polyline(false, {vertex(0, 0), vertex(100, 0)}));
     PlacementPlan plan = evenPlan(4);
     plan.radiusSpacing = true;
@@ -331,8 +295,7 @@ TEST_F(Placement, NegativeRadiiNeverPlacePastTheMask)
     }
 }
 
-TEST_F(Placement, EveryPreparedSegmentIsCleanedUp)
-{
+TEST_F(Placement, EveryPreparedSegmentIsCleanedUp) {
     useMask(circle(100, 100, 40));
     host.logCalls = true;
     PlacementPlan plan = evenPlan(10, 0.3);
@@ -347,8 +310,7 @@ TEST_F(Placement, EveryPreparedSegmentIsCleanedUp)
     EXPECT_EQ(prepared, cleaned);
 }
 
-TEST_F(Placement, AFailingEvaluationBecomesThePendingErrorAndSkipsTheRest)
-{
+TEST_F(Placement, AFailingEvaluationBecomesThePendingErrorAndSkipsTheRest) {
     useMask(square());
     host.logCalls = true;
     host.faults.failCall["PF_PathEvalSegLengthDeriv1"] = {2, PF_Err_INTERNAL_STRUCT_DAMAGED};

@@ -23,27 +23,23 @@
 
 namespace {
 
+using hosttest::expectNothingHeld;
+using hosttest::polyline;
+using hosttest::vertex;
 using minihost::Depth;
 using minihost::Host;
 using minihost::Image;
 using minihost::Mask;
 using minihost::MaskVertex;
 using minihost::RenderResult;
-using hosttest::expectNothingHeld;
-using hosttest::polyline;
-using hosttest::vertex;
 
 // Corners (16, 12), (48, 12), (48, 40), (16, 40) on a 64 x 48 layer.
-Mask square()
-{
-    return polyline(true, {vertex(16, 12), vertex(48, 12), vertex(48, 40), vertex(16, 40)});
-}
+Mask square() { return polyline(true, {vertex(16, 12), vertex(48, 12), vertex(48, 40), vertex(16, 40)}); }
 
 // A green point of radius 4 at each corner of the square over an opaque
 // 64 x 48 layer; otherwise the starting scene of the whole-frame tests.
 struct Render : frametest::FrameTest {
-    void SetUp() override
-    {
+    void SetUp() override {
         frametest::FrameTest::SetUp();
         host.input = minihost::solidImage(64, 48, PF_Pixel{255, 40, 80, 120}, Depth::Bits8);
         host.masks = {square()};
@@ -53,8 +49,7 @@ struct Render : frametest::FrameTest {
 
     // The whole result, failures included, where FrameTest::render() expects
     // success and hands back only the frame.
-    RenderResult render()
-    {
+    RenderResult render() {
         minihost::resetLedger(host);
         RenderResult result = minihost::renderFrame(host);
         EXPECT_EQ(result.preRenderError, PF_Err_NONE);
@@ -62,29 +57,25 @@ struct Render : frametest::FrameTest {
     }
 };
 
-PF_Pixel pixel8(const Image &image, int x, int y)
-{
+PF_Pixel pixel8(const Image &image, int x, int y) {
     PF_Pixel p;
     std::memcpy(&p, image.data.data() + 4 * (y * image.width + x), sizeof p);
     return p;
 }
 
-TEST_P(Render, WithoutAMaskTheFrameIsOnlyPrepared)
-{
+TEST_P(Render, WithoutAMaskTheFrameIsOnlyPrepared) {
     set("Path", 0);
     for (int onOriginal : {1, 0}) {
         set("On Original", onOriginal);
         const RenderResult result = render();
         EXPECT_EQ(result.renderError, PF_Err_NONE);
-        const Image expected =
-            onOriginal ? host.input : minihost::makeImage(64, 48, Depth::Bits8);
+        const Image expected = onOriginal ? host.input : minihost::makeImage(64, 48, Depth::Bits8);
         EXPECT_EQ(result.output.data, expected.data) << "on original " << onOriginal;
         expectNothingHeld(host);
     }
 }
 
-TEST_P(Render, NumberZeroDrawsNothing)
-{
+TEST_P(Render, NumberZeroDrawsNothing) {
     set("Mode", 2);
     set("Number", 0);
     set("On Original", 1);
@@ -95,8 +86,7 @@ TEST_P(Render, NumberZeroDrawsNothing)
     expectNothingHeld(host);
 }
 
-TEST_P(Render, VertexModeDrawsAtTheCorners)
-{
+TEST_P(Render, VertexModeDrawsAtTheCorners) {
     const RenderResult result = render();
     EXPECT_EQ(result.renderError, PF_Err_NONE);
     const PF_Pixel green{255, 0, 255, 0};
@@ -111,8 +101,7 @@ TEST_P(Render, VertexModeDrawsAtTheCorners)
     expectNothingHeld(host);
 }
 
-TEST_P(Render, DeepFramesCarryTheColourAtTheirDepth)
-{
+TEST_P(Render, DeepFramesCarryTheColourAtTheirDepth) {
     host.depth = Depth::Bits16;
     RenderResult result = render();
     EXPECT_EQ(result.renderError, PF_Err_NONE);
@@ -134,8 +123,7 @@ TEST_P(Render, DeepFramesCarryTheColourAtTheirDepth)
     expectNothingHeld(host);
 }
 
-TEST_P(Render, LineModeDrawsNoStroke)
-{
+TEST_P(Render, LineModeDrawsNoStroke) {
     host.masks = {polyline(false, {vertex(8, 24), vertex(56, 24)})};
     set("Mode", 3);
     set("Stroke Thickness", 10);
@@ -159,8 +147,7 @@ TEST_P(Render, LineModeDrawsNoStroke)
     }
 }
 
-TEST_P(Render, LineModeOnAMaskWithoutLengthDrawsOnePoint)
-{
+TEST_P(Render, LineModeOnAMaskWithoutLengthDrawsOnePoint) {
     host.masks = {polyline(false, {vertex(30, 20), vertex(30, 20)})};
     set("Mode", 3);
     const RenderResult result = render();
@@ -171,8 +158,7 @@ TEST_P(Render, LineModeOnAMaskWithoutLengthDrawsOnePoint)
     expectNothingHeld(host);
 }
 
-TEST_P(Render, StartAboveEndActsSwapped)
-{
+TEST_P(Render, StartAboveEndActsSwapped) {
     set("Number", 3);
     set("Start", 80);
     set("End", 20);
@@ -187,8 +173,7 @@ TEST_P(Render, StartAboveEndActsSwapped)
     expectNothingHeld(host);
 }
 
-TEST_P(Render, RandomOrderIsTheSameOnEveryFrame)
-{
+TEST_P(Render, RandomOrderIsTheSameOnEveryFrame) {
     set("Number", 3);
     set("Start", 50);
     set("Order", 3);
@@ -201,8 +186,7 @@ TEST_P(Render, RandomOrderIsTheSameOnEveryFrame)
     expectNothingHeld(host);
 }
 
-TEST_P(Render, FailedTableAllocationsShowTheMemoryError)
-{
+TEST_P(Render, FailedTableAllocationsShowTheMemoryError) {
     // Allocation 1 is the pre-render's snapshot; then the instance array and
     // the order table, or first the line nodes in "Line"/"Dependent".
     struct Case {
@@ -221,8 +205,7 @@ TEST_P(Render, FailedTableAllocationsShowTheMemoryError)
     EXPECT_EQ(render().renderError, PF_Err_NONE);
 }
 
-TEST_P(Render, CountsTooLargeForMemoryTakeTheMemoryErrorPath)
-{
+TEST_P(Render, CountsTooLargeForMemoryTakeTheMemoryErrorPath) {
     // 50001 points on each of 30 segments.
     std::vector<MaskVertex> ring;
     for (int i = 0; i < 30; ++i) ring.push_back(vertex(32 + 20 * std::cos(i * 0.2094), 24 + 20 * std::sin(i * 0.2094)));
@@ -245,28 +228,44 @@ TEST_P(Render, CountsTooLargeForMemoryTakeTheMemoryErrorPath)
 }
 
 // The result a render gives when `function` fails with `injected`.
-PF_Err expectedResult(const std::string &function, bool firstLock, PF_Err injected)
-{
-    static const std::set<std::string> cannotFail = {
-        "atan", "atan2", "ceil", "cos", "exp", "fabs", "floor", "fmod", "hypot", "log", "log10",
-        "pow", "sin", "sqrt", "tan", "asin", "acos", "sprintf", "strcpy",
-        "host_unlock_handle", "host_dispose_handle", "host_get_handle_size"};
+PF_Err expectedResult(const std::string &function, bool firstLock, PF_Err injected) {
+    static const std::set<std::string> cannotFail = {"atan",
+                                                     "atan2",
+                                                     "ceil",
+                                                     "cos",
+                                                     "exp",
+                                                     "fabs",
+                                                     "floor",
+                                                     "fmod",
+                                                     "hypot",
+                                                     "log",
+                                                     "log10",
+                                                     "pow",
+                                                     "sin",
+                                                     "sqrt",
+                                                     "tan",
+                                                     "asin",
+                                                     "acos",
+                                                     "sprintf",
+                                                     "strcpy",
+                                                     "host_unlock_handle",
+                                                     "host_dispose_handle",
+                                                     "host_get_handle_size"};
     if (cannotFail.count(function)) return PF_Err_NONE;
     // The frame is already prepared; the fill's result does not matter.
     if (function == "fill") return PF_Err_NONE;
     // Suites are released whatever the host answers.
     if (function == "ReleaseSuite") return PF_Err_NONE;
     // Without a pixel format the render cannot start.
-    if (function == "checkout_layer_pixels" || function == "checkout_output" ||
-        function == "PF_GetPixelFormat" || function == "AcquireSuite")
+    if (function == "checkout_layer_pixels" || function == "checkout_output" || function == "PF_GetPixelFormat" ||
+        function == "AcquireSuite")
         return PF_Err_BAD_CALLBACK_PARAM;
     if (function == "host_lock_handle") return firstLock ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_INTERNAL_STRUCT_DAMAGED;
     if (function == "host_new_handle") return PF_Err_INTERNAL_STRUCT_DAMAGED;
     return injected;
 }
 
-TEST_P(Render, EveryHostCallFailingInTurnGivesTheFirstErrorAndReleasesAll)
-{
+TEST_P(Render, EveryHostCallFailingInTurnGivesTheFirstErrorAndReleasesAll) {
     set("Number", 1);
     set("Depend On Path", 1);
     set("On Original", 1);
@@ -304,12 +303,11 @@ TEST_P(Render, EveryHostCallFailingInTurnGivesTheFirstErrorAndReleasesAll)
         const RenderResult result = render();
         const PF_Err expected = expectedResult(function, firstLock, injected);
         failures += expected != PF_Err_NONE;
-        EXPECT_EQ(result.renderError, expected) << "call " << i << ": " << function << " #" << nth
-                                                << " " << calls[i].detail;
+        EXPECT_EQ(result.renderError, expected)
+            << "call " << i << ": " << function << " #" << nth << " " << calls[i].detail;
         // A release the host refused leaves exactly that one thing held.
         const minihost::Ledger &l = host.ledger;
-        const int heldByFailedRelease =
-            function == "PF_CheckinPath" || function == "PF_PathCleanupSegLength" ? 1 : 0;
+        const int heldByFailedRelease = function == "PF_CheckinPath" || function == "PF_PathCleanupSegLength" ? 1 : 0;
         EXPECT_EQ(l.checkouts, heldByFailedRelease) << function << " #" << nth;
         EXPECT_EQ(l.suites, function == "ReleaseSuite" ? 1 : 0) << function << " #" << nth;
         EXPECT_EQ(l.handles, 0) << function << " #" << nth;
@@ -323,10 +321,9 @@ TEST_P(Render, EveryHostCallFailingInTurnGivesTheFirstErrorAndReleasesAll)
     host.logCalls = false;
 }
 
-TEST_P(Render, AMissingSuiteEndsTheRenderAndReleasesAll)
-{
-    for (const char *suite : {"PF Path Data Suite", "PF Path Query Suite", "PF ColorFloat Suite",
-                              "PF Fill Matte Suite", "AEGP Mask Suite", "PF World Suite"}) {
+TEST_P(Render, AMissingSuiteEndsTheRenderAndReleasesAll) {
+    for (const char *suite : {"PF Path Data Suite", "PF Path Query Suite", "PF ColorFloat Suite", "PF Fill Matte Suite",
+                              "AEGP Mask Suite", "PF World Suite"}) {
         host.faults.missingSuites = {suite};
         const RenderResult result = render();
         EXPECT_EQ(result.renderError, PF_Err_BAD_CALLBACK_PARAM) << suite;
@@ -335,8 +332,7 @@ TEST_P(Render, AMissingSuiteEndsTheRenderAndReleasesAll)
     host.faults.missingSuites.clear();
 }
 
-TEST_P(Render, CancellingStopsTheDrawing)
-{
+TEST_P(Render, CancellingStopsTheDrawing) {
     set("Number", 3);
     host.cancelAtProgress = 2;
     const RenderResult result = render();
@@ -362,41 +358,31 @@ struct DirectWorlds {
 
 DirectWorlds *direct = nullptr;
 
-PF_Err directCheckoutPixels(PF_ProgPtr, A_long, PF_EffectWorld **pixels)
-{
+PF_Err directCheckoutPixels(PF_ProgPtr, A_long, PF_EffectWorld **pixels) {
     *pixels = &direct->input;
     return PF_Err_NONE;
 }
 
-PF_Err directCheckoutOutput(PF_ProgPtr, PF_EffectWorld **output)
-{
+PF_Err directCheckoutOutput(PF_ProgPtr, PF_EffectWorld **output) {
     *output = &direct->output;
     return PF_Err_NONE;
 }
 
-PF_Err directPixelFormat(const PF_EffectWorld *, PF_PixelFormat *format)
-{
+PF_Err directPixelFormat(const PF_EffectWorld *, PF_PixelFormat *format) {
     *format = direct->format;
     return PF_Err_NONE;
 }
 
 // The host's suites, except that "PF World Suite" 2 reports the test's format.
-SPErr directAcquire(const char *name, A_long version, const void **suite)
-{
+SPErr directAcquire(const char *name, A_long version, const void **suite) {
     const SPErr err = direct->hostBasic->AcquireSuite(name, version, suite);
-    if (err == kSPNoError && std::strcmp(name, "PF World Suite") == 0 && version == 2)
-        *suite = &direct->worldSuite;
+    if (err == kSPNoError && std::strcmp(name, "PF World Suite") == 0 && version == 2) *suite = &direct->worldSuite;
     return err;
 }
 
-SPErr directRelease(const char *name, A_long version)
-{
-    return direct->hostBasic->ReleaseSuite(name, version);
-}
+SPErr directRelease(const char *name, A_long version) { return direct->hostBasic->ReleaseSuite(name, version); }
 
-void makeWorld(PF_EffectWorld &world, std::vector<PF_Pixel> &pixels, int width, int height,
-               int rowPixels)
-{
+void makeWorld(PF_EffectWorld &world, std::vector<PF_Pixel> &pixels, int width, int height, int rowPixels) {
     pixels.assign(static_cast<size_t>(rowPixels * height), PF_Pixel{7, 7, 7, 7});
     world = PF_EffectWorld{};
     world.data = pixels.data();
@@ -413,8 +399,7 @@ struct DirectCase {
     PF_Err expected;
 };
 
-TEST(RenderDriver, UnknownFormatsAndMismatchedWorldsDrawNothing)
-{
+TEST(RenderDriver, UnknownFormatsAndMismatchedWorldsDrawNothing) {
     const DirectCase cases[] = {
         {"unknown format", PF_FOURCC('w', 'x', 'y', 'z'), 6, 8, PF_Err_BAD_CALLBACK_PARAM},
         {"invalid format", PF_PixelFormat_INVALID, 6, 8, PF_Err_BAD_CALLBACK_PARAM},
@@ -458,8 +443,7 @@ TEST(RenderDriver, UnknownFormatsAndMismatchedWorldsDrawNothing)
         EXPECT_EQ(result, c.expected) << c.name;
         EXPECT_EQ(minihost::callCount(host, "copy"), 0) << c.name;
         EXPECT_EQ(minihost::callCount(host, "fill"), 0) << c.name;
-        EXPECT_TRUE(std::memcmp(before.data(), worlds.outputPixels.data(),
-                                before.size() * sizeof(PF_Pixel)) == 0)
+        EXPECT_TRUE(std::memcmp(before.data(), worlds.outputPixels.data(), before.size() * sizeof(PF_Pixel)) == 0)
             << c.name;
         expectNothingHeld(host);
     }

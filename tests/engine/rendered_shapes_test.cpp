@@ -15,14 +15,12 @@ struct DepthScale {
     double full, half;
 };
 
-const DepthScale kDepths[] = {
-    {Depth::Bits8, 255, 127}, {Depth::Bits16, 32768, 16384}, {Depth::Float, 1.0, 0.5}};
+const DepthScale kDepths[] = {{Depth::Bits8, 255, 127}, {Depth::Bits16, 32768, 16384}, {Depth::Float, 1.0, 0.5}};
 
 struct RenderedShapes : FrameTest {
     // Two points, vertex 0 at (20, 24) and vertex 1 at (70.5, 24): integer
     // and half-pixel centres, far enough apart never to overlap.
-    void SetUp() override
-    {
+    void SetUp() override {
         FrameTest::SetUp();
         host.masks = {polyline(false, {vertex(20, 24), vertex(70.5, 24)})};
         set("Mode", 1);  // "Vertex"
@@ -31,8 +29,7 @@ struct RenderedShapes : FrameTest {
     }
 };
 
-TEST_P(RenderedShapes, CircleRingsAtTenTenAndAHalfAndEleven)
-{
+TEST_P(RenderedShapes, CircleRingsAtTenTenAndAHalfAndEleven) {
     for (const DepthScale &s : kDepths) {
         host.depth = s.depth;
         const Image frame = render();
@@ -95,8 +92,7 @@ const BandCase kBandCases[] = {
       {13, 0, 0, 0, 0}}},
 };
 
-TEST_P(RenderedShapes, StrokeBandsOverAndUnderTheFill)
-{
+TEST_P(RenderedShapes, StrokeBandsOverAndUnderTheFill) {
     set("Stroke Thickness", 4);
     setColor("Stroke Color", PF_Pixel{255, 255, 0, 0});
     for (const BandCase &c : kBandCases) {
@@ -109,8 +105,8 @@ TEST_P(RenderedShapes, StrokeBandsOverAndUnderTheFill)
                 const int x = half ? int(70.5 + b.distance) : int(20 + b.distance);
                 const Raw p = rawAt(frame, x, 24);
                 auto expected = [&](double fraction) { return fraction == 0.5 ? s.half : fraction * s.full; };
-                SCOPED_TRACE(::testing::Message() << "stroke over " << c.strokeOver << ", "
-                                                  << depthName(s.depth) << ", d = " << b.distance);
+                SCOPED_TRACE(::testing::Message()
+                             << "stroke over " << c.strokeOver << ", " << depthName(s.depth) << ", d = " << b.distance);
                 EXPECT_EQ(p.alpha, expected(b.alpha));
                 EXPECT_EQ(p.red, expected(b.red));
                 EXPECT_EQ(p.green, expected(b.green));
@@ -120,8 +116,7 @@ TEST_P(RenderedShapes, StrokeBandsOverAndUnderTheFill)
     }
 }
 
-TEST_P(RenderedShapes, SquareVerticesFollowThePhase)
-{
+TEST_P(RenderedShapes, SquareVerticesFollowThePhase) {
     // One square of circumradius 10 centred at (20, 24).
     set("Shape Mode", 2);  // "Polygon"
     set("Side", 4);
@@ -162,8 +157,7 @@ TEST_P(RenderedShapes, SquareVerticesFollowThePhase)
     EXPECT_EQ(render().data, at45.data);
 }
 
-TEST_P(RenderedShapes, LineStampHasTheTwoPixelRampAndCompensatedOpacity)
-{
+TEST_P(RenderedShapes, LineStampHasTheTwoPixelRampAndCompensatedOpacity) {
     // A "Line" along a mask without length is one point at vertex 0 of an open
     // mask: k = 0 < R, so D = k + R - 1 = 9, and opacity 1 is held at 0.99999:
     // 1 - 0.00001^(1/9) = 0.72174, ceil(0.72174 × 255) = 185.
@@ -184,8 +178,7 @@ TEST_P(RenderedShapes, LineStampHasTheTwoPixelRampAndCompensatedOpacity)
     EXPECT_EQ(ramp.blue, 255);
 }
 
-TEST_P(RenderedShapes, OverlappingLineStampsAddUpToTheOpacity)
-{
+TEST_P(RenderedShapes, OverlappingLineStampsAddUpToTheOpacity) {
     // 60 pixels of line, 60 stamps of radius 10 spaced 60/59 apart: away from
     // the ends each stamp has 1 - (1 - o)^(1/19), so the stack along the centre
     // line comes back to about the opacity o, not to the sum of 19 stamps.

@@ -14,8 +14,7 @@ struct WeightCase {
     std::vector<double> weights;
 };
 
-TEST(RevealWeights, ExactWindowValues)
-{
+TEST(RevealWeights, ExactWindowValues) {
     const WeightCase cases[] = {
         {"nothing hidden", 3, 0, 1, 1, {1, 1, 1}},
         {"delay 100 %, start 40 %: the first two gone", 5, 0.4, 1, 1, {0, 0, 1, 1, 1}},
@@ -34,8 +33,7 @@ TEST(RevealWeights, ExactWindowValues)
     }
 }
 
-TEST(RevealWeights, StayInsideTheUnitRange)
-{
+TEST(RevealWeights, StayInsideTheUnitRange) {
     for (double start : {0.0, 0.3, 1.0}) {
         for (double delay : {0.0, 0.2, 1.0}) {
             const RevealWindow window = makeRevealWindow(50, start, 1.0, delay);

@@ -15,8 +15,7 @@ namespace frametest {
 namespace {
 
 // A layer with colour and alpha that vary across it, for "On Original".
-Image patchwork(int width, int height)
-{
+Image patchwork(int width, int height) {
     Image image = minihost::makeImage(width, height, Depth::Bits8);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
@@ -143,8 +142,7 @@ const Scene kPolygonScene = {
     kTwoSteps};
 
 struct WholeFrame : FrameTest {
-    Image renderAt(const Scene &scene, Depth depth)
-    {
+    Image renderAt(const Scene &scene, Depth depth) {
         resetScene();
         scene.apply(*this);
         host.depth = depth;
@@ -162,8 +160,7 @@ struct Disagreement {
 // over operation divides by the new alpha, so on a faint pixel one step of
 // alpha moves the straight colour by several steps, and a pixel left
 // transparent at one depth may take a faint colour at the other.
-Disagreement compare(const Image &eight, const Image &deep, const Image &prepared)
-{
+Disagreement compare(const Image &eight, const Image &deep, const Image &prepared) {
     Disagreement d;
     for (int y = 0; y < eight.height; ++y)
         for (int x = 0; x < eight.width; ++x) {
@@ -172,15 +169,14 @@ Disagreement compare(const Image &eight, const Image &deep, const Image &prepare
             d.drawn += drawn;
             double worst = std::fabs(a.alpha - b.alpha);
             if (std::min(a.alpha, b.alpha) >= 32)
-                worst = std::max({worst, std::fabs(a.red - b.red), std::fabs(a.green - b.green),
-                                  std::fabs(a.blue - b.blue)});
+                worst = std::max(
+                    {worst, std::fabs(a.red - b.red), std::fabs(a.green - b.green), std::fabs(a.blue - b.blue)});
             d.largest = std::max(d.largest, worst);
         }
     return d;
 }
 
-TEST_P(WholeFrame, DepthsAgreeWithinTheirTruncations)
-{
+TEST_P(WholeFrame, DepthsAgreeWithinTheirTruncations) {
     std::vector<Scene> scenes(std::begin(kScenes), std::end(kScenes));
     scenes.push_back(kPolygonScene);
     for (const Scene &scene : scenes) {
@@ -196,8 +192,7 @@ TEST_P(WholeFrame, DepthsAgreeWithinTheirTruncations)
     }
 }
 
-TEST_P(WholeFrame, FramesByContentHash)
-{
+TEST_P(WholeFrame, FramesByContentHash) {
     // When drawing changes on purpose: look at the new frames (pathbloom
     // render of an equivalent scene), then copy the hashes from the failure
     // messages into this table.
@@ -214,8 +209,8 @@ TEST_P(WholeFrame, FramesByContentHash)
             const uint64_t hash = frameHash(renderAt(kScenes[s], depths[d]));
             char text[24];
             std::snprintf(text, sizeof text, "0x%016" PRIx64, hash);
-            EXPECT_EQ(hash, expected[s][d]) << kScenes[s].name << ", " << depthName(depths[d])
-                                            << ": frame hash " << text;
+            EXPECT_EQ(hash, expected[s][d])
+                << kScenes[s].name << ", " << depthName(depths[d]) << ": frame hash " << text;
         }
 }
 

@@ -31,10 +31,9 @@ TEST_P(UnhandledSelector, SucceedsWithoutDoingAnything) {
 
 INSTANTIATE_TEST_SUITE_P(Selectors, UnhandledSelector,
                          ::testing::Values(PF_Cmd_UNUSED_0, PF_Cmd_SEQUENCE_FLATTEN, PF_Cmd_DO_DIALOG,
-                                           PF_Cmd_FRAME_SETUP, PF_Cmd_RENDER, PF_Cmd_FRAME_SETDOWN,
-                                           PF_Cmd_EVENT, PF_Cmd_GET_EXTERNAL_DEPENDENCIES,
-                                           PF_Cmd_QUERY_DYNAMIC_FLAGS, PF_Cmd_AUDIO_RENDER,
-                                           PF_Cmd_AUDIO_SETUP, PF_Cmd_AUDIO_SETDOWN,
+                                           PF_Cmd_FRAME_SETUP, PF_Cmd_RENDER, PF_Cmd_FRAME_SETDOWN, PF_Cmd_EVENT,
+                                           PF_Cmd_GET_EXTERNAL_DEPENDENCIES, PF_Cmd_QUERY_DYNAMIC_FLAGS,
+                                           PF_Cmd_AUDIO_RENDER, PF_Cmd_AUDIO_SETUP, PF_Cmd_AUDIO_SETDOWN,
                                            PF_Cmd_ARBITRARY_CALLBACK, PF_Cmd_RESERVED1, PF_Cmd_RESERVED2,
                                            PF_Cmd_RESERVED3, PF_Cmd_GET_FLATTENED_SEQUENCE_DATA,
                                            PF_Cmd_TRANSLATE_PARAMS_TO_PREFS, PF_Cmd_NUM_CMDS, 1000, -1));

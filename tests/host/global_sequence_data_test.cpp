@@ -13,7 +13,9 @@
 
 namespace {
 
-PF_Err dispatch(FakeHost &host, PF_Cmd cmd) { return dispatchCommand(cmd, &host.in, &host.out, nullptr, nullptr, nullptr); }
+PF_Err dispatch(FakeHost &host, PF_Cmd cmd) {
+    return dispatchCommand(cmd, &host.in, &host.out, nullptr, nullptr, nullptr);
+}
 
 template <typename T>
 T *blockOf(PF_Handle handle) {

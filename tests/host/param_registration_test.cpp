@@ -72,8 +72,8 @@ Expected percentDef(const char *name, PF_Fixed dephault) {
     e.def.u.fd.display_flags = 1;
     return e;
 }
-Expected floatDef(const char *name, double dephault, float validMin, float validMax, float sliderMin,
-                  float sliderMax, int precision, int display) {
+Expected floatDef(const char *name, double dephault, float validMin, float validMax, float sliderMin, float sliderMax,
+                  int precision, int display) {
     Expected e{blank(PF_Param_FLOAT_SLIDER, name, kTwirl), ""};
     e.def.u.fs_d.value = dephault;
     e.def.u.fs_d.phase = 0;
@@ -87,8 +87,7 @@ Expected floatDef(const char *name, double dephault, float validMin, float valid
     e.def.u.fs_d.curve_tolerance = 0.05f;
     return e;
 }
-Expected pixelDef(const char *name, double dephault, float validMin, float validMax, float sliderMin,
-                  float sliderMax) {
+Expected pixelDef(const char *name, double dephault, float validMin, float validMax, float sliderMin, float sliderMax) {
     return floatDef(name, dephault, validMin, validMax, sliderMin, sliderMax, 2, 0);
 }
 Expected deltaPercentDef(const char *name) { return floatDef(name, 0.0, -100, 100, -100, 100, 1, 1); }
@@ -115,69 +114,69 @@ const char *const kH =
 
 std::vector<Expected> expectedDefinitions() {
     std::vector<Expected> rows = {
-        pathDef("Path"),                                        // 1
-        popupDef("Mode", 1, 3, kA),                             // 2
-        popupDef("Sub Mode", 2, 2, kB),                         // 3
-        sliderDef("Number", 0, 0, 50000, 0, 100),               // 4
-        checkboxDef("Line Loop", 0),                            // 5
-        angleDef("Vertex Offset"),                              // 6
-        angleDef("Offset"),                                     // 7
-        percentDef("Start", 0),                                 // 8
-        percentDef("End", kHundredPercent),                     // 9
-        percentDef("Delay", kHundredPercent),                   // 10
-        popupDef("Order", 1, 3, kC),                            // 11
-        seedDef("Order Seed"),                                  // 12
-        popupDef("Radius Mode", 1, 3, kD),                      // 13
-        pixelDef("First Radius", 20.0, -1000, 1000, 0, 50),     // 14
-        pixelDef("Delta Radius", 0.0, -1000, 1000, -20, 20),    // 15
-        percentDef("Min Radius", kHundredPercent),              // 16
-        seedDef("Radius Seed"),                                 // 17
-        groupDef("--Shape--"),                                  // 18
-        popupDef("Shape Mode", 1, 4, kE),                       // 19
-        sliderDef("Side", 5, 3, 16, 3, 8),                      // 20
-        layerDef("Layer"),                                      // 21
-        groupDef("--Layer Setting--"),                          // 22
-        popupDef("Layer Blend Mode", 4, 19, kH),                // 23
-        percentDef("Color Opacity", 0),                         // 24
-        endDef(),                                               // 25
-        sliderDef("Keyframe", 2, 1, 16, 1, 16),                 // 26
-        checkboxDef("Depend On Path", 0),                       // 27
-        angleDef("Phase"),                                      // 28
-        angleDef("Delta Phase"),                                // 29
-        endDef(),                                               // 30
-        groupDef("--Fill--"),                                   // 31
-        popupDef("Color Mode", 1, 3, kD),                       // 32
-        colorDef("Color", 255, 255, 255, 255),                  // 33
-        angleDef("Delta Hue"),                                  // 34
-        deltaPercentDef("Delta Lightness"),                     // 35
-        deltaPercentDef("Delta Saturation"),                    // 36
-        percentDef("Hue Variance", 0),                          // 37
-        percentDef("Lightness Variance", 0),                    // 38
-        percentDef("Saturation Variance", 0),                   // 39
-        seedDef("Color Seed"),                                  // 40
-        endDef(),                                               // 41
-        groupDef("--Stroke--"),                                 // 42
-        pixelDef("Stroke Thickness", 3.0, 0, 1000, 0, 100),     // 43
-        popupDef("Stroke Over", 1, 2, kF),                      // 44
-        popupDef("Stroke Mode", 1, 4, kG),                      // 45
-        colorDef("Stroke Color", 255, 255, 0, 0),               // 46
-        angleDef("Stroke Delta Hue"),                           // 47
-        deltaPercentDef("Stroke Delta Lightness"),              // 48
-        deltaPercentDef("Stroke Delta Saturation"),             // 49
-        percentDef("Stroke Hue Variance", 0),                   // 50
-        percentDef("Stroke Lightness Variance", 0),             // 51
-        percentDef("Stroke Saturation Variance", 0),            // 52
-        seedDef("Stroke Color Seed"),                           // 53
-        endDef(),                                               // 54
-        groupDef("--Opacity--"),                                // 55
-        popupDef("Opacity Mode", 1, 3, kD),                     // 56
-        percentDef("Opacity", kHundredPercent),                 // 57
-        deltaPercentDef("Delta Opacity"),                       // 58
-        percentDef("Min Opacity", kHundredPercent),             // 59
-        seedDef("Opacity Seed"),                                // 60
-        endDef(),                                               // 61
-        popupDef("Blend Mode", 1, 19, kH),                      // 62
-        checkboxDef("On Original", 1),                          // 63
+        pathDef("Path"),                                      // 1
+        popupDef("Mode", 1, 3, kA),                           // 2
+        popupDef("Sub Mode", 2, 2, kB),                       // 3
+        sliderDef("Number", 0, 0, 50000, 0, 100),             // 4
+        checkboxDef("Line Loop", 0),                          // 5
+        angleDef("Vertex Offset"),                            // 6
+        angleDef("Offset"),                                   // 7
+        percentDef("Start", 0),                               // 8
+        percentDef("End", kHundredPercent),                   // 9
+        percentDef("Delay", kHundredPercent),                 // 10
+        popupDef("Order", 1, 3, kC),                          // 11
+        seedDef("Order Seed"),                                // 12
+        popupDef("Radius Mode", 1, 3, kD),                    // 13
+        pixelDef("First Radius", 20.0, -1000, 1000, 0, 50),   // 14
+        pixelDef("Delta Radius", 0.0, -1000, 1000, -20, 20),  // 15
+        percentDef("Min Radius", kHundredPercent),            // 16
+        seedDef("Radius Seed"),                               // 17
+        groupDef("--Shape--"),                                // 18
+        popupDef("Shape Mode", 1, 4, kE),                     // 19
+        sliderDef("Side", 5, 3, 16, 3, 8),                    // 20
+        layerDef("Layer"),                                    // 21
+        groupDef("--Layer Setting--"),                        // 22
+        popupDef("Layer Blend Mode", 4, 19, kH),              // 23
+        percentDef("Color Opacity", 0),                       // 24
+        endDef(),                                             // 25
+        sliderDef("Keyframe", 2, 1, 16, 1, 16),               // 26
+        checkboxDef("Depend On Path", 0),                     // 27
+        angleDef("Phase"),                                    // 28
+        angleDef("Delta Phase"),                              // 29
+        endDef(),                                             // 30
+        groupDef("--Fill--"),                                 // 31
+        popupDef("Color Mode", 1, 3, kD),                     // 32
+        colorDef("Color", 255, 255, 255, 255),                // 33
+        angleDef("Delta Hue"),                                // 34
+        deltaPercentDef("Delta Lightness"),                   // 35
+        deltaPercentDef("Delta Saturation"),                  // 36
+        percentDef("Hue Variance", 0),                        // 37
+        percentDef("Lightness Variance", 0),                  // 38
+        percentDef("Saturation Variance", 0),                 // 39
+        seedDef("Color Seed"),                                // 40
+        endDef(),                                             // 41
+        groupDef("--Stroke--"),                               // 42
+        pixelDef("Stroke Thickness", 3.0, 0, 1000, 0, 100),   // 43
+        popupDef("Stroke Over", 1, 2, kF),                    // 44
+        popupDef("Stroke Mode", 1, 4, kG),                    // 45
+        colorDef("Stroke Color", 255, 255, 0, 0),             // 46
+        angleDef("Stroke Delta Hue"),                         // 47
+        deltaPercentDef("Stroke Delta Lightness"),            // 48
+        deltaPercentDef("Stroke Delta Saturation"),           // 49
+        percentDef("Stroke Hue Variance", 0),                 // 50
+        percentDef("Stroke Lightness Variance", 0),           // 51
+        percentDef("Stroke Saturation Variance", 0),          // 52
+        seedDef("Stroke Color Seed"),                         // 53
+        endDef(),                                             // 54
+        groupDef("--Opacity--"),                              // 55
+        popupDef("Opacity Mode", 1, 3, kD),                   // 56
+        percentDef("Opacity", kHundredPercent),               // 57
+        deltaPercentDef("Delta Opacity"),                     // 58
+        percentDef("Min Opacity", kHundredPercent),           // 59
+        seedDef("Opacity Seed"),                              // 60
+        endDef(),                                             // 61
+        popupDef("Blend Mode", 1, 19, kH),                    // 62
+        checkboxDef("On Original", 1),                        // 63
     };
     for (size_t i = 0; i < rows.size(); ++i) rows[i].def.uu.id = static_cast<A_long>(i + 1);
     return rows;
@@ -258,8 +257,7 @@ TEST_P(ParamRegistrationFailure, FirstFailingAddEndsTheCommand) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Positions, ParamRegistrationFailure,
-                         ::testing::Values(AddFailure{1, PF_Err_OUT_OF_MEMORY},
-                                           AddFailure{2, PF_Err_INVALID_INDEX},
+                         ::testing::Values(AddFailure{1, PF_Err_OUT_OF_MEMORY}, AddFailure{2, PF_Err_INVALID_INDEX},
                                            AddFailure{25, PF_Err_INTERNAL_STRUCT_DAMAGED},
                                            AddFailure{62, PF_Err_OUT_OF_MEMORY},
                                            AddFailure{63, PF_Err_UNRECOGNIZED_PARAM_TYPE}));

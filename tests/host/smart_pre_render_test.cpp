@@ -81,35 +81,33 @@ TEST_P(AngleConversion, TurnsAndRadians) {
     EXPECT_DOUBLE_EQ(p.deltaPhase, c.radians);
 }
 
-INSTANTIATE_TEST_SUITE_P(Degrees, AngleConversion,
-                         ::testing::Values(AngleCase{-90, 0.75, -0.25, -1.5707963267948966},
-                                           AngleCase{360, 0.0, 1.0, 6.283185307179586},
-                                           AngleCase{450, 0.25, 1.25, 7.853981633974483},
-                                           AngleCase{720, 0.0, 2.0, 12.566370614359172},
-                                           AngleCase{180, 0.5, 0.5, 3.141592653589793},
-                                           AngleCase{-450, 0.75, -1.25, -7.853981633974483},
-                                           AngleCase{0, 0.0, 0.0, 0.0}));
+INSTANTIATE_TEST_SUITE_P(
+    Degrees, AngleConversion,
+    ::testing::Values(AngleCase{-90, 0.75, -0.25, -1.5707963267948966}, AngleCase{360, 0.0, 1.0, 6.283185307179586},
+                      AngleCase{450, 0.25, 1.25, 7.853981633974483}, AngleCase{720, 0.0, 2.0, 12.566370614359172},
+                      AngleCase{180, 0.5, 0.5, 3.141592653589793}, AngleCase{-450, 0.75, -1.25, -7.853981633974483},
+                      AngleCase{0, 0.0, 0.0, 0.0}));
 
 TEST(SnapshotConversion, PercentagesBecomeFractions) {
     Values v;
-    v.defs[8] = percentValue(12.5);   // "Start"
-    v.defs[9] = percentValue(100);    // "End"
-    v.defs[10] = percentValue(50);    // "Delay"
-    v.defs[16] = percentValue(25);    // "Min Radius"
-    v.defs[24] = percentValue(75);    // "Color Opacity"
-    v.defs[37] = percentValue(10);    // "Hue Variance"
-    v.defs[38] = percentValue(20);    // "Lightness Variance"
-    v.defs[39] = percentValue(30);    // "Saturation Variance"
-    v.defs[50] = percentValue(40);    // "Stroke Hue Variance"
-    v.defs[51] = percentValue(60);    // "Stroke Lightness Variance"
-    v.defs[52] = percentValue(80);    // "Stroke Saturation Variance"
-    v.defs[57] = percentValue(90);    // "Opacity"
-    v.defs[59] = percentValue(5);     // "Min Opacity"
-    v.defs[35] = floatValue(-50);     // "Delta Lightness"
-    v.defs[36] = floatValue(100);     // "Delta Saturation"
-    v.defs[48] = floatValue(-100);    // "Stroke Delta Lightness"
-    v.defs[49] = floatValue(12.5);    // "Stroke Delta Saturation"
-    v.defs[58] = floatValue(-25);     // "Delta Opacity"
+    v.defs[8] = percentValue(12.5);  // "Start"
+    v.defs[9] = percentValue(100);   // "End"
+    v.defs[10] = percentValue(50);   // "Delay"
+    v.defs[16] = percentValue(25);   // "Min Radius"
+    v.defs[24] = percentValue(75);   // "Color Opacity"
+    v.defs[37] = percentValue(10);   // "Hue Variance"
+    v.defs[38] = percentValue(20);   // "Lightness Variance"
+    v.defs[39] = percentValue(30);   // "Saturation Variance"
+    v.defs[50] = percentValue(40);   // "Stroke Hue Variance"
+    v.defs[51] = percentValue(60);   // "Stroke Lightness Variance"
+    v.defs[52] = percentValue(80);   // "Stroke Saturation Variance"
+    v.defs[57] = percentValue(90);   // "Opacity"
+    v.defs[59] = percentValue(5);    // "Min Opacity"
+    v.defs[35] = floatValue(-50);    // "Delta Lightness"
+    v.defs[36] = floatValue(100);    // "Delta Saturation"
+    v.defs[48] = floatValue(-100);   // "Stroke Delta Lightness"
+    v.defs[49] = floatValue(12.5);   // "Stroke Delta Saturation"
+    v.defs[58] = floatValue(-25);    // "Delta Opacity"
     const PatternParams p = v.snapshot(0.5);
     EXPECT_EQ(p.start, 0.125);
     EXPECT_EQ(p.end, 1.0);
@@ -265,8 +263,9 @@ struct PreRenderHost : FakeHost {
     }
     PF_Err run() { return smartPreRender(&in, &preExtra); }
     PatternParams *block() const {
-        return preOutput.pre_render_data ? static_cast<PatternParams *>(*static_cast<PF_Handle>(preOutput.pre_render_data))
-                                         : nullptr;
+        return preOutput.pre_render_data
+                   ? static_cast<PatternParams *>(*static_cast<PF_Handle>(preOutput.pre_render_data))
+                   : nullptr;
     }
 };
 

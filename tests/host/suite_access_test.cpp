@@ -136,11 +136,11 @@ TEST(SuiteHandler, SuiteRefusedAgainIsAskedForAgain) {
 struct ScopeCase {
     const char *name;
     bool release;
-    const char *message;   // null: the default
+    const char *message;  // null: the default
     bool basicSuite;
     bool missing;
     PF_Err result;
-    const char *shown;     // expected return_msg; "" when nothing is shown
+    const char *shown;  // expected return_msg; "" when nothing is shown
 };
 
 class SuiteScope : public ::testing::TestWithParam<ScopeCase> {};

@@ -56,8 +56,7 @@ TEST(BezierPath, StraightSegmentsAreExact) {
             const PathPoint p = bezierPointAtLength(m, f * c.length);
             const double dx = p.x - c.segment.p0.x, dy = p.y - c.segment.p0.y;
             EXPECT_NEAR(std::hypot(dx, dy), f * c.length, 1e-12);
-            EXPECT_NEAR(dx * (c.segment.p3.y - c.segment.p0.y) - dy * (c.segment.p3.x - c.segment.p0.x),
-                        0, 1e-12);
+            EXPECT_NEAR(dx * (c.segment.p3.y - c.segment.p0.y) - dy * (c.segment.p3.x - c.segment.p0.x), 0, 1e-12);
         }
     }
 }
@@ -78,10 +77,10 @@ TEST(BezierPath, CurvedLengthsMatchAFineReference) {
     const BezierSegment cases[] = {
         quarterCircle(100),
         quarterCircle(1),
-        makeBezierSegment(0, 0, 50, -80, 100, 0, 40, 90),     // S-curve
-        makeBezierSegment(0, 0, 0, 0, 30, 0, 0, 40),          // zero handle at the start
-        makeBezierSegment(0, 0, 100, 100, 0, 0, -100, 100),   // closed loop, chord 0
-        makeBezierSegment(0, 0, 60, 40, 40, 0, -60, 40),      // cusp-like crossing handles
+        makeBezierSegment(0, 0, 50, -80, 100, 0, 40, 90),    // S-curve
+        makeBezierSegment(0, 0, 0, 0, 30, 0, 0, 40),         // zero handle at the start
+        makeBezierSegment(0, 0, 100, 100, 0, 0, -100, 100),  // closed loop, chord 0
+        makeBezierSegment(0, 0, 60, 40, 40, 0, -60, 40),     // cusp-like crossing handles
     };
     for (const BezierSegment &s : cases) {
         const BezierMeasure m = measureBezier(s, 100);

@@ -15,8 +15,7 @@ constexpr PF_Fixed fixedOf(double v) { return static_cast<PF_Fixed>(v * 65536 + 
 struct ColorSuite : ::testing::Test {
     Host host;
     PF_ProgPtr ref = refFromHost(host);
-    const PF_ColorCallbacksFloatSuite1 &suite =
-        *static_cast<const PF_ColorCallbacksFloatSuite1 *>(colorFloatSuite());
+    const PF_ColorCallbacksFloatSuite1 &suite = *static_cast<const PF_ColorCallbacksFloatSuite1 *>(colorFloatSuite());
 
     void toHls(PF_PixelFloat p, PF_HLS_Pixel hls) { ASSERT_EQ(suite.RGBtoHLS(ref, &p, hls), PF_Err_NONE); }
     PF_PixelFloat toRgb(double h, double l, double s, float alpha = 0.25f) {
@@ -136,7 +135,7 @@ TEST_F(ColorSuite, HueWrapsIntoOneTurn) {
         PF_PixelFloat expected;
     };
     const Case cases[] = {
-        {360, {0.25f, 1, 0, 0}},  {480, {0.25f, 0, 1, 0}},   {-120, {0.25f, 0, 0, 1}},
+        {360, {0.25f, 1, 0, 0}},  {480, {0.25f, 0, 1, 0}},      {-120, {0.25f, 0, 0, 1}},
         {-360, {0.25f, 1, 0, 0}}, {720 + 60, {0.25f, 1, 1, 0}}, {-60, {0.25f, 1, 0, 1}},
     };
     for (const Case &c : cases) {
@@ -172,8 +171,8 @@ TEST_F(ColorSuite, LuminanceInPercent) {
         PF_PixelFloat rgb;
         float percent;
     };
-    const Case cases[] = {{{1, 0, 0, 0}, 0}, {{1, 1, 1, 1}, 100}, {{1, 1, 0, 0}, 29.9f},
-                          {{1, 0, 1, 0}, 58.7f}, {{1, 0, 0, 1}, 11.4f}};
+    const Case cases[] = {
+        {{1, 0, 0, 0}, 0}, {{1, 1, 1, 1}, 100}, {{1, 1, 0, 0}, 29.9f}, {{1, 0, 1, 0}, 58.7f}, {{1, 0, 0, 1}, 11.4f}};
     for (const Case &c : cases) {
         PF_PixelFloat p = c.rgb;
         A_FpShort lum = -1;

@@ -72,8 +72,15 @@ TEST_P(EffectLifecycle, SetupFailuresInjectedByTheHost) {
         {"no handle suite", [](Faults &f) { f.missingSuites = {"PF Handle Suite"}; }, PF_Err_BAD_CALLBACK_PARAM},
         {"no utility suite", [](Faults &f) { f.missingSuites = {"AEGP Utility Suite"}; }, PF_Err_BAD_CALLBACK_PARAM},
         {"no global handle", [](Faults &f) { f.failHandleAllocation = 1; }, PF_Err_INTERNAL_STRUCT_DAMAGED},
-        {"registration refused", [](Faults &f) { f.failCall["AEGP_RegisterWithAEGP"] = {1, 77}; }, 77},
-        {"first parameter refused", [](Faults &f) { f.failCall["add_param"] = {1, PF_Err_OUT_OF_MEMORY}; },
+        {"registration refused",
+         [](Faults &f) {
+             f.failCall["AEGP_RegisterWithAEGP"] = {1, 77};
+         },
+         77},
+        {"first parameter refused",
+         [](Faults &f) {
+             f.failCall["add_param"] = {1, PF_Err_OUT_OF_MEMORY};
+         },
          PF_Err_OUT_OF_MEMORY},
         {"no sequence handle", [](Faults &f) { f.failHandleAllocation = 2; }, PF_Err_OUT_OF_MEMORY},
     };

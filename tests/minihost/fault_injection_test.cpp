@@ -18,19 +18,19 @@ struct SuiteName {
 };
 
 const SuiteName everySuite[] = {
-    {"PF Handle Suite", 1},       {"PF Handle Suite", 2},         {"PF ANSI Suite", 1},
-    {"PF World Suite", 1},        {"PF World Suite", 2},          {"PF Path Query Suite", 1},
-    {"PF Path Data Suite", 1},    {"PF ColorFloat Suite", 1},     {"PF Fill Matte Suite", 2},
-    {"PF Sampling8 Suite", 1},    {"PF Sampling16 Suite", 1},     {"PF SamplingFloat Suite", 1},
-    {"PF Param Utils Suite", 1},  {"PF Param Utils Suite", 2},    {"AEGP Utility Suite", 7},
-    {"AEGP Mask Suite", 1},       {"AEGP PF Interface Suite", 1}, {"AEGP Effect Suite", 3},
-    {"AEGP Stream Suite", 7},     {"AEGP Stream Suite", 9},       {"AEGP Keyframe Suite", 3},
+    {"PF Handle Suite", 1},      {"PF Handle Suite", 2},         {"PF ANSI Suite", 1},
+    {"PF World Suite", 1},       {"PF World Suite", 2},          {"PF Path Query Suite", 1},
+    {"PF Path Data Suite", 1},   {"PF ColorFloat Suite", 1},     {"PF Fill Matte Suite", 2},
+    {"PF Sampling8 Suite", 1},   {"PF Sampling16 Suite", 1},     {"PF SamplingFloat Suite", 1},
+    {"PF Param Utils Suite", 1}, {"PF Param Utils Suite", 2},    {"AEGP Utility Suite", 7},
+    {"AEGP Mask Suite", 1},      {"AEGP PF Interface Suite", 1}, {"AEGP Effect Suite", 3},
+    {"AEGP Stream Suite", 7},    {"AEGP Stream Suite", 9},       {"AEGP Keyframe Suite", 3},
     {"AEGP Keyframe Suite", 4},
 };
 
 const SuiteName unknownSuites[] = {
-    {"PF Handle Suite", 3}, {"PF World Suite", 3}, {"AEGP Stream Suite", 8}, {"PF Fill Matte Suite", 1},
-    {"pf handle suite", 2}, {"No Such Suite", 1},
+    {"PF Handle Suite", 3},     {"PF World Suite", 3},  {"AEGP Stream Suite", 8},
+    {"PF Fill Matte Suite", 1}, {"pf handle suite", 2}, {"No Such Suite", 1},
 };
 
 TEST(BasicSuite, ServesExactlyTheKnownNamesAndVersions) {
@@ -171,7 +171,9 @@ TEST(Faults, ProgressReportsAndCancelsOnRequest) {
     host.cancelAtProgress = 3;
     std::vector<long> seen;
     host.progressContext = &seen;
-    host.onProgress = [](void *context, long current, long) { static_cast<std::vector<long> *>(context)->push_back(current); };
+    host.onProgress = [](void *context, long current, long) {
+        static_cast<std::vector<long> *>(context)->push_back(current);
+    };
     std::vector<PF_Err> results;
     runInCommand(host, [&](PF_InData &in, PF_OutData &) {
         for (int i = 1; i <= 4; ++i) results.push_back(PF_PROGRESS(&in, i, 4));

@@ -42,7 +42,9 @@ const Pixel &pixelAt(const PF_EffectWorld &w, int x, int y) {
 }
 
 template <typename Pixel>
-bool samePixel(const Pixel &a, const Pixel &b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool samePixel(const Pixel &a, const Pixel &b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 struct RectCase {
     const char *name;
@@ -71,7 +73,8 @@ void checkRects(FillMatte &t, Depth depth, Pixel color, Fill fill) {
         ASSERT_EQ(fill(t.ref, &color, c.whole ? nullptr : &c.rect, &w), PF_Err_NONE);
         for (int y = 0; y < w.height; ++y)
             for (int x = 0; x < w.width; ++x) {
-                const bool inside = x >= c.filled.left && x < c.filled.right && y >= c.filled.top && y < c.filled.bottom;
+                const bool inside =
+                    x >= c.filled.left && x < c.filled.right && y >= c.filled.top && y < c.filled.bottom;
                 const Pixel &p = pixelAt<Pixel>(w, x, y);
                 const Pixel &old = *reinterpret_cast<const Pixel *>(
                     before.data() + static_cast<size_t>(y) * static_cast<size_t>(w.rowbytes) + x * sizeof(Pixel));
@@ -86,9 +89,7 @@ void checkRects(FillMatte &t, Depth depth, Pixel color, Fill fill) {
     }
 }
 
-TEST_F(FillMatte, EightBitRectangles) {
-    checkRects(*this, Depth::Bits8, PF_Pixel{200, 10, 20, 30}, suite.fill);
-}
+TEST_F(FillMatte, EightBitRectangles) { checkRects(*this, Depth::Bits8, PF_Pixel{200, 10, 20, 30}, suite.fill); }
 
 TEST_F(FillMatte, SixteenBitRectangles) {
     checkRects(*this, Depth::Bits16, PF_Pixel16{32768, 1, 16384, 32767}, suite.fill16);

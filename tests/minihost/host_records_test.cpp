@@ -26,10 +26,11 @@ TEST(HostRecords, TimeCountsWholeTicksPerFrame) {
         host.fps = c.fps;
         host.frame = c.frame;
         PF_InData seen{};
-        ASSERT_EQ(runInCommand(host, [&](PF_InData &in, PF_OutData &) {
-                      seen = in;
-                      return PF_Err_NONE;
-                  }),
+        ASSERT_EQ(runInCommand(host,
+                               [&](PF_InData &in, PF_OutData &) {
+                                   seen = in;
+                                   return PF_Err_NONE;
+                               }),
                   PF_Err_NONE);
         EXPECT_EQ(seen.current_time, c.time) << c.fps;
         EXPECT_EQ(seen.time_scale, c.scale) << c.fps;

@@ -58,8 +58,8 @@ PF_ParamDef checkout(Host &host, int index, int frame) {
     PF_ParamDef def{};
     EXPECT_EQ(runInCommand(host,
                            [&](PF_InData &in, PF_OutData &) {
-                               if (const PF_Err err = PF_CHECKOUT_PARAM(&in, index, frame * in.time_step,
-                                                                        in.time_step, in.time_scale, &def))
+                               if (const PF_Err err = PF_CHECKOUT_PARAM(&in, index, frame * in.time_step, in.time_step,
+                                                                        in.time_scale, &def))
                                    return err;
                                EXPECT_EQ(host.ledger.checkouts, 1);
                                PF_ParamDef copy = def;
@@ -109,23 +109,35 @@ TEST(ParamCheckout, ValuesTakeTheirTypesRepresentation) {
         long expected;
     };
     const Case cases[] = {
-        {Slider, 42, 42},          {Fixed, 12.5, 819200},     {Fixed, 33.3, 2182349},  // 33.3 * 65536 = 2182348.8
-        {Angle, -90, -5898240},    {Angle, 0.00001, 1},       {Angle, -0.00001, -1},
-        {Popup, 19, 19},           {Check, 0, 0},             {Path, 3, 1003},
-        {Path, 0, 0},              {Path, 4, 0},  // no fourth mask
+        {Slider, 42, 42},       {Fixed, 12.5, 819200}, {Fixed, 33.3, 2182349},  // 33.3 * 65536 = 2182348.8
+        {Angle, -90, -5898240}, {Angle, 0.00001, 1},   {Angle, -0.00001, -1},  {Popup, 19, 19},
+        {Check, 0, 0},          {Path, 3, 1003},       {Path, 0, 0},           {Path, 4, 0},  // no fourth mask
     };
     for (const Case &c : cases) {
         setParam(host, c.index, number(c.value));
         const PF_ParamDef def = checkout(host, c.index, 0);
         long got = 0;
         switch (def.param_type) {
-        case PF_Param_SLIDER: got = def.u.sd.value; break;
-        case PF_Param_FIX_SLIDER: got = def.u.fd.value; break;
-        case PF_Param_ANGLE: got = def.u.ad.value; break;
-        case PF_Param_POPUP: got = def.u.pd.value; break;
-        case PF_Param_CHECKBOX: got = def.u.bd.value; break;
-        case PF_Param_PATH: got = long(def.u.path_d.path_id); break;
-        default: FAIL() << c.index;
+        case PF_Param_SLIDER:
+            got = def.u.sd.value;
+            break;
+        case PF_Param_FIX_SLIDER:
+            got = def.u.fd.value;
+            break;
+        case PF_Param_ANGLE:
+            got = def.u.ad.value;
+            break;
+        case PF_Param_POPUP:
+            got = def.u.pd.value;
+            break;
+        case PF_Param_CHECKBOX:
+            got = def.u.bd.value;
+            break;
+        case PF_Param_PATH:
+            got = long(def.u.path_d.path_id);
+            break;
+        default:
+            FAIL() << c.index;
         }
         EXPECT_EQ(got, c.expected) << "index " << c.index << " value " << c.value;
     }

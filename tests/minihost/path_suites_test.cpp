@@ -21,8 +21,8 @@ using hosttest::polyline;
 using hosttest::vertex;
 
 Mask square(double left, double top, double side) {
-    return polyline(true, {vertex(left, top), vertex(left + side, top), vertex(left + side, top + side),
-                           vertex(left, top + side)});
+    return polyline(
+        true, {vertex(left, top), vertex(left + side, top), vertex(left + side, top + side), vertex(left, top + side)});
 }
 
 Mask openPolyline() { return polyline(false, {vertex(0, 0), vertex(30, 40), vertex(30, 100)}); }
@@ -218,9 +218,8 @@ TEST_F(PathSuites, EvaluationOnAStraightSideIsExactAndClamps) {
         double length, x, y, dx, dy;
     };
     const Case cases[] = {
-        {0, 0, 10, 20, 1, 0},    {0, 25, 35, 20, 1, 0},   {0, 100, 110, 20, 1, 0},
-        {1, 40, 110, 60, 0, 1},  {2, 10, 100, 120, -1, 0}, {3, 100, 10, 20, 0, -1},
-        {0, -5, 10, 20, 1, 0},   {0, 150, 110, 20, 1, 0},
+        {0, 0, 10, 20, 1, 0},     {0, 25, 35, 20, 1, 0},   {0, 100, 110, 20, 1, 0}, {1, 40, 110, 60, 0, 1},
+        {2, 10, 100, 120, -1, 0}, {3, 100, 10, 20, 0, -1}, {0, -5, 10, 20, 1, 0},   {0, 150, 110, 20, 1, 0},
     };
     for (const Case &c : cases) {
         double x, y, dx, dy;

@@ -187,18 +187,23 @@ const Damage damages[] = {
          return b;
      },
      "padding"},
-    {"wrong kind", [] { return encode(changed(0, [](Property &p) { p.data = {'R', 'T', 'L', 'F'}; })); }, "kind"},
+    {"wrong kind", [] { return encode(changed(0, [](Property &p) {
+                            p.data = {'R', 'T', 'L', 'F'};
+                        })); }, "kind"},
     {"kind missing", [] { return encode(without("kind")); }, "kind"},
     {"name missing", [] { return encode(without("name")); }, "name"},
     {"category missing", [] { return encode(without("catg")); }, "catg"},
     {"match name missing", [] { return encode(without("eMNA")); }, "eMNA"},
     {"entry point missing", [] { return encode(without("8664")); }, "entry point"},
     {"entry point unterminated",
-     [] { return encode(changed(3, [](Property &p) { p.data = Bytes{'E', 'n', 't', 'r'}; })); }, "entry point"},
-    {"string longer than its data",
-     [] { return encode(changed(1, [](Property &p) { p.data[0] = 40; })); }, "name"},
+     [] { return encode(changed(3, [](Property &p) {
+              p.data = Bytes{'E', 'n', 't', 'r'};
+          })); }, "entry point"},
+    {"string longer than its data", [] { return encode(changed(1, [](Property &p) { p.data[0] = 40; })); }, "name"},
     {"eINF not 2 bytes", [] { return encode(changed(7, [](Property &p) { p.data = word(0); })); }, "eINF"},
-    {"version not 4 bytes", [] { return encode(changed(4, [](Property &p) { p.data = Bytes{2, 0}; })); }, "ePVR"},
+    {"version not 4 bytes", [] { return encode(changed(4, [](Property &p) {
+                                     p.data = Bytes{2, 0};
+                                 })); }, "ePVR"},
     {"duplicate key",
      [] {
          std::vector<Property> properties = effectProperties();

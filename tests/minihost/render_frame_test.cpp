@@ -49,8 +49,8 @@ struct CopyingEffect {
             bitdepth = pre->input->bitdepth;
             pre->output->pre_render_data = in.utils->host_new_handle(16);
             if (installDeletion) pre->output->delete_pre_render_data_func = deletePreRenderData;
-            if (const PF_Err err = pre->cb->checkout_layer(in.effect_ref, 0, 0, &request, in.current_time,
-                                                           in.time_step, in.time_scale, &checkout))
+            if (const PF_Err err = pre->cb->checkout_layer(in.effect_ref, 0, 0, &request, in.current_time, in.time_step,
+                                                           in.time_scale, &checkout))
                 return err;
             pre->output->result_rect = checkout.result_rect;
             pre->output->max_result_rect = checkout.max_result_rect;
@@ -81,8 +81,8 @@ struct Resolution {
     int downsampleX, downsampleY;
 };
 
-const Resolution resolutions[] = {{Depth::Bits8, 1, 1},  {Depth::Bits16, 1, 1}, {Depth::Float, 1, 1},
-                                  {Depth::Bits8, 2, 2},  {Depth::Bits16, 3, 2}, {Depth::Float, 2, 4}};
+const Resolution resolutions[] = {{Depth::Bits8, 1, 1}, {Depth::Bits16, 1, 1}, {Depth::Float, 1, 1},
+                                  {Depth::Bits8, 2, 2}, {Depth::Bits16, 3, 2}, {Depth::Float, 2, 4}};
 
 TEST(RenderFrame, HandsTheInputAtTheRenderDepthAndResolution) {
     for (const Resolution &r : resolutions) {

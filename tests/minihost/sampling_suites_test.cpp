@@ -21,9 +21,7 @@ struct DepthOf;
 template <>
 struct DepthOf<PF_Pixel> {
     static constexpr Depth depth = Depth::Bits8;
-    static PF_Pixel make(int a, int r, int g, int b) {
-        return {A_u_char(a), A_u_char(r), A_u_char(g), A_u_char(b)};
-    }
+    static PF_Pixel make(int a, int r, int g, int b) { return {A_u_char(a), A_u_char(r), A_u_char(g), A_u_char(b)}; }
     static double level(A_u_char v) { return v; }
     static PF_Err nn(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel *d) {
         return static_cast<const PF_Sampling8Suite1 *>(sampling8Suite())->nn_sample(ref, x, y, p, d);
@@ -57,9 +55,7 @@ struct DepthOf<PF_Pixel16> {
 template <>
 struct DepthOf<PF_PixelFloat> {
     static constexpr Depth depth = Depth::Float;
-    static PF_PixelFloat make(int a, int r, int g, int b) {
-        return {a / 255.0f, r / 255.0f, g / 255.0f, b / 255.0f};
-    }
+    static PF_PixelFloat make(int a, int r, int g, int b) { return {a / 255.0f, r / 255.0f, g / 255.0f, b / 255.0f}; }
     static double level(A_FpShort v) { return v * 255.0; }
     static PF_Err nn(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_PixelFloat *d) {
         return static_cast<const PF_SamplingFloatSuite1 *>(samplingFloatSuite())->nn_sample_float(ref, x, y, p, d);
@@ -110,7 +106,8 @@ struct Sampling : ::testing::Test {
         };
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 4; ++x)
-                reinterpret_cast<Pixel *>(reinterpret_cast<unsigned char *>(src.data) + y * src.rowbytes)[x] = rows[y][x];
+                reinterpret_cast<Pixel *>(reinterpret_cast<unsigned char *>(src.data) + y * src.rowbytes)[x] =
+                    rows[y][x];
         params.src = &src;
     }
     ~Sampling() override { worlds.PF_DisposeWorld(ref, &src); }
@@ -143,11 +140,17 @@ TYPED_TEST(Sampling, NearestTakesThePixelUnderThePoint) {
         Levels expected;
     };
     const Case cases[] = {
-        {0.5, 0.5, {255, 200, 0, 0}},  {0.0, 0.0, {255, 200, 0, 0}},     {0.999, 0.999, {255, 200, 0, 0}},
-        {1.0, 0.0, {255, 100, 0, 0}},  {3.7, 0.2, {255, 0, 0, 240}},     {1.5, 1.5, {128, 255, 255, 255}},
+        {0.5, 0.5, {255, 200, 0, 0}},
+        {0.0, 0.0, {255, 200, 0, 0}},
+        {0.999, 0.999, {255, 200, 0, 0}},
+        {1.0, 0.0, {255, 100, 0, 0}},
+        {3.7, 0.2, {255, 0, 0, 240}},
+        {1.5, 1.5, {128, 255, 255, 255}},
         {3.99, 2.99, {255, 100, 100, 100}},
         // Outside: transparent black.
-        {-0.01, 0.5, {0, 0, 0, 0}},    {4.0, 0.5, {0, 0, 0, 0}},         {0.5, 3.0, {0, 0, 0, 0}},
+        {-0.01, 0.5, {0, 0, 0, 0}},
+        {4.0, 0.5, {0, 0, 0, 0}},
+        {0.5, 3.0, {0, 0, 0, 0}},
         {-100, -100, {0, 0, 0, 0}},
     };
     for (const Case &c : cases) expectLevels(this->nn(c.x, c.y), c.expected, "nearest");
@@ -159,12 +162,11 @@ TYPED_TEST(Sampling, BilinearBlendsPixelCentresByAlpha) {
         Levels expected;
     };
     const Case cases[] = {
-        {0.5, 0.5, {255, 200, 0, 0}},           // a centre
-        {1.0, 0.5, {255, 150, 0, 0}},           // half way between two opaque reds
-        {2.0, 0.5, {127.5, 100, 0, 0}},         // opaque red 100 and a transparent pixel: no colour from it
-        {0.5, 2.5, {255, 40, 40, 40}},
-        {1.0, 2.5, {255, 50, 50, 50}},
-        {0.5, 3.0, {127.5, 40, 40, 40}},        // half off the bottom edge
+        {0.5, 0.5, {255, 200, 0, 0}},    // a centre
+        {1.0, 0.5, {255, 150, 0, 0}},    // half way between two opaque reds
+        {2.0, 0.5, {127.5, 100, 0, 0}},  // opaque red 100 and a transparent pixel: no colour from it
+        {0.5, 2.5, {255, 40, 40, 40}},   {1.0, 2.5, {255, 50, 50, 50}},
+        {0.5, 3.0, {127.5, 40, 40, 40}},  // half off the bottom edge
         {10, 10, {0, 0, 0, 0}},
     };
     for (const Case &c : cases) expectLevels(this->bilinear(c.x, c.y), c.expected, "bilinear");
@@ -186,7 +188,11 @@ TYPED_TEST(Sampling, AreaAveragesTheBoxWithStraightAlpha) {
         {"zero radius is nearest", 3.2, 0.7, 0, 0, {255, 0, 0, 240}},
         {"zero y radius: one row", 1.0, 2.9, 1.0, 0, {255, 50, 50, 50}},
         {"all outside", 20, 20, 2, 2, {0, 0, 0, 0}},
-        {"everything", 2.0, 1.5, 2.0, 1.5,
+        {"everything",
+         2.0,
+         1.5,
+         2.0,
+         1.5,
          // alpha: ten opaque pixels, one transparent, one at 128, over 12; colour weighted by alpha.
          {(10 * 255.0 + 128) / 12,
           (255 * (200 + 100 + 0 + 0 + 0 + 100 + 40 + 60 + 80 + 100) + 128 * 255.0) / (10 * 255 + 128),
@@ -210,8 +216,9 @@ TYPED_TEST(Sampling, AWorldOfAnotherDepthOrNoWorldIsRefused) {
     EXPECT_EQ(D::bilinear(this->ref, 0, 0, &wrong, &p), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(D::nn(this->ref, 0, 0, nullptr, &p), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(D::nn(this->ref, 0, 0, &this->params, nullptr), PF_Err_BAD_CALLBACK_PARAM);
-    expectLevels(p, {D::level(D::make(1, 2, 3, 4).alpha), D::level(D::make(1, 2, 3, 4).red),
-                     D::level(D::make(1, 2, 3, 4).green), D::level(D::make(1, 2, 3, 4).blue)},
+    expectLevels(p,
+                 {D::level(D::make(1, 2, 3, 4).alpha), D::level(D::make(1, 2, 3, 4).red),
+                  D::level(D::make(1, 2, 3, 4).green), D::level(D::make(1, 2, 3, 4).blue)},
                  "untouched");
     EXPECT_EQ(this->host.ledger.invalidCalls, 5);
     this->worlds.PF_DisposeWorld(this->ref, &other);
@@ -226,8 +233,9 @@ TYPED_TEST(Sampling, InjectedFaultsLeaveTheResultUntouched) {
     this->host.faults.failCall[name] = {2, PF_Err_OUT_OF_MEMORY};
     p = D::make(1, 2, 3, 4);
     EXPECT_EQ(D::area(this->ref, fx(0.5), fx(0.5), &this->params, &p), PF_Err_OUT_OF_MEMORY);
-    expectLevels(p, {D::level(D::make(1, 2, 3, 4).alpha), D::level(D::make(1, 2, 3, 4).red),
-                     D::level(D::make(1, 2, 3, 4).green), D::level(D::make(1, 2, 3, 4).blue)},
+    expectLevels(p,
+                 {D::level(D::make(1, 2, 3, 4).alpha), D::level(D::make(1, 2, 3, 4).red),
+                  D::level(D::make(1, 2, 3, 4).green), D::level(D::make(1, 2, 3, 4).blue)},
                  "untouched");
 }
 

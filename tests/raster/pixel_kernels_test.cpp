@@ -10,8 +10,7 @@
 
 namespace {
 
-TEST(PixelKernelsTest, Reciprocal8DividesExactly)
-{
+TEST(PixelKernelsTest, Reciprocal8DividesExactly) {
     for (uint32_t a = 1; a < 256; ++a) {
         const uint64_t m = kReciprocal8.value[a];
         for (uint32_t n = 0; n <= 255 * a; ++n) {
@@ -20,8 +19,7 @@ TEST(PixelKernelsTest, Reciprocal8DividesExactly)
     }
 }
 
-TEST(PixelKernelsTest, InPlace8MatchesCompositeOver8OnAllAlphaPairs)
-{
+TEST(PixelKernelsTest, InPlace8MatchesCompositeOver8OnAllAlphaPairs) {
     SeededValues v{81};
     for (int ba = 0; ba < 256; ++ba) {
         for (int ta = 0; ta < 256; ++ta) {
@@ -41,8 +39,7 @@ TEST(PixelKernelsTest, InPlace8MatchesCompositeOver8OnAllAlphaPairs)
     }
 }
 
-TEST(PixelKernelsTest, InPlace16MatchesCompositeOver16)
-{
+TEST(PixelKernelsTest, InPlace16MatchesCompositeOver16) {
     SeededValues v{82};
     for (int i = 0; i < 2000000; ++i) {
         // Mostly in range; some channels above full intensity, as a 16-bit
@@ -60,8 +57,7 @@ TEST(PixelKernelsTest, InPlace16MatchesCompositeOver16)
     }
 }
 
-TEST(PixelKernelsTest, InPlace16DividesExactlyAtEveryAlpha)
-{
+TEST(PixelKernelsTest, InPlace16DividesExactlyAtEveryAlpha) {
     // Channel sums that are exact multiples of the result alpha, and one
     // either side, where a rounded quotient would go wrong first.
     for (uint32_t ta = 1; ta < 32768; ta += 1) {
@@ -74,8 +70,7 @@ TEST(PixelKernelsTest, InPlace16DividesExactlyAtEveryAlpha)
     }
 }
 
-TEST(PixelKernelsTest, RunOver8MatchesCompositeOver8)
-{
+TEST(PixelKernelsTest, RunOver8MatchesCompositeOver8) {
     // Every top alpha over runs of every bottom alpha, with lengths that leave
     // tails of zero to three pixels after the groups of four.
     SeededValues v{83};
@@ -90,8 +85,7 @@ TEST(PixelKernelsTest, RunOver8MatchesCompositeOver8)
                 run[i] = run[i - 1];
             } else {
                 run[i] = PF_Pixel{static_cast<A_u_char>(i % 256), static_cast<A_u_char>(v.range(0, 255)),
-                                  static_cast<A_u_char>(v.range(0, 255)),
-                                  static_cast<A_u_char>(v.range(0, 255))};
+                                  static_cast<A_u_char>(v.range(0, 255)), static_cast<A_u_char>(v.range(0, 255))};
             }
             want[i] = compositeOver8(run[i], top);
         }
@@ -102,25 +96,22 @@ TEST(PixelKernelsTest, RunOver8MatchesCompositeOver8)
     }
 }
 
-TEST(PixelKernelsTest, RunOver16MatchesCompositeOver16)
-{
+TEST(PixelKernelsTest, RunOver16MatchesCompositeOver16) {
     SeededValues v{84};
     std::vector<PF_Pixel16> run(300), want(300);
     for (int i = 0; i < 3000; ++i) {
         const int32_t ta = i < 8 ? (i < 4 ? i : 32768 - (i - 4)) : v.range(0, 32768);
         const PF_Pixel16 top{static_cast<A_u_short>(ta), static_cast<A_u_short>(v.range(0, 32768)),
-                             static_cast<A_u_short>(v.range(0, 32768)),
-                             static_cast<A_u_short>(v.range(0, 32768))};
+                             static_cast<A_u_short>(v.range(0, 32768)), static_cast<A_u_short>(v.range(0, 32768))};
         for (size_t j = 0; j < run.size(); ++j) {
             // Runs of equal pixels, runs of equal alpha, and single pixels.
             const int kind = v.range(0, 3);
             if (j > 0 && kind == 0) {
                 run[j] = run[j - 1];
             } else {
-                run[j] = PF_Pixel16{static_cast<A_u_short>(v.range(0, 32768)),
-                                    static_cast<A_u_short>(v.range(0, 32768)),
-                                    static_cast<A_u_short>(v.range(0, 32768)),
-                                    static_cast<A_u_short>(v.range(0, 32768))};
+                run[j] =
+                    PF_Pixel16{static_cast<A_u_short>(v.range(0, 32768)), static_cast<A_u_short>(v.range(0, 32768)),
+                               static_cast<A_u_short>(v.range(0, 32768)), static_cast<A_u_short>(v.range(0, 32768))};
                 if (j > 0 && kind == 1) run[j].alpha = run[j - 1].alpha;
                 if (kind == 2 && v.range(0, 3) == 0) run[j].alpha = 0;
             }
@@ -133,8 +124,7 @@ TEST(PixelKernelsTest, RunOver16MatchesCompositeOver16)
     }
 }
 
-TEST(PixelKernelsTest, InPlaceFloatMatchesCompositeOverFloat)
-{
+TEST(PixelKernelsTest, InPlaceFloatMatchesCompositeOverFloat) {
     SeededValues v{85};
     for (int i = 0; i < 1000000; ++i) {
         auto channel = [&] {

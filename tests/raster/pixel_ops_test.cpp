@@ -15,8 +15,7 @@ namespace {
 // FNV-1a over the channels, to pin whole sweeps.
 struct Checksum {
     uint64_t h = 1469598103934665603ull;
-    void add(uint32_t v)
-    {
+    void add(uint32_t v) {
         for (int i = 0; i < 4; ++i) {
             h ^= (v >> (8 * i)) & 0xffu;
             h *= 1099511628211ull;
@@ -26,8 +25,7 @@ struct Checksum {
 
 // Plain reference of the 8-bit over: real arithmetic with floor, no early outs
 // except the two that replace the pixel whole.
-PF_Pixel referenceOver8(PF_Pixel b, PF_Pixel t)
-{
+PF_Pixel referenceOver8(PF_Pixel b, PF_Pixel t) {
     if (b.alpha == 0 || t.alpha == 255) return t;
     if (t.alpha == 0) return b;
     const double w = std::floor((256.0 - t.alpha) * b.alpha / 256.0);
@@ -35,12 +33,10 @@ PF_Pixel referenceOver8(PF_Pixel b, PF_Pixel t)
     auto c = [&](double tc, double bc) {
         return static_cast<A_u_char>(std::min(255.0, std::floor((tc * t.alpha + bc * w) / a)));
     };
-    return PF_Pixel{static_cast<A_u_char>(a), c(t.red, b.red), c(t.green, b.green),
-                    c(t.blue, b.blue)};
+    return PF_Pixel{static_cast<A_u_char>(a), c(t.red, b.red), c(t.green, b.green), c(t.blue, b.blue)};
 }
 
-PF_Pixel16 referenceOver16(PF_Pixel16 b, PF_Pixel16 t)
-{
+PF_Pixel16 referenceOver16(PF_Pixel16 b, PF_Pixel16 t) {
     if (b.alpha == 0 || t.alpha == 32768) return t;
     if (t.alpha == 0) return b;
     const double w = std::floor((32768.0 - t.alpha) * b.alpha / 32768.0);
@@ -48,12 +44,10 @@ PF_Pixel16 referenceOver16(PF_Pixel16 b, PF_Pixel16 t)
     auto c = [&](double tc, double bc) {
         return static_cast<A_u_short>(std::min(32768.0, std::floor((tc * t.alpha + bc * w) / a)));
     };
-    return PF_Pixel16{static_cast<A_u_short>(a), c(t.red, b.red), c(t.green, b.green),
-                      c(t.blue, b.blue)};
+    return PF_Pixel16{static_cast<A_u_short>(a), c(t.red, b.red), c(t.green, b.green), c(t.blue, b.blue)};
 }
 
-TEST(CompositeOver8Test, WorkedValues)
-{
+TEST(CompositeOver8Test, WorkedValues) {
     const PF_Pixel half = compositeOver8(PF_Pixel{255, 0, 0, 0}, PF_Pixel{128, 255, 0, 0});
     EXPECT_TRUE(samePixel(half, PF_Pixel{255, 128, 0, 0}));
     // Transparent bottom and opaque top both return the top whole.
@@ -66,17 +60,14 @@ TEST(CompositeOver8Test, WorkedValues)
     EXPECT_TRUE(samePixel(compositeOver8(bottom, PF_Pixel{0, 255, 255, 255}), bottom));
 }
 
-TEST(CompositeOver8Test, OpaqueBottomStaysOpaque)
-{
+TEST(CompositeOver8Test, OpaqueBottomStaysOpaque) {
     for (int a = 1; a <= 254; ++a) {
-        const PF_Pixel r = compositeOver8(PF_Pixel{255, 10, 20, 30},
-                                          PF_Pixel{static_cast<A_u_char>(a), 200, 100, 0});
+        const PF_Pixel r = compositeOver8(PF_Pixel{255, 10, 20, 30}, PF_Pixel{static_cast<A_u_char>(a), 200, 100, 0});
         ASSERT_EQ(r.alpha, 255) << a;
     }
 }
 
-TEST(CompositeOver8Test, AllAlphaPairsMatchReference)
-{
+TEST(CompositeOver8Test, AllAlphaPairsMatchReference) {
     const PF_Pixel colours[][2] = {
         {{0, 0, 0, 0}, {0, 255, 255, 255}},
         {{0, 255, 128, 1}, {0, 0, 127, 254}},
@@ -93,25 +84,21 @@ TEST(CompositeOver8Test, AllAlphaPairsMatchReference)
                 const PF_Pixel r = compositeOver8(b, t);
                 ASSERT_TRUE(samePixel(r, referenceOver8(b, t))) << "bottom " << ba << " top " << ta;
                 ASSERT_LE(r.alpha, 255);
-                sum.add(uint32_t(r.alpha) | uint32_t(r.red) << 8 | uint32_t(r.green) << 16 |
-                        uint32_t(r.blue) << 24);
+                sum.add(uint32_t(r.alpha) | uint32_t(r.red) << 8 | uint32_t(r.green) << 16 | uint32_t(r.blue) << 24);
             }
         }
     }
     EXPECT_EQ(sum.h, 0x5a9353ed2a1e10b9ull);
 }
 
-TEST(CompositeOver16Test, WorkedValues)
-{
+TEST(CompositeOver16Test, WorkedValues) {
     const PF_Pixel16 top{32768, 1, 2, 3};
     EXPECT_TRUE(samePixel(compositeOver16(PF_Pixel16{20000, 5, 5, 5}, top), top));
-    const PF_Pixel16 r = compositeOver16(PF_Pixel16{32768, 0, 0, 32768},
-                                         PF_Pixel16{16384, 32768, 0, 0});
+    const PF_Pixel16 r = compositeOver16(PF_Pixel16{32768, 0, 0, 32768}, PF_Pixel16{16384, 32768, 0, 0});
     EXPECT_TRUE(samePixel(r, PF_Pixel16{32768, 16384, 0, 16384}));
 }
 
-TEST(CompositeOver16Test, SeededPairsMatchReference)
-{
+TEST(CompositeOver16Test, SeededPairsMatchReference) {
     SeededValues rng{16};
     auto channel = [&](SeededValues &r) { return r.range(0, 32768); };
     Checksum sum;
@@ -122,8 +109,7 @@ TEST(CompositeOver16Test, SeededPairsMatchReference)
             if (i % 8 == 1) a = 0;
             if (i % 8 == 2) a = 32768;
             return PF_Pixel16{static_cast<A_u_short>(a), static_cast<A_u_short>(channel(rng)),
-                              static_cast<A_u_short>(channel(rng)),
-                              static_cast<A_u_short>(channel(rng))};
+                              static_cast<A_u_short>(channel(rng)), static_cast<A_u_short>(channel(rng))};
         };
         const PF_Pixel16 b = pick(), t = pick();
         const PF_Pixel16 r = compositeOver16(b, t);
@@ -134,23 +120,21 @@ TEST(CompositeOver16Test, SeededPairsMatchReference)
     EXPECT_EQ(sum.h, 0x05b3f63a34a670a7ull);
 }
 
-TEST(CompositeOverFloatTest, WorkedValues)
-{
+TEST(CompositeOverFloatTest, WorkedValues) {
     const PF_PixelFloat top{0.5f, 0.25f, 0.5f, 1.0f};
     EXPECT_TRUE(samePixel(compositeOverFloat(PF_PixelFloat{0.0f, 1.0f, 1.0f, 1.0f}, top), top));
-    const PF_PixelFloat r = compositeOverFloat(PF_PixelFloat{1.0f, 0.0f, 0.0f, 1.0f},
-                                               PF_PixelFloat{0.5f, 1.0f, 0.0f, 0.0f});
+    const PF_PixelFloat r =
+        compositeOverFloat(PF_PixelFloat{1.0f, 0.0f, 0.0f, 1.0f}, PF_PixelFloat{0.5f, 1.0f, 0.0f, 0.0f});
     EXPECT_TRUE(samePixel(r, PF_PixelFloat{1.0f, 0.5f, 0.0f, 0.5f}));
     // Colour is not clamped: out-of-range channels pass through the weighting.
-    const PF_PixelFloat hdr = compositeOverFloat(PF_PixelFloat{0.5f, 4.0f, -1.0f, 0.0f},
-                                                 PF_PixelFloat{0.5f, 4.0f, -1.0f, 0.0f});
+    const PF_PixelFloat hdr =
+        compositeOverFloat(PF_PixelFloat{0.5f, 4.0f, -1.0f, 0.0f}, PF_PixelFloat{0.5f, 4.0f, -1.0f, 0.0f});
     EXPECT_FLOAT_EQ(hdr.red, 4.0f);
     EXPECT_FLOAT_EQ(hdr.green, -1.0f);
     EXPECT_EQ(hdr.alpha, 0.75f);
 }
 
-TEST(CompositeOverFloatTest, SeededPairsMatchSinglePrecisionFormula)
-{
+TEST(CompositeOverFloatTest, SeededPairsMatchSinglePrecisionFormula) {
     SeededValues rng{32};
     auto unit = [](SeededValues &r) { return static_cast<float>(r.unit()); };
     for (int i = 0; i < 100000; ++i) {
@@ -168,8 +152,7 @@ TEST(CompositeOverFloatTest, SeededPairsMatchSinglePrecisionFormula)
     }
 }
 
-TEST(MixPixelsTest, EndsReturnTheWholeColour)
-{
+TEST(MixPixelsTest, EndsReturnTheWholeColour) {
     const PF_Pixel fill{10, 200, 100, 50}, stroke{20, 0, 50, 250};
     EXPECT_TRUE(samePixel(mixPixels8(fill, stroke, 0.0), stroke));  // stroke keeps its alpha
     EXPECT_TRUE(samePixel(mixPixels8(fill, stroke, 1.0), fill));
@@ -181,23 +164,21 @@ TEST(MixPixelsTest, EndsReturnTheWholeColour)
     EXPECT_TRUE(samePixel(mixPixelsFloat(fillF, strokeF, 1.0), fillF));
 }
 
-TEST(MixPixelsTest, BetweenIsOpaqueAndTruncated)
-{
+TEST(MixPixelsTest, BetweenIsOpaqueAndTruncated) {
     EXPECT_TRUE(samePixel(mixPixels16(PF_Pixel16{3, 32768, 0, 0}, PF_Pixel16{4, 0, 0, 0}, 0.5),
-                     PF_Pixel16{32768, 16384, 0, 0}));
+                          PF_Pixel16{32768, 16384, 0, 0}));
     // 255 * 0.3 = 76.5 truncates to 76; 0 * 0.7 + 100 * 0.3 = 30 (from 29.99...).
     const PF_Pixel m = mixPixels8(PF_Pixel{0, 255, 100, 0}, PF_Pixel{0, 0, 0, 255}, 0.3);
     EXPECT_EQ(m.alpha, 255);
     EXPECT_EQ(m.red, static_cast<int>(255 * 0.3));
     EXPECT_EQ(m.green, static_cast<int>(100 * 0.3));
     EXPECT_EQ(m.blue, static_cast<int>(255 * 0.7));
-    const PF_PixelFloat f = mixPixelsFloat(PF_PixelFloat{0.0f, 1.0f, 0.0f, 0.0f},
-                                           PF_PixelFloat{0.0f, 0.0f, 1.0f, 0.0f}, 0.25);
+    const PF_PixelFloat f =
+        mixPixelsFloat(PF_PixelFloat{0.0f, 1.0f, 0.0f, 0.0f}, PF_PixelFloat{0.0f, 0.0f, 1.0f, 0.0f}, 0.25);
     EXPECT_TRUE(samePixel(f, PF_PixelFloat{1.0f, 0.25f, 0.75f, 0.0f}));
 }
 
-TEST(MixPixelsTest, SeededMixesMatchDoubleFormula)
-{
+TEST(MixPixelsTest, SeededMixesMatchDoubleFormula) {
     SeededValues rng{8};
     auto c8 = [](SeededValues &r) { return r.range(0, 255); };
     auto unit = [](SeededValues &r) { return r.unit(); };
@@ -211,15 +192,13 @@ TEST(MixPixelsTest, SeededMixesMatchDoubleFormula)
     }
 }
 
-TEST(ConvertTest, EightToSixteen)
-{
+TEST(ConvertTest, EightToSixteen) {
     const int pairs[][2] = {{0, 0}, {1, 129}, {128, 16448}, {254, 32640}, {255, 32768}};
     for (const auto &p : pairs) {
         const A_u_char c = static_cast<A_u_char>(p[0]);
         const PF_Pixel16 r = convert8To16(PF_Pixel{c, c, c, c});
         EXPECT_TRUE(samePixel(r, PF_Pixel16{static_cast<A_u_short>(p[1]), static_cast<A_u_short>(p[1]),
-                                       static_cast<A_u_short>(p[1]),
-                                       static_cast<A_u_short>(p[1])}))
+                                            static_cast<A_u_short>(p[1]), static_cast<A_u_short>(p[1])}))
             << p[0];
     }
     for (int c = 0; c < 256; ++c) {
@@ -228,8 +207,7 @@ TEST(ConvertTest, EightToSixteen)
     }
 }
 
-TEST(ConvertTest, EightToFloatAndBack)
-{
+TEST(ConvertTest, EightToFloatAndBack) {
     for (int c = 0; c < 256; ++c) {
         const A_u_char v = static_cast<A_u_char>(c);
         const PF_PixelFloat f = convert8ToFloat(PF_Pixel{v, v, v, v});
@@ -243,16 +221,14 @@ TEST(ConvertTest, EightToFloatAndBack)
     EXPECT_TRUE(samePixel(p16, PF_Pixel16{32768, 32735, 16384, 0}));
 }
 
-TEST(ConvertTest, OutOfRangeFloatsArePinnedNotWrapped)
-{
+TEST(ConvertTest, OutOfRangeFloatsArePinnedNotWrapped) {
     const PF_Pixel p8 = convertFloatTo8(PF_PixelFloat{1.5f, -0.25f, NAN, 1.0001f});
     EXPECT_TRUE(samePixel(p8, PF_Pixel{255, 0, 0, 255}));
     const PF_Pixel16 p16 = convertFloatTo16(PF_PixelFloat{1.5f, -0.25f, 3.0f, 1.0f});
     EXPECT_TRUE(samePixel(p16, PF_Pixel16{49152, 0, 65535, 32768}));
 }
 
-TEST(PixelFormatTest, FormatCodesMapToDepths)
-{
+TEST(PixelFormatTest, FormatCodesMapToDepths) {
     PixelDepth depth = Depth8;
     ASSERT_TRUE(pixelDepthFromFormat(PF_PixelFormat_ARGB128, depth));
     EXPECT_EQ(depth, DepthFloat);
@@ -265,8 +241,7 @@ TEST(PixelFormatTest, FormatCodesMapToDepths)
     EXPECT_EQ(depth, Depth8);  // untouched on failure
 }
 
-TEST(PixelFormatTest, RowPixelsDividesByPixelSize)
-{
+TEST(PixelFormatTest, RowPixelsDividesByPixelSize) {
     EXPECT_EQ(rowPixels(1920 * 4 + 12, Depth8), 1923);
     EXPECT_EQ(rowPixels(1920 * 8, Depth16), 1920);
     EXPECT_EQ(rowPixels(1920 * 16 + 16, DepthFloat), 1921);

@@ -24,33 +24,21 @@ constexpr double kFourPi = 12.566370614359172;
 
 PF_Pixel referenceMix(PF_Pixel f, PF_Pixel s, double t) { return mixPixels8(f, s, t); }
 PF_Pixel16 referenceMix(PF_Pixel16 f, PF_Pixel16 s, double t) { return mixPixels16(f, s, t); }
-PF_PixelFloat referenceMix(PF_PixelFloat f, PF_PixelFloat s, double t)
-{
-    return mixPixelsFloat(f, s, t);
-}
+PF_PixelFloat referenceMix(PF_PixelFloat f, PF_PixelFloat s, double t) { return mixPixelsFloat(f, s, t); }
 PF_Pixel referenceOver(PF_Pixel b, PF_Pixel t) { return compositeOver8(b, t); }
 PF_Pixel16 referenceOver(PF_Pixel16 b, PF_Pixel16 t) { return compositeOver16(b, t); }
 PF_PixelFloat referenceOver(PF_PixelFloat b, PF_PixelFloat t) { return compositeOverFloat(b, t); }
 
 void pickColours(const ShapePoint &p, PF_Pixel &f, PF_Pixel &s) { f = p.fill8, s = p.stroke8; }
-void pickColours(const ShapePoint &p, PF_Pixel16 &f, PF_Pixel16 &s)
-{
-    f = p.fill16, s = p.stroke16;
-}
-void pickColours(const ShapePoint &p, PF_PixelFloat &f, PF_PixelFloat &s)
-{
-    f = p.fillF, s = p.strokeF;
-}
+void pickColours(const ShapePoint &p, PF_Pixel16 &f, PF_Pixel16 &s) { f = p.fill16, s = p.stroke16; }
+void pickColours(const ShapePoint &p, PF_PixelFloat &f, PF_PixelFloat &s) { f = p.fillF, s = p.strokeF; }
 
 template <class Pixel>
-bool referenceDraw(const RasterTarget &target, const RasterSettings &settings,
-                   const ShapePoint &point, A_long k)
-{
+bool referenceDraw(const RasterTarget &target, const RasterSettings &settings, const ShapePoint &point, A_long k) {
     const double centreX = point.x - target.originX;
     const double centreY = point.y - target.originY;
     const int sides = point.sides >= 3 ? point.sides : 2;
-    const double thickness = settings.fillOverStroke ? settings.strokeThickness * 0.5
-                                                     : settings.strokeThickness;
+    const double thickness = settings.fillOverStroke ? settings.strokeThickness * 0.5 : settings.strokeThickness;
     double r = point.radius;
     if (settings.fillOverStroke) r += thickness * 0.5;
     const double cornerFactor = 1.0 / std::cos(kPi / sides);
@@ -81,8 +69,7 @@ bool referenceDraw(const RasterTarget &target, const RasterSettings &settings,
     const int halfSize = sides == 2 ? static_cast<int>(thickness * 0.5 + r) + 2
                                     : static_cast<int>(thickness * 0.5 * cornerFactor + r) + 2;
     const int cx = static_cast<int>(centreX), cy = static_cast<int>(centreY);
-    if (cx < -halfSize || cx > target.width + halfSize || cy < -halfSize ||
-        cy > target.height + halfSize) {
+    if (cx < -halfSize || cx > target.width + halfSize || cy < -halfSize || cy > target.height + halfSize) {
         return false;
     }
     for (int y = cy - halfSize; y <= cy + halfSize; ++y) {
@@ -123,18 +110,15 @@ struct Frame {
     int width, height, rowPixels;
     std::vector<Pixel> pixels;
 
-    Frame(int w, int h, int padding) : width(w), height(h), rowPixels(w + padding)
-    {
+    Frame(int w, int h, int padding) : width(w), height(h), rowPixels(w + padding) {
         pixels.resize(static_cast<size_t>(rowPixels) * h);
     }
-    RasterTarget target(PixelDepth depth, A_long originX = 0, A_long originY = 0)
-    {
+    RasterTarget target(PixelDepth depth, A_long originX = 0, A_long originY = 0) {
         return RasterTarget{pixels.data(), rowPixels, width, height, originX, originY, depth};
     }
 };
 
-PF_Pixel randomPixel8(SeededValues &v)
-{
+PF_Pixel randomPixel8(SeededValues &v) {
     return PF_Pixel{static_cast<A_u_char>(v.range(0, 255)), static_cast<A_u_char>(v.range(0, 255)),
                     static_cast<A_u_char>(v.range(0, 255)), static_cast<A_u_char>(v.range(0, 255))};
 }
@@ -142,8 +126,7 @@ PF_Pixel randomPixel8(SeededValues &v)
 // Backgrounds: transparent, opaque, anything per pixel, one colour, or runs
 // of equal pixels (which drawing recognises and reuses results for).
 template <class Pixel>
-void fillBackground(Frame<Pixel> &frame, SeededValues &v)
-{
+void fillBackground(Frame<Pixel> &frame, SeededValues &v) {
     const int style = v.range(0, 4);
     PF_Pixel run = randomPixel8(v);
     for (Pixel &px : frame.pixels) {
@@ -161,8 +144,7 @@ void fillBackground(Frame<Pixel> &frame, SeededValues &v)
     }
 }
 
-ShapePoint randomPoint(SeededValues &v, int width, int height, bool polygon)
-{
+ShapePoint randomPoint(SeededValues &v, int width, int height, bool polygon) {
     ShapePoint p{};
     p.x = v.between(-50.0, width + 50.0);
     p.y = v.between(-50.0, height + 50.0);
@@ -183,8 +165,7 @@ ShapePoint randomPoint(SeededValues &v, int width, int height, bool polygon)
     return p;
 }
 
-RasterSettings randomSettings(SeededValues &v, bool polygon)
-{
+RasterSettings randomSettings(SeededValues &v, bool polygon) {
     RasterSettings s{};
     s.lineMode = !polygon && v.range(0, 2) == 0;
     s.strokeThickness = s.lineMode || v.range(0, 3) == 0 ? 0.0 : v.between(0.0, 8.0);
@@ -195,20 +176,17 @@ RasterSettings randomSettings(SeededValues &v, bool polygon)
     return s;
 }
 
-double channelDifference(PF_Pixel a, PF_Pixel b)
-{
-    return std::max({std::abs(a.alpha - b.alpha), std::abs(a.red - b.red),
-                     std::abs(a.green - b.green), std::abs(a.blue - b.blue)});
+double channelDifference(PF_Pixel a, PF_Pixel b) {
+    return std::max(
+        {std::abs(a.alpha - b.alpha), std::abs(a.red - b.red), std::abs(a.green - b.green), std::abs(a.blue - b.blue)});
 }
-double channelDifference(PF_Pixel16 a, PF_Pixel16 b)
-{
-    return std::max({std::abs(a.alpha - b.alpha), std::abs(a.red - b.red),
-                     std::abs(a.green - b.green), std::abs(a.blue - b.blue)});
+double channelDifference(PF_Pixel16 a, PF_Pixel16 b) {
+    return std::max(
+        {std::abs(a.alpha - b.alpha), std::abs(a.red - b.red), std::abs(a.green - b.green), std::abs(a.blue - b.blue)});
 }
-double channelDifference(PF_PixelFloat a, PF_PixelFloat b)
-{
-    return std::max({std::fabs(a.alpha - b.alpha), std::fabs(a.red - b.red),
-                     std::fabs(a.green - b.green), std::fabs(a.blue - b.blue)});
+double channelDifference(PF_PixelFloat a, PF_PixelFloat b) {
+    return std::max({std::fabs(a.alpha - b.alpha), std::fabs(a.red - b.red), std::fabs(a.green - b.green),
+                     std::fabs(a.blue - b.blue)});
 }
 
 struct Comparison {
@@ -220,8 +198,7 @@ struct Comparison {
 // Draws seeded random points one at a time into two copies of a frame, with
 // drawShapePoint and with the reference, and compares every pixel after each.
 template <class Pixel>
-Comparison compareWithReference(PixelDepth depth, bool polygon, uint64_t seed, int points)
-{
+Comparison compareWithReference(PixelDepth depth, bool polygon, uint64_t seed, int points) {
     SeededValues v{seed};
     Comparison result;
     for (int i = 0; i < points; ++i) {
@@ -234,8 +211,7 @@ Comparison compareWithReference(PixelDepth depth, bool polygon, uint64_t seed, i
         const A_long k = v.range(0, settings.pointCount - 1);
         const A_long originX = v.range(-5, 5), originY = v.range(-5, 5);
         const bool drewFast = drawShapePoint(fast.target(depth, originX, originY), settings, point, k);
-        const bool drewReference =
-            referenceDraw<Pixel>(reference.target(depth, originX, originY), settings, point, k);
+        const bool drewReference = referenceDraw<Pixel>(reference.target(depth, originX, originY), settings, point, k);
         EXPECT_EQ(drewFast, drewReference) << "point " << i;
         ++result.points;
         result.drawn += drewFast;
@@ -252,24 +228,21 @@ Comparison compareWithReference(PixelDepth depth, bool polygon, uint64_t seed, i
     return result;
 }
 
-TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBit8)
-{
+TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBit8) {
     const Comparison c = compareWithReference<PF_Pixel>(Depth8, false, 101, 3000);
     EXPECT_EQ(c.differing, 0) << "largest " << c.largest;
     EXPECT_GT(c.drawn, c.points / 4);
     EXPECT_GT(c.changed, c.pixels / 20);
 }
 
-TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBit16)
-{
+TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBit16) {
     const Comparison c = compareWithReference<PF_Pixel16>(Depth16, false, 102, 3000);
     EXPECT_EQ(c.differing, 0) << "largest " << c.largest;
     EXPECT_GT(c.drawn, c.points / 4);
     EXPECT_GT(c.changed, c.pixels / 20);
 }
 
-TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBitFloat)
-{
+TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBitFloat) {
     const Comparison c = compareWithReference<PF_PixelFloat>(DepthFloat, false, 103, 3000);
     EXPECT_EQ(c.differing, 0) << "largest " << c.largest;
     EXPECT_GT(c.drawn, c.points / 4);
@@ -278,8 +251,7 @@ TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBitFloat)
 
 // Polygons take the polygon distance from the edge normals rather than from
 // the pixel's angle: equal up to rounding, so a pixel may differ by one step.
-TEST(ShapeRasteriserTest, PolygonsMatchReferenceWithinOneStep)
-{
+TEST(ShapeRasteriserTest, PolygonsMatchReferenceWithinOneStep) {
     const Comparison c8 = compareWithReference<PF_Pixel>(Depth8, true, 201, 2000);
     EXPECT_LE(c8.largest, 1.0);
     EXPECT_LE(c8.differing, c8.pixels / 100000) << c8.differing << " of " << c8.pixels;
@@ -290,8 +262,8 @@ TEST(ShapeRasteriserTest, PolygonsMatchReferenceWithinOneStep)
     EXPECT_LE(cf.largest, 1.0 / 32768.0);
     EXPECT_LE(cf.differing, cf.pixels / 1000) << cf.differing << " of " << cf.pixels;
     EXPECT_GT(c8.changed, c8.pixels / 40);
-    std::printf("polygon pixels differing: 8-bit %ld, 16-bit %ld, float %ld of %ld each\n",
-                c8.differing, c16.differing, cf.differing, c8.pixels);
+    std::printf("polygon pixels differing: 8-bit %ld, 16-bit %ld, float %ld of %ld each\n", c8.differing, c16.differing,
+                cf.differing, c8.pixels);
 }
 
 // "Line" renders: runs of overlapping soft-edged points with small alphas,
@@ -300,8 +272,7 @@ TEST(ShapeRasteriserTest, PolygonsMatchReferenceWithinOneStep)
 // truncated alpha steps; transparent backgrounds take the fill colour even
 // where the alpha truncates to 0.
 template <class Pixel>
-Comparison compareLineWithReference(PixelDepth depth, uint64_t seed, int frames)
-{
+Comparison compareLineWithReference(PixelDepth depth, uint64_t seed, int frames) {
     SeededValues v{seed};
     Comparison result;
     for (int f = 0; f < frames; ++f) {
@@ -345,8 +316,7 @@ Comparison compareLineWithReference(PixelDepth depth, uint64_t seed, int frames)
     return result;
 }
 
-TEST(ShapeRasteriserTest, LineRunsMatchReferenceBitForBit)
-{
+TEST(ShapeRasteriserTest, LineRunsMatchReferenceBitForBit) {
     const Comparison c8 = compareLineWithReference<PF_Pixel>(Depth8, 301, 400);
     EXPECT_EQ(c8.differing, 0) << "largest " << c8.largest;
     const Comparison c16 = compareLineWithReference<PF_Pixel16>(Depth16, 302, 400);
@@ -361,8 +331,7 @@ TEST(ShapeRasteriserTest, LineRunsMatchReferenceBitForBit)
 
 // ---- Worked values on a transparent 8-bit frame.
 
-ShapePoint whitePoint(double x, double y, int sides, double radius, double opacity)
-{
+ShapePoint whitePoint(double x, double y, int sides, double radius, double opacity) {
     ShapePoint p{};
     p.x = x, p.y = y, p.sides = sides, p.radius = radius, p.weight = 1.0, p.opacity = opacity;
     p.fill8 = PF_Pixel{255, 255, 255, 255};
@@ -374,17 +343,12 @@ ShapePoint whitePoint(double x, double y, int sides, double radius, double opaci
     return p;
 }
 
-RasterSettings plainSettings(double thickness = 0.0)
-{
-    return RasterSettings{thickness, false, false, true, 1};
-}
+RasterSettings plainSettings(double thickness = 0.0) { return RasterSettings{thickness, false, false, true, 1}; }
 
-TEST(ShapeRasteriserTest, CircleEdgeAlphaByDistance)
-{
+TEST(ShapeRasteriserTest, CircleEdgeAlphaByDistance) {
     Frame<PF_Pixel> frame(64, 40, 0);
     // Centre (20.5, 20): pixel 30 lies 9.5 away, 31 lies 10.5, 32 lies 11.5.
-    ASSERT_TRUE(drawShapePoint(frame.target(Depth8), plainSettings(),
-                               whitePoint(20.5, 20.0, 2, 10.0, 1.0), 0));
+    ASSERT_TRUE(drawShapePoint(frame.target(Depth8), plainSettings(), whitePoint(20.5, 20.0, 2, 10.0, 1.0), 0));
     const PF_Pixel *row = frame.pixels.data() + 20 * frame.rowPixels;
     EXPECT_EQ(row[30].alpha, 255);
     EXPECT_EQ(row[31].alpha, 127);  // coverage 0.5
@@ -395,8 +359,7 @@ TEST(ShapeRasteriserTest, CircleEdgeAlphaByDistance)
     EXPECT_EQ(row[9].alpha, 0);
 }
 
-TEST(ShapeRasteriserTest, LineModeSoftEdgeAndCompensatedOpacity)
-{
+TEST(ShapeRasteriserTest, LineModeSoftEdgeAndCompensatedOpacity) {
     Frame<PF_Pixel> frame(64, 40, 0);
     RasterSettings settings{0.0, false, true, true, 100};
     // Point 50 of 100 on an open path: D = 2R - 1 = 19.
@@ -405,9 +368,9 @@ TEST(ShapeRasteriserTest, LineModeSoftEdgeAndCompensatedOpacity)
     const int drawAlpha = static_cast<int>(std::ceil(opacity * 255.0));
     const PF_Pixel *row = frame.pixels.data() + 20 * frame.rowPixels;
     EXPECT_EQ(row[20].alpha, drawAlpha);
-    EXPECT_EQ(row[29].alpha, drawAlpha);                 // d = 9
-    EXPECT_EQ(row[30].alpha, drawAlpha / 2);             // d = 10: coverage 0.5
-    EXPECT_EQ(row[31].alpha, 0);                         // d = 11
+    EXPECT_EQ(row[29].alpha, drawAlpha);      // d = 9
+    EXPECT_EQ(row[30].alpha, drawAlpha / 2);  // d = 10: coverage 0.5
+    EXPECT_EQ(row[31].alpha, 0);              // d = 11
     // Near the start of an open path fewer neighbours overlap: D = k + R - 1.
     Frame<PF_Pixel> start(64, 40, 0);
     ASSERT_TRUE(drawShapePoint(start.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 0.45), 3));
@@ -419,8 +382,7 @@ TEST(ShapeRasteriserTest, LineModeSoftEdgeAndCompensatedOpacity)
     EXPECT_LT(full.pixels[20 * full.rowPixels + 20].alpha, 255);
 }
 
-TEST(ShapeRasteriserTest, StrokeBandsAndFillOverStroke)
-{
+TEST(ShapeRasteriserTest, StrokeBandsAndFillOverStroke) {
     struct Case {
         bool fillOverStroke;
         int pureFillUpTo, strokeFrom, strokeTo;  // distances along the row
@@ -442,8 +404,7 @@ TEST(ShapeRasteriserTest, StrokeBandsAndFillOverStroke)
     }
 }
 
-TEST(ShapeRasteriserTest, SquareVerticesFollowTheAngle)
-{
+TEST(ShapeRasteriserTest, SquareVerticesFollowTheAngle) {
     // Vertices on the axes with angle 0: (20 + 10, 20) is inside, the diagonal
     // at distance 8.5 (beyond the edge at 7.07) is not.
     Frame<PF_Pixel> diamond(41, 41, 0);
@@ -462,8 +423,7 @@ TEST(ShapeRasteriserTest, SquareVerticesFollowTheAngle)
     EXPECT_EQ(square.pixels[20 * 41 + 29].alpha, 0);
 }
 
-TEST(ShapeRasteriserTest, RejectedPointsTouchNothing)
-{
+TEST(ShapeRasteriserTest, RejectedPointsTouchNothing) {
     struct Case {
         const char *what;
         double x, radius, weight, opacity;
@@ -487,9 +447,9 @@ TEST(ShapeRasteriserTest, RejectedPointsTouchNothing)
         p.weight = c.weight;
         EXPECT_EQ(drawShapePoint(frame.target(Depth8), plainSettings(), p, 0), c.drawn) << c.what;
         if (!c.drawn) {
-            EXPECT_TRUE(std::all_of(frame.pixels.begin(), frame.pixels.end(),
-                                    [](PF_Pixel px) { return px.alpha == 0 && px.red == 0; }))
-                << c.what;
+            EXPECT_TRUE(std::all_of(frame.pixels.begin(), frame.pixels.end(), [](PF_Pixel px) {
+                return px.alpha == 0 && px.red == 0;
+            })) << c.what;
         }
     }
     // A polygon needs a finite rotation; a circle ignores it.
@@ -497,8 +457,7 @@ TEST(ShapeRasteriserTest, RejectedPointsTouchNothing)
     ShapePoint hexagon = whitePoint(20, 20, 6, 10, 1);
     hexagon.angle = NAN;
     EXPECT_FALSE(drawShapePoint(frame.target(Depth8), plainSettings(), hexagon, 0));
-    EXPECT_TRUE(std::all_of(frame.pixels.begin(), frame.pixels.end(),
-                            [](PF_Pixel px) { return px.alpha == 0; }));
+    EXPECT_TRUE(std::all_of(frame.pixels.begin(), frame.pixels.end(), [](PF_Pixel px) { return px.alpha == 0; }));
     ShapePoint circle = whitePoint(20, 20, 2, 10, 1);
     circle.angle = INFINITY;
     EXPECT_TRUE(drawShapePoint(frame.target(Depth8), plainSettings(), circle, 0));
@@ -508,8 +467,7 @@ TEST(ShapeRasteriserTest, RejectedPointsTouchNothing)
 // ---- Whole frames by hash.
 
 template <class Pixel>
-uint64_t hashFrame(const Frame<Pixel> &frame)
-{
+uint64_t hashFrame(const Frame<Pixel> &frame) {
     uint64_t h = 1469598103934665603ull;
     const auto *bytes = reinterpret_cast<const unsigned char *>(frame.pixels.data());
     for (size_t i = 0; i < frame.pixels.size() * sizeof(Pixel); ++i) {
@@ -523,8 +481,7 @@ uint64_t hashFrame(const Frame<Pixel> &frame)
 // a render lays them down one after the other. Circles only: their pixels
 // depend on nothing but exactly rounded arithmetic and square roots.
 template <class Pixel>
-uint64_t ringFrameHash(PixelDepth depth)
-{
+uint64_t ringFrameHash(PixelDepth depth) {
     Frame<Pixel> frame(160, 120, 5);
     SeededValues v{7};
     for (Pixel &px : frame.pixels) {
@@ -544,8 +501,7 @@ uint64_t ringFrameHash(PixelDepth depth)
         // Centres on a 1/8 pixel grid, whatever the library's cosine.
         const double x = std::round((80 + 45 * std::cos(a)) * 8) / 8;
         const double y = std::round((60 + 45 * std::sin(a)) * 8) / 8 + 0.3;
-        ShapePoint p = whitePoint(x, y, 2,
-                                  6 + i % 9, 0.4 + 0.025 * i);
+        ShapePoint p = whitePoint(x, y, 2, 6 + i % 9, 0.4 + 0.025 * i);
         p.fill8 = PF_Pixel{255, static_cast<A_u_char>(10 * i), 90, static_cast<A_u_char>(250 - 9 * i)};
         p.fill16 = convert8To16(p.fill8);
         p.fillF = convert8ToFloat(p.fill8);
@@ -554,8 +510,7 @@ uint64_t ringFrameHash(PixelDepth depth)
     return hashFrame(frame);
 }
 
-TEST(ShapeRasteriserTest, RingFramesByHash)
-{
+TEST(ShapeRasteriserTest, RingFramesByHash) {
     EXPECT_EQ(ringFrameHash<PF_Pixel>(Depth8), 0xe16cd1ae9a06183full);
     EXPECT_EQ(ringFrameHash<PF_Pixel16>(Depth16), 0xa32da8cdf729bfe7ull);
     EXPECT_EQ(ringFrameHash<PF_PixelFloat>(DepthFloat), 0xb544aebe08b21931ull);

@@ -12,16 +12,14 @@
 namespace hosttest {
 
 // A corner point without Bézier tangents, in layer pixels.
-inline minihost::MaskVertex vertex(double x, double y)
-{
+inline minihost::MaskVertex vertex(double x, double y) {
     minihost::MaskVertex v;
     v.x = x;
     v.y = y;
     return v;
 }
 
-inline minihost::Mask polyline(bool closed, std::vector<minihost::MaskVertex> vertices)
-{
+inline minihost::Mask polyline(bool closed, std::vector<minihost::MaskVertex> vertices) {
     minihost::Mask m;
     m.closed = closed;
     m.vertices = std::move(vertices);
@@ -33,8 +31,7 @@ constexpr double kCircleHandle = 0.5522847498307936;
 
 // A circle of radius r from four Bézier quarters, starting at the right and
 // running clockwise on screen (towards +y first).
-inline minihost::Mask circle(double cx, double cy, double r)
-{
+inline minihost::Mask circle(double cx, double cy, double r) {
     const double k = r * kCircleHandle;
     minihost::MaskVertex right = vertex(cx + r, cy), bottom = vertex(cx, cy + r), left = vertex(cx - r, cy),
                          top = vertex(cx, cy - r);
@@ -47,8 +44,7 @@ inline minihost::Mask circle(double cx, double cy, double r)
 
 // Every ledger count back at zero but the memory handles, of which `handles`
 // may stay allocated (global and sequence data between commands).
-inline void expectNothingHeld(const minihost::Host &host, int handles = 0)
-{
+inline void expectNothingHeld(const minihost::Host &host, int handles = 0) {
     EXPECT_EQ(host.ledger.suites, 0);
     EXPECT_EQ(host.ledger.handles, handles);
     EXPECT_EQ(host.ledger.lockedHandles, 0);
