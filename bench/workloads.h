@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/point_setup.h"
 #include "raster/pixel_ops.h"
-#include "raster/shape_rasteriser.h"
 
 namespace bench {
 
@@ -36,16 +36,16 @@ inline const std::vector<Workload> &workloads() {
     return all;
 }
 
-inline RasterSettings settingsOf(const Workload &w) {
-    return RasterSettings{w.thickness, false, w.lineMode, false, w.count};
+inline PointSettings settingsOf(const Workload &w) {
+    return PointSettings{w.thickness, false, w.lineMode, false, w.count, 0, 0, kWidth, kHeight};
 }
 
 // White fill, red stroke, in the three pixel forms.
-inline std::vector<ShapePoint> pointsOf(const Workload &w) {
-    std::vector<ShapePoint> points;
+inline std::vector<PointValues> pointsOf(const Workload &w) {
+    std::vector<PointValues> points;
     for (int i = 0; i < w.count; ++i) {
         const double theta = 2.0 * M_PI * i / w.count;
-        ShapePoint p{};
+        PointValues p{};
         p.x = kCentreX + kPathRadius * std::cos(theta);
         p.y = kCentreY + kPathRadius * std::sin(theta);
         p.sides = w.sides;
@@ -53,12 +53,8 @@ inline std::vector<ShapePoint> pointsOf(const Workload &w) {
         p.weight = 1.0;
         p.angle = w.sides == 6 ? i * 0.05 : 0.0;
         p.opacity = w.opacity;
-        p.fill8 = PF_Pixel{255, 255, 255, 255};
-        p.stroke8 = PF_Pixel{255, 255, 0, 0};
-        p.fill16 = convert8To16(p.fill8);
-        p.stroke16 = convert8To16(p.stroke8);
-        p.fillF = convert8ToFloat(p.fill8);
-        p.strokeF = convert8ToFloat(p.stroke8);
+        p.fill = pixelForms(PF_Pixel{255, 255, 255, 255});
+        p.stroke = pixelForms(PF_Pixel{255, 255, 0, 0});
         points.push_back(p);
     }
     return points;
@@ -70,7 +66,7 @@ inline double visitedPixels(const Workload &w) {
     const double f = w.sides == 2 ? 1.0 : 1.0 / std::cos(M_PI / w.sides);
     const int half = static_cast<int>(w.thickness * 0.5 * f + w.radius) + 2;
     double total = 0;
-    for (const ShapePoint &p : pointsOf(w)) {
+    for (const PointValues &p : pointsOf(w)) {
         const int cx = static_cast<int>(p.x), cy = static_cast<int>(p.y);
         const int x0 = std::max(cx - half, 0), x1 = std::min(cx + half, kWidth - 1);
         const int y0 = std::max(cy - half, 0), y1 = std::min(cy + half, kHeight - 1);

@@ -5,12 +5,11 @@
 #include <algorithm>
 
 #include "engine/pattern_random.h"
+#include "raster/fixed_point.h"
 
 namespace {
 
-// Whole pixels, held well inside 32 bits so that doubling them stays exact.
-constexpr double kLargestExtent = 1 << 24;
-
+// Whole pixels, within +-kLargestExtent.
 A_long wholePixels(double v) {
     if (!(v > -kLargestExtent)) return static_cast<A_long>(-kLargestExtent);
     if (!(v < kLargestExtent)) return static_cast<A_long>(kLargestExtent);
@@ -52,7 +51,7 @@ A_long computeInstanceAttributes(const PatternParams &params, const AttributeSet
         PatternInstance &instance = instances[i];
         instance.weight = revealWeight(settings.window, i);
 
-        if (params.radiusMode == kValueNormal) {
+        if (params.radiusMode == ValueMode::Normal) {
             const double u = nextRandom(radiusRandom);
             instance.radius = baseRadius - u * (1 - params.minRadius) * baseRadius;
             baseRadius += radiusStep;
@@ -64,7 +63,7 @@ A_long computeInstanceAttributes(const PatternParams &params, const AttributeSet
         instance.angle = n > 1 ? params.phase + i * params.deltaPhase / (n - 1) : params.phase;
         colorInstanceStroke(coloring, instances, i, fill, pending);
 
-        if (params.opacityMode == kValueNormal) {
+        if (params.opacityMode == ValueMode::Normal) {
             const double u = nextRandom(opacityRandom);
             instance.opacity = std::min(baseOpacity - u * (1 - params.minOpacity) * baseOpacity, 1.0);
             baseOpacity += opacityStep;

@@ -20,26 +20,44 @@ void hslToRgb(const ColorConverter &converter, HslColor hsl, PF_PixelFloat &rgb,
     });
 }
 
-ColorForms fillForms(PatternInstance &instance) {
-    return ColorForms{instance.fillColor8, instance.fillColor16, instance.fillColorF};
+PixelForms instanceColor(const PatternInstance &instance, const ColorRole &role) {
+    return PixelForms{instance.*role.color8, instance.*role.color16, instance.*role.colorF};
 }
 
-ColorForms strokeForms(PatternInstance &instance) {
-    return ColorForms{instance.strokeColor8, instance.strokeColor16, instance.strokeColorF};
+void setInstanceColor(PatternInstance &instance, const ColorRole &role, const PixelForms &forms) {
+    instance.*role.color8 = forms.color8;
+    instance.*role.color16 = forms.color16;
+    instance.*role.colorF = forms.colorF;
 }
 
-void storeColor(ColorForms forms, PF_PixelFloat pixel, PF_Pixel parameter, PixelDepth depth) {
-    forms.colorF = pixel;
-    forms.color8 = depth == Depth8 ? convertFloatTo8(pixel) : parameter;
-    forms.color16 = depth == Depth16 ? convertFloatTo16(pixel) : convert8To16(parameter);
+void storeColor(PatternInstance &instance, const ColorRole &role, PF_PixelFloat pixel, PF_Pixel parameter,
+                PixelDepth depth) {
+    instance.*role.colorF = pixel;
+    instance.*role.color8 = depth == Depth8 ? convertFloatTo8(pixel) : parameter;
+    instance.*role.color16 = depth == Depth16 ? convertFloatTo16(pixel) : convert8To16(parameter);
 }
 
-ColorRun makeColorRun(const ColorConverter &converter, PF_Pixel parameter, A_long seed, PF_Err &pending) {
+namespace {
+
+// Per-instance step of a total change over `count` instances; one instance
+// takes no step.
+double stepOf(double delta, A_long count) { return count > 1 ? delta / (count - 1) : 0.0; }
+
+}  // namespace
+
+ColorRun makeColorRun(const ColorConverter &converter, const PatternParams &params, const ColorRole &role, A_long count,
+                      PF_Err &pending) {
     ColorRun run{};
-    run.parameter = parameter;
-    run.pixel = convert8ToFloat(parameter);
-    run.random = makePatternRandom(seed);
+    run.parameter = params.*role.color;
+    run.pixel = convert8ToFloat(run.parameter);
+    run.random = makePatternRandom(params.*role.seed);
     rgbToHsl(converter, run.pixel, run.running, pending);
+    run.hueStep = stepOf(params.*role.deltaHue, count);
+    run.lightnessStep = stepOf(params.*role.deltaLightness, count);
+    run.saturationStep = stepOf(params.*role.deltaSaturation, count);
+    run.hueVariance = params.*role.hueVariance;
+    run.lightnessVariance = params.*role.lightnessVariance;
+    run.saturationVariance = params.*role.saturationVariance;
     return run;
 }
 
@@ -50,28 +68,6 @@ HslColor nextRunColor(ColorRun &run) {
     return color;
 }
 
-namespace {
-
-// Per-instance step of a total change over `count` instances; one instance
-// takes no step.
-double stepOf(double delta, A_long count) { return count > 1 ? delta / (count - 1) : 0.0; }
-
-bool keyframed(A_long mode) { return mode == kColorKeyframe || mode == kColorKeyframe2; }
-
-void copyFill(PatternInstance &to, const PatternInstance &from) {
-    to.fillColor8 = from.fillColor8;
-    to.fillColor16 = from.fillColor16;
-    to.fillColorF = from.fillColorF;
-}
-
-void copyStroke(PatternInstance &to, const PatternInstance &from) {
-    to.strokeColor8 = from.strokeColor8;
-    to.strokeColor16 = from.strokeColor16;
-    to.strokeColorF = from.strokeColorF;
-}
-
-}  // namespace
-
 InstanceColoring makeInstanceColoring(const ColorConverter &converter, const PatternParams &params, PixelDepth depth,
                                       A_long count, const KeyframeTables &tables, PF_Err &pending) {
     InstanceColoring coloring{};
@@ -81,22 +77,8 @@ InstanceColoring makeInstanceColoring(const ColorConverter &converter, const Pat
     coloring.strokeMode = params.strokeMode;
     coloring.fillLength = tables.fillLength > 0 ? tables.fillLength : 1;
     coloring.strokeLength = tables.strokeLength > 0 ? tables.strokeLength : 1;
-
-    coloring.fill = makeColorRun(converter, params.color, params.colorSeed, pending);
-    coloring.fill.hueStep = stepOf(params.deltaHue, count);
-    coloring.fill.lightnessStep = stepOf(params.deltaLightness, count);
-    coloring.fill.saturationStep = stepOf(params.deltaSaturation, count);
-    coloring.fill.hueVariance = params.hueVariance;
-    coloring.fill.lightnessVariance = params.lightnessVariance;
-    coloring.fill.saturationVariance = params.saturationVariance;
-
-    coloring.stroke = makeColorRun(converter, params.strokeColor, params.strokeColorSeed, pending);
-    coloring.stroke.hueStep = stepOf(params.strokeDeltaHue, count);
-    coloring.stroke.lightnessStep = stepOf(params.strokeDeltaLightness, count);
-    coloring.stroke.saturationStep = stepOf(params.strokeDeltaSaturation, count);
-    coloring.stroke.hueVariance = params.strokeHueVariance;
-    coloring.stroke.lightnessVariance = params.strokeLightnessVariance;
-    coloring.stroke.saturationVariance = params.strokeSaturationVariance;
+    coloring.fill = makeColorRun(converter, params, kFill, count, pending);
+    coloring.stroke = makeColorRun(converter, params, kStroke, count, pending);
     // A dependent stroke is a fixed offset from its instance's fill.
     coloring.strokeDeltaHue = params.strokeDeltaHue;
     coloring.strokeDeltaLightness = params.strokeDeltaLightness;
@@ -110,11 +92,11 @@ HslColor colorInstanceFill(InstanceColoring &coloring, PatternInstance *instance
     if (!keyframed(coloring.colorMode)) {
         fill = nextRunColor(coloring.fill);
         hslToRgb(coloring.converter, fill, coloring.fill.pixel, pending);
-        storeColor(fillForms(instance), coloring.fill.pixel, coloring.fill.parameter, coloring.depth);
+        storeColor(instance, kFill, coloring.fill.pixel, coloring.fill.parameter, coloring.depth);
         return fill;
     }
-    copyFill(instance, instances[i % coloring.fillLength]);
-    if (coloring.strokeMode == kStrokeDependent) {
+    setInstanceColor(instance, kFill, instanceColor(instances[i % coloring.fillLength], kFill));
+    if (coloring.strokeMode == StrokeMode::Dependent) {
         rgbToHsl(coloring.converter, instance.fillColorF, fill, pending);
     }
     return fill;
@@ -124,15 +106,15 @@ void colorInstanceStroke(InstanceColoring &coloring, PatternInstance *instances,
                          PF_Err &pending) {
     PatternInstance &instance = instances[i];
     ColorRun &stroke = coloring.stroke;
-    if (coloring.strokeMode == kStrokeDependent) {
+    if (coloring.strokeMode == StrokeMode::Dependent) {
         applyHslStep(fill, coloring.strokeDeltaHue, coloring.strokeDeltaLightness, coloring.strokeDeltaSaturation);
         hslToRgb(coloring.converter, fill, stroke.pixel, pending);
-        storeColor(strokeForms(instance), stroke.pixel, stroke.parameter, coloring.depth);
+        storeColor(instance, kStroke, stroke.pixel, stroke.parameter, coloring.depth);
     } else if (keyframed(coloring.strokeMode)) {
-        copyStroke(instance, instances[i % coloring.strokeLength]);
+        setInstanceColor(instance, kStroke, instanceColor(instances[i % coloring.strokeLength], kStroke));
     } else {
         const HslColor color = nextRunColor(stroke);
         hslToRgb(coloring.converter, color, stroke.pixel, pending);
-        storeColor(strokeForms(instance), stroke.pixel, stroke.parameter, coloring.depth);
+        storeColor(instance, kStroke, stroke.pixel, stroke.parameter, coloring.depth);
     }
 }

@@ -10,8 +10,6 @@
 #include "hostapi/hostapi.h"
 #include "raster/pixel_format.h"
 
-enum { kColorNormal = 1, kColorKeyframe = 2, kColorKeyframe2 = 3, kStrokeDependent = 4 };
-
 // The host's RGB <-> HLS conversions ("PF ColorFloat Suite" 1).
 struct ColorConverter {
     const PF_ColorCallbacksFloatSuite1 *suite;  // null only while an error is pending
@@ -22,19 +20,54 @@ struct ColorConverter {
 void rgbToHsl(const ColorConverter &converter, PF_PixelFloat rgb, HslColor &hsl, PF_Err &pending);
 void hslToRgb(const ColorConverter &converter, HslColor hsl, PF_PixelFloat &rgb, PF_Err &pending);
 
-// The three forms of one colour in an instance record.
-struct ColorForms {
-    PF_Pixel &color8;
-    PF_Pixel16 &color16;
-    PF_PixelFloat &colorF;
+// One colour of the effect, fill or stroke: its parameters in the snapshot
+// and its three forms in an instance record. The fill's and the stroke's come
+// in the same order and units, so one piece of code serves both.
+struct ColorRole {
+    PF_Pixel PatternParams::*color;
+    double PatternParams::*hueVariance;
+    double PatternParams::*lightnessVariance;
+    double PatternParams::*saturationVariance;
+    double PatternParams::*deltaHue;  // turns
+    double PatternParams::*deltaLightness;
+    double PatternParams::*deltaSaturation;
+    A_long PatternParams::*seed;
+    PF_Pixel PatternInstance::*color8;
+    PF_Pixel16 PatternInstance::*color16;
+    PF_PixelFloat PatternInstance::*colorF;
 };
 
-ColorForms fillForms(PatternInstance &instance);
-ColorForms strokeForms(PatternInstance &instance);
+constexpr ColorRole kFill{&PatternParams::color,
+                          &PatternParams::hueVariance,
+                          &PatternParams::lightnessVariance,
+                          &PatternParams::saturationVariance,
+                          &PatternParams::deltaHue,
+                          &PatternParams::deltaLightness,
+                          &PatternParams::deltaSaturation,
+                          &PatternParams::colorSeed,
+                          &PatternInstance::fillColor8,
+                          &PatternInstance::fillColor16,
+                          &PatternInstance::fillColorF};
+constexpr ColorRole kStroke{&PatternParams::strokeColor,
+                            &PatternParams::strokeHueVariance,
+                            &PatternParams::strokeLightnessVariance,
+                            &PatternParams::strokeSaturationVariance,
+                            &PatternParams::strokeDeltaHue,
+                            &PatternParams::strokeDeltaLightness,
+                            &PatternParams::strokeDeltaSaturation,
+                            &PatternParams::strokeColorSeed,
+                            &PatternInstance::strokeColor8,
+                            &PatternInstance::strokeColor16,
+                            &PatternInstance::strokeColorF};
+
+// An instance's colour in its three forms, and setting them.
+PixelForms instanceColor(const PatternInstance &instance, const ColorRole &role);
+void setInstanceColor(PatternInstance &instance, const ColorRole &role, const PixelForms &forms);
 
 // Stores a float colour: the float form as is, the integer form of `depth` by
 // truncation, the other integer form from the colour parameter.
-void storeColor(ColorForms forms, PF_PixelFloat pixel, PF_Pixel parameter, PixelDepth depth);
+void storeColor(PatternInstance &instance, const ColorRole &role, PF_PixelFloat pixel, PF_Pixel parameter,
+                PixelDepth depth);
 
 // One colour stepped through the instances.
 struct ColorRun {
@@ -48,9 +81,11 @@ struct ColorRun {
     PF_PixelFloat pixel;  // its float form; the host's conversions land here, alpha kept
 };
 
-// Converts `parameter` to HSL through the host: the run starts at that base
-// colour with no step and no variance.
-ColorRun makeColorRun(const ColorConverter &converter, PF_Pixel parameter, A_long seed, PF_Err &pending);
+// The run of `role` over `count` instances: its parameter converted to HSL by
+// the host as the base colour, its deltas spread over the steps between the
+// instances, its variances and its seed.
+ColorRun makeColorRun(const ColorConverter &converter, const PatternParams &params, const ColorRole &role, A_long count,
+                      PF_Err &pending);
 
 // Instance colour: a copy of the running colour with its own random offset
 // (three draws, always); the running colour then takes one step.
@@ -61,8 +96,8 @@ HslColor nextRunColor(ColorRun &run);
 struct InstanceColoring {
     ColorConverter converter;
     PixelDepth depth;
-    A_long colorMode;
-    A_long strokeMode;
+    A_long colorMode;   // ValueMode
+    A_long strokeMode;  // StrokeMode
     ColorRun fill;
     ColorRun stroke;
     double strokeDeltaHue, strokeDeltaLightness, strokeDeltaSaturation;  // dependent offset

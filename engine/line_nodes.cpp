@@ -83,14 +83,14 @@ void computeLineNodeAttributes(const PatternParams &params, const AttributeSetti
         LineNode &node = nodes[m];
         node.angle = params.phase + m * phaseStep;
         node.shapeSides = settings.shapeKeyframed ? instances[m % tables.shapeLength].shapeSides : settings.frameSides;
-        if (params.radiusMode == kValueNormal) {
+        if (params.radiusMode == ValueMode::Normal) {
             const double u = nextRandom(radiusRandom);
             node.radius = baseRadius - u * (1 - params.minRadius) * baseRadius;
             baseRadius += radiusStep;
         } else {
             node.radius = instances[m % tables.radiusLength].radius;
         }
-        if (params.colorMode == kColorNormal) {
+        if (params.colorMode == ValueMode::Normal) {
             const double r1 = nextRandom(fill.random);
             const double r2 = nextRandom(fill.random);
             const double r3 = nextRandom(fill.random);
@@ -105,7 +105,7 @@ void computeLineNodeAttributes(const PatternParams &params, const AttributeSetti
             node.blue = entry.blue;
             node.hue = node.lightness = node.saturation = 0;
         }
-        if (params.opacityMode == kValueNormal) {
+        if (params.opacityMode == ValueMode::Normal) {
             const double u = nextRandom(opacityRandom);
             node.opacity = std::min(baseOpacity - u * (1 - params.minOpacity) * baseOpacity, 1.0);
             baseOpacity += opacityStep;
@@ -135,18 +135,18 @@ A_long interpolateLineInstances(const PatternParams &params, const AttributeSett
         instance.radius = lerp(from.radius, to.radius, t);
         instance.angle = lerp(from.angle, to.angle, t);
         instance.opacity = lerp(from.opacity, to.opacity, t);
-        if (params.colorMode == kColorNormal) {
+        if (params.colorMode == ValueMode::Normal) {
             const HslColor color = makeHslColor(lerp(from.hue, to.hue, t), lerp(from.lightness, to.lightness, t),
                                                 lerp(from.saturation, to.saturation, t));
             hslToRgb(converter, color, fill.pixel, pending);
-            storeColor(fillForms(instance), fill.pixel, params.color, depth);
+            storeColor(instance, kFill, fill.pixel, params.color, depth);
         } else {
             PF_PixelFloat pixel;
             pixel.alpha = convert8ToFloat(params.color).alpha;
             pixel.red = lerpChannel(from.red, to.red, t);
             pixel.green = lerpChannel(from.green, to.green, t);
             pixel.blue = lerpChannel(from.blue, to.blue, t);
-            storeColor(fillForms(instance), pixel, params.color, depth);
+            storeColor(instance, kFill, pixel, params.color, depth);
         }
         const A_long sides = settings.shapeKeyframed ? instance.shapeSides : settings.frameSides;
         largest = std::max(largest, lineHalfSize(sides, instance.radius, *settings.ansi));

@@ -8,7 +8,7 @@
 
 enum { kOrderNormal = 1, kOrderInverse = 2, kOrderRandom = 3 };
 
-// Fills orderIndex[0..count) for "Order" (1 "Normal", 2 "Inverse", 3 "Random").
+// Fills orderIndex[0..count) for "Order" (an Order choice).
 // "Random" seeds its own generator with `seed` and swaps every entry k in turn
 // with entry floor(u × count), itself and earlier ones included; the same seed
 // always gives the same order.

@@ -2,7 +2,6 @@
 // and setdown, flatten, dialog, ...) succeed without doing anything.
 #include "host/command_dispatch.h"
 
-#include "engine/render_driver.h"
 #include "host/about_text.h"
 #include "host/build_profile.h"
 #include "host/completely_general.h"
@@ -11,7 +10,7 @@
 #include "host/params_setup.h"
 #include "host/sequence_setup.h"
 #include "host/smart_pre_render.h"
-#include "host/suite_handler.h"
+#include "host/smart_render.h"
 
 PF_Err dispatchCommand(PF_Cmd cmd, PF_InData *in_data, PF_OutData *out_data, PF_ParamDef *params[], PF_LayerDef *output,
                        void *extra) {
@@ -38,10 +37,8 @@ PF_Err dispatchCommand(PF_Cmd cmd, PF_InData *in_data, PF_OutData *out_data, PF_
         return kProfileX86 ? completelyGeneral(in_data, out_data, extra) : PF_Err_NONE;
     case PF_Cmd_SMART_PRE_RENDER:
         return smartPreRender(in_data, static_cast<PF_PreRenderExtra *>(extra));
-    case PF_Cmd_SMART_RENDER: {
-        SuiteHandler suites(in_data->pica_basicP);
-        return smartRender(in_data, out_data, static_cast<PF_SmartRenderExtra *>(extra), suites);
-    }
+    case PF_Cmd_SMART_RENDER:
+        return smartRender(in_data, out_data, static_cast<PF_SmartRenderExtra *>(extra));
     default:
         return PF_Err_NONE;
     }

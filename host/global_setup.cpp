@@ -1,8 +1,8 @@
 // Global setup and setdown.
 #include "host/global_setup.h"
 
-#include "engine/global_data.h"
-#include "host/host_handle_owner.h"
+#include "host/global_data.h"
+#include "host/host_owners.h"
 #include "host/suite_handler.h"
 #include "resources/pipl_description.h"
 
@@ -23,14 +23,14 @@ PF_Err globalSetup(PF_InData *in_data, PF_OutData *out_data) {
     if (!handle) return PF_Err_INTERNAL_STRUCT_DAMAGED;
     // A block that is not installed (no lock, failed registration, missing
     // suite) is disposed of rather than lost.
-    HostHandleOwner owner(handles, handle);
+    HostHandleOwner owner(handleFunctions(handles), handle);
     GlobalData *global = static_cast<GlobalData *>(owner.lock());
     if (!global) return PF_Err_NONE;
     global->stateValid = 1;
     const PF_Err err = utilitySuite(suites)->AEGP_RegisterWithAEGP(nullptr, kAegpPluginName, &global->pluginId);
     if (err == PF_Err_NONE) {
         out_data->global_data = handle;
-        owner.handedOver = true;
+        owner.owned = false;
     }
     return err;
 }

@@ -1,7 +1,7 @@
 // Sequence setup, re-setup and setdown.
 #include "host/sequence_setup.h"
 
-#include "host/host_handle_owner.h"
+#include "host/host_owners.h"
 #include "host/suite_handler.h"
 
 namespace {
@@ -24,12 +24,12 @@ PF_Err sequenceSetup(PF_InData *in_data, PF_OutData *out_data) {
 
     PF_Handle handle = handles->host_new_handle(1);
     if (!handle) return PF_Err_OUT_OF_MEMORY;
-    HostHandleOwner owner(handles, handle);
+    HostHandleOwner owner(handleFunctions(handles), handle);
     A_u_char *block = static_cast<A_u_char *>(owner.lock());
     if (!block) return PF_Err_NONE;
     *block = 0;
     out_data->sequence_data = handle;
-    owner.handedOver = true;
+    owner.owned = false;
     return PF_Err_NONE;
 }
 

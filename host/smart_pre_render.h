@@ -2,19 +2,8 @@
 // handed to the render as pre-render data, and the input layer request.
 #pragma once
 
-#include "engine/pattern_params.h"
+#include "host/param_table.h"
 #include "hostapi/hostapi.h"
-
-// The parameters the pre-render reads, in the order it reads them.
-constexpr int kSnapshotParamCount = 51;
-extern const int kSnapshotReadOrder[kSnapshotParamCount];
-
-// Zeroes `snapshot` (padding included) and fills it from parameter values
-// indexed by parameter index (entries not read may be anything), converted
-// to engine units. `downsample` is the horizontal downsampling factor; `fmod`
-// is the host's floating remainder.
-void fillSnapshot(PatternParams &snapshot, const PF_ParamDef *values, double downsample,
-                  A_FpLong (*fmod)(A_FpLong, A_FpLong));
 
 // Widens `dst` to also cover `src`; an empty rectangle (left >= right or
 // top >= bottom) contributes nothing.

@@ -2,7 +2,6 @@
 // Each suite is acquired on first use and released when the handler goes.
 #pragma once
 
-#include "engine/suite_access.h"
 #include "hostapi/hostapi.h"
 
 // The suites the plug-in uses, one slot each.
@@ -47,8 +46,19 @@ struct SuiteHandler {
 // the host refuses it or hands back null.
 const void *acquireSuite(SuiteHandler &suites, SuiteId id);
 
-// Suites only the host binding uses; the render's accessors are declared
-// with the engine.
+// Typed access to each slot. The handle, param utils, stream and keyframe
+// suites come in the profile's version, whose tables are the same.
+const PF_HandleSuite1 *handleSuite(SuiteHandler &suites);
 const PF_ANSICallbacksSuite1 *ansiSuite(SuiteHandler &suites);
 const AEGP_UtilitySuite7 *utilitySuite(SuiteHandler &suites);
 const PF_ParamUtilsSuite1 *paramUtilsSuite(SuiteHandler &suites);
+const PF_PathQuerySuite1 *pathQuerySuite(SuiteHandler &suites);
+const PF_PathDataSuite1 *pathDataSuite(SuiteHandler &suites);
+const PF_WorldSuite1 *worldSuite1(SuiteHandler &suites);
+const PF_Sampling8Suite1 *sampling8Suite(SuiteHandler &suites);
+const PF_Sampling16Suite1 *sampling16Suite(SuiteHandler &suites);
+const PF_SamplingFloatSuite1 *samplingFloatSuite(SuiteHandler &suites);
+const AEGP_PFInterfaceSuite1 *pfInterfaceSuite(SuiteHandler &suites);
+const AEGP_EffectSuite3 *effectSuite(SuiteHandler &suites);
+const AEGP_StreamSuite9 *streamSuite(SuiteHandler &suites);
+const AEGP_KeyframeSuite4 *keyframeSuite(SuiteHandler &suites);

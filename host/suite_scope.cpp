@@ -1,7 +1,8 @@
 // SuiteScope: one suite acquired or released with a message for the user when
 // the host cannot serve it. Used by the render for the suites it holds for the
 // whole frame.
-#include "engine/suite_access.h"
+#include "host/suite_scope.h"
+
 #include "host/return_message.h"
 
 namespace {

@@ -1,8 +1,10 @@
-// The per-pixel operations written once over a small traits record per depth,
-// inline so that the pixel walks of drawing compile them into their loops.
-// pixel_ops.h gives the same operations as plain functions.
+// The per-pixel operations of drawing. Each has one plain reference form,
+// written once over the depth traits and named as such, and fast forms for
+// the pixel walk that give bit-identical results (the tests compare them).
+// pixel_ops.h gives the reference forms as plain functions per depth.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #if defined(__SSE2__)
@@ -10,37 +12,14 @@
 #endif
 
 #include "hostapi/hostapi.h"
+#include "raster/depth_traits.h"
+#include "raster/fixed_point.h"
 
-struct Depth8Traits {
-    using Pixel = PF_Pixel;
-    using Channel = A_u_char;
-    using Wide = int32_t;                    // signed: products stay below 2^17
-    static constexpr Wide full = 255;        // opaque alpha and full intensity
-    static constexpr Wide weightBase = 256;  // the bottom weight uses 256, not 255
-    static constexpr int weightShift = 8;
-    static constexpr bool isFloat = false;
-};
-
-struct Depth16Traits {
-    using Pixel = PF_Pixel16;
-    using Channel = A_u_short;
-    using Wide = uint32_t;  // unsigned: products reach 2^31
-    static constexpr Wide full = 32768;
-    static constexpr Wide weightBase = 32768;
-    static constexpr int weightShift = 15;
-    static constexpr bool isFloat = false;
-};
-
-struct DepthFloatTraits {
-    using Pixel = PF_PixelFloat;
-    using Channel = float;
-    static constexpr float full = 1.0f;
-    static constexpr bool isFloat = true;
-};
+// ---- Reference forms.
 
 // Over composite, straight colour: top laid over bottom.
 template <class Traits>
-inline typename Traits::Pixel compositeOverPixel(typename Traits::Pixel bottom, typename Traits::Pixel top) {
+inline typename Traits::Pixel compositeOverReference(typename Traits::Pixel bottom, typename Traits::Pixel top) {
     using Pixel = typename Traits::Pixel;
     if (bottom.alpha == 0 || top.alpha == Traits::full) return top;
     if (top.alpha == 0) return bottom;
@@ -73,7 +52,7 @@ inline typename Traits::Pixel compositeOverPixel(typename Traits::Pixel bottom, 
 // opaque and each colour channel p0 * (1 - t) + p1 * t in double, truncated at
 // the integer depths and rounded to single precision in float.
 template <class Traits>
-inline typename Traits::Pixel mixPixel(typename Traits::Pixel p1, typename Traits::Pixel p0, double t) {
+inline typename Traits::Pixel mixReference(typename Traits::Pixel p1, typename Traits::Pixel p0, double t) {
     using Pixel = typename Traits::Pixel;
     using Channel = typename Traits::Channel;
     if (t == 0.0) return p0;
@@ -90,66 +69,99 @@ inline typename Traits::Pixel mixPixel(typename Traits::Pixel p1, typename Trait
     return Pixel{Traits::full, channel(p1.red, p0.red), channel(p1.green, p0.green), channel(p1.blue, p0.blue)};
 }
 
-// Reciprocals for dividing by an 8-bit alpha a (1..255): for every n up to
-// 255 * a, (n * kReciprocal8[a]) >> 24 equals n / a exactly, since
-// ceil(2^24 / a) * a exceeds 2^24 by less than a, and n * a < 2^24.
+// ---- Fast forms of the over composite.
+
+// Reciprocals for dividing by an 8-bit alpha (see kReciprocalShift8).
 struct Reciprocal8Table {
     uint32_t value[256];
 };
 
 constexpr Reciprocal8Table makeReciprocal8Table() {
     Reciprocal8Table table{};
-    for (uint32_t a = 1; a < 256; ++a) table.value[a] = ((1u << 24) + a - 1) / a;
+    for (uint32_t a = 1; a < 256; ++a) table.value[a] = ((1u << kReciprocalShift8) + a - 1) / a;
     return table;
 }
 
 inline constexpr Reciprocal8Table kReciprocal8 = makeReciprocal8Table();
 
-// The over composite stored in place, with the divisions of the general case
-// made cheap. Bit-identical to compositeOverPixel.
-inline void compositeOverInto(PF_Pixel &dst, PF_Pixel top) {
+// A top pixel with what the over composite needs of it alone: at the integer
+// depths its colour channels times its alpha. A point prepares its fill and
+// stroke once and lays them over many pixels.
+template <class Pixel>
+struct OverTop {
+    Pixel pixel;
+    uint32_t red = 0, green = 0, blue = 0;
+};
+
+inline OverTop<PF_Pixel> overTop(PF_Pixel p) {
+    const uint32_t a = p.alpha;
+    return {p, p.red * a, p.green * a, p.blue * a};
+}
+
+inline OverTop<PF_Pixel16> overTop(PF_Pixel16 p) {
+    const uint32_t a = p.alpha;
+    return {p, p.red * a, p.green * a, p.blue * a};
+}
+
+inline OverTop<PF_PixelFloat> overTop(PF_PixelFloat p) { return {p}; }
+
+// The over composite stored in place, its divisions made cheap.
+inline void compositeOverInto(PF_Pixel &dst, const OverTop<PF_Pixel> &top) {
     const uint32_t ba = dst.alpha;
-    const uint32_t ta = top.alpha;
+    const uint32_t ta = top.pixel.alpha;
     if (ba == 0 || ta == 255) {
-        dst = top;
+        dst = top.pixel;
         return;
     }
     if (ta == 0) return;
     // w < 256 - ta, so a = ta + w never exceeds 255 and each channel sum stays
-    // within 255 * a: neither cap of the general form can take effect.
-    const uint32_t w = ((256 - ta) * ba) >> 8;
+    // within 255 * a: neither cap of the reference form can take effect.
+    const uint32_t w = ((kWeightBase8 - ta) * ba) >> kWeightShift8;
     const uint32_t a = ta + w;
     const uint64_t m = kReciprocal8.value[a];
-    auto channel = [&](uint32_t t, uint32_t b) { return static_cast<A_u_char>(((t * ta + b * w) * m) >> 24); };
+    auto channel = [&](uint32_t sum, uint32_t b) {
+        return static_cast<A_u_char>(((sum + b * w) * m) >> kReciprocalShift8);
+    };
     dst = PF_Pixel{static_cast<A_u_char>(a), channel(top.red, dst.red), channel(top.green, dst.green),
                    channel(top.blue, dst.blue)};
 }
 
-inline void compositeOverInto(PF_Pixel16 &dst, PF_Pixel16 top) {
+// 16-bit weights and alpha for one bottom alpha under a fixed top alpha.
+struct Weights16 {
+    uint32_t w, a;
+    double inverse;
+};
+
+inline Weights16 weights16(uint32_t ta, uint32_t ba) {
+    const uint32_t w = ((kFull16 - ta) * ba) >> kWeightShift16;
+    uint32_t a = ta + w;
+    if (a > kFull16) a = kFull16;  // only when the bottom carries alpha above 32768
+    return Weights16{w, a, 1.0 / a};
+}
+
+inline PF_Pixel16 composite16(const OverTop<PF_Pixel16> &top, PF_Pixel16 bottom, const Weights16 &k) {
+    auto channel = [&](uint32_t sum, uint32_t b) {
+        uint32_t c = static_cast<uint32_t>((sum + b * k.w) * k.inverse + kQuotientNudge16);
+        if (c > kFull16) c = kFull16;
+        return static_cast<A_u_short>(c);
+    };
+    return PF_Pixel16{static_cast<A_u_short>(k.a), channel(top.red, bottom.red), channel(top.green, bottom.green),
+                      channel(top.blue, bottom.blue)};
+}
+
+inline void compositeOverInto(PF_Pixel16 &dst, const OverTop<PF_Pixel16> &top) {
     const uint32_t ba = dst.alpha;
-    const uint32_t ta = top.alpha;
-    if (ba == 0 || ta == 32768) {
-        dst = top;
+    const uint32_t ta = top.pixel.alpha;
+    if (ba == 0 || ta == kFull16) {
+        dst = top.pixel;
         return;
     }
     if (ta == 0) return;
-    const uint32_t w = ((32768 - ta) * ba) >> 15;
-    uint32_t a = ta + w;
-    if (a > 32768) a = 32768;  // only when the bottom carries alpha above 32768
-    // The sums stay below 2^32 and the quotients below 2^17: a double quotient
-    // is at most 2^-35 from the true one and a non-integral quotient lies at
-    // least 1 / a >= 2^-15 from an integer, so truncating it is exact.
-    const double inverse = 1.0 / a;
-    auto channel = [&](uint32_t t, uint32_t b) {
-        uint32_t c = static_cast<uint32_t>((t * ta + b * w) * inverse + 0x1p-20);
-        if (c > 32768) c = 32768;
-        return static_cast<A_u_short>(c);
-    };
-    dst = PF_Pixel16{static_cast<A_u_short>(a), channel(top.red, dst.red), channel(top.green, dst.green),
-                     channel(top.blue, dst.blue)};
+    dst = composite16(top, dst, weights16(ta, ba));
 }
 
-inline void compositeOverInto(PF_PixelFloat &dst, PF_PixelFloat top) {
+inline void compositeOverInto(PF_PixelFloat &dst, const OverTop<PF_PixelFloat> &over) {
+    const PF_PixelFloat &top = over.pixel;
 #if defined(__SSE2__)
     // The three colour channels in one vector: the same single-precision
     // products, sum and quotient per lane as one at a time.
@@ -167,22 +179,30 @@ inline void compositeOverInto(PF_PixelFloat &dst, PF_PixelFloat top) {
         return;
     }
     const __m128 bottom = _mm_loadu_ps(&dst.alpha);
-    const __m128 over = _mm_set_ps(top.blue, top.green, top.red, top.alpha);
-    const __m128 sum = _mm_add_ps(_mm_mul_ps(bottom, _mm_set1_ps(w)), _mm_mul_ps(over, _mm_set1_ps(ta)));
+    const __m128 lanes = _mm_set_ps(top.blue, top.green, top.red, top.alpha);
+    const __m128 sum = _mm_add_ps(_mm_mul_ps(bottom, _mm_set1_ps(w)), _mm_mul_ps(lanes, _mm_set1_ps(ta)));
     const __m128 result = _mm_move_ss(_mm_div_ps(sum, _mm_set1_ps(a)), _mm_set_ss(a));
     _mm_storeu_ps(&dst.alpha, result);
 #else
-    dst = compositeOverPixel<DepthFloatTraits>(dst, top);
+    dst = compositeOverReference<DepthFloatTraits>(dst, top);
 #endif
 }
 
-// One pixel laid over a run of count pixels (8-bit). With SSE2 four pixels at
-// a time: the weights and channel sums fit 16 bits, and a single-precision
-// quotient of sums below 2^16 by an alpha of 1..255 truncates exactly (it lies
-// within 2^-17 of the true quotient, whose fraction is 0 or at least 1/255).
-inline void compositeRunOver(PF_Pixel *dst, int64_t count, PF_Pixel top) {
+template <class Pixel>
+inline void compositeOverInto(Pixel &dst, Pixel top) {
+    compositeOverInto(dst, overTop(top));
+}
+
+// ---- One top pixel laid over a run of count pixels.
+
+// 8-bit: with SSE2 four pixels at a time. The weights and channel sums fit 16
+// bits, and a single-precision quotient of sums below 2^16 by an alpha of
+// 1..255 truncates exactly (it lies within 2^-17 of the true quotient, whose
+// fraction is 0 or at least 1/255).
+inline void compositeRunOver(PF_Pixel *dst, int64_t count, const OverTop<PF_Pixel> &over) {
     int64_t i = 0;
 #if defined(__SSE2__)
+    const PF_Pixel top = over.pixel;
     const uint32_t ta = top.alpha;
     if (ta != 0 && ta != 255) {
         uint32_t topBits;
@@ -192,12 +212,12 @@ inline void compositeRunOver(PF_Pixel *dst, int64_t count, PF_Pixel top) {
         const __m128i topWide = _mm_unpacklo_epi8(topPixels, zero);  // a r g b a r g b
         const __m128i topAlpha = _mm_set1_epi16(static_cast<short>(ta));
         const __m128i topSums = _mm_mullo_epi16(topWide, topAlpha);  // channel * ta
-        const __m128i rest = _mm_set1_epi16(static_cast<short>(256 - ta));
+        const __m128i rest = _mm_set1_epi16(static_cast<short>(kWeightBase8 - ta));
         const __m128i alphaLanes = _mm_set1_epi64x(0x000000000000ffffll);
         auto half = [&](__m128i bottom) {  // two pixels as 16-bit lanes
             __m128i ba = _mm_shufflelo_epi16(bottom, 0);
             ba = _mm_shufflehi_epi16(ba, 0);
-            const __m128i w = _mm_srli_epi16(_mm_mullo_epi16(ba, rest), 8);
+            const __m128i w = _mm_srli_epi16(_mm_mullo_epi16(ba, rest), kWeightShift8);
             const __m128i a = _mm_add_epi16(w, topAlpha);
             const __m128i sums = _mm_add_epi16(topSums, _mm_mullo_epi16(bottom, w));
             const __m128 q0 = _mm_div_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(sums, zero)),
@@ -231,22 +251,20 @@ inline void compositeRunOver(PF_Pixel *dst, int64_t count, PF_Pixel top) {
         }
     }
 #endif
-    for (; i < count; ++i) compositeOverInto(dst[i], top);
+    for (; i < count; ++i) compositeOverInto(dst[i], over);
 }
 
-// One pixel laid over a run of count pixels (16-bit). The top is fixed, so the
-// bottom weight and the result alpha depend on the bottom alpha alone and are
-// kept while it repeats; a bottom pixel equal to the previous one takes its
-// result. Same arithmetic as compositeOverInto.
-inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, PF_Pixel16 top) {
-    const uint32_t ta = top.alpha;
-    if (ta == 0 || ta == 32768) {
+// 16-bit: the top is fixed, so the bottom weight and the result alpha depend
+// on the bottom alpha alone and are kept while it repeats; a bottom pixel
+// equal to the previous one takes its result.
+inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, const OverTop<PF_Pixel16> &top) {
+    const uint32_t ta = top.pixel.alpha;
+    if (ta == 0 || ta == kFull16) {
         for (int64_t i = 0; i < count; ++i) compositeOverInto(dst[i], top);
         return;
     }
-    const uint32_t topRed = top.red * ta, topGreen = top.green * ta, topBlue = top.blue * ta;
-    uint32_t lastBa = 0, w = 0, a = 0;
-    double inverse = 0.0;
+    uint32_t lastBa = 0;
+    Weights16 k{0, 0, 0.0};
     uint64_t seen = 0, made = 0;
     bool primed = false;
     for (int64_t i = 0; i < count; ++i) {
@@ -259,25 +277,39 @@ inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, PF_Pixel16 top) {
         const PF_Pixel16 bottom = dst[i];
         const uint32_t ba = bottom.alpha;
         if (ba == 0) {
-            dst[i] = top;
+            dst[i] = top.pixel;
         } else {
             if (ba != lastBa) {
                 lastBa = ba;
-                w = ((32768 - ta) * ba) >> 15;
-                a = ta + w;
-                if (a > 32768) a = 32768;
-                inverse = 1.0 / a;
+                k = weights16(ta, ba);
             }
-            auto channel = [&](uint32_t t, uint32_t b) {
-                uint32_t c = static_cast<uint32_t>((t + b * w) * inverse + 0x1p-20);
-                if (c > 32768) c = 32768;
-                return static_cast<A_u_short>(c);
-            };
-            dst[i] = PF_Pixel16{static_cast<A_u_short>(a), channel(topRed, bottom.red), channel(topGreen, bottom.green),
-                                channel(topBlue, bottom.blue)};
+            dst[i] = composite16(top, bottom, k);
         }
         seen = bits;
         std::memcpy(&made, &dst[i], 8);
         primed = true;
     }
+}
+
+// Float: a bottom pixel with the same bits as the previous one takes its
+// result.
+inline void compositeRunOver(PF_PixelFloat *dst, int64_t count, const OverTop<PF_PixelFloat> &top) {
+    if (count <= 0) return;
+    PF_PixelFloat seen = dst[0];
+    compositeOverInto(dst[0], top);
+    PF_PixelFloat made = dst[0];
+    for (int64_t x = 1; x < count; ++x) {
+        if (std::memcmp(&dst[x], &seen, sizeof seen) == 0) {
+            dst[x] = made;
+            continue;
+        }
+        seen = dst[x];
+        compositeOverInto(dst[x], top);
+        made = dst[x];
+    }
+}
+
+template <class Pixel>
+inline void compositeRunOver(Pixel *dst, int64_t count, Pixel top) {
+    compositeRunOver(dst, count, overTop(top));
 }

@@ -7,20 +7,22 @@
 
 #include "raster/pixel_kernels.h"
 
-PF_Pixel compositeOver8(PF_Pixel bottom, PF_Pixel top) { return compositeOverPixel<Depth8Traits>(bottom, top); }
+PF_Pixel compositeOver8(PF_Pixel bottom, PF_Pixel top) { return compositeOverReference<Depth8Traits>(bottom, top); }
 
-PF_Pixel16 compositeOver16(PF_Pixel16 bottom, PF_Pixel16 top) { return compositeOverPixel<Depth16Traits>(bottom, top); }
-
-PF_PixelFloat compositeOverFloat(PF_PixelFloat bottom, PF_PixelFloat top) {
-    return compositeOverPixel<DepthFloatTraits>(bottom, top);
+PF_Pixel16 compositeOver16(PF_Pixel16 bottom, PF_Pixel16 top) {
+    return compositeOverReference<Depth16Traits>(bottom, top);
 }
 
-PF_Pixel mixPixels8(PF_Pixel p1, PF_Pixel p0, double t) { return mixPixel<Depth8Traits>(p1, p0, t); }
+PF_PixelFloat compositeOverFloat(PF_PixelFloat bottom, PF_PixelFloat top) {
+    return compositeOverReference<DepthFloatTraits>(bottom, top);
+}
 
-PF_Pixel16 mixPixels16(PF_Pixel16 p1, PF_Pixel16 p0, double t) { return mixPixel<Depth16Traits>(p1, p0, t); }
+PF_Pixel mixPixels8(PF_Pixel p1, PF_Pixel p0, double t) { return mixReference<Depth8Traits>(p1, p0, t); }
+
+PF_Pixel16 mixPixels16(PF_Pixel16 p1, PF_Pixel16 p0, double t) { return mixReference<Depth16Traits>(p1, p0, t); }
 
 PF_PixelFloat mixPixelsFloat(PF_PixelFloat p1, PF_PixelFloat p0, double t) {
-    return mixPixel<DepthFloatTraits>(p1, p0, t);
+    return mixReference<DepthFloatTraits>(p1, p0, t);
 }
 
 PF_Pixel16 convert8To16(PF_Pixel pixel) {
@@ -31,6 +33,10 @@ PF_Pixel16 convert8To16(PF_Pixel pixel) {
 PF_PixelFloat convert8ToFloat(PF_Pixel pixel) {
     auto channel = [](int32_t c) { return static_cast<float>(c / 255.0); };
     return PF_PixelFloat{channel(pixel.alpha), channel(pixel.red), channel(pixel.green), channel(pixel.blue)};
+}
+
+PixelForms pixelForms(PF_Pixel parameter) {
+    return PixelForms{parameter, convert8To16(parameter), convert8ToFloat(parameter)};
 }
 
 namespace {

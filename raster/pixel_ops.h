@@ -4,6 +4,7 @@
 #pragma once
 
 #include "hostapi/hostapi.h"
+#include "raster/pixel_format.h"
 
 // Bottom is the pixel already in the buffer, top the pixel laid over it.
 PF_Pixel compositeOver8(PF_Pixel bottom, PF_Pixel top);
@@ -22,3 +23,7 @@ PF_PixelFloat convert8ToFloat(PF_Pixel pixel);
 // Float channels back to the integer depths by truncation, no clamping.
 PF_Pixel convertFloatTo8(PF_PixelFloat pixel);
 PF_Pixel16 convertFloatTo16(PF_PixelFloat pixel);
+
+// A colour parameter in the three forms: 8-bit as is, 16-bit by
+// convert8To16, float by convert8ToFloat.
+PixelForms pixelForms(PF_Pixel parameter);

@@ -1,42 +1,43 @@
-// Draws one placed point as an antialiased circle or regular polygon with fill
-// and stroke, composited over the output buffer.
+// Draws one point as an antialiased circle or regular polygon with fill and
+// stroke. The point arrives set up: centre, drawing square, final radius,
+// opacity and edge profile; drawing walks the square once and hands every
+// covered pixel to the render's pixel write.
 #pragma once
+
+#include <cstdint>
 
 #include "hostapi/hostapi.h"
 #include "raster/pixel_format.h"
+#include "raster/pixel_writes.h"
 
-// The output buffer; pixel (x, y) is at row y * rowPixels + x.
+// A world as drawing sees it; pixel (x, y) is at row y * rowPixels + x.
 struct RasterTarget {
     void *data;
     A_long rowPixels;
     A_long width, height;
-    A_long originX, originY;  // layer coordinates of pixel (0, 0)
-    PixelDepth depth;
 };
 
-// What stays the same for every point of a render.
-struct RasterSettings {
-    double strokeThickness;  // pixels, already downsampled; 0 in "Line" mode
-    bool fillOverStroke;     // "Stroke Over" is "Fill Over Stroke"
-    bool lineMode;           // "Mode" "Line": soft edge and overlap-compensated opacity
-    bool pathOpen;           // the mask is open
-    A_long pointCount;       // N, the number of placed points
+enum class EdgeProfile {
+    Hard,  // a one-pixel outer ramp; a stroke band when the thickness is above 0
+    Soft   // a two-pixel ramp from radius - 1 to radius + 1, no stroke ("Line")
 };
 
-// One point as drawing receives it.
-struct ShapePoint {
-    double x, y;     // mask coordinates
-    int sides;       // 2 circle, 3 or more a regular polygon
-    double radius;   // the instance's radius, pixels, before the weight
-    double weight;   // weight of the instance whose reveal this point follows
-    double angle;    // radians, not reduced
-    double opacity;  // 0..1 before the "Line" compensation
-    PF_Pixel fill8, stroke8;
-    PF_Pixel16 fill16, stroke16;
-    PF_PixelFloat fillF, strokeF;
+// One point ready to draw, in the target's pixels.
+struct RasterShape {
+    double centreX, centreY;
+    int32_t cx, cy;       // trunc(centreX), trunc(centreY)
+    int32_t halfSize;     // the square walked: columns cx +- halfSize, rows cy +- halfSize
+    int32_t sides;        // 2 circle, 3 or more a regular polygon
+    double radius;        // drawing radius, pixels, above 0
+    double thickness;     // stroke thickness, pixels, 0 or more
+    double cornerFactor;  // 1 / cos(pi / sides)
+    double angle;         // radians, not reduced; turns polygons
+    double opacity;       // above 0; the depth's alpha comes from it
+    EdgeProfile edge;
+    PixelForms fill, stroke;
 };
 
-// Draws point k (0-based, counting skipped points). Returns false when the
-// point is skipped whole (zero radius or opacity, or entirely off the frame),
-// in which case nothing was touched.
-bool drawShapePoint(const RasterTarget &target, const RasterSettings &settings, const ShapePoint &point, A_long k);
+// Draws `shape` into `target`, clipped to it. The pixel depth and write are
+// fixed for a render, so the render picks its drawer once.
+using ShapeDrawer = void (*)(const RasterTarget &target, const RasterShape &shape);
+ShapeDrawer shapeDrawer(PixelDepth depth, PixelWrite write);

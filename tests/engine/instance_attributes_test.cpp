@@ -8,10 +8,10 @@
 #include "engine/instance_attributes.h"
 #include "engine/instance_colors.h"
 #include "hostapi/pf_suites.h"
-#include "minihost/host_internals.h"
 #include "raster/pixel_ops.h"
 #include "tests/engine/engine_params.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/support/host_services.h"
 #include "tests/support/same_pixel.h"
 
 namespace {
@@ -20,6 +20,7 @@ constexpr double kPi = 3.141592653589793;
 
 struct Attributes : ::testing::Test {
     minihost::Host host;
+    hosttest::HostServices services{host};
     PatternParams params = defaultPatternParams();
     KeyframeTables tables;
     PixelDepth depth = Depth8;
@@ -27,10 +28,7 @@ struct Attributes : ::testing::Test {
     PF_Err pending = PF_Err_NONE;
     A_long largest = -1;
 
-    ColorConverter converter() {
-        return ColorConverter{static_cast<const PF_ColorCallbacksFloatSuite1 *>(minihost::colorFloatSuite()),
-                              minihost::refFromHost(host)};
-    }
+    ColorConverter converter() { return ColorConverter{services.color, services.ref}; }
 
     void compute(A_long n, A_long sides = 2) {
         instances.resize(static_cast<size_t>(std::max<A_long>(n, 1)));
@@ -166,7 +164,7 @@ TEST_F(Attributes, SixteenBitFormsTruncateAndKeepTheEightBitParameter) {
 TEST_F(Attributes, DependentStrokeFollowsTheFill) {
     params.color = PF_Pixel{255, 255, 0, 0};
     params.deltaHue = 240.0 / 360;
-    params.strokeMode = kStrokeDependent;
+    params.strokeMode = StrokeMode::Dependent;
     params.strokeColor = PF_Pixel{128, 1, 2, 3};
     compute(3);
     for (const PatternInstance &instance : instances) {
@@ -199,7 +197,7 @@ TEST_F(Attributes, StrokeSeedNeverChangesAFill) {
 }
 
 TEST_F(Attributes, KeyframedFillRepeatsTheTable) {
-    params.colorMode = kColorKeyframe;
+    params.colorMode = ValueMode::Keyframe;
     tables.fillLength = 2;
     instances.assign(5, PatternInstance{});
     const PF_Pixel a{255, 10, 20, 30}, b{255, 40, 50, 60};

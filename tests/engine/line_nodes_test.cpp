@@ -6,9 +6,9 @@
 
 #include "engine/line_nodes.h"
 #include "hostapi/pf_suites.h"
-#include "minihost/host_internals.h"
 #include "tests/engine/engine_params.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/support/host_services.h"
 
 namespace {
 
@@ -99,8 +99,8 @@ TEST_F(LineNodes, LineLoopClosesOnTheFirstNode) {
 
 TEST_F(LineNodes, InstancesInterpolateBetweenTheirNodes) {
     minihost::Host host;
-    const ColorConverter converter{static_cast<const PF_ColorCallbacksFloatSuite1 *>(minihost::colorFloatSuite()),
-                                   minihost::refFromHost(host)};
+    hosttest::HostServices services{host};
+    const ColorConverter converter{services.color, services.ref};
     params.firstRadius = 10;
     params.deltaRadius = 30;
     params.deltaHue = 240.0 / 360 * 3;  // 240 degrees per node
@@ -127,7 +127,7 @@ TEST_F(LineNodes, InstancesInterpolateBetweenTheirNodes) {
 
 TEST_F(LineNodes, KeyframedColoursInterpolateInRgbWithTheColourAlpha) {
     minihost::Host host;
-    const ColorConverter converter{nullptr, minihost::refFromHost(host)};
+    const ColorConverter converter{nullptr, hosttest::HostServices(host).ref};
     params.colorMode = 2;
     params.color = PF_Pixel{51, 0, 0, 0};
     settings.tables.fillLength = 2;

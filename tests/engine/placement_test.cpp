@@ -9,8 +9,8 @@
 #include "engine/mask_measure.h"
 #include "engine/placement.h"
 #include "hostapi/pf_suites.h"
-#include "minihost/host_internals.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/support/host_services.h"
 #include "tests/support/minihost_scene.h"
 
 namespace {
@@ -35,9 +35,10 @@ struct Point {
 
 struct Placement : ::testing::Test {
     minihost::Host host;
-    PF_ProgPtr ref = minihost::refFromHost(host);
-    const PF_PathQuerySuite1 &query = *static_cast<const PF_PathQuerySuite1 *>(minihost::pathQuerySuite());
-    const PF_PathDataSuite1 &data = *static_cast<const PF_PathDataSuite1 *>(minihost::pathDataSuite());
+    hosttest::HostServices services{host};
+    PF_ProgPtr ref = services.ref;
+    const PF_PathQuerySuite1 &query = *services.pathQuery;
+    const PF_PathDataSuite1 &data = *services.pathData;
     PF_PathOutlinePtr outline = nullptr;
     PF_PathID id = 0;
     MaskFacts facts;
@@ -56,7 +57,7 @@ struct Placement : ::testing::Test {
         if (outline) query.PF_CheckinPath(ref, id, false, outline);
         outline = nullptr;
         host.masks = {mask};
-        id = minihost::pathIdOfMask(host, 1);
+        id = hosttest::maskPathId(host, 1);
         ASSERT_EQ(query.PF_CheckoutPath(ref, id, 0, 1, 30, &outline), PF_Err_NONE);
         ASSERT_NE(outline, nullptr);
         facts = measureMask(path(), pending);

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "engine/global_data.h"
 #include "host/build_profile.h"
 #include "host/command_dispatch.h"
+#include "host/global_data.h"
 #include "tests/host/fake_host.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "engine/suite_access.h"
 #include "host/build_profile.h"
 #include "host/suite_handler.h"
+#include "host/suite_scope.h"
 #include "tests/host/fake_host.h"
 
 namespace {

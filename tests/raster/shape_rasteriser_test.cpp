@@ -1,6 +1,7 @@
-// Drawing of circles and polygons: a plain pixel-by-pixel reference compared
-// with drawShapePoint on seeded random points at every depth, worked edge
-// values, point rejection, and whole frames by hash.
+// Drawing of circles and polygons, point set-up included: a plain
+// pixel-by-pixel reference compared with setUpPoint and the drawer on seeded
+// random points at every depth, worked edge values, point rejection, and
+// whole frames by hash.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/point_setup.h"
 #include "raster/pixel_ops.h"
 #include "raster/shape_coverage.h"
 #include "raster/shape_rasteriser.h"
@@ -29,12 +31,39 @@ PF_Pixel referenceOver(PF_Pixel b, PF_Pixel t) { return compositeOver8(b, t); }
 PF_Pixel16 referenceOver(PF_Pixel16 b, PF_Pixel16 t) { return compositeOver16(b, t); }
 PF_PixelFloat referenceOver(PF_PixelFloat b, PF_PixelFloat t) { return compositeOverFloat(b, t); }
 
-void pickColours(const ShapePoint &p, PF_Pixel &f, PF_Pixel &s) { f = p.fill8, s = p.stroke8; }
-void pickColours(const ShapePoint &p, PF_Pixel16 &f, PF_Pixel16 &s) { f = p.fill16, s = p.stroke16; }
-void pickColours(const ShapePoint &p, PF_PixelFloat &f, PF_PixelFloat &s) { f = p.fillF, s = p.strokeF; }
+void pickColours(const PointValues &p, PF_Pixel &f, PF_Pixel &s) { f = p.fill.color8, s = p.stroke.color8; }
+void pickColours(const PointValues &p, PF_Pixel16 &f, PF_Pixel16 &s) { f = p.fill.color16, s = p.stroke.color16; }
+void pickColours(const PointValues &p, PF_PixelFloat &f, PF_PixelFloat &s) { f = p.fill.colorF, s = p.stroke.colorF; }
+
+// What a render fixes for all its points; the frame adds its size and origin.
+struct DrawSettings {
+    double strokeThickness;
+    bool fillOverStroke, lineMode, pathOpen;
+    A_long pointCount;
+};
+
+// A frame's pixels with the depth they are drawn at and the layer
+// coordinates of pixel (0, 0).
+struct DrawTarget {
+    RasterTarget raster;
+    PixelDepth depth;
+    A_long originX, originY;
+};
+
+// The drawing of one point as a render does it: set-up, then the drawer of
+// the depth laying the point over the frame.
+bool drawPointValues(const DrawTarget &target, const DrawSettings &d, const PointValues &point, A_long k) {
+    const PointSettings settings{d.strokeThickness, d.fillOverStroke,    d.lineMode,
+                                 d.pathOpen,        d.pointCount,        target.originX,
+                                 target.originY,    target.raster.width, target.raster.height};
+    RasterShape shape;
+    if (!setUpPoint(settings, point, k, shape)) return false;
+    shapeDrawer(target.depth, PixelWrite::Over)(target.raster, shape);
+    return true;
+}
 
 template <class Pixel>
-bool referenceDraw(const RasterTarget &target, const RasterSettings &settings, const ShapePoint &point, A_long k) {
+bool referenceDraw(const DrawTarget &target, const DrawSettings &settings, const PointValues &point, A_long k) {
     const double centreX = point.x - target.originX;
     const double centreY = point.y - target.originY;
     const int sides = point.sides >= 3 ? point.sides : 2;
@@ -69,12 +98,13 @@ bool referenceDraw(const RasterTarget &target, const RasterSettings &settings, c
     const int halfSize = sides == 2 ? static_cast<int>(thickness * 0.5 + r) + 2
                                     : static_cast<int>(thickness * 0.5 * cornerFactor + r) + 2;
     const int cx = static_cast<int>(centreX), cy = static_cast<int>(centreY);
-    if (cx < -halfSize || cx > target.width + halfSize || cy < -halfSize || cy > target.height + halfSize) {
+    if (cx < -halfSize || cx > target.raster.width + halfSize || cy < -halfSize ||
+        cy > target.raster.height + halfSize) {
         return false;
     }
     for (int y = cy - halfSize; y <= cy + halfSize; ++y) {
         for (int x = cx - halfSize; x <= cx + halfSize; ++x) {
-            if (x < 0 || x >= target.width || y < 0 || y >= target.height) continue;
+            if (x < 0 || x >= target.raster.width || y < 0 || y >= target.raster.height) continue;
             const int dx = x - cx, dy = y - cy;
             if (dx * dx + dy * dy > (halfSize + 3) * (halfSize + 3)) continue;
             const double d = std::sqrt((x - centreX) * (x - centreX) + (y - centreY) * (y - centreY));
@@ -96,7 +126,7 @@ bool referenceDraw(const RasterTarget &target, const RasterSettings &settings, c
             } else {
                 top.alpha = static_cast<float>(drawAlphaF * c.coverage);
             }
-            Pixel *dst = static_cast<Pixel *>(target.data) + y * target.rowPixels + x;
+            Pixel *dst = static_cast<Pixel *>(target.raster.data) + y * target.raster.rowPixels + x;
             *dst = referenceOver(*dst, top);
         }
     }
@@ -113,8 +143,8 @@ struct Frame {
     Frame(int w, int h, int padding) : width(w), height(h), rowPixels(w + padding) {
         pixels.resize(static_cast<size_t>(rowPixels) * h);
     }
-    RasterTarget target(PixelDepth depth, A_long originX = 0, A_long originY = 0) {
-        return RasterTarget{pixels.data(), rowPixels, width, height, originX, originY, depth};
+    DrawTarget target(PixelDepth depth, A_long originX = 0, A_long originY = 0) {
+        return DrawTarget{{pixels.data(), rowPixels, width, height}, depth, originX, originY};
     }
 };
 
@@ -144,8 +174,8 @@ void fillBackground(Frame<Pixel> &frame, SeededValues &v) {
     }
 }
 
-ShapePoint randomPoint(SeededValues &v, int width, int height, bool polygon) {
-    ShapePoint p{};
+PointValues randomPoint(SeededValues &v, int width, int height, bool polygon) {
+    PointValues p{};
     p.x = v.between(-50.0, width + 50.0);
     p.y = v.between(-50.0, height + 50.0);
     if (v.range(0, 3) == 0) p.x = std::floor(p.x);  // integer centres hit exact distances
@@ -156,17 +186,13 @@ ShapePoint randomPoint(SeededValues &v, int width, int height, bool polygon) {
     if (v.range(0, 19) == 0) p.weight = 0.0;
     p.angle = v.between(-20.0, 20.0);
     p.opacity = v.range(0, 2) == 0 ? 1.0 : v.between(-0.05, 1.0);
-    p.fill8 = randomPixel8(v);
-    p.stroke8 = randomPixel8(v);
-    p.fill16 = convert8To16(p.fill8);
-    p.stroke16 = convert8To16(p.stroke8);
-    p.fillF = convert8ToFloat(p.fill8);
-    p.strokeF = convert8ToFloat(p.stroke8);
+    p.fill = pixelForms(randomPixel8(v));
+    p.stroke = pixelForms(randomPixel8(v));
     return p;
 }
 
-RasterSettings randomSettings(SeededValues &v, bool polygon) {
-    RasterSettings s{};
+DrawSettings randomSettings(SeededValues &v, bool polygon) {
+    DrawSettings s{};
     s.lineMode = !polygon && v.range(0, 2) == 0;
     s.strokeThickness = s.lineMode || v.range(0, 3) == 0 ? 0.0 : v.between(0.0, 8.0);
     if (v.range(0, 4) == 0 && !s.lineMode) s.strokeThickness = v.range(1, 6);
@@ -196,7 +222,7 @@ struct Comparison {
 };
 
 // Draws seeded random points one at a time into two copies of a frame, with
-// drawShapePoint and with the reference, and compares every pixel after each.
+// drawPointValues and with the reference, and compares every pixel after each.
 template <class Pixel>
 Comparison compareWithReference(PixelDepth depth, bool polygon, uint64_t seed, int points) {
     SeededValues v{seed};
@@ -206,11 +232,11 @@ Comparison compareWithReference(PixelDepth depth, bool polygon, uint64_t seed, i
         fillBackground(fast, v);
         Frame<Pixel> reference = fast;
         const Frame<Pixel> background = fast;
-        const RasterSettings settings = randomSettings(v, polygon);
-        const ShapePoint point = randomPoint(v, fast.width, fast.height, polygon);
+        const DrawSettings settings = randomSettings(v, polygon);
+        const PointValues point = randomPoint(v, fast.width, fast.height, polygon);
         const A_long k = v.range(0, settings.pointCount - 1);
         const A_long originX = v.range(-5, 5), originY = v.range(-5, 5);
-        const bool drewFast = drawShapePoint(fast.target(depth, originX, originY), settings, point, k);
+        const bool drewFast = drawPointValues(fast.target(depth, originX, originY), settings, point, k);
         const bool drewReference = referenceDraw<Pixel>(reference.target(depth, originX, originY), settings, point, k);
         EXPECT_EQ(drewFast, drewReference) << "point " << i;
         ++result.points;
@@ -280,14 +306,14 @@ Comparison compareLineWithReference(PixelDepth depth, uint64_t seed, int frames)
         fillBackground(fast, v);
         Frame<Pixel> reference = fast;
         const Frame<Pixel> background = fast;
-        RasterSettings settings{0.0, v.range(0, 1) == 1, true, v.range(0, 1) == 1, v.range(5, 400)};
+        DrawSettings settings{0.0, v.range(0, 1) == 1, true, v.range(0, 1) == 1, v.range(5, 400)};
         const double radius = v.range(0, 2) == 0 ? v.between(0.5, 30.0) : v.range(1, 24);
         const double opacity = v.range(0, 4) == 0 ? 1.0 : v.between(0.01, 0.9);
         double x = v.between(-10.0, 80.0), y = v.between(-10.0, 60.0);
         const double stepX = v.between(-1.0, 1.0), stepY = v.between(-1.0, 1.0);
         const int count = v.range(5, 40);
         for (int i = 0; i < count; ++i) {
-            ShapePoint p = randomPoint(v, fast.width, fast.height, false);
+            PointValues p = randomPoint(v, fast.width, fast.height, false);
             p.sides = 2;
             p.radius = radius;
             p.weight = v.range(0, 5) == 0 ? v.between(0.2, 1.0) : 1.0;
@@ -298,7 +324,7 @@ Comparison compareLineWithReference(PixelDepth depth, uint64_t seed, int frames)
             if (snap == 1) p.x = std::floor(x * 4) / 4, p.y = std::floor(y);
             if (snap == 2) p.x = std::floor(x), p.y = std::floor(y * 4) / 4;
             const A_long k = v.range(0, settings.pointCount - 1);
-            const bool drewFast = drawShapePoint(fast.target(depth), settings, p, k);
+            const bool drewFast = drawPointValues(fast.target(depth), settings, p, k);
             const bool drewReference = referenceDraw<Pixel>(reference.target(depth), settings, p, k);
             EXPECT_EQ(drewFast, drewReference) << "frame " << f << " point " << i;
             ++result.points;
@@ -331,24 +357,20 @@ TEST(ShapeRasteriserTest, LineRunsMatchReferenceBitForBit) {
 
 // ---- Worked values on a transparent 8-bit frame.
 
-ShapePoint whitePoint(double x, double y, int sides, double radius, double opacity) {
-    ShapePoint p{};
+PointValues whitePoint(double x, double y, int sides, double radius, double opacity) {
+    PointValues p{};
     p.x = x, p.y = y, p.sides = sides, p.radius = radius, p.weight = 1.0, p.opacity = opacity;
-    p.fill8 = PF_Pixel{255, 255, 255, 255};
-    p.stroke8 = PF_Pixel{255, 255, 0, 0};
-    p.fill16 = convert8To16(p.fill8);
-    p.stroke16 = convert8To16(p.stroke8);
-    p.fillF = convert8ToFloat(p.fill8);
-    p.strokeF = convert8ToFloat(p.stroke8);
+    p.fill = pixelForms(PF_Pixel{255, 255, 255, 255});
+    p.stroke = pixelForms(PF_Pixel{255, 255, 0, 0});
     return p;
 }
 
-RasterSettings plainSettings(double thickness = 0.0) { return RasterSettings{thickness, false, false, true, 1}; }
+DrawSettings plainSettings(double thickness = 0.0) { return DrawSettings{thickness, false, false, true, 1}; }
 
 TEST(ShapeRasteriserTest, CircleEdgeAlphaByDistance) {
     Frame<PF_Pixel> frame(64, 40, 0);
     // Centre (20.5, 20): pixel 30 lies 9.5 away, 31 lies 10.5, 32 lies 11.5.
-    ASSERT_TRUE(drawShapePoint(frame.target(Depth8), plainSettings(), whitePoint(20.5, 20.0, 2, 10.0, 1.0), 0));
+    ASSERT_TRUE(drawPointValues(frame.target(Depth8), plainSettings(), whitePoint(20.5, 20.0, 2, 10.0, 1.0), 0));
     const PF_Pixel *row = frame.pixels.data() + 20 * frame.rowPixels;
     EXPECT_EQ(row[30].alpha, 255);
     EXPECT_EQ(row[31].alpha, 127);  // coverage 0.5
@@ -361,9 +383,9 @@ TEST(ShapeRasteriserTest, CircleEdgeAlphaByDistance) {
 
 TEST(ShapeRasteriserTest, LineModeSoftEdgeAndCompensatedOpacity) {
     Frame<PF_Pixel> frame(64, 40, 0);
-    RasterSettings settings{0.0, false, true, true, 100};
+    DrawSettings settings{0.0, false, true, true, 100};
     // Point 50 of 100 on an open path: D = 2R - 1 = 19.
-    ASSERT_TRUE(drawShapePoint(frame.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 0.45), 50));
+    ASSERT_TRUE(drawPointValues(frame.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 0.45), 50));
     const double opacity = 1.0 - std::pow(0.55, 1.0 / 19.0);
     const int drawAlpha = static_cast<int>(std::ceil(opacity * 255.0));
     const PF_Pixel *row = frame.pixels.data() + 20 * frame.rowPixels;
@@ -373,12 +395,12 @@ TEST(ShapeRasteriserTest, LineModeSoftEdgeAndCompensatedOpacity) {
     EXPECT_EQ(row[31].alpha, 0);              // d = 11
     // Near the start of an open path fewer neighbours overlap: D = k + R - 1.
     Frame<PF_Pixel> start(64, 40, 0);
-    ASSERT_TRUE(drawShapePoint(start.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 0.45), 3));
+    ASSERT_TRUE(drawPointValues(start.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 0.45), 3));
     const int startAlpha = static_cast<int>(std::ceil((1.0 - std::pow(0.55, 1.0 / 12.0)) * 255.0));
     EXPECT_EQ(start.pixels[20 * start.rowPixels + 20].alpha, startAlpha);
     // Full opacity is held just below 1, so a line point never becomes opaque.
     Frame<PF_Pixel> full(64, 40, 0);
-    ASSERT_TRUE(drawShapePoint(full.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 1.0), 50));
+    ASSERT_TRUE(drawPointValues(full.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 1.0), 50));
     EXPECT_LT(full.pixels[20 * full.rowPixels + 20].alpha, 255);
 }
 
@@ -391,8 +413,8 @@ TEST(ShapeRasteriserTest, StrokeBandsAndFillOverStroke) {
     const Case cases[] = {{false, 7, 8, 12}, {true, 9, 10, 12}};
     for (const Case &c : cases) {
         Frame<PF_Pixel> frame(64, 40, 0);
-        const RasterSettings settings{4.0, c.fillOverStroke, false, true, 1};
-        ASSERT_TRUE(drawShapePoint(frame.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 1.0), 0));
+        const DrawSettings settings{4.0, c.fillOverStroke, false, true, 1};
+        ASSERT_TRUE(drawPointValues(frame.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 1.0), 0));
         const PF_Pixel *row = frame.pixels.data() + 20 * frame.rowPixels + 20;
         for (int d = 0; d <= c.pureFillUpTo; ++d) EXPECT_EQ(row[d].blue, 255) << d;
         for (int d = c.strokeFrom; d <= c.strokeTo; ++d) {
@@ -408,15 +430,15 @@ TEST(ShapeRasteriserTest, SquareVerticesFollowTheAngle) {
     // Vertices on the axes with angle 0: (20 + 10, 20) is inside, the diagonal
     // at distance 8.5 (beyond the edge at 7.07) is not.
     Frame<PF_Pixel> diamond(41, 41, 0);
-    ASSERT_TRUE(drawShapePoint(diamond.target(Depth8), plainSettings(), whitePoint(20, 20, 4, 10, 1), 0));
+    ASSERT_TRUE(drawPointValues(diamond.target(Depth8), plainSettings(), whitePoint(20, 20, 4, 10, 1), 0));
     EXPECT_EQ(diamond.pixels[20 * 41 + 29].alpha, 255);
     EXPECT_EQ(diamond.pixels[26 * 41 + 26].alpha, 0);
     // An eighth of a turn later the edges are axis-parallel, 7.07 from the
     // centre: the corner (27, 27) is inside, and the ramp ends by 8.07.
     Frame<PF_Pixel> square(41, 41, 0);
-    ShapePoint turned = whitePoint(20, 20, 4, 10, 1);
+    PointValues turned = whitePoint(20, 20, 4, 10, 1);
     turned.angle = kPi / 4;
-    ASSERT_TRUE(drawShapePoint(square.target(Depth8), plainSettings(), turned, 0));
+    ASSERT_TRUE(drawPointValues(square.target(Depth8), plainSettings(), turned, 0));
     EXPECT_EQ(square.pixels[27 * 41 + 27].alpha, 255);
     EXPECT_EQ(square.pixels[20 * 41 + 27].alpha, 255);
     EXPECT_EQ(square.pixels[20 * 41 + 28].alpha, 18);  // 0.93 of a pixel out: coverage 0.07
@@ -443,9 +465,9 @@ TEST(ShapeRasteriserTest, RejectedPointsTouchNothing) {
     };
     for (const Case &c : cases) {
         Frame<PF_Pixel> frame(40, 40, 2);
-        ShapePoint p = whitePoint(c.x, 20.0, 2, c.radius, c.opacity);
+        PointValues p = whitePoint(c.x, 20.0, 2, c.radius, c.opacity);
         p.weight = c.weight;
-        EXPECT_EQ(drawShapePoint(frame.target(Depth8), plainSettings(), p, 0), c.drawn) << c.what;
+        EXPECT_EQ(drawPointValues(frame.target(Depth8), plainSettings(), p, 0), c.drawn) << c.what;
         if (!c.drawn) {
             EXPECT_TRUE(std::all_of(frame.pixels.begin(), frame.pixels.end(), [](PF_Pixel px) {
                 return px.alpha == 0 && px.red == 0;
@@ -454,13 +476,13 @@ TEST(ShapeRasteriserTest, RejectedPointsTouchNothing) {
     }
     // A polygon needs a finite rotation; a circle ignores it.
     Frame<PF_Pixel> frame(40, 40, 0);
-    ShapePoint hexagon = whitePoint(20, 20, 6, 10, 1);
+    PointValues hexagon = whitePoint(20, 20, 6, 10, 1);
     hexagon.angle = NAN;
-    EXPECT_FALSE(drawShapePoint(frame.target(Depth8), plainSettings(), hexagon, 0));
+    EXPECT_FALSE(drawPointValues(frame.target(Depth8), plainSettings(), hexagon, 0));
     EXPECT_TRUE(std::all_of(frame.pixels.begin(), frame.pixels.end(), [](PF_Pixel px) { return px.alpha == 0; }));
-    ShapePoint circle = whitePoint(20, 20, 2, 10, 1);
+    PointValues circle = whitePoint(20, 20, 2, 10, 1);
     circle.angle = INFINITY;
-    EXPECT_TRUE(drawShapePoint(frame.target(Depth8), plainSettings(), circle, 0));
+    EXPECT_TRUE(drawPointValues(frame.target(Depth8), plainSettings(), circle, 0));
     EXPECT_EQ(frame.pixels[20 * 40 + 20].alpha, 255);
 }
 
@@ -495,17 +517,15 @@ uint64_t ringFrameHash(PixelDepth depth) {
             px = convert8ToFloat(p8);
         }
     }
-    const RasterSettings settings{3.0, false, false, false, 24};
+    const DrawSettings settings{3.0, false, false, false, 24};
     for (int i = 0; i < 24; ++i) {
         const double a = kTwoPi * i / 24;
         // Centres on a 1/8 pixel grid, whatever the library's cosine.
         const double x = std::round((80 + 45 * std::cos(a)) * 8) / 8;
         const double y = std::round((60 + 45 * std::sin(a)) * 8) / 8 + 0.3;
-        ShapePoint p = whitePoint(x, y, 2, 6 + i % 9, 0.4 + 0.025 * i);
-        p.fill8 = PF_Pixel{255, static_cast<A_u_char>(10 * i), 90, static_cast<A_u_char>(250 - 9 * i)};
-        p.fill16 = convert8To16(p.fill8);
-        p.fillF = convert8ToFloat(p.fill8);
-        drawShapePoint(frame.target(depth, -3, 2), settings, p, i);
+        PointValues p = whitePoint(x, y, 2, 6 + i % 9, 0.4 + 0.025 * i);
+        p.fill = pixelForms(PF_Pixel{255, static_cast<A_u_char>(10 * i), 90, static_cast<A_u_char>(250 - 9 * i)});
+        drawPointValues(frame.target(depth, -3, 2), settings, p, i);
     }
     return hashFrame(frame);
 }

@@ -11,9 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/pattern_params.h"
-#include "engine/render_driver.h"
-#include "host/suite_handler.h"
-#include "minihost/host_internals.h"
+#include "host/smart_render.h"
 #include "minihost/minihost.h"
 #include "tests/engine/engine_params.h"
 #include "tests/engine/frame_fixture.h"
@@ -399,7 +397,7 @@ struct DirectCase {
     PF_Err expected;
 };
 
-TEST(RenderDriver, UnknownFormatsAndMismatchedWorldsDrawNothing) {
+TEST(SmartRender, UnknownFormatsAndMismatchedWorldsDrawNothing) {
     const DirectCase cases[] = {
         {"unknown format", PF_FOURCC('w', 'x', 'y', 'z'), 6, 8, PF_Err_BAD_CALLBACK_PARAM},
         {"invalid format", PF_PixelFormat_INVALID, 6, 8, PF_Err_BAD_CALLBACK_PARAM},
@@ -432,10 +430,7 @@ TEST(RenderDriver, UnknownFormatsAndMismatchedWorldsDrawNothing) {
             callbacks.checkout_layer_pixels = directCheckoutPixels;
             callbacks.checkout_output = directCheckoutOutput;
             PF_SmartRenderExtra extra{&input, &callbacks};
-            {
-                SuiteHandler suites(in.pica_basicP);
-                result = smartRender(&in, &out, &extra, suites);
-            }
+            result = smartRender(&in, &out, &extra);
             in.utils->host_dispose_handle(snapshot);
             return PF_Err_NONE;
         });

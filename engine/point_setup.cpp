@@ -1,0 +1,69 @@
+// Point set-up: output position, radius, the "Line" opacity compensation,
+// the drawing square and the rejection of points that would draw nothing.
+#include "engine/point_setup.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "raster/fixed_point.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+}  // namespace
+
+bool setUpPoint(const PointSettings &settings, const PointValues &point, A_long k, RasterShape &s) {
+    s.centreX = point.x - settings.originX;
+    s.centreY = point.y - settings.originY;
+    // Layer stamps are not drawn here; anything below 2 is a circle.
+    s.sides = point.sides >= 3 ? point.sides : 2;
+    s.thickness = settings.fillOverStroke ? settings.strokeThickness * 0.5 : settings.strokeThickness;
+    double radius = point.radius;
+    if (settings.fillOverStroke) radius += s.thickness * 0.5;
+    s.cornerFactor = 1.0 / std::cos(kPi / s.sides);
+    s.angle = point.angle;
+    // A polygon without a finite rotation has no edges to draw.
+    if (s.sides >= 3 && !std::isfinite(point.angle)) return false;
+    s.edge = settings.lineMode ? EdgeProfile::Soft : EdgeProfile::Hard;
+    s.fill = point.fill;
+    s.stroke = point.stroke;
+
+    radius *= point.weight;
+    if (!(radius > 0.0)) return false;
+    s.radius = radius;
+
+    double opacity = point.opacity;
+    if (settings.lineMode) {
+        // Neighbouring points one pixel apart overlap about D times; each
+        // gets the opacity that D layers of it add up to. Near an open end
+        // fewer neighbours overlap.
+        const double n = settings.pointCount;
+        double overlap = 2.0 * radius - 1.0;
+        if (settings.pathOpen) {
+            if (radius > k) {
+                overlap = k + radius - 1.0;
+            } else if (radius > n - k) {
+                overlap = n - k + radius - 1.0;
+            }
+        }
+        if (opacity > 0.0) {
+            opacity = std::min(opacity, 0.99999);
+            opacity = 1.0 - std::pow(1.0 - opacity, 1.0 / overlap);
+        }
+    }
+    if (!(opacity > 0.0)) return false;
+    s.opacity = opacity;
+
+    const double half = s.sides == 2 ? s.thickness * 0.5 + radius : s.thickness * 0.5 * s.cornerFactor + radius;
+    if (!(std::fabs(s.centreX) < kCoordinateLimit && std::fabs(s.centreY) < kCoordinateLimit &&
+          half < kCoordinateLimit)) {
+        return false;
+    }
+    s.halfSize = static_cast<int32_t>(half) + 2;
+    s.cx = static_cast<int32_t>(s.centreX);
+    s.cy = static_cast<int32_t>(s.centreY);
+    const int64_t hs = s.halfSize;
+    return !(s.cx < -hs || s.cx > settings.width + hs || s.cy < -hs || s.cy > settings.height + hs);
+}

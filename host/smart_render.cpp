@@ -1,0 +1,164 @@
+// Smart render: one frame from the pre-render snapshot to the output pixels.
+// Every resource of the frame has a scope owner, so every way out releases it.
+#include "host/smart_render.h"
+
+#include <algorithm>
+#include <new>
+#include <optional>
+
+#include "engine/frame_builder.h"
+#include "host/host_owners.h"
+#include "host/suite_handler.h"
+#include "raster/pixel_format.h"
+#include "raster/shape_rasteriser.h"
+
+namespace {
+
+// Input and output of different geometry.
+constexpr PF_Err kGeometryMismatch = 255;
+
+// Everything a render holds. Members go in reverse order: the mask back
+// first, then the placement list and the tables (line nodes, order,
+// instances), the frame-long suites in the order they were taken, and last
+// the snapshot's lock (the host frees the snapshot after the frame).
+struct RenderHold {
+    RenderHold(HostCommand &command, const HandleFunctions &snapshotHandles, const HandleFunctions &tableHandles)
+        : snapshot(snapshotHandles),
+          fillSuite(command, kPFFillMatteSuite, kPFFillMatteSuiteVersion2),
+          colorSuite(command, kPFColorCallbacksFloatSuite, kPFColorCallbacksFloatSuiteVersion1),
+          worldSuite(command, kPFWorldSuite, kPFWorldSuiteVersion2),
+          maskSuite(command, kAEGPMaskSuite, kAEGPMaskSuiteVersion1),
+          instances(tableHandles),
+          orderTable(tableHandles),
+          lineNodes(tableHandles),
+          mask(command) {
+        snapshot.owned = false;
+    }
+
+    HostHandleOwner snapshot;
+    ScopedSuite fillSuite;
+    ScopedSuite colorSuite;
+    ScopedSuite worldSuite;
+    ScopedSuite maskSuite;  // held for the frame; nothing is called through it
+    HostHandleOwner instances;
+    HostHandleOwner orderTable;
+    HostHandleOwner lineNodes;
+    PlacementList placements;
+    PathCheckout mask;
+};
+
+// A failed table allocation: "Memory Error!" for the user and 512, whatever
+// the releases answer.
+PF_Err memoryError(const HostCommand &command) {
+    showMemoryError(command.in_data, command.out_data);
+    return PF_Err_INTERNAL_STRUCT_DAMAGED;
+}
+
+template <class Record>
+Record *table(HostHandleOwner &owner, int64_t count) {
+    return static_cast<Record *>(allocateTable(owner, count * int64_t(sizeof(Record))));
+}
+
+// The frame; an error that stands whatever the releases answer, or none when
+// the result is the command's chain of host calls.
+std::optional<PF_Err> renderFrame(RenderHold &hold, HostCommand &command, PF_SmartRenderExtra *extra,
+                                  SuiteHandler &suites) {
+    const PF_InData *in_data = command.in_data;
+    PF_ProgPtr ref = in_data->effect_ref;
+    PF_UtilCallbacks *utils = in_data->utils;
+    PF_Err &pending = command.pending;
+
+    // The snapshot of the frame's parameters.
+    hold.snapshot.handle = extra && extra->input ? static_cast<PF_Handle>(extra->input->pre_render_data) : nullptr;
+    PatternParams *params = hold.snapshot.handle ? static_cast<PatternParams *>(hold.snapshot.lock()) : nullptr;
+    if (!params) return PF_Err_BAD_CALLBACK_PARAM;
+
+    // Input, output and the depth they are in.
+    PF_EffectWorld *input = nullptr;
+    PF_EffectWorld *output = nullptr;
+    chainHostCall(pending, [&] { return extra->cb->checkout_layer_pixels(ref, 0, &input); });
+    chainHostCall(pending, [&] { return extra->cb->checkout_output(ref, &output); });
+    PF_PixelFormat format = PF_PixelFormat_INVALID;
+    if (input && output) {
+        const PF_WorldSuite2 *worlds = acquire<PF_WorldSuite2>(hold.worldSuite);
+        chainHostCall(pending, [&] { return worlds->PF_GetPixelFormat(input, &format); });
+    }
+    PixelDepth depth = Depth8;
+    if (!pixelDepthFromFormat(format, depth)) return PF_Err_BAD_CALLBACK_PARAM;
+    const A_long inputStride = rowPixels(input->rowbytes, depth);
+    const A_long outputStride = rowPixels(output->rowbytes, depth);
+    if (inputStride < input->width || outputStride < input->width || input->height != output->height) {
+        return kGeometryMismatch;
+    }
+
+    // The frame starts as the input or as transparent black.
+    if (params->onOriginal) {
+        const PF_Err err = utils->copy(ref, input, output, nullptr, nullptr);
+        if (err != PF_Err_NONE) return err;
+    } else {
+        const PF_Pixel transparent = {0, 0, 0, 0};
+        utils->fill(ref, &transparent, nullptr, output);  // the result does not matter
+    }
+    acquireScoped(hold.maskSuite);
+    if (pending != PF_Err_NONE || params->path == 0 || (params->mode == Mode::Number && params->number == 0)) {
+        return std::nullopt;
+    }
+
+    // The mask, measured, and the frame's counts.
+    checkOut(hold.mask, pathQuerySuite(suites), params->path);
+    if (!hold.mask.outline) return std::nullopt;
+    const PathAccess path{pathDataSuite(suites), ref, hold.mask.outline, &utils->ansi};
+    const FramePlan plan = planFrame(*params, path, pending);
+    if (pending != PF_Err_NONE) return std::nullopt;
+    if (plan.tooLarge) return memoryError(command);
+
+    // The per-frame tables at their final sizes, then the pattern.
+    FrameTables tables{};
+    if (plan.lineNodes) {
+        tables.lineNodes = table<LineNode>(hold.lineNodes, plan.nodeCount);
+        if (!tables.lineNodes) return memoryError(command);
+    }
+    if (plan.count <= 0) return std::nullopt;
+    tables.instances = table<PatternInstance>(hold.instances, plan.records);
+    if (!tables.instances) return memoryError(command);
+    tables.orderIndex = table<int32_t>(hold.orderTable, plan.count);
+    if (!tables.orderIndex) return memoryError(command);
+    const ColorConverter converter{acquire<PF_ColorCallbacksFloatSuite1>(hold.colorSuite), ref};
+    const Frame frame = buildFrame(*params, plan, tables, converter, path, depth, hold.placements, pending);
+    checkIn(hold.mask);
+
+    // Drawing: every point over the output with the plug-in's own composite,
+    // progress after each drawn point and once at the end.
+    if (pending != PF_Err_NONE) return std::nullopt;
+    acquireScoped(hold.fillSuite);
+    if (pending != PF_Err_NONE) return std::nullopt;
+    const A_long points = std::min(hold.placements.count, frame.count);
+    const PointSettings settings =
+        pointSettings(*params, plan, points, output->width, output->height, output->origin_x, output->origin_y);
+    const RasterTarget target{output->data, outputStride, output->width, output->height};
+    const ShapeDrawer draw = shapeDrawer(depth, PixelWrite::Over);
+    const PlacementPoint *point = hold.placements.head.next;
+    for (A_long k = 0; k < points && pending == PF_Err_NONE; ++k, point = point->next) {
+        RasterShape shape;
+        if (!setUpPoint(settings, pointValues(*params, frame, tables, *point, k), k, shape)) continue;
+        draw(target, shape);
+        chainHostCall(pending, [&] { return PF_PROGRESS(in_data, k + 1, points + 1); });
+    }
+    chainHostCall(pending, [&] { return PF_PROGRESS(in_data, points + 1, points + 1); });
+    return std::nullopt;
+}
+
+}  // namespace
+
+PF_Err smartRender(PF_InData *in_data, PF_OutData *out_data, PF_SmartRenderExtra *extra) {
+    SuiteHandler suites(in_data->pica_basicP);
+    HostCommand command{in_data, out_data};
+    std::optional<PF_Err> result;
+    try {
+        RenderHold hold(command, handleFunctions(handleSuite(suites)), handleFunctions(in_data->utils));
+        result = renderFrame(hold, command, extra, suites);
+    } catch (const std::bad_alloc &) {
+        return PF_Err_OUT_OF_MEMORY;
+    }
+    return result ? *result : command.pending;
+}
