@@ -4,12 +4,11 @@
 
 #include <cmath>
 
+#include "raster/fixed_point.h"
+
 namespace {
 
-// Rounds half away from zero to 16.16; the product by 65536 is exact.
-int32_t toFixed(double x) { return static_cast<int32_t>(x >= 0.0 ? x * 65536.0 + 0.5 : x * 65536.0 - 0.5); }
-
-float fromFixed(int32_t v) { return static_cast<float>(v / 65536.0); }
+float fromFixed(int32_t v) { return static_cast<float>(fromFixed16(v)); }
 
 // Degrees into [0, 360) by the single-precision remainder; a tiny negative
 // hue may come back as exactly 360.
@@ -34,9 +33,9 @@ void applyHslStep(HslColor &color, double hueTurns, double lightness, double sat
     const float h = fromFixed(color.hue) + static_cast<float>(hueTurns * 360.0);
     const float l = fromFixed(color.lightness) + static_cast<float>(lightness);
     const float s = fromFixed(color.saturation) + static_cast<float>(saturation);
-    color.hue = toFixed(wrapHue(h));
-    color.lightness = toFixed(clampUnit(l));
-    color.saturation = toFixed(clampUnit(s));
+    color.hue = toFixed16(wrapHue(h));
+    color.lightness = toFixed16(clampUnit(l));
+    color.saturation = toFixed16(clampUnit(s));
 }
 
 void applyHslVariance(HslColor &color, double hueVariance, double lightnessVariance, double saturationVariance,
@@ -50,9 +49,9 @@ void applyHslVariance(HslColor &color, double hueVariance, double lightnessVaria
     const float h = fromFixed(color.hue) + oh;
     const float l = fromFixed(color.lightness) + ol;
     const float s = fromFixed(color.saturation) + os;
-    color.hue = toFixed(wrapHue(h));
-    color.lightness = toFixed(reflectUnit(l));
-    color.saturation = toFixed(reflectUnit(s));
+    color.hue = toFixed16(wrapHue(h));
+    color.lightness = toFixed16(reflectUnit(l));
+    color.saturation = toFixed16(reflectUnit(s));
 }
 
 HslColor makeHslColor(double hue, double lightness, double saturation) {
@@ -60,5 +59,5 @@ HslColor makeHslColor(double hue, double lightness, double saturation) {
     if (h < 0.0) h += 360.0;
     const double l = lightness < 0.0 ? 0.0 : (lightness > 1.0 ? 1.0 : lightness);
     const double s = saturation < 0.0 ? 0.0 : (saturation > 1.0 ? 1.0 : saturation);
-    return HslColor{toFixed(h), toFixed(l), toFixed(s)};
+    return HslColor{toFixed16(h), toFixed16(l), toFixed16(s)};
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "engine/pattern_random.h"
+#include "raster/fixed_point.h"
 #include "raster/pixel_ops.h"
 
 int64_t lineNodeCount(A_long number, A_long segments) { return (static_cast<int64_t>(number) + 1) * segments + 1; }
@@ -70,9 +71,9 @@ void computeLineNodeAttributes(const PatternParams &params, const AttributeSetti
     const double hueStep = stepOf(params.deltaHue * 360);
     const double lightnessStep = stepOf(params.deltaLightness);
     const double saturationStep = stepOf(params.deltaSaturation);
-    const double baseHue = fill.running.hue / 65536.0;
-    const double baseLightness = fill.running.lightness / 65536.0;
-    const double baseSaturation = fill.running.saturation / 65536.0;
+    const double baseHue = fromFixed16(fill.running.hue);
+    const double baseLightness = fromFixed16(fill.running.lightness);
+    const double baseSaturation = fromFixed16(fill.running.saturation);
     PatternRandom radiusRandom = makePatternRandom(params.radiusSeed);
     PatternRandom opacityRandom = makePatternRandom(params.opacitySeed);
     double baseRadius = params.firstRadius;

@@ -217,7 +217,7 @@ double reducedTurns(double degrees, A_FpLong (*fmod)(A_FpLong, A_FpLong)) {
 // A slider's value in engine units: fixed percentages and percent float
 // sliders as fractions, pixel float sliders times the downsampling.
 double sliderValue(const ParamRow &row, const PF_ParamDef &def, double downsample) {
-    if (row.type == PF_Param_FIX_SLIDER) return def.u.fd.value * (1.0 / 65536.0) * 0.01;
+    if (row.type == PF_Param_FIX_SLIDER) return fromFixed16(def.u.fd.value) * 0.01;
     if (row.displayFlags == PF_ValueDisplayFlag_PERCENT) return def.u.fs_d.value * 0.01;
     return def.u.fs_d.value * downsample;
 }

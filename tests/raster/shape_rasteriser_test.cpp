@@ -355,6 +355,35 @@ TEST(ShapeRasteriserTest, LineRunsMatchReferenceBitForBit) {
     }
 }
 
+// The replacing write, for drawing into a cleared scratch world: a point's
+// walk writes each pixel once, so on a transparent frame it must give
+// exactly what the over write gives, soft "Line" edges included.
+template <class Pixel>
+long replaceDifferences(PixelDepth depth, uint64_t seed, int points) {
+    SeededValues v{seed};
+    long differing = 0;
+    for (int i = 0; i < points; ++i) {
+        const bool polygon = v.range(0, 2) == 0;
+        const DrawSettings d = randomSettings(v, polygon);
+        const PointValues point = randomPoint(v, 61, 47, polygon);
+        const PointSettings settings{
+            d.strokeThickness, d.fillOverStroke, d.lineMode, d.pathOpen, d.pointCount, 0, 0, 61, 47};
+        RasterShape shape;
+        if (!setUpPoint(settings, point, v.range(0, d.pointCount - 1), shape)) continue;
+        Frame<Pixel> over(61, 47, 3), replaced(61, 47, 3);
+        shapeDrawer(depth, PixelWrite::Over)(over.target(depth).raster, shape);
+        shapeDrawer(depth, PixelWrite::Replace)(replaced.target(depth).raster, shape);
+        differing += std::memcmp(over.pixels.data(), replaced.pixels.data(), over.pixels.size() * sizeof(Pixel)) != 0;
+    }
+    return differing;
+}
+
+TEST(ShapeRasteriserTest, ReplacingIntoAClearedWorldMatchesOverOnTransparent) {
+    EXPECT_EQ(replaceDifferences<PF_Pixel>(Depth8, 401, 1500), 0);
+    EXPECT_EQ(replaceDifferences<PF_Pixel16>(Depth16, 402, 1500), 0);
+    EXPECT_EQ(replaceDifferences<PF_PixelFloat>(DepthFloat, 403, 1500), 0);
+}
+
 // ---- Worked values on a transparent 8-bit frame.
 
 PointValues whitePoint(double x, double y, int sides, double radius, double opacity) {
