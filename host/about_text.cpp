@@ -14,8 +14,8 @@ constexpr int kMajorVersion = 1, kMinorVersion = 0, kBugVersion = 0;
 PF_Err aboutText(PF_InData *in_data, PF_OutData *out_data) {
     if constexpr (kProfileX86) {
         SuiteHandler suites(in_data->pica_basicP);
-        ansiSuite(suites)->sprintf(out_data->return_msg, "%s, v%d.%d\r%s", pipl::kName, kMajorVersion, kMinorVersion,
-                                   kMotto);
+        suite<SuiteId::Ansi>(suites)->sprintf(out_data->return_msg, "%s, v%d.%d\r%s", pipl::kName, kMajorVersion,
+                                              kMinorVersion, kMotto);
     } else {
         in_data->utils->ansi.sprintf(out_data->return_msg, "%s, v%d.%d%d\r%s", pipl::kName, kMajorVersion,
                                      kMinorVersion, kBugVersion, kMotto);

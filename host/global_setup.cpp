@@ -18,7 +18,7 @@ PF_Err globalSetup(PF_InData *in_data, PF_OutData *out_data) {
     out_data->out_flags |= pipl::kOutFlags;
     out_data->out_flags2 |= pipl::kOutFlags2;
 
-    const PF_HandleSuite1 *handles = handleSuite(suites);
+    const PF_HandleSuite1 *handles = suite<SuiteId::Handle>(suites);
     PF_Handle handle = handles->host_new_handle(sizeof(GlobalData));
     if (!handle) return PF_Err_INTERNAL_STRUCT_DAMAGED;
     // A block that is not installed (no lock, failed registration, missing
@@ -27,7 +27,8 @@ PF_Err globalSetup(PF_InData *in_data, PF_OutData *out_data) {
     GlobalData *global = static_cast<GlobalData *>(owner.lock());
     if (!global) return PF_Err_NONE;
     global->stateValid = 1;
-    const PF_Err err = utilitySuite(suites)->AEGP_RegisterWithAEGP(nullptr, kAegpPluginName, &global->pluginId);
+    const PF_Err err =
+        suite<SuiteId::Utility>(suites)->AEGP_RegisterWithAEGP(nullptr, kAegpPluginName, &global->pluginId);
     if (err == PF_Err_NONE) {
         out_data->global_data = handle;
         owner.owned = false;
@@ -37,7 +38,7 @@ PF_Err globalSetup(PF_InData *in_data, PF_OutData *out_data) {
 
 PF_Err globalSetdown(PF_InData *in_data) {
     SuiteHandler suites(in_data->pica_basicP);
-    const PF_HandleSuite1 *handles = handleSuite(suites);
+    const PF_HandleSuite1 *handles = suite<SuiteId::Handle>(suites);
     if (in_data->global_data) handles->host_dispose_handle(in_data->global_data);
     return PF_Err_NONE;
 }

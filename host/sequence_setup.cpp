@@ -14,7 +14,7 @@ void disposeSequenceData(const PF_HandleSuite1 *handles, PF_InData *in_data) {
 
 PF_Err sequenceSetup(PF_InData *in_data, PF_OutData *out_data) {
     SuiteHandler suites(in_data->pica_basicP);
-    const PF_HandleSuite1 *handles = handleSuite(suites);
+    const PF_HandleSuite1 *handles = suite<SuiteId::Handle>(suites);
     if (in_data->sequence_data) {
         disposeSequenceData(handles, in_data);
         // The host must not keep a block that is gone, even if no new one
@@ -35,6 +35,6 @@ PF_Err sequenceSetup(PF_InData *in_data, PF_OutData *out_data) {
 
 PF_Err sequenceSetdown(PF_InData *in_data) {
     SuiteHandler suites(in_data->pica_basicP);
-    disposeSequenceData(handleSuite(suites), in_data);
+    disposeSequenceData(suite<SuiteId::Handle>(suites), in_data);
     return PF_Err_NONE;
 }

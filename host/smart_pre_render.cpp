@@ -31,7 +31,7 @@ PF_Err smartPreRender(PF_InData *in_data, PF_PreRenderExtra *extra) {
     PF_RenderRequest request = extra->input->output_request;
     SuiteHandler suites(in_data->pica_basicP);
 
-    HostHandleOwner block(handleFunctions(handleSuite(suites)));
+    HostHandleOwner block(handleFunctions(suite<SuiteId::Handle>(suites)));
     block.handle = block.functions.newHandle(sizeof(PatternParams));
     if (!block.handle) return PF_Err_OUT_OF_MEMORY;
     PatternParams *snapshot = static_cast<PatternParams *>(block.lock());

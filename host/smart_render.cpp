@@ -105,9 +105,9 @@ std::optional<PF_Err> renderFrame(RenderHold &hold, HostCommand &command, PF_Sma
     }
 
     // The mask, measured, and the frame's counts.
-    checkOut(hold.mask, pathQuerySuite(suites), params->path);
+    checkOut(hold.mask, suite<SuiteId::PathQuery>(suites), params->path);
     if (!hold.mask.outline) return std::nullopt;
-    const PathAccess path{pathDataSuite(suites), ref, hold.mask.outline, &utils->ansi};
+    const PathAccess path{suite<SuiteId::PathData>(suites), ref, hold.mask.outline, &utils->ansi};
     const FramePlan plan = planFrame(*params, path, pending);
     if (pending != PF_Err_NONE) return std::nullopt;
     if (plan.tooLarge) return memoryError(command);
@@ -155,7 +155,7 @@ PF_Err smartRender(PF_InData *in_data, PF_OutData *out_data, PF_SmartRenderExtra
     HostCommand command{in_data, out_data};
     std::optional<PF_Err> result;
     try {
-        RenderHold hold(command, handleFunctions(handleSuite(suites)), handleFunctions(in_data->utils));
+        RenderHold hold(command, handleFunctions(suite<SuiteId::Handle>(suites)), handleFunctions(in_data->utils));
         result = renderFrame(hold, command, extra, suites);
     } catch (const std::bad_alloc &) {
         return PF_Err_OUT_OF_MEMORY;

@@ -26,11 +26,6 @@ const SuiteName kSuiteNames[kSuiteCount] = {
     {kAEGPKeyframeSuite, kProfileX86 ? kAEGPKeyframeSuiteVersion3 : kAEGPKeyframeSuiteVersion4},
 };
 
-template <typename Table>
-const Table *typedSuite(SuiteHandler &suites, SuiteId id) {
-    return static_cast<const Table *>(acquireSuite(suites, id));
-}
-
 }  // namespace
 
 SuiteName suiteName(SuiteId id) { return kSuiteNames[static_cast<int>(id)]; }
@@ -61,46 +56,4 @@ const void *acquireSuite(SuiteHandler &suites, SuiteId id) {
     }
     suites.slots[slot] = table;
     return table;
-}
-
-const PF_ANSICallbacksSuite1 *ansiSuite(SuiteHandler &suites) {
-    return typedSuite<PF_ANSICallbacksSuite1>(suites, SuiteId::Ansi);
-}
-const AEGP_UtilitySuite7 *utilitySuite(SuiteHandler &suites) {
-    return typedSuite<AEGP_UtilitySuite7>(suites, SuiteId::Utility);
-}
-const PF_ParamUtilsSuite1 *paramUtilsSuite(SuiteHandler &suites) {
-    return typedSuite<PF_ParamUtilsSuite1>(suites, SuiteId::ParamUtils);
-}
-
-const PF_HandleSuite1 *handleSuite(SuiteHandler &suites) {
-    return typedSuite<PF_HandleSuite1>(suites, SuiteId::Handle);
-}
-const PF_PathQuerySuite1 *pathQuerySuite(SuiteHandler &suites) {
-    return typedSuite<PF_PathQuerySuite1>(suites, SuiteId::PathQuery);
-}
-const PF_PathDataSuite1 *pathDataSuite(SuiteHandler &suites) {
-    return typedSuite<PF_PathDataSuite1>(suites, SuiteId::PathData);
-}
-const PF_WorldSuite1 *worldSuite1(SuiteHandler &suites) { return typedSuite<PF_WorldSuite1>(suites, SuiteId::World1); }
-const PF_Sampling8Suite1 *sampling8Suite(SuiteHandler &suites) {
-    return typedSuite<PF_Sampling8Suite1>(suites, SuiteId::Sampling8);
-}
-const PF_Sampling16Suite1 *sampling16Suite(SuiteHandler &suites) {
-    return typedSuite<PF_Sampling16Suite1>(suites, SuiteId::Sampling16);
-}
-const PF_SamplingFloatSuite1 *samplingFloatSuite(SuiteHandler &suites) {
-    return typedSuite<PF_SamplingFloatSuite1>(suites, SuiteId::SamplingFloat);
-}
-const AEGP_PFInterfaceSuite1 *pfInterfaceSuite(SuiteHandler &suites) {
-    return typedSuite<AEGP_PFInterfaceSuite1>(suites, SuiteId::PFInterface);
-}
-const AEGP_EffectSuite3 *effectSuite(SuiteHandler &suites) {
-    return typedSuite<AEGP_EffectSuite3>(suites, SuiteId::Effect);
-}
-const AEGP_StreamSuite9 *streamSuite(SuiteHandler &suites) {
-    return typedSuite<AEGP_StreamSuite9>(suites, SuiteId::Stream);
-}
-const AEGP_KeyframeSuite4 *keyframeSuite(SuiteHandler &suites) {
-    return typedSuite<AEGP_KeyframeSuite4>(suites, SuiteId::Keyframe);
 }

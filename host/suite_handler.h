@@ -2,6 +2,9 @@
 // Each suite is acquired on first use and released when the handler goes.
 #pragma once
 
+#include <cstddef>
+#include <tuple>
+
 #include "hostapi/hostapi.h"
 
 // The suites the plug-in uses, one slot each.
@@ -46,19 +49,17 @@ struct SuiteHandler {
 // the host refuses it or hands back null.
 const void *acquireSuite(SuiteHandler &suites, SuiteId id);
 
-// Typed access to each slot. The handle, param utils, stream and keyframe
-// suites come in the profile's version, whose tables are the same.
-const PF_HandleSuite1 *handleSuite(SuiteHandler &suites);
-const PF_ANSICallbacksSuite1 *ansiSuite(SuiteHandler &suites);
-const AEGP_UtilitySuite7 *utilitySuite(SuiteHandler &suites);
-const PF_ParamUtilsSuite1 *paramUtilsSuite(SuiteHandler &suites);
-const PF_PathQuerySuite1 *pathQuerySuite(SuiteHandler &suites);
-const PF_PathDataSuite1 *pathDataSuite(SuiteHandler &suites);
-const PF_WorldSuite1 *worldSuite1(SuiteHandler &suites);
-const PF_Sampling8Suite1 *sampling8Suite(SuiteHandler &suites);
-const PF_Sampling16Suite1 *sampling16Suite(SuiteHandler &suites);
-const PF_SamplingFloatSuite1 *samplingFloatSuite(SuiteHandler &suites);
-const AEGP_PFInterfaceSuite1 *pfInterfaceSuite(SuiteHandler &suites);
-const AEGP_EffectSuite3 *effectSuite(SuiteHandler &suites);
-const AEGP_StreamSuite9 *streamSuite(SuiteHandler &suites);
-const AEGP_KeyframeSuite4 *keyframeSuite(SuiteHandler &suites);
+// The table each slot holds, in SuiteId order. The handle, param utils,
+// stream and keyframe suites come in the profile's version, whose tables
+// are the same.
+using SuiteTables =
+    std::tuple<PF_HandleSuite1, PF_ANSICallbacksSuite1, AEGP_UtilitySuite7, PF_ParamUtilsSuite1, PF_PathQuerySuite1,
+               PF_PathDataSuite1, PF_WorldSuite1, PF_Sampling8Suite1, PF_Sampling16Suite1, PF_SamplingFloatSuite1,
+               AEGP_PFInterfaceSuite1, AEGP_EffectSuite3, AEGP_StreamSuite9, AEGP_KeyframeSuite4>;
+static_assert(std::tuple_size_v<SuiteTables> == static_cast<size_t>(SuiteId::Count));
+
+// The suite in slot `id` as its table; acquired on the first call.
+template <SuiteId id>
+const std::tuple_element_t<static_cast<size_t>(id), SuiteTables> *suite(SuiteHandler &suites) {
+    return static_cast<const std::tuple_element_t<static_cast<size_t>(id), SuiteTables> *>(acquireSuite(suites, id));
+}

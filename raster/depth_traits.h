@@ -20,19 +20,11 @@ struct Depth8Traits {
     static constexpr Wide weightBase = kWeightBase8;
     static constexpr int weightShift = kWeightShift8;
     static constexpr bool isFloat = false;
-    static constexpr PixelDepth depth = Depth8;
 
     static Pixel pick(const PixelForms &forms) { return forms.color8; }
-
-    // The point's alpha, a whole number 0..255: ceil(opacity * 255), held at
-    // 255 for opacity above 1.
+    // ceil(opacity * 255), a whole number held at 255 for opacity above 1.
     using DrawAlpha = double;
     static DrawAlpha drawAlpha(double opacity) { return std::min(std::ceil(opacity * 255.0), 255.0); }
-    static Channel fullAlpha(DrawAlpha a) { return static_cast<Channel>(a); }
-    // trunc(drawAlpha * coverage).
-    static Channel scaledAlpha(DrawAlpha a, double coverage) {
-        return static_cast<Channel>(static_cast<int32_t>(a * coverage));
-    }
 };
 
 struct Depth16Traits {
@@ -43,17 +35,11 @@ struct Depth16Traits {
     static constexpr Wide weightBase = kFull16;
     static constexpr int weightShift = kWeightShift16;
     static constexpr bool isFloat = false;
-    static constexpr PixelDepth depth = Depth16;
 
     static Pixel pick(const PixelForms &forms) { return forms.color16; }
-
     // trunc(opacity * 32768), a whole number 0..32768.
     using DrawAlpha = double;
     static DrawAlpha drawAlpha(double opacity) { return std::trunc(std::min(opacity, 1.0) * 32768.0); }
-    static Channel fullAlpha(DrawAlpha a) { return static_cast<Channel>(a); }
-    static Channel scaledAlpha(DrawAlpha a, double coverage) {
-        return static_cast<Channel>(static_cast<int32_t>(a * coverage));
-    }
 };
 
 struct DepthFloatTraits {
@@ -61,14 +47,27 @@ struct DepthFloatTraits {
     using Channel = float;
     static constexpr float full = 1.0f;
     static constexpr bool isFloat = true;
-    static constexpr PixelDepth depth = DepthFloat;
 
     static Pixel pick(const PixelForms &forms) { return forms.colorF; }
-
-    // The opacity in single precision; a pixel's alpha is its product with
-    // the coverage in double, rounded to single.
+    // The opacity in single precision.
     using DrawAlpha = float;
     static DrawAlpha drawAlpha(double opacity) { return static_cast<float>(opacity); }
-    static Channel fullAlpha(DrawAlpha a) { return a; }
-    static Channel scaledAlpha(DrawAlpha a, double coverage) { return static_cast<float>(a * coverage); }
 };
+
+// A pixel's alpha from the point's draw alpha and the pixel's coverage:
+// trunc(drawAlpha * coverage) at the integer depths, the product in double
+// rounded to single in float.
+template <class Traits>
+typename Traits::Channel scaledAlpha(typename Traits::DrawAlpha drawAlpha, double coverage) {
+    if constexpr (Traits::isFloat) {
+        return static_cast<float>(drawAlpha * coverage);
+    } else {
+        return static_cast<typename Traits::Channel>(static_cast<int32_t>(drawAlpha * coverage));
+    }
+}
+
+// The alpha of a fully covered pixel.
+template <class Traits>
+typename Traits::Channel fullAlpha(typename Traits::DrawAlpha drawAlpha) {
+    return static_cast<typename Traits::Channel>(drawAlpha);
+}

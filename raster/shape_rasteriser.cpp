@@ -161,7 +161,7 @@ struct Outline {
     Outline(const RasterShape &shape, bool polygon)
         : fill(Traits::pick(shape.fill)), stroke(Traits::pick(shape.stroke)), alpha(Traits::drawAlpha(shape.opacity)) {
         Pixel f = fill, t = stroke;
-        f.alpha = t.alpha = Traits::fullAlpha(alpha);
+        f.alpha = t.alpha = fullAlpha<Traits>(alpha);
         fullFill = Write::prepare(f);
         fullStroke = Write::prepare(t);
         squared = squaredRingsOf(ringsOf(shape, polygon), polygon ? shape.cornerFactor : 1.0);
@@ -174,7 +174,7 @@ struct Outline {
     void cover(Pixel &dst, Coverage c) const {
         if (c.coverage == 0.0) return;
         Pixel top = mixReference<Traits>(fill, stroke, c.fillWeight);
-        top.alpha = Traits::scaledAlpha(alpha, c.coverage);
+        top.alpha = scaledAlpha<Traits>(alpha, c.coverage);
         Write::put(dst, Write::prepare(top));
     }
 };
@@ -394,7 +394,7 @@ struct SoftCircleShape8 {
     float guessScale, guessBase, guessTop;
 
     explicit SoftCircleShape8(const RasterShape &shape)
-        : s(shape), alpha(Depth8Traits::drawAlpha(shape.opacity)), drawAlpha(Depth8Traits::fullAlpha(alpha)) {
+        : s(shape), alpha(Depth8Traits::drawAlpha(shape.opacity)), drawAlpha(fullAlpha<Depth8Traits>(alpha)) {
         const double r = s.radius;
         // Rounding moves the true thresholds by about 1e-15 of r.
         const double margin = kClassMargin * (r + 2.0);
@@ -423,7 +423,7 @@ struct SoftCircleShape8 {
     int exactClass(double sq) const {
         const Coverage c = circleCoverageInline(std::sqrt(sq), s.radius, 0.0, true);
         if (c.coverage == 0.0) return 0;
-        return 1 + static_cast<int>(Depth8Traits::scaledAlpha(alpha, c.coverage));
+        return 1 + static_cast<int>(scaledAlpha<Depth8Traits>(alpha, c.coverage));
     }
 
     bool row(double fy, RowSpans &row) const { return roundRow(s.centreX, fy * fy, anyCover, fullCover, row); }

@@ -25,8 +25,8 @@ TEST(SuiteHandler, TwoAccessesAcquireOnceAndReleaseOnce) {
     FakeHost host;
     {
         SuiteHandler suites(&host.basic);
-        const PF_PathQuerySuite1 *first = pathQuerySuite(suites);
-        const PF_PathQuerySuite1 *second = pathQuerySuite(suites);
+        const PF_PathQuerySuite1 *first = suite<SuiteId::PathQuery>(suites);
+        const PF_PathQuerySuite1 *second = suite<SuiteId::PathQuery>(suites);
         EXPECT_EQ(first, second);
         EXPECT_EQ(host.count("AcquireSuite PF Path Query Suite 1"), 1);
         EXPECT_EQ(host.suitesHeld(), 1);
@@ -45,20 +45,7 @@ TEST(SuiteHandler, EverySuiteAcquiredIsReleasedOnce) {
     FakeHost host;
     {
         SuiteHandler suites(&host.basic);
-        handleSuite(suites);
-        pathQuerySuite(suites);
-        pathDataSuite(suites);
-        worldSuite1(suites);
-        sampling8Suite(suites);
-        sampling16Suite(suites);
-        samplingFloatSuite(suites);
-        pfInterfaceSuite(suites);
-        effectSuite(suites);
-        streamSuite(suites);
-        keyframeSuite(suites);
-        ansiSuite(suites);
-        utilitySuite(suites);
-        paramUtilsSuite(suites);
+        for (int id = 0; id < static_cast<int>(SuiteId::Count); ++id) acquireSuite(suites, static_cast<SuiteId>(id));
         EXPECT_EQ(host.count("AcquireSuite"), 14);
     }
     EXPECT_EQ(host.count("ReleaseSuite"), 14);
@@ -68,34 +55,32 @@ TEST(SuiteHandler, EverySuiteAcquiredIsReleasedOnce) {
 // Names and versions: the 32-bit build asks for older versions of four.
 TEST(SuiteHandler, SuiteVersionsOfThisBuild) {
     struct Case {
-        const void *(*access)(SuiteHandler &);
+        SuiteId id;
         const char *x64;
         const char *x86;
     };
     const Case cases[] = {
-        {[](SuiteHandler &s) -> const void * { return handleSuite(s); }, "PF Handle Suite 2", "PF Handle Suite 1"},
-        {[](SuiteHandler &s) -> const void * { return paramUtilsSuite(s); }, "PF Param Utils Suite 2",
-         "PF Param Utils Suite 1"},
-        {[](SuiteHandler &s) -> const void * { return streamSuite(s); }, "AEGP Stream Suite 9", "AEGP Stream Suite 7"},
-        {[](SuiteHandler &s) -> const void * { return keyframeSuite(s); }, "AEGP Keyframe Suite 4",
-         "AEGP Keyframe Suite 3"},
-        {[](SuiteHandler &s) -> const void * { return utilitySuite(s); }, "AEGP Utility Suite 7", nullptr},
-        {[](SuiteHandler &s) -> const void * { return pathQuerySuite(s); }, "PF Path Query Suite 1", nullptr},
-        {[](SuiteHandler &s) -> const void * { return pathDataSuite(s); }, "PF Path Data Suite 1", nullptr},
-        {[](SuiteHandler &s) -> const void * { return worldSuite1(s); }, "PF World Suite 1", nullptr},
-        {[](SuiteHandler &s) -> const void * { return sampling8Suite(s); }, "PF Sampling8 Suite 1", nullptr},
-        {[](SuiteHandler &s) -> const void * { return sampling16Suite(s); }, "PF Sampling16 Suite 1", nullptr},
-        {[](SuiteHandler &s) -> const void * { return samplingFloatSuite(s); }, "PF SamplingFloat Suite 1", nullptr},
-        {[](SuiteHandler &s) -> const void * { return pfInterfaceSuite(s); }, "AEGP PF Interface Suite 1", nullptr},
-        {[](SuiteHandler &s) -> const void * { return effectSuite(s); }, "AEGP Effect Suite 3", nullptr},
-        {[](SuiteHandler &s) -> const void * { return ansiSuite(s); }, "PF ANSI Suite 1", nullptr},
+        {SuiteId::Handle, "PF Handle Suite 2", "PF Handle Suite 1"},
+        {SuiteId::ParamUtils, "PF Param Utils Suite 2", "PF Param Utils Suite 1"},
+        {SuiteId::Stream, "AEGP Stream Suite 9", "AEGP Stream Suite 7"},
+        {SuiteId::Keyframe, "AEGP Keyframe Suite 4", "AEGP Keyframe Suite 3"},
+        {SuiteId::Utility, "AEGP Utility Suite 7", nullptr},
+        {SuiteId::PathQuery, "PF Path Query Suite 1", nullptr},
+        {SuiteId::PathData, "PF Path Data Suite 1", nullptr},
+        {SuiteId::World1, "PF World Suite 1", nullptr},
+        {SuiteId::Sampling8, "PF Sampling8 Suite 1", nullptr},
+        {SuiteId::Sampling16, "PF Sampling16 Suite 1", nullptr},
+        {SuiteId::SamplingFloat, "PF SamplingFloat Suite 1", nullptr},
+        {SuiteId::PFInterface, "AEGP PF Interface Suite 1", nullptr},
+        {SuiteId::Effect, "AEGP Effect Suite 3", nullptr},
+        {SuiteId::Ansi, "PF ANSI Suite 1", nullptr},
     };
     for (const Case &c : cases) {
         const std::string expected = kProfileX86 && c.x86 ? c.x86 : c.x64;
         FakeHost host;
         {
             SuiteHandler suites(&host.basic);
-            EXPECT_NE(c.access(suites), nullptr);
+            EXPECT_NE(acquireSuite(suites, c.id), nullptr);
         }
         ASSERT_EQ(host.calls.size(), 2u) << expected;
         EXPECT_EQ(host.calls[0], "AcquireSuite " + expected);
@@ -109,8 +94,8 @@ TEST(SuiteHandler, MissingSuiteThrows516AndKeepsOthersReleased) {
     std::strcpy(host.out.return_msg, "before");
     try {
         SuiteHandler suites(&host.basic);
-        pathQuerySuite(suites);
-        pathDataSuite(suites);
+        suite<SuiteId::PathQuery>(suites);
+        suite<SuiteId::PathData>(suites);
         FAIL() << "no exception";
     } catch (PF_Err err) {
         EXPECT_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
@@ -126,8 +111,8 @@ TEST(SuiteHandler, SuiteRefusedAgainIsAskedForAgain) {
     FakeHost host;
     host.missingSuites.insert(kPFHandleSuite);
     SuiteHandler suites(&host.basic);
-    EXPECT_THROW(handleSuite(suites), PF_Err);
-    EXPECT_THROW(handleSuite(suites), PF_Err);
+    EXPECT_THROW(suite<SuiteId::Handle>(suites), PF_Err);
+    EXPECT_THROW(suite<SuiteId::Handle>(suites), PF_Err);
     EXPECT_EQ(host.count("AcquireSuite PF Handle Suite"), 2);
 }
 
