@@ -51,14 +51,6 @@ PF_PathID pathIdOfMask(const Host &host, int maskNumber);  // 0 when there is no
 // False when the id names no mask.
 bool maskForPathId(const Host &host, PF_PathID id, Mask &mask);
 
-// The utility callback transfer_rect (transfer.cpp): blends src_rec of
-// src_world onto dst_world with its top left at (dest_x, dest_y), with the
-// record's transfer mode and opacity, clipped to the destination. Both worlds
-// are of one depth.
-PF_Err transferRect(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags, PF_Field field,
-                    const PF_Rect *src_rec, const PF_EffectWorld *src_world, const PF_CompositeMode *comp_mode,
-                    const PF_MaskWorld *mask_world0, A_long dest_x, A_long dest_y, PF_EffectWorld *dst_world);
-
 // Suite tables, one per name and version.
 const void *handleSuite();         // "PF Handle Suite" 1 and 2
 const void *ansiSuite();           // "PF ANSI Suite" 1
