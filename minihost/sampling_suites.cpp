@@ -10,26 +10,26 @@
 namespace minihost {
 namespace {
 
+// What tells the three suites apart besides the pixel type: the depth of the
+// worlds they read, the largest channel value (0: float channels, stored as
+// they are) and the names their functions log under (nearest, bilinear, area).
+struct DepthSuite {
+    Depth depth;
+    double ceiling;
+    const char *names[3];
+};
+
+// Specialised for PF_Pixel, PF_Pixel16 and PF_PixelFloat.
 template <typename Pixel>
-struct SampleTraits;
-
+constexpr DepthSuite depthSuite = {};
 template <>
-struct SampleTraits<PF_Pixel> {
-    static constexpr Depth depth = Depth::Bits8;
-    static A_u_char store(double v) { return static_cast<A_u_char>(std::clamp(v + 0.5, 0.0, 255.0)); }
-};
-
+constexpr DepthSuite depthSuite<PF_Pixel> = {Depth::Bits8, 255, {"nn_sample", "subpixel_sample", "area_sample"}};
 template <>
-struct SampleTraits<PF_Pixel16> {
-    static constexpr Depth depth = Depth::Bits16;
-    static A_u_short store(double v) { return static_cast<A_u_short>(std::clamp(v + 0.5, 0.0, 32768.0)); }
-};
-
+constexpr DepthSuite depthSuite<PF_Pixel16> = {
+    Depth::Bits16, 32768, {"nn_sample16", "subpixel_sample16", "area_sample16"}};
 template <>
-struct SampleTraits<PF_PixelFloat> {
-    static constexpr Depth depth = Depth::Float;
-    static A_FpShort store(double v) { return static_cast<A_FpShort>(v); }
-};
+constexpr DepthSuite depthSuite<PF_PixelFloat> = {
+    Depth::Float, 0, {"nn_sample_float", "subpixel_sample_float", "area_sample_float"}};
 
 double realOf(PF_Fixed v) { return v / 65536.0; }
 
@@ -38,7 +38,7 @@ double realOf(PF_Fixed v) { return v / 65536.0; }
 template <typename Pixel>
 const PF_EffectWorld *sourceWorld(const Host &host, const PF_SampPB *params) {
     Depth depth;
-    if (!params || !params->src || !worldDepth(host, *params->src, depth) || depth != SampleTraits<Pixel>::depth)
+    if (!params || !params->src || !worldDepth(host, *params->src, depth) || depth != depthSuite<Pixel>.depth)
         return nullptr;
     return params->src;
 }
@@ -47,6 +47,18 @@ template <typename Pixel>
 const Pixel &pixelAt(const PF_EffectWorld &w, A_long x, A_long y) {
     return reinterpret_cast<const Pixel *>(reinterpret_cast<const unsigned char *>(w.data) +
                                            static_cast<std::ptrdiff_t>(y) * w.rowbytes)[x];
+}
+
+// A mean channel value as the pixel stores it: integer channels round to
+// the nearest level within their range, float channels keep it.
+template <typename Pixel>
+auto channelOf(double v) {
+    using Channel = decltype(Pixel::alpha);
+    constexpr double ceiling = depthSuite<Pixel>.ceiling;
+    if constexpr (ceiling > 0)
+        return static_cast<Channel>(std::clamp(v + 0.5, 0.0, ceiling));
+    else
+        return static_cast<Channel>(v);
 }
 
 // Weighted sum of pixels with straight colour: colour is weighted by alpha
@@ -66,13 +78,12 @@ struct Accumulator {
     // `totalWeight` is the weight of the whole footprint, out-of-world part included.
     template <typename Pixel>
     Pixel result(double totalWeight) const {
-        using T = SampleTraits<Pixel>;
         Pixel out{};
         if (!(alpha > 0) || !(totalWeight > 0)) return out;
-        out.alpha = T::store(alpha / totalWeight);
-        out.red = T::store(red / alpha);
-        out.green = T::store(green / alpha);
-        out.blue = T::store(blue / alpha);
+        out.alpha = channelOf<Pixel>(alpha / totalWeight);
+        out.red = channelOf<Pixel>(red / alpha);
+        out.green = channelOf<Pixel>(green / alpha);
+        out.blue = channelOf<Pixel>(blue / alpha);
         return out;
     }
 };
@@ -133,13 +144,14 @@ Pixel area(const PF_EffectWorld &w, PF_Fixed x, PF_Fixed y, PF_Fixed xRadius, PF
     return sum.result<Pixel>(ax.total * ay.total);
 }
 
+// In the order of the suites' tables.
 enum class Filter { Nearest, Bilinear, Area };
 
 template <typename Pixel, Filter filter>
-PF_Err sample(PF_ProgPtr ref, const char *function, PF_Fixed x, PF_Fixed y, const PF_SampPB *params, Pixel *dst) {
+PF_Err sample(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params, Pixel *dst) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, function)) return err;
+    if (PF_Err err = enterCall(host, depthSuite<Pixel>.names[static_cast<int>(filter)])) return err;
     const PF_EffectWorld *src = sourceWorld<Pixel>(host, params);
     if (!src || !dst) return refused(host);
     switch (filter) {
@@ -156,49 +168,17 @@ PF_Err sample(PF_ProgPtr ref, const char *function, PF_Fixed x, PF_Fixed y, cons
     return PF_Err_NONE;
 }
 
-PF_Err nn8(PF_ProgPtr r, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel *d) {
-    return sample<PF_Pixel, Filter::Nearest>(r, "nn_sample", x, y, p, d);
-}
-PF_Err sub8(PF_ProgPtr r, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel *d) {
-    return sample<PF_Pixel, Filter::Bilinear>(r, "subpixel_sample", x, y, p, d);
-}
-PF_Err area8(PF_ProgPtr r, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel *d) {
-    return sample<PF_Pixel, Filter::Area>(r, "area_sample", x, y, p, d);
-}
-PF_Err nn16(PF_ProgPtr r, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel16 *d) {
-    return sample<PF_Pixel16, Filter::Nearest>(r, "nn_sample16", x, y, p, d);
-}
-PF_Err sub16(PF_ProgPtr r, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel16 *d) {
-    return sample<PF_Pixel16, Filter::Bilinear>(r, "subpixel_sample16", x, y, p, d);
-}
-PF_Err area16(PF_ProgPtr r, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel16 *d) {
-    return sample<PF_Pixel16, Filter::Area>(r, "area_sample16", x, y, p, d);
-}
-PF_Err nnFloat(PF_ProgPtr r, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_PixelFloat *d) {
-    return sample<PF_PixelFloat, Filter::Nearest>(r, "nn_sample_float", x, y, p, d);
-}
-PF_Err subFloat(PF_ProgPtr r, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_PixelFloat *d) {
-    return sample<PF_PixelFloat, Filter::Bilinear>(r, "subpixel_sample_float", x, y, p, d);
-}
-PF_Err areaFloat(PF_ProgPtr r, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_PixelFloat *d) {
-    return sample<PF_PixelFloat, Filter::Area>(r, "area_sample_float", x, y, p, d);
+template <typename Suite, typename Pixel>
+const void *samplingSuite() {
+    static const Suite suite = {sample<Pixel, Filter::Nearest>, sample<Pixel, Filter::Bilinear>,
+                                sample<Pixel, Filter::Area>};
+    return &suite;
 }
 
 }  // namespace
 
-const void *sampling8Suite() {
-    static const PF_Sampling8Suite1 suite = {nn8, sub8, area8};
-    return &suite;
-}
-
-const void *sampling16Suite() {
-    static const PF_Sampling16Suite1 suite = {nn16, sub16, area16};
-    return &suite;
-}
-
-const void *samplingFloatSuite() {
-    static const PF_SamplingFloatSuite1 suite = {nnFloat, subFloat, areaFloat};
-    return &suite;
-}
+const void *sampling8Suite() { return samplingSuite<PF_Sampling8Suite1, PF_Pixel>(); }
+const void *sampling16Suite() { return samplingSuite<PF_Sampling16Suite1, PF_Pixel16>(); }
+const void *samplingFloatSuite() { return samplingSuite<PF_SamplingFloatSuite1, PF_PixelFloat>(); }
 
 }  // namespace minihost

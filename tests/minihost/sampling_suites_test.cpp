@@ -13,80 +13,55 @@ namespace {
 
 constexpr PF_Fixed fx(double v) { return static_cast<PF_Fixed>(v * 65536); }
 
-// Each depth's suite functions, and channel values from 0..255 "levels":
-// 16-bit as level * 128, float as level / 255.
-template <typename Pixel>
-struct DepthOf;
+// One depth under test: its pixel, its suite, and the channel value of
+// level 255. Tests give channels in 0..255 "levels": 16-bit channels hold
+// level * 128, float channels level / 255.
+template <typename PixelType, typename Suite, const void *(*table)(), Depth worldDepth, int levelFull>
+struct DepthCase {
+    using Pixel = PixelType;
+    using Channel = decltype(Pixel::alpha);
+    static constexpr Depth depth = worldDepth;
 
-template <>
-struct DepthOf<PF_Pixel> {
-    static constexpr Depth depth = Depth::Bits8;
-    static PF_Pixel make(int a, int r, int g, int b) { return {A_u_char(a), A_u_char(r), A_u_char(g), A_u_char(b)}; }
-    static double level(A_u_char v) { return v; }
-    static PF_Err nn(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel *d) {
-        return static_cast<const PF_Sampling8Suite1 *>(sampling8Suite())->nn_sample(ref, x, y, p, d);
+    static Channel channel(int level) {
+        return static_cast<Channel>(Channel(level) * Channel(levelFull) / Channel(255));
     }
-    static PF_Err bilinear(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel *d) {
-        return static_cast<const PF_Sampling8Suite1 *>(sampling8Suite())->subpixel_sample(ref, x, y, p, d);
-    }
-    static PF_Err area(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel *d) {
-        return static_cast<const PF_Sampling8Suite1 *>(sampling8Suite())->area_sample(ref, x, y, p, d);
+    static Pixel make(int a, int r, int g, int b) { return {channel(a), channel(r), channel(g), channel(b)}; }
+    static double level(double channel) { return channel * 255 / levelFull; }
+
+    // The suite's functions in table order: nearest, bilinear, area.
+    using Function = PF_Err (*)(PF_ProgPtr, PF_Fixed, PF_Fixed, const PF_SampPB *, Pixel *);
+    static Function function(int filter) {
+        const auto &[nearest, bilinear, area] = *static_cast<const Suite *>(table());
+        const Function functions[] = {nearest, bilinear, area};
+        return functions[filter];
     }
 };
 
-template <>
-struct DepthOf<PF_Pixel16> {
-    static constexpr Depth depth = Depth::Bits16;
-    static PF_Pixel16 make(int a, int r, int g, int b) {
-        return {A_u_short(a * 128), A_u_short(r * 128), A_u_short(g * 128), A_u_short(b * 128)};
-    }
-    static double level(A_u_short v) { return v / 128.0; }
-    static PF_Err nn(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel16 *d) {
-        return static_cast<const PF_Sampling16Suite1 *>(sampling16Suite())->nn_sample16(ref, x, y, p, d);
-    }
-    static PF_Err bilinear(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel16 *d) {
-        return static_cast<const PF_Sampling16Suite1 *>(sampling16Suite())->subpixel_sample16(ref, x, y, p, d);
-    }
-    static PF_Err area(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_Pixel16 *d) {
-        return static_cast<const PF_Sampling16Suite1 *>(sampling16Suite())->area_sample16(ref, x, y, p, d);
-    }
-};
-
-template <>
-struct DepthOf<PF_PixelFloat> {
-    static constexpr Depth depth = Depth::Float;
-    static PF_PixelFloat make(int a, int r, int g, int b) { return {a / 255.0f, r / 255.0f, g / 255.0f, b / 255.0f}; }
-    static double level(A_FpShort v) { return v * 255.0; }
-    static PF_Err nn(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_PixelFloat *d) {
-        return static_cast<const PF_SamplingFloatSuite1 *>(samplingFloatSuite())->nn_sample_float(ref, x, y, p, d);
-    }
-    static PF_Err bilinear(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_PixelFloat *d) {
-        return static_cast<const PF_SamplingFloatSuite1 *>(samplingFloatSuite())
-            ->subpixel_sample_float(ref, x, y, p, d);
-    }
-    static PF_Err area(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *p, PF_PixelFloat *d) {
-        return static_cast<const PF_SamplingFloatSuite1 *>(samplingFloatSuite())->area_sample_float(ref, x, y, p, d);
-    }
-};
+enum { Nearest, Bilinear, Area };
 
 // Expected channels in levels; 8 and 16 bits are rounded to their own steps.
 struct Levels {
     double a, r, g, b;
 };
 
-template <typename Pixel>
-void expectLevels(const Pixel &p, Levels e, const char *what) {
-    using D = DepthOf<Pixel>;
-    const double tolerance = D::depth == Depth::Bits8 ? 0.5 : (D::depth == Depth::Bits16 ? 0.5 / 128 : 1e-4);
-    EXPECT_NEAR(D::level(p.alpha), e.a, tolerance) << what;
-    EXPECT_NEAR(D::level(p.red), e.r, tolerance) << what;
-    EXPECT_NEAR(D::level(p.green), e.g, tolerance) << what;
-    EXPECT_NEAR(D::level(p.blue), e.b, tolerance) << what;
+template <typename D>
+Levels levelsOf(const typename D::Pixel &p) {
+    return {D::level(p.alpha), D::level(p.red), D::level(p.green), D::level(p.blue)};
 }
 
-template <typename Pixel>
+template <typename D>
+void expectLevels(const typename D::Pixel &p, Levels e, const char *what) {
+    const double tolerance = D::depth == Depth::Bits8 ? 0.5 : (D::depth == Depth::Bits16 ? 0.5 / 128 : 1e-4);
+    const Levels got = levelsOf<D>(p);
+    EXPECT_NEAR(got.a, e.a, tolerance) << what;
+    EXPECT_NEAR(got.r, e.r, tolerance) << what;
+    EXPECT_NEAR(got.g, e.g, tolerance) << what;
+    EXPECT_NEAR(got.b, e.b, tolerance) << what;
+}
+
+template <typename D>
 struct Sampling : ::testing::Test {
-    using D = DepthOf<Pixel>;
+    using Pixel = typename D::Pixel;
     Host host;
     PF_ProgPtr ref = refFromHost(host);
     const PF_WorldSuite2 &worlds = *static_cast<const PF_WorldSuite2 *>(worldSuite2());
@@ -112,27 +87,23 @@ struct Sampling : ::testing::Test {
     }
     ~Sampling() override { worlds.PF_DisposeWorld(ref, &src); }
 
-    Pixel nn(double x, double y) {
+    // Area samples take their radii from `params`.
+    Pixel sample(int filter, double x, double y) {
         Pixel p = D::make(1, 2, 3, 4);
-        EXPECT_EQ(D::nn(ref, fx(x), fx(y), &params, &p), PF_Err_NONE);
-        return p;
-    }
-    Pixel bilinear(double x, double y) {
-        Pixel p = D::make(1, 2, 3, 4);
-        EXPECT_EQ(D::bilinear(ref, fx(x), fx(y), &params, &p), PF_Err_NONE);
+        EXPECT_EQ(D::function(filter)(ref, fx(x), fx(y), &params, &p), PF_Err_NONE);
         return p;
     }
     Pixel area(double x, double y, double rx, double ry) {
         params.x_radius = fx(rx);
         params.y_radius = fx(ry);
-        Pixel p = D::make(1, 2, 3, 4);
-        EXPECT_EQ(D::area(ref, fx(x), fx(y), &params, &p), PF_Err_NONE);
-        return p;
+        return sample(Area, x, y);
     }
 };
 
-using PixelTypes = ::testing::Types<PF_Pixel, PF_Pixel16, PF_PixelFloat>;
-TYPED_TEST_SUITE(Sampling, PixelTypes);
+using Depths = ::testing::Types<DepthCase<PF_Pixel, PF_Sampling8Suite1, sampling8Suite, Depth::Bits8, 255>,
+                                DepthCase<PF_Pixel16, PF_Sampling16Suite1, sampling16Suite, Depth::Bits16, 32640>,
+                                DepthCase<PF_PixelFloat, PF_SamplingFloatSuite1, samplingFloatSuite, Depth::Float, 1>>;
+TYPED_TEST_SUITE(Sampling, Depths);
 
 TYPED_TEST(Sampling, NearestTakesThePixelUnderThePoint) {
     struct Case {
@@ -153,7 +124,7 @@ TYPED_TEST(Sampling, NearestTakesThePixelUnderThePoint) {
         {0.5, 3.0, {0, 0, 0, 0}},
         {-100, -100, {0, 0, 0, 0}},
     };
-    for (const Case &c : cases) expectLevels(this->nn(c.x, c.y), c.expected, "nearest");
+    for (const Case &c : cases) expectLevels<TypeParam>(this->sample(Nearest, c.x, c.y), c.expected, "nearest");
 }
 
 TYPED_TEST(Sampling, BilinearBlendsPixelCentresByAlpha) {
@@ -169,7 +140,7 @@ TYPED_TEST(Sampling, BilinearBlendsPixelCentresByAlpha) {
         {0.5, 3.0, {127.5, 40, 40, 40}},  // half off the bottom edge
         {10, 10, {0, 0, 0, 0}},
     };
-    for (const Case &c : cases) expectLevels(this->bilinear(c.x, c.y), c.expected, "bilinear");
+    for (const Case &c : cases) expectLevels<TypeParam>(this->sample(Bilinear, c.x, c.y), c.expected, "bilinear");
 }
 
 TYPED_TEST(Sampling, AreaAveragesTheBoxWithStraightAlpha) {
@@ -199,44 +170,38 @@ TYPED_TEST(Sampling, AreaAveragesTheBoxWithStraightAlpha) {
           (255 * (80 + 100 + 40 + 60 + 80 + 100) + 128 * 255.0) / (10 * 255 + 128),
           (255 * (240 + 100 + 40 + 60 + 80 + 100) + 128 * 255.0) / (10 * 255 + 128)}},
     };
-    for (const Case &c : cases) expectLevels(this->area(c.x, c.y, c.rx, c.ry), c.expected, c.name);
+    for (const Case &c : cases) expectLevels<TypeParam>(this->area(c.x, c.y, c.rx, c.ry), c.expected, c.name);
 }
 
 TYPED_TEST(Sampling, AWorldOfAnotherDepthOrNoWorldIsRefused) {
-    using D = DepthOf<TypeParam>;
+    using D = TypeParam;
     PF_EffectWorld other{};
     const PF_PixelFormat otherFormat = pixelFormatOf(D::depth == Depth::Bits8 ? Depth::Float : Depth::Bits8);
     ASSERT_EQ(this->worlds.PF_NewWorld(this->ref, 2, 2, true, otherFormat, &other), PF_Err_NONE);
-    TypeParam p = D::make(1, 2, 3, 4);
+    typename D::Pixel p = D::make(1, 2, 3, 4);
     PF_SampPB wrong{};
     wrong.src = &other;
-    EXPECT_EQ(D::nn(this->ref, 0, 0, &wrong, &p), PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(D::area(this->ref, 0, 0, &wrong, &p), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(D::function(Nearest)(this->ref, 0, 0, &wrong, &p), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(D::function(Area)(this->ref, 0, 0, &wrong, &p), PF_Err_BAD_CALLBACK_PARAM);
     wrong.src = nullptr;
-    EXPECT_EQ(D::bilinear(this->ref, 0, 0, &wrong, &p), PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(D::nn(this->ref, 0, 0, nullptr, &p), PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(D::nn(this->ref, 0, 0, &this->params, nullptr), PF_Err_BAD_CALLBACK_PARAM);
-    expectLevels(p,
-                 {D::level(D::make(1, 2, 3, 4).alpha), D::level(D::make(1, 2, 3, 4).red),
-                  D::level(D::make(1, 2, 3, 4).green), D::level(D::make(1, 2, 3, 4).blue)},
-                 "untouched");
+    EXPECT_EQ(D::function(Bilinear)(this->ref, 0, 0, &wrong, &p), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(D::function(Nearest)(this->ref, 0, 0, nullptr, &p), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(D::function(Nearest)(this->ref, 0, 0, &this->params, nullptr), PF_Err_BAD_CALLBACK_PARAM);
+    expectLevels<D>(p, levelsOf<D>(D::make(1, 2, 3, 4)), "untouched");
     EXPECT_EQ(this->host.ledger.invalidCalls, 5);
     this->worlds.PF_DisposeWorld(this->ref, &other);
 }
 
 TYPED_TEST(Sampling, InjectedFaultsLeaveTheResultUntouched) {
-    using D = DepthOf<TypeParam>;
+    using D = TypeParam;
     this->host.logCalls = true;
-    TypeParam p = D::make(1, 2, 3, 4);
-    ASSERT_EQ(D::area(this->ref, fx(0.5), fx(0.5), &this->params, &p), PF_Err_NONE);
+    typename D::Pixel p = D::make(1, 2, 3, 4);
+    ASSERT_EQ(D::function(Area)(this->ref, fx(0.5), fx(0.5), &this->params, &p), PF_Err_NONE);
     const std::string name = this->host.calls.back().function;
     this->host.faults.failCall[name] = {2, PF_Err_OUT_OF_MEMORY};
     p = D::make(1, 2, 3, 4);
-    EXPECT_EQ(D::area(this->ref, fx(0.5), fx(0.5), &this->params, &p), PF_Err_OUT_OF_MEMORY);
-    expectLevels(p,
-                 {D::level(D::make(1, 2, 3, 4).alpha), D::level(D::make(1, 2, 3, 4).red),
-                  D::level(D::make(1, 2, 3, 4).green), D::level(D::make(1, 2, 3, 4).blue)},
-                 "untouched");
+    EXPECT_EQ(D::function(Area)(this->ref, fx(0.5), fx(0.5), &this->params, &p), PF_Err_OUT_OF_MEMORY);
+    expectLevels<D>(p, levelsOf<D>(D::make(1, 2, 3, 4)), "untouched");
 }
 
 }  // namespace
