@@ -121,31 +121,21 @@ typedef struct {
     A_long reserved[4];
 } PF_SampPB;
 
-/* Coordinates are 16.16 pixels; a sample outside the world is transparent. */
-typedef struct {
-    PF_Err (*nn_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params, PF_Pixel *dst_pixel);
-    PF_Err (*subpixel_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
-                              PF_Pixel *dst_pixel);
-    PF_Err (*area_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params, PF_Pixel *dst_pixel);
-} PF_Sampling8Suite1;
+/* Coordinates are 16.16 pixels; a sample outside the world is transparent.
+ * The three suites differ only in pixel type and in their members' names:
+ * nearest-neighbour, subpixel (bilinear) and area sample, in that order. */
+#define PF_SAMPLING_SUITE1(Pixel, nn_name, subpixel_name, area_name)                                                   \
+    struct {                                                                                                           \
+        PF_Err (*nn_name)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params, Pixel *dst_pixel);   \
+        PF_Err (*subpixel_name)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,                \
+                                Pixel *dst_pixel);                                                                     \
+        PF_Err (*area_name)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params, Pixel *dst_pixel); \
+    }
 
-typedef struct {
-    PF_Err (*nn_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
-                          PF_Pixel16 *dst_pixel);
-    PF_Err (*subpixel_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
-                                PF_Pixel16 *dst_pixel);
-    PF_Err (*area_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
-                            PF_Pixel16 *dst_pixel);
-} PF_Sampling16Suite1;
-
-typedef struct {
-    PF_Err (*nn_sample_float)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
-                              PF_PixelFloat *dst_pixel);
-    PF_Err (*subpixel_sample_float)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
-                                    PF_PixelFloat *dst_pixel);
-    PF_Err (*area_sample_float)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params,
-                                PF_PixelFloat *dst_pixel);
-} PF_SamplingFloatSuite1;
+typedef PF_SAMPLING_SUITE1(PF_Pixel, nn_sample, subpixel_sample, area_sample) PF_Sampling8Suite1;
+typedef PF_SAMPLING_SUITE1(PF_Pixel16, nn_sample16, subpixel_sample16, area_sample16) PF_Sampling16Suite1;
+typedef PF_SAMPLING_SUITE1(PF_PixelFloat, nn_sample_float, subpixel_sample_float,
+                           area_sample_float) PF_SamplingFloatSuite1;
 
 #define kPFParamUtilsSuite "PF Param Utils Suite"
 #define kPFParamUtilsSuiteVersion1 1
