@@ -88,205 +88,219 @@ PF_Err segmentMeasure(const PF_PathOutline &outline, A_long segment, PF_PathSegP
     return PF_Err_NONE;
 }
 
-PF_Err numPaths(PF_ProgPtr ref, A_long *num_pathsPL) {
+// Entry of every function of the two suites: a null effect reference is
+// refused with no host to count it on; otherwise the call is logged, and
+// fault injection may fail it before `body(host)` runs.
+template <typename Body>
+PF_Err pathCall(PF_ProgPtr ref, const char *function, const std::string &detail, Body body) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_NumPaths")) return err;
-    if (!num_pathsPL) return refused(host);
-    *num_pathsPL = static_cast<A_long>(host.masks.size());
-    return PF_Err_NONE;
+    if (PF_Err err = enterCall(host, function, detail)) return err;
+    return body(host);
+}
+
+// A function on a checked-out outline: `body(host, outline)` runs only on an
+// outline this host handed out and has not taken back.
+template <typename Body>
+PF_Err outlineCall(PF_ProgPtr ref, const char *function, const std::string &detail, PF_PathOutlinePtr pathP,
+                   Body body) {
+    return pathCall(ref, function, detail, [&](Host &host) -> PF_Err {
+        const PF_PathOutline *outline = liveOutline(host, pathP);
+        if (!outline) return refused(host);
+        return body(host, *outline);
+    });
+}
+
+// A query on the length of one segment: `body(host, measure)` gets the
+// caller's preparation or a fresh measure.
+template <typename Body>
+PF_Err lengthCall(PF_ProgPtr ref, const char *function, PF_PathOutlinePtr pathP, A_long segment,
+                  PF_PathSegPrepPtr *prepP0, Body body) {
+    return outlineCall(ref, function, segmentDetail(segment), pathP,
+                       [&](Host &host, const PF_PathOutline &outline) -> PF_Err {
+                           BezierMeasure fresh;
+                           const BezierMeasure *measure = nullptr;
+                           if (PF_Err err = segmentMeasure(outline, segment, prepP0, fresh, measure))
+                               return refused(host, err);
+                           return body(host, *measure);
+                       });
+}
+
+PF_Err numPaths(PF_ProgPtr ref, A_long *num_pathsPL) {
+    return pathCall(ref, "PF_NumPaths", {}, [&](Host &host) -> PF_Err {
+        if (!num_pathsPL) return refused(host);
+        *num_pathsPL = static_cast<A_long>(host.masks.size());
+        return PF_Err_NONE;
+    });
 }
 
 // `indexL` counts the masks from 0.
 PF_Err pathInfo(PF_ProgPtr ref, A_long indexL, PF_PathID *unique_idP) {
-    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_PathInfo", "index " + std::to_string(indexL))) return err;
-    if (!unique_idP) return refused(host);
-    const PF_PathID id = indexL >= 0 ? pathIdOfMask(host, indexL + 1) : 0;
-    if (id == 0) return refused(host, PF_Err_INVALID_INDEX);
-    *unique_idP = id;
-    return PF_Err_NONE;
+    return pathCall(ref, "PF_PathInfo", "index " + std::to_string(indexL), [&](Host &host) -> PF_Err {
+        if (!unique_idP) return refused(host);
+        const PF_PathID id = indexL >= 0 ? pathIdOfMask(host, indexL + 1) : 0;
+        if (id == 0) return refused(host, PF_Err_INVALID_INDEX);
+        *unique_idP = id;
+        return PF_Err_NONE;
+    });
 }
 
 // An id that names no mask (0 among them) checks out nothing: a null outline
 // and no error. Masks do not change over time, so the time is not used.
 PF_Err checkoutPath(PF_ProgPtr ref, PF_PathID unique_id, A_long, A_long, A_u_long, PF_PathOutlinePtr *pathPP) {
-    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_CheckoutPath", "id " + std::to_string(unique_id))) return err;
-    if (!pathPP) return refused(host);
-    *pathPP = nullptr;
-    Mask mask;
-    if (unique_id == 0 || !maskForPathId(host, unique_id, mask)) return PF_Err_NONE;
+    return pathCall(ref, "PF_CheckoutPath", "id " + std::to_string(unique_id), [&](Host &host) -> PF_Err {
+        if (!pathPP) return refused(host);
+        *pathPP = nullptr;
+        Mask mask;
+        if (unique_id == 0 || !maskForPathId(host, unique_id, mask)) return PF_Err_NONE;
 
-    auto outline = std::make_unique<PF_PathOutline>();
-    outline->host = &host;
-    outline->id = unique_id;
-    outline->open = !mask.closed;
-    outline->vertices = std::move(mask.vertices);
-    *pathPP = outline.get();
-    PathRegistry &r = registry();
-    r.outlines.emplace(outline.get(), std::move(outline));
-    ++host.ledger.checkouts;
-    return PF_Err_NONE;
+        auto outline = std::make_unique<PF_PathOutline>();
+        outline->host = &host;
+        outline->id = unique_id;
+        outline->open = !mask.closed;
+        outline->vertices = std::move(mask.vertices);
+        *pathPP = outline.get();
+        PathRegistry &r = registry();
+        r.outlines.emplace(outline.get(), std::move(outline));
+        ++host.ledger.checkouts;
+        return PF_Err_NONE;
+    });
 }
 
 // Checking in a null outline (what an unknown id checked out) does nothing.
 // Preparations still open on the outline are freed with it but stay counted
 // in the ledger: forgetting their clean-up is the plug-in's fault to show.
 PF_Err checkinPath(PF_ProgPtr ref, PF_PathID unique_id, PF_Boolean, PF_PathOutlinePtr pathP) {
-    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_CheckinPath", "id " + std::to_string(unique_id))) return err;
-    if (!pathP) return PF_Err_NONE;
-    PathRegistry &r = registry();
-    const auto it = r.outlines.find(pathP);
-    if (it == r.outlines.end() || it->second->host != &host || it->second->id != unique_id) return refused(host);
-    for (auto prep = r.preps.begin(); prep != r.preps.end();)
-        prep = prep->second->outline == pathP ? r.preps.erase(prep) : std::next(prep);
-    r.outlines.erase(it);
-    --host.ledger.checkouts;
-    return PF_Err_NONE;
+    return pathCall(ref, "PF_CheckinPath", "id " + std::to_string(unique_id), [&](Host &host) -> PF_Err {
+        if (!pathP) return PF_Err_NONE;
+        PathRegistry &r = registry();
+        const auto it = r.outlines.find(pathP);
+        if (it == r.outlines.end() || it->second->host != &host || it->second->id != unique_id) return refused(host);
+        for (auto prep = r.preps.begin(); prep != r.preps.end();)
+            prep = prep->second->outline == pathP ? r.preps.erase(prep) : std::next(prep);
+        r.outlines.erase(it);
+        --host.ledger.checkouts;
+        return PF_Err_NONE;
+    });
 }
 
 PF_Err pathIsOpen(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_Boolean *openPB) {
-    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_PathIsOpen")) return err;
-    const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !openPB) return refused(host);
-    *openPB = outline->open ? 1 : 0;
-    return PF_Err_NONE;
+    return outlineCall(ref, "PF_PathIsOpen", {}, pathP, [&](Host &host, const PF_PathOutline &outline) -> PF_Err {
+        if (!openPB) return refused(host);
+        *openPB = outline.open ? 1 : 0;
+        return PF_Err_NONE;
+    });
 }
 
 PF_Err pathNumSegments(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long *num_segmentsPL) {
-    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_PathNumSegments")) return err;
-    const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !num_segmentsPL) return refused(host);
-    *num_segmentsPL = segmentCount(*outline);
-    return PF_Err_NONE;
+    return outlineCall(ref, "PF_PathNumSegments", {}, pathP, [&](Host &host, const PF_PathOutline &outline) -> PF_Err {
+        if (!num_segmentsPL) return refused(host);
+        *num_segmentsPL = segmentCount(outline);
+        return PF_Err_NONE;
+    });
 }
 
 // Vertices 0..S, S the segment count: vertex S is where the last segment
 // ends, the last vertex of an open mask and vertex 0 again of a closed one.
 PF_Err pathVertexInfo(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_pointL, PF_PathVertex *vertexP) {
-    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_PathVertexInfo", "vertex " + std::to_string(which_pointL))) return err;
-    const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !vertexP || outline->vertices.empty()) return refused(host);
-    if (which_pointL < 0 || which_pointL > segmentCount(*outline)) return refused(host);
-    const MaskVertex &v = outline->vertices[static_cast<size_t>(which_pointL) % outline->vertices.size()];
-    *vertexP = {v.x, v.y, v.inX, v.inY, v.outX, v.outY};
-    return PF_Err_NONE;
+    return outlineCall(ref, "PF_PathVertexInfo", "vertex " + std::to_string(which_pointL), pathP,
+                       [&](Host &host, const PF_PathOutline &outline) -> PF_Err {
+                           if (!vertexP || outline.vertices.empty()) return refused(host);
+                           if (which_pointL < 0 || which_pointL > segmentCount(outline)) return refused(host);
+                           const MaskVertex &v =
+                               outline.vertices[static_cast<size_t>(which_pointL) % outline.vertices.size()];
+                           *vertexP = {v.x, v.y, v.inX, v.inY, v.outX, v.outY};
+                           return PF_Err_NONE;
+                       });
 }
 
 // `frequencyL` sets the resolution of the arc-length table; values below 4
 // (including 0 and negatives) get the smallest table.
 PF_Err pathPrepareSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_segL, A_long frequencyL,
                             PF_PathSegPrepPtr *lengthPrepPP) {
-    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_PathPrepareSegLength", segmentDetail(which_segL))) return err;
-    const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !lengthPrepPP) return refused(host);
-    if (which_segL < 0 || which_segL >= segmentCount(*outline)) return refused(host);
-
-    auto prep = std::make_unique<PF_PathSegPrep>();
-    prep->outline = outline;
-    prep->segment = which_segL;
-    prep->measure = measureBezier(segmentCurve(*outline, which_segL), frequencyL);
-    *lengthPrepPP = prep.get();
-    PathRegistry &r = registry();
-    r.preps.emplace(prep.get(), std::move(prep));
-    ++host.ledger.checkouts;
-    return PF_Err_NONE;
+    return outlineCall(ref, "PF_PathPrepareSegLength", segmentDetail(which_segL), pathP,
+                       [&](Host &host, const PF_PathOutline &outline) -> PF_Err {
+                           if (!lengthPrepPP) return refused(host);
+                           if (which_segL < 0 || which_segL >= segmentCount(outline)) return refused(host);
+                           auto prep = std::make_unique<PF_PathSegPrep>();
+                           prep->outline = &outline;
+                           prep->segment = which_segL;
+                           prep->measure = measureBezier(segmentCurve(outline, which_segL), frequencyL);
+                           *lengthPrepPP = prep.get();
+                           PathRegistry &r = registry();
+                           r.preps.emplace(prep.get(), std::move(prep));
+                           ++host.ledger.checkouts;
+                           return PF_Err_NONE;
+                       });
 }
 
 PF_Err pathGetSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_segL, PF_PathSegPrepPtr *lengthPrepP0,
                         A_FpLong *lengthPF) {
-    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_PathGetSegLength", segmentDetail(which_segL))) return err;
-    const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !lengthPF) return refused(host);
-    BezierMeasure fresh;
-    const BezierMeasure *measure = nullptr;
-    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepP0, fresh, measure)) return refused(host, err);
-    *lengthPF = measure->length;
-    return PF_Err_NONE;
+    return lengthCall(ref, "PF_PathGetSegLength", pathP, which_segL, lengthPrepP0,
+                      [&](Host &host, const BezierMeasure &measure) -> PF_Err {
+                          if (!lengthPF) return refused(host);
+                          *lengthPF = measure.length;
+                          return PF_Err_NONE;
+                      });
 }
 
 // Lengths outside the segment clamp to its ends.
 PF_Err pathEvalSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_PathSegPrepPtr *lengthPrepPP0, A_long which_segL,
                          A_FpLong lengthF, A_FpLong *x, A_FpLong *y) {
-    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_PathEvalSegLength", segmentDetail(which_segL))) return err;
-    const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !x || !y) return refused(host);
-    BezierMeasure fresh;
-    const BezierMeasure *measure = nullptr;
-    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepPP0, fresh, measure)) return refused(host, err);
-    const PathPoint p = bezierPointAtLength(*measure, lengthF);
-    *x = p.x;
-    *y = p.y;
-    return PF_Err_NONE;
+    return lengthCall(ref, "PF_PathEvalSegLength", pathP, which_segL, lengthPrepPP0,
+                      [&](Host &host, const BezierMeasure &measure) -> PF_Err {
+                          if (!x || !y) return refused(host);
+                          const PathPoint p = bezierPointAtLength(measure, lengthF);
+                          *x = p.x;
+                          *y = p.y;
+                          return PF_Err_NONE;
+                      });
 }
 
 // The derivative is the unit direction of travel at that length.
 PF_Err pathEvalSegLengthDeriv1(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_PathSegPrepPtr *lengthPrepPP0,
                                A_long which_segL, A_FpLong lengthF, A_FpLong *x, A_FpLong *y, A_FpLong *deriv1x,
                                A_FpLong *deriv1y) {
-    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_PathEvalSegLengthDeriv1", segmentDetail(which_segL))) return err;
-    const PF_PathOutline *outline = liveOutline(host, pathP);
-    if (!outline || !x || !y || !deriv1x || !deriv1y) return refused(host);
-    BezierMeasure fresh;
-    const BezierMeasure *measure = nullptr;
-    if (PF_Err err = segmentMeasure(*outline, which_segL, lengthPrepPP0, fresh, measure)) return refused(host, err);
-    const PathPoint p = bezierPointAtLength(*measure, lengthF);
-    const PathPoint d = bezierDirectionAtLength(*measure, lengthF);
-    *x = p.x;
-    *y = p.y;
-    *deriv1x = d.x;
-    *deriv1y = d.y;
-    return PF_Err_NONE;
+    return lengthCall(ref, "PF_PathEvalSegLengthDeriv1", pathP, which_segL, lengthPrepPP0,
+                      [&](Host &host, const BezierMeasure &measure) -> PF_Err {
+                          if (!x || !y || !deriv1x || !deriv1y) return refused(host);
+                          const PathPoint p = bezierPointAtLength(measure, lengthF);
+                          const PathPoint d = bezierDirectionAtLength(measure, lengthF);
+                          *x = p.x;
+                          *y = p.y;
+                          *deriv1x = d.x;
+                          *deriv1y = d.y;
+                          return PF_Err_NONE;
+                      });
 }
 
 // Frees the preparation and nulls the caller's pointer; a null preparation
 // is nothing to clean up.
 PF_Err pathCleanupSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long which_segL,
                             PF_PathSegPrepPtr *lengthPrepPP) {
-    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_PathCleanupSegLength", segmentDetail(which_segL))) return err;
-    if (!lengthPrepPP) return refused(host);
-    if (!*lengthPrepPP) return PF_Err_NONE;
-    PathRegistry &r = registry();
-    const auto it = r.preps.find(*lengthPrepPP);
-    if (it == r.preps.end() || it->second->outline != pathP || it->second->segment != which_segL ||
-        it->second->outline->host != &host)
-        return refused(host);
-    r.preps.erase(it);
-    *lengthPrepPP = nullptr;
-    --host.ledger.checkouts;
-    return PF_Err_NONE;
+    return pathCall(ref, "PF_PathCleanupSegLength", segmentDetail(which_segL), [&](Host &host) -> PF_Err {
+        if (!lengthPrepPP) return refused(host);
+        if (!*lengthPrepPP) return PF_Err_NONE;
+        PathRegistry &r = registry();
+        const auto it = r.preps.find(*lengthPrepPP);
+        if (it == r.preps.end() || it->second->outline != pathP || it->second->segment != which_segL ||
+            it->second->outline->host != &host)
+            return refused(host);
+        r.preps.erase(it);
+        *lengthPrepPP = nullptr;
+        --host.ledger.checkouts;
+        return PF_Err_NONE;
+    });
 }
 
 // Masks are never inverted in this host.
 PF_Err pathIsInverted(PF_ProgPtr ref, PF_PathID unique_id, PF_Boolean *invertedB) {
-    if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
-    Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, "PF_PathIsInverted", "id " + std::to_string(unique_id))) return err;
-    Mask mask;
-    if (!invertedB || !maskForPathId(host, unique_id, mask)) return refused(host);
-    *invertedB = 0;
-    return PF_Err_NONE;
+    return pathCall(ref, "PF_PathIsInverted", "id " + std::to_string(unique_id), [&](Host &host) -> PF_Err {
+        Mask mask;
+        if (!invertedB || !maskForPathId(host, unique_id, mask)) return refused(host);
+        *invertedB = 0;
+        return PF_Err_NONE;
+    });
 }
 
 }  // namespace
