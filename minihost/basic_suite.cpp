@@ -110,14 +110,8 @@ SPErr undefined() {
 
 }  // namespace
 
-void fillBasicSuite(SPBasicSuite &suite) {
-    suite.AcquireSuite = acquireSuite;
-    suite.ReleaseSuite = releaseSuite;
-    suite.IsEqual = isEqual;
-    suite.AllocateBlock = allocateBlock;
-    suite.FreeBlock = freeBlock;
-    suite.ReallocateBlock = reallocateBlock;
-    suite.Undefined = undefined;
+SPBasicSuite basicSuiteTable() {
+    return {acquireSuite, releaseSuite, isEqual, allocateBlock, freeBlock, reallocateBlock, undefined};
 }
 
 }  // namespace minihost

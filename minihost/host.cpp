@@ -70,8 +70,8 @@ void freeLeftHandle(Host &host, PF_Handle handle) {
 }  // namespace
 
 Host::Host() : internals(std::make_unique<Internals>()) {
-    fillUtilCallbacks(internals->utils);
-    fillBasicSuite(internals->basicSuite);
+    internals->utils = utilCallbacks();
+    internals->basicSuite = basicSuiteTable();
 }
 
 Host::~Host() {

@@ -92,8 +92,8 @@ void releaseParamCheckouts(Host &host);
 // Callback tables (interact_callbacks.cpp, util_callbacks.cpp,
 // basic_suite.cpp, smart_callbacks.cpp).
 PF_InteractCallbacks interactCallbacks();
-void fillUtilCallbacks(PF_UtilCallbacks &utils);
-void fillBasicSuite(SPBasicSuite &suite);
+PF_UtilCallbacks utilCallbacks();
+SPBasicSuite basicSuiteTable();
 PF_PreRenderCallbacks preRenderCallbacks();
 PF_SmartRenderCallbacks smartRenderCallbacks();
 

@@ -88,19 +88,9 @@ PF_Err checkoutOutput(PF_ProgPtr effectRef, PF_EffectWorld **output) {
 
 }  // namespace
 
-PF_PreRenderCallbacks preRenderCallbacks() {
-    PF_PreRenderCallbacks callbacks{};
-    callbacks.checkout_layer = checkoutLayer;
-    return callbacks;
-}
+PF_PreRenderCallbacks preRenderCallbacks() { return {checkoutLayer}; }
 
-PF_SmartRenderCallbacks smartRenderCallbacks() {
-    PF_SmartRenderCallbacks callbacks{};
-    callbacks.checkout_layer_pixels = checkoutLayerPixels;
-    callbacks.checkin_layer_pixels = checkinLayerPixels;
-    callbacks.checkout_output = checkoutOutput;
-    return callbacks;
-}
+PF_SmartRenderCallbacks smartRenderCallbacks() { return {checkoutLayerPixels, checkinLayerPixels, checkoutOutput}; }
 
 // The output world of the frame: the input layer's size at the command's
 // resolution and depth, holding the unwritten pattern until the plug-in writes it.

@@ -69,16 +69,9 @@ PF_Err transferRectCall(PF_ProgPtr effectRef, PF_Quality, PF_ModeFlags, PF_Field
 
 }  // namespace
 
-void fillUtilCallbacks(PF_UtilCallbacks &utils) {
-    utils.copy = copyCall;
-    utils.fill = fillCall;
-    utils.transfer_rect = transferRectCall;
-    utils.host_new_handle = hostNewHandle;
-    utils.host_lock_handle = hostLockHandle;
-    utils.host_unlock_handle = hostUnlockHandle;
-    utils.host_dispose_handle = hostDisposeHandle;
-    utils.host_get_handle_size = hostGetHandleSize;
-    utils.ansi = ansiCallbacks();
+PF_UtilCallbacks utilCallbacks() {
+    return {copyCall,         fillCall,          transferRectCall,  hostNewHandle,  hostLockHandle,
+            hostUnlockHandle, hostDisposeHandle, hostGetHandleSize, ansiCallbacks()};
 }
 
 }  // namespace minihost
