@@ -38,16 +38,12 @@ void fakeDisposeHandle(PF_Handle handle) {
 A_u_longlong fakeHandleSize(PF_Handle) { return 0; }
 PF_Err fakeResizeHandle(A_u_longlong, PF_Handle *) { return PF_Err_NONE; }
 
+// The utility callbacks' sprintf and the ANSI suite's, told apart in the log
+// by `call`.
+constexpr char sprintfCall[] = "sprintf", suiteSprintfCall[] = "suite sprintf";
+template <const char *call>
 int fakeSprintf(A_char *buffer, const A_char *format, ...) {
-    fake().calls.push_back("sprintf");
-    va_list args;
-    va_start(args, format);
-    const int written = std::vsprintf(buffer, format, args);
-    va_end(args);
-    return written;
-}
-int fakeSuiteSprintf(A_char *buffer, const A_char *format, ...) {
-    fake().calls.push_back("suite sprintf");
+    fake().calls.push_back(call);
     va_list args;
     va_start(args, format);
     const int written = std::vsprintf(buffer, format, args);
@@ -73,7 +69,7 @@ const PF_HandleSuite1 kHandleSuite = {fakeNewHandle,     fakeLockHandle, fakeUnl
                                       fakeDisposeHandle, fakeHandleSize, fakeResizeHandle};
 PF_ANSICallbacksSuite1 makeAnsiSuite() {
     PF_ANSICallbacksSuite1 suite{};
-    suite.sprintf = fakeSuiteSprintf;
+    suite.sprintf = fakeSprintf<suiteSprintfCall>;
     suite.strcpy = fakeStrcpy;
     suite.fmod = fakeFmod;
     return suite;
@@ -155,7 +151,7 @@ FakeHost::FakeHost() {
     utils.host_lock_handle = fakeLockHandle;
     utils.host_unlock_handle = fakeUnlockHandle;
     utils.host_dispose_handle = fakeDisposeHandle;
-    utils.ansi.sprintf = fakeSprintf;
+    utils.ansi.sprintf = fakeSprintf<sprintfCall>;
     utils.ansi.strcpy = fakeStrcpy;
     utils.ansi.fmod = fakeFmod;
     in.utils = &utils;
