@@ -2,36 +2,33 @@
 // of a plug-in file, as minihost reads them.
 #include "cli/info_command.h"
 
-#include <cstdio>
 #include <iomanip>
 #include <sstream>
+
+#include "cli/printed.h"
 
 namespace pathbloom {
 
 namespace {
 
-std::string hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
-    return text;
+std::string hex(uint32_t value) { return printed("0x%X", value); }
+std::string integer(A_long value) { return std::to_string(value); }
+std::string fixed(PF_Fixed value) { return printed("%g", value / 65536.0); }
+std::string real(double value) { return printed("%g", value); }
+
+// "default D, valid A..B, slider C..D" of a slider definition, its numbers
+// shown by `show`.
+template <typename Def, typename Show>
+std::string sliderRanges(const Def &def, Show show) {
+    return "default " + show(def.dephault) + ", valid " + show(def.valid_min) + ".." + show(def.valid_max) +
+           ", slider " + show(def.slider_min) + ".." + show(def.slider_max);
 }
 
-std::string fixed(PF_Fixed value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value / 65536.0);
-    return text;
-}
-
-std::string real(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
-std::string pixel(const PF_Pixel &p) {
-    char text[48];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x%02x", p.red, p.green, p.blue, p.alpha);
-    return text;
+// The ranges of a fixed or float slider, then how it shows its value.
+template <typename Def, typename Show>
+std::string decimalSlider(const Def &def, Show show) {
+    return sliderRanges(def, show) + (def.display_flags & PF_ValueDisplayFlag_PERCENT ? ", percent" : "") +
+           ", precision " + std::to_string(def.precision);
 }
 
 std::string typeName(PF_ParamType type) {
@@ -82,23 +79,13 @@ std::string describeParam(int index, const PF_ParamDef &def) {
     std::string details;
     switch (def.param_type) {
     case PF_Param_SLIDER:
-        details = "default " + std::to_string(def.u.sd.dephault) + ", valid " + std::to_string(def.u.sd.valid_min) +
-                  ".." + std::to_string(def.u.sd.valid_max) + ", slider " + std::to_string(def.u.sd.slider_min) + ".." +
-                  std::to_string(def.u.sd.slider_max);
+        details = sliderRanges(def.u.sd, integer);
         break;
     case PF_Param_FIX_SLIDER:
-        details = "default " + fixed(def.u.fd.dephault) + ", valid " + fixed(def.u.fd.valid_min) + ".." +
-                  fixed(def.u.fd.valid_max) + ", slider " + fixed(def.u.fd.slider_min) + ".." +
-                  fixed(def.u.fd.slider_max) +
-                  (def.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT ? ", percent" : "") + ", precision " +
-                  std::to_string(def.u.fd.precision);
+        details = decimalSlider(def.u.fd, fixed);
         break;
     case PF_Param_FLOAT_SLIDER:
-        details = "default " + real(def.u.fs_d.dephault) + ", valid " + real(def.u.fs_d.valid_min) + ".." +
-                  real(def.u.fs_d.valid_max) + ", slider " + real(def.u.fs_d.slider_min) + ".." +
-                  real(def.u.fs_d.slider_max) +
-                  (def.u.fs_d.display_flags & PF_ValueDisplayFlag_PERCENT ? ", percent" : "") + ", precision " +
-                  std::to_string(def.u.fs_d.precision);
+        details = decimalSlider(def.u.fs_d, real);
         break;
     case PF_Param_ANGLE:
         details = "default " + fixed(def.u.ad.dephault) + " degrees" +
@@ -110,7 +97,8 @@ std::string describeParam(int index, const PF_ParamDef &def) {
         details = std::string("default ") + (def.u.bd.dephault ? "on" : "off");
         break;
     case PF_Param_COLOR:
-        details = "default " + pixel(def.u.cd.dephault) + " (#rrggbbaa)";
+        details = printed("default #%02x%02x%02x%02x (#rrggbbaa)", def.u.cd.dephault.red, def.u.cd.dephault.green,
+                          def.u.cd.dephault.blue, def.u.cd.dephault.alpha);
         break;
     case PF_Param_POPUP:
         details = "default " + std::to_string(def.u.pd.dephault) + ", " + std::to_string(def.u.pd.num_choices) +

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -12,6 +11,7 @@
 
 #include "cli/contact_sheet.h"
 #include "cli/image_io.h"
+#include "cli/printed.h"
 #include "cli/scene.h"
 #include "minihost/minihost.h"
 
@@ -96,9 +96,7 @@ minihost::Image upsampleNearest(const minihost::Image &image, int width, int hei
 }
 
 std::string frameFileName(int frame, const std::string &extension) {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%04d.%s", frame, extension.c_str());
-    return name;
+    return printed("frame_%04d.%s", frame, extension.c_str());
 }
 
 int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err) {
@@ -222,10 +220,8 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
             return 1;
         }
         if (options.stats) {
-            char line[160];
-            std::snprintf(line, sizeof line, "frame %4d  %9.2f ms  %8ld points placed  %8ld drawn\n", frame,
-                          milliseconds, placed, drawn);
-            out << line << std::flush;
+            out << printed("frame %4d  %9.2f ms  %8ld points placed  %8ld drawn\n", frame, milliseconds, placed, drawn)
+                << std::flush;
         }
         ++bar.framesDone;
     }

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -14,6 +13,7 @@
 #include <tuple>
 
 #include "cli/image_io.h"
+#include "cli/printed.h"
 
 namespace pathbloom {
 
@@ -38,11 +38,7 @@ std::string shown(const json &value) {
     return text;
 }
 
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.10g", value);
-    return text;
-}
+std::string number(double value) { return printed("%.10g", value); }
 
 std::string typeName(const json &value) {
     if (value.is_null()) return "null";
