@@ -15,34 +15,27 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(RenderOptions, FrameRangesAndDownsampling) {
+    // Both options parse into a pair: first and last frame, x and y factor.
+    const auto range = pathbloom::parseFrameRange, factors = pathbloom::parseDownsample;
     const struct {
+        bool (*parse)(const std::string &, int &, int &);
         const char *text;
         bool ok;
-        int first, last;
-    } ranges[] = {{"3", true, 3, 3},    {"0-7", true, 0, 7}, {"7-3", false, 0, 0},
-                  {"a-3", false, 0, 0}, {"", false, 0, 0},   {"-3", false, 0, 0}};
-    for (const auto &r : ranges) {
-        int first = 0, last = 0;
-        EXPECT_EQ(pathbloom::parseFrameRange(r.text, first, last), r.ok) << r.text;
-        if (r.ok) {
-            EXPECT_EQ(first, r.first) << r.text;
-            EXPECT_EQ(last, r.last) << r.text;
-        }
-    }
-    const struct {
-        const char *text;
-        bool ok;
-        int x, y;
-    } factors[] = {{"2", true, 2, 2}, {"2,3", true, 2, 3}, {"0", false, 0, 0}, {"2,", false, 0, 0}, {"x", false, 0, 0}};
-    for (const auto &f : factors) {
-        int x = 0, y = 0;
-        EXPECT_EQ(pathbloom::parseDownsample(f.text, x, y), f.ok) << f.text;
-        if (f.ok) {
-            EXPECT_EQ(x, f.x) << f.text;
-            EXPECT_EQ(y, f.y) << f.text;
+        int a, b;
+    } cases[] = {{range, "3", true, 3, 3},     {range, "0-7", true, 0, 7},   {range, "7-3", false, 0, 0},
+                 {range, "a-3", false, 0, 0},  {range, "", false, 0, 0},     {range, "-3", false, 0, 0},
+                 {factors, "2", true, 2, 2},   {factors, "2,3", true, 2, 3}, {factors, "0", false, 0, 0},
+                 {factors, "2,", false, 0, 0}, {factors, "x", false, 0, 0}};
+    for (const auto &c : cases) {
+        int a = 0, b = 0;
+        EXPECT_EQ(c.parse(c.text, a, b), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(a, c.a) << c.text;
+            EXPECT_EQ(b, c.b) << c.text;
         }
     }
     EXPECT_EQ(pathbloom::frameFileName(7, "png"), "frame_0007.png");
+    EXPECT_EQ(pathbloom::frameFileName(12, std::string(40, 'x')), "frame_0012." + std::string(40, 'x'));
 }
 
 // A small scene: a closed square mask with circles at its corners, over an
