@@ -2,6 +2,7 @@
 // of a plug-in file, as minihost reads them.
 #include "cli/info_command.h"
 
+#include <cstring>
 #include <iomanip>
 #include <sstream>
 
@@ -72,9 +73,11 @@ std::string effectVersion(uint32_t v) {
 }  // namespace
 
 std::string describeParam(int index, const PF_ParamDef &def) {
+    // A name that fills its field has no terminating NUL.
+    const std::string name(def.name, strnlen(def.name, sizeof def.name));
     std::ostringstream line;
     line << std::setw(3) << index << "  " << std::left << std::setw(28)
-         << (def.name[0] ? "\"" + std::string(def.name) + "\"" : std::string("(group end)")) << std::setw(15)
+         << (name.empty() ? std::string("(group end)") : "\"" + name + "\"") << std::setw(15)
          << typeName(def.param_type);
     std::string details;
     switch (def.param_type) {

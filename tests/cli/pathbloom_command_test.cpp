@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
 #include "cli/image_io.h"
+#include "cli/info_command.h"
 #include "cli/render_command.h"
 #include "tests/cli/cli_fixtures.h"
 
@@ -36,6 +38,20 @@ TEST(RenderOptions, FrameRangesAndDownsampling) {
     }
     EXPECT_EQ(pathbloom::frameFileName(7, "png"), "frame_0007.png");
     EXPECT_EQ(pathbloom::frameFileName(12, std::string(40, 'x')), "frame_0012." + std::string(40, 'x'));
+}
+
+TEST(InfoCommand, ANameThatFillsItsFieldEndsThere) {
+    PF_ParamDef def{};
+    def.param_type = PF_Param_SLIDER;
+    std::memset(def.name, 'n', sizeof def.name);
+    def.flags = 0x20;  // the byte after the name, were it read on
+    def.uu.id = 4;
+    def.u.sd.valid_max = 10;
+    def.u.sd.slider_max = 5;
+    def.u.sd.dephault = 3;
+    EXPECT_EQ(
+        pathbloom::describeParam(1, def),
+        "  1  \"" + std::string(32, 'n') + "\"integer slider default 3, valid 0..10, slider 0..5  [id 4, flags 0x20]");
 }
 
 // A small scene: a closed square mask with circles at its corners, over an
