@@ -84,30 +84,14 @@ PF_Err hlsToRgb(PF_ProgPtr ref, PF_HLS_Pixel hls, PF_PixelFloat *rgb) {
     const double sectorHue = hue / 60;
     const double second = chroma * (1 - std::fabs(std::fmod(sectorHue, 2.0) - 1));
     const double base = lightness - chroma / 2;
-    double r = 0, g = 0, b = 0;
-    switch (static_cast<int>(sectorHue) % 6) {
-    case 0:
-        r = chroma, g = second;
-        break;
-    case 1:
-        r = second, g = chroma;
-        break;
-    case 2:
-        g = chroma, b = second;
-        break;
-    case 3:
-        g = second, b = chroma;
-        break;
-    case 4:
-        r = second, b = chroma;
-        break;
-    default:
-        r = chroma, b = second;
-        break;
-    }
-    rgb->red = channelFromModel(r + base);
-    rgb->green = channelFromModel(g + base);
-    rgb->blue = channelFromModel(b + base);
+    // Per 60-degree sector of hue, which part each of red, green and blue
+    // takes: 0 the chroma, 1 the second component, 2 none.
+    static const int sectorParts[6][3] = {{0, 1, 2}, {1, 0, 2}, {2, 0, 1}, {2, 1, 0}, {1, 2, 0}, {0, 2, 1}};
+    const double parts[3] = {chroma, second, 0};
+    const int *part = sectorParts[static_cast<int>(sectorHue) % 6];
+    rgb->red = channelFromModel(parts[part[0]] + base);
+    rgb->green = channelFromModel(parts[part[1]] + base);
+    rgb->blue = channelFromModel(parts[part[2]] + base);
     return PF_Err_NONE;
 }
 
