@@ -26,12 +26,7 @@ TEST(HostRecords, TimeCountsWholeTicksPerFrame) {
         host.fps = c.fps;
         host.frame = c.frame;
         PF_InData seen{};
-        ASSERT_EQ(runInCommand(host,
-                               [&](PF_InData &in, PF_OutData &) {
-                                   seen = in;
-                                   return PF_Err_NONE;
-                               }),
-                  PF_Err_NONE);
+        ASSERT_EQ(runInCommand(host, [&](PF_InData &in) { seen = in; }), PF_Err_NONE);
         EXPECT_EQ(seen.current_time, c.time) << c.fps;
         EXPECT_EQ(seen.time_scale, c.scale) << c.fps;
         EXPECT_EQ(seen.time_step, 1000);
@@ -45,10 +40,7 @@ TEST(HostRecords, DownsamplingAndSizeFollowTheHost) {
     host.downsampleX = 2;
     host.downsampleY = 4;
     PF_InData seen{};
-    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
-        seen = in;
-        return PF_Err_NONE;
-    });
+    runInCommand(host, [&](PF_InData &in) { seen = in; });
     EXPECT_EQ(seen.downsample_x.num, 1);
     EXPECT_EQ(seen.downsample_x.den, 2u);
     EXPECT_EQ(seen.downsample_y.num, 1);
@@ -63,7 +55,7 @@ TEST(HostRecords, DownsamplingAndSizeFollowTheHost) {
 TEST(Handles, AreZeroedSizedAndCountLocks) {
     Host host;
     ASSERT_EQ(runInCommand(host,
-                           [&](PF_InData &in, PF_OutData &) {
+                           [&](PF_InData &in) {
                                PF_UtilCallbacks &u = *in.utils;
                                PF_Handle h = u.host_new_handle(40);
                                EXPECT_NE(h, nullptr);
@@ -78,7 +70,6 @@ TEST(Handles, AreZeroedSizedAndCountLocks) {
                                u.host_unlock_handle(h);
                                EXPECT_EQ(host.ledger.lockedHandles, 0);
                                u.host_dispose_handle(h);
-                               return PF_Err_NONE;
                            }),
               PF_Err_NONE);
     EXPECT_EQ(host.ledger.handles, 0);
@@ -87,11 +78,10 @@ TEST(Handles, AreZeroedSizedAndCountLocks) {
 
 TEST(Handles, DisposingALockedHandleDropsItsLocks) {
     Host host;
-    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+    runInCommand(host, [&](PF_InData &in) {
         PF_Handle h = in.utils->host_new_handle(8);
         in.utils->host_lock_handle(h);
         in.utils->host_dispose_handle(h);
-        return PF_Err_NONE;
     });
     EXPECT_EQ(host.ledger.handles, 0);
     EXPECT_EQ(host.ledger.lockedHandles, 0);
@@ -99,14 +89,13 @@ TEST(Handles, DisposingALockedHandleDropsItsLocks) {
 
 TEST(Handles, MisuseIsCountedNotObeyed) {
     Host host;
-    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+    runInCommand(host, [&](PF_InData &in) {
         PF_UtilCallbacks &u = *in.utils;
         PF_Handle h = u.host_new_handle(4);
         u.host_unlock_handle(h);  // never locked
         u.host_dispose_handle(h);
         u.host_dispose_handle(h);  // already gone
         EXPECT_EQ(u.host_lock_handle(h), nullptr);
-        return PF_Err_NONE;
     });
     EXPECT_EQ(host.ledger.invalidCalls, 3);
     EXPECT_EQ(host.ledger.handles, 0);
@@ -114,7 +103,7 @@ TEST(Handles, MisuseIsCountedNotObeyed) {
 
 TEST(Handles, SuiteResizeKeepsTheContents) {
     Host host;
-    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+    runInCommand(host, [&](PF_InData &in) {
         const PF_HandleSuite1 *suite = nullptr;
         EXPECT_EQ(in.pica_basicP->AcquireSuite(kPFHandleSuite, 2, reinterpret_cast<const void **>(&suite)), 0);
         PF_Handle h = suite->host_new_handle(4);
@@ -128,7 +117,6 @@ TEST(Handles, SuiteResizeKeepsTheContents) {
         suite->host_unlock_handle(h);
         suite->host_dispose_handle(h);
         in.pica_basicP->ReleaseSuite(kPFHandleSuite, 2);
-        return PF_Err_NONE;
     });
     EXPECT_EQ(host.ledger.handles, 0);
     EXPECT_EQ(host.ledger.suites, 0);

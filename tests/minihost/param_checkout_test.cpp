@@ -249,11 +249,10 @@ TEST(LayerCheckout, HandsOutTheLayerAtTheRenderDepthAndResolution) {
 TEST(LayerCheckout, CheckingInWhatWasNeverCheckedOutIsAnError) {
     Host host;
     setUp(host);
-    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+    runInCommand(host, [&](PF_InData &in) {
         PF_ParamDef def = definition(PF_Param_SLIDER, "Slider", Slider);
         EXPECT_EQ(PF_CHECKIN_PARAM(&in, &def), PF_Err_BAD_CALLBACK_PARAM);
         EXPECT_EQ(PF_CHECKOUT_PARAM(&in, 99, 0, in.time_step, in.time_scale, &def), PF_Err_INVALID_INDEX);
-        return PF_Err_NONE;
     });
     EXPECT_EQ(host.ledger.invalidCalls, 1);
     EXPECT_EQ(host.ledger.checkouts, 0);

@@ -33,4 +33,12 @@ inline PF_Err runInCommand(Host &host, const std::function<PF_Err(PF_InData &, P
     return err;
 }
 
+// The same for a body that needs only PF_InData and always succeeds.
+inline PF_Err runInCommand(Host &host, const std::function<void(PF_InData &)> &body) {
+    return runInCommand(host, [&body](PF_InData &in, PF_OutData &) {
+        body(in);
+        return PF_Err(PF_Err_NONE);
+    });
+}
+
 }  // namespace minihost

@@ -32,7 +32,7 @@ void setPixel(PF_EffectWorld &world, int x, int y, Pixel p) {
 
 TEST(WorldSuites, VersionOneChoosesDepthAndClearingByFlags) {
     Host host;
-    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+    runInCommand(host, [&](PF_InData &in) {
         const auto *worlds1 = acquire<PF_WorldSuite1>(in, kPFWorldSuite, 1);
         const auto *worlds2 = acquire<PF_WorldSuite2>(in, kPFWorldSuite, 2);
         struct Case {
@@ -71,14 +71,13 @@ TEST(WorldSuites, VersionOneChoosesDepthAndClearingByFlags) {
         }
         in.pica_basicP->ReleaseSuite(kPFWorldSuite, 1);
         in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
-        return PF_Err_NONE;
     });
     EXPECT_EQ(host.ledger.invalidCalls, 0);
 }
 
 TEST(WorldSuites, VersionTwoMakesFloatWorldsAndRefusesUnknownFormats) {
     Host host;
-    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+    runInCommand(host, [&](PF_InData &in) {
         const auto *worlds = acquire<PF_WorldSuite2>(in, kPFWorldSuite, 2);
         PF_EffectWorld world{};
         EXPECT_EQ(worlds->PF_NewWorld(in.effect_ref, 2, 2, true, PF_PixelFormat_ARGB128, &world), PF_Err_NONE);
@@ -93,7 +92,6 @@ TEST(WorldSuites, VersionTwoMakesFloatWorldsAndRefusesUnknownFormats) {
         EXPECT_EQ(worlds->PF_DisposeWorld(in.effect_ref, &unknown), PF_Err_BAD_CALLBACK_PARAM);
         EXPECT_EQ(worlds->PF_GetPixelFormat(&unknown, &format), PF_Err_BAD_CALLBACK_PARAM);
         in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
-        return PF_Err_NONE;
     });
     EXPECT_EQ(host.ledger.worlds, 0);
     EXPECT_EQ(host.ledger.invalidCalls, 3);
@@ -101,7 +99,7 @@ TEST(WorldSuites, VersionTwoMakesFloatWorldsAndRefusesUnknownFormats) {
 
 TEST(UtilityCopy, CopiesWholeWorldsAndScalesToFit) {
     Host host;
-    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+    runInCommand(host, [&](PF_InData &in) {
         const auto *worlds = acquire<PF_WorldSuite1>(in, kPFWorldSuite, 1);
         PF_EffectWorld small{}, same{}, large{}, deep{};
         worlds->new_world(in.effect_ref, 2, 2, 0, &small);
@@ -126,14 +124,13 @@ TEST(UtilityCopy, CopiesWholeWorldsAndScalesToFit) {
         EXPECT_EQ(in.utils->copy(in.effect_ref, &small, &deep, nullptr, nullptr), PF_Err_BAD_CALLBACK_PARAM);
         for (PF_EffectWorld *w : {&small, &same, &large, &deep}) worlds->dispose_world(in.effect_ref, w);
         in.pica_basicP->ReleaseSuite(kPFWorldSuite, 1);
-        return PF_Err_NONE;
     });
     EXPECT_EQ(host.ledger.worlds, 0);
 }
 
 TEST(UtilityFill, ConvertsTheColourToTheWorldsDepthAndClips) {
     Host host;
-    runInCommand(host, [&](PF_InData &in, PF_OutData &) {
+    runInCommand(host, [&](PF_InData &in) {
         const auto *worlds = acquire<PF_WorldSuite2>(in, kPFWorldSuite, 2);
         PF_EffectWorld w8{}, w16{}, wf{};
         worlds->PF_NewWorld(in.effect_ref, 3, 3, true, PF_PixelFormat_ARGB32, &w8);
@@ -152,7 +149,6 @@ TEST(UtilityFill, ConvertsTheColourToTheWorldsDepthAndClips) {
         EXPECT_EQ(pixelAt<PF_Pixel>(w8, 2, 2).red, 0);
         for (PF_EffectWorld *w : {&w8, &w16, &wf}) worlds->PF_DisposeWorld(in.effect_ref, w);
         in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
-        return PF_Err_NONE;
     });
     EXPECT_EQ(host.ledger.worlds, 0);
 }
