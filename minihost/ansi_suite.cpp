@@ -1,6 +1,7 @@
 // The host's math and string functions: the ANSI utility callbacks and
 // "PF ANSI Suite" 1. Text written into the command's return_msg is cut at
 // its size, so a long message cannot overrun the record.
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -51,24 +52,23 @@ MINIHOST_MATH1(acos)
 #undef MINIHOST_MATH1
 #undef MINIHOST_MATH2
 
+// Returns the length of the whole text, as C's sprintf does, even when it
+// is cut to fit return_msg.
 int sprintfCall(A_char *buffer, const A_char *format, ...) {
     Host &host = currentHost();
     enterCall(host, "sprintf", format ? format : "");
     if (!buffer || !format) return -1;
     va_list args;
     va_start(args, format);
-    va_list measure;
-    va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    int written = -1;
-    if (length >= 0) {
-        const std::size_t room = roomInReturnMessage(host, buffer);
-        const std::size_t size = room ? room : static_cast<std::size_t>(length) + 1;
-        written = std::vsnprintf(buffer, size, format, args);
-    }
+    std::string text;
+    const bool formatted = formatText(format, args, text);
     va_end(args);
-    return written;
+    if (!formatted) return -1;
+    const std::size_t room = roomInReturnMessage(host, buffer);
+    const std::size_t kept = room ? std::min(room - 1, text.size()) : text.size();
+    std::memcpy(buffer, text.data(), kept);
+    buffer[kept] = '\0';
+    return static_cast<int>(text.size());
 }
 
 A_char *strcpyCall(A_char *dst, const A_char *src) {
@@ -84,6 +84,19 @@ A_char *strcpyCall(A_char *dst, const A_char *src) {
 }
 
 }  // namespace
+
+bool formatText(const char *format, va_list args, std::string &text) {
+    va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length < 0) return false;
+    // vsnprintf writes a terminating NUL too: room for it, then drop it.
+    text.resize(static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(&text[0], text.size(), format, args);
+    text.pop_back();
+    return true;
+}
 
 const PF_ANSICallbacks &ansiCallbacks() {
     static const PF_ANSICallbacks callbacks = {

@@ -3,6 +3,7 @@
 // the pathbloom command all go through this header.
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -250,5 +251,10 @@ void resetLedger(Host &host);
 
 // Calls of a host function since the host was made or the ledger reset.
 long callCount(const Host &host, const std::string &function);
+
+// printf-style text of `args`, whatever its length: the host's sprintf and
+// the pathbloom command both format through this. False when the C library
+// cannot format it (an encoding error).
+bool formatText(const char *format, va_list args, std::string &text);
 
 }  // namespace minihost

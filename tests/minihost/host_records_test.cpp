@@ -129,7 +129,7 @@ TEST(AnsiFunctions, FormatAndCopyButNeverOverrunTheMessage) {
         char buffer[64];
         EXPECT_EQ(in.utils->ansi.sprintf(buffer, "%s, v%d.%d%d\r%s", "Name", 1, 0, 0, "Line"), 16);
         EXPECT_STREQ(buffer, "Name, v1.00\rLine");
-        in.utils->ansi.sprintf(out.return_msg, "%s", longText.c_str());
+        EXPECT_EQ(in.utils->ansi.sprintf(out.return_msg, "%s", longText.c_str()), 400);  // the whole length
         EXPECT_EQ(std::strlen(out.return_msg), size_t(PF_MAX_EFFECT_MSG_LEN));
         EXPECT_EQ(out.start_sampL, 0);
         in.utils->ansi.strcpy(out.return_msg + 250, "0123456789");
