@@ -8,9 +8,12 @@
 
 #include "minihost/minihost.h"
 #include "tests/minihost/scripted_plugin.h"
+#include "tests/support/minihost_scene.h"
 
 namespace minihost {
 namespace {
+
+using hosttest::expectNothingHeld;
 
 struct SuiteName {
     const char *name;
@@ -49,8 +52,7 @@ TEST(BasicSuite, ServesExactlyTheKnownNamesAndVersions) {
         }
         for (const SuiteName &s : everySuite) EXPECT_EQ(in.pica_basicP->ReleaseSuite(s.name, s.version), kSPNoError);
     });
-    EXPECT_EQ(host.ledger.suites, 0);
-    EXPECT_EQ(host.ledger.invalidCalls, 0);
+    expectNothingHeld(host);
 }
 
 TEST(BasicSuite, ReleasingWhatIsNotHeldIsAnError) {
@@ -62,8 +64,7 @@ TEST(BasicSuite, ReleasingWhatIsNotHeldIsAnError) {
         EXPECT_EQ(in.pica_basicP->ReleaseSuite("PF World Suite", 2), kSPNoError);
         EXPECT_NE(in.pica_basicP->ReleaseSuite("PF World Suite", 2), kSPNoError);  // twice
     });
-    EXPECT_EQ(host.ledger.suites, 0);
-    EXPECT_EQ(host.ledger.invalidCalls, 2);
+    expectNothingHeld(host, 0, 2);  // the two releases of what was not held
 }
 
 TEST(BasicSuite, UtilitySuiteRegistersThePlugin) {
@@ -92,7 +93,7 @@ TEST(Faults, MissingSuitesAreRefusedAndOthersServed) {
         EXPECT_NE(suite, nullptr);
         in.pica_basicP->ReleaseSuite("PF Handle Suite", 2);
     });
-    EXPECT_EQ(host.ledger.suites, 0);
+    expectNothingHeld(host);
 }
 
 TEST(Faults, TheNthCallOfAFunctionFailsWithTheGivenError) {
@@ -121,9 +122,7 @@ TEST(Faults, TheNthCallOfAFunctionFailsWithTheGivenError) {
     EXPECT_EQ(host.calls[0].detail, "PF Handle Suite 2");
     EXPECT_EQ(host.calls[0].result, PF_Err_INTERNAL_STRUCT_DAMAGED);
     EXPECT_EQ(host.calls[1].result, PF_Err_NONE);
-    EXPECT_EQ(host.ledger.handles, 0);
-    EXPECT_EQ(host.ledger.lockedHandles, 0);
-    EXPECT_EQ(host.ledger.suites, 0);
+    expectNothingHeld(host);
 }
 
 TEST(Faults, TheNthHandleAllocationReturnsNone) {
@@ -138,7 +137,7 @@ TEST(Faults, TheNthHandleAllocationReturnsNone) {
         }
     });
     EXPECT_EQ(made, (std::vector<bool>{true, false, true}));
-    EXPECT_EQ(host.ledger.handles, 0);
+    expectNothingHeld(host);
 }
 
 TEST(Faults, ResetLedgerRestartsTheCounts) {

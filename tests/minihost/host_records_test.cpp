@@ -9,9 +9,12 @@
 
 #include "minihost/minihost.h"
 #include "tests/minihost/scripted_plugin.h"
+#include "tests/support/minihost_scene.h"
 
 namespace minihost {
 namespace {
+
+using hosttest::expectNothingHeld;
 
 TEST(HostRecords, TimeCountsWholeTicksPerFrame) {
     struct Case {
@@ -72,8 +75,7 @@ TEST(Handles, AreZeroedSizedAndCountLocks) {
                                u.host_dispose_handle(h);
                            }),
               PF_Err_NONE);
-    EXPECT_EQ(host.ledger.handles, 0);
-    EXPECT_EQ(host.ledger.invalidCalls, 0);
+    expectNothingHeld(host);
 }
 
 TEST(Handles, DisposingALockedHandleDropsItsLocks) {
@@ -83,8 +85,7 @@ TEST(Handles, DisposingALockedHandleDropsItsLocks) {
         in.utils->host_lock_handle(h);
         in.utils->host_dispose_handle(h);
     });
-    EXPECT_EQ(host.ledger.handles, 0);
-    EXPECT_EQ(host.ledger.lockedHandles, 0);
+    expectNothingHeld(host);
 }
 
 TEST(Handles, MisuseIsCountedNotObeyed) {
@@ -97,8 +98,7 @@ TEST(Handles, MisuseIsCountedNotObeyed) {
         u.host_dispose_handle(h);  // already gone
         EXPECT_EQ(u.host_lock_handle(h), nullptr);
     });
-    EXPECT_EQ(host.ledger.invalidCalls, 3);
-    EXPECT_EQ(host.ledger.handles, 0);
+    expectNothingHeld(host, 0, 3);  // unlock, dispose and lock of what is not there
 }
 
 TEST(Handles, SuiteResizeKeepsTheContents) {
@@ -118,8 +118,7 @@ TEST(Handles, SuiteResizeKeepsTheContents) {
         suite->host_dispose_handle(h);
         in.pica_basicP->ReleaseSuite(kPFHandleSuite, 2);
     });
-    EXPECT_EQ(host.ledger.handles, 0);
-    EXPECT_EQ(host.ledger.suites, 0);
+    expectNothingHeld(host);
 }
 
 TEST(AnsiFunctions, FormatAndCopyButNeverOverrunTheMessage) {
@@ -172,8 +171,7 @@ TEST(CommandData, GlobalAndSequenceDataStayWithTheHost) {
     ASSERT_EQ(teardownEffect(host), PF_Err_NONE);
     EXPECT_EQ(host.globalData, nullptr);
     EXPECT_EQ(host.sequenceData, nullptr);
-    EXPECT_EQ(host.ledger.handles, 0);
-    EXPECT_EQ(host.ledger.invalidCalls, 0);
+    expectNothingHeld(host);
     activeScript() = nullptr;
 }
 

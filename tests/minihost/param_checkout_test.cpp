@@ -9,9 +9,12 @@
 #include "minihost/host_internals.h"
 #include "minihost/minihost.h"
 #include "tests/minihost/scripted_plugin.h"
+#include "tests/support/minihost_scene.h"
 
 namespace minihost {
 namespace {
+
+using hosttest::expectNothingHeld;
 
 enum Index { Slider = 1, Fixed, Angle, Float, Check, Color, Popup, Path, Layer };
 
@@ -241,8 +244,7 @@ TEST(LayerCheckout, HandsOutTheLayerAtTheRenderDepthAndResolution) {
                                return PF_CHECKIN_PARAM(&in, &def);
                            }),
               PF_Err_NONE);
-    EXPECT_EQ(host.ledger.checkouts, 0);
-    EXPECT_EQ(host.ledger.invalidCalls, 0);
+    expectNothingHeld(host);
     activeScript() = nullptr;
 }
 
@@ -254,8 +256,7 @@ TEST(LayerCheckout, CheckingInWhatWasNeverCheckedOutIsAnError) {
         EXPECT_EQ(PF_CHECKIN_PARAM(&in, &def), PF_Err_BAD_CALLBACK_PARAM);
         EXPECT_EQ(PF_CHECKOUT_PARAM(&in, 99, 0, in.time_step, in.time_scale, &def), PF_Err_INVALID_INDEX);
     });
-    EXPECT_EQ(host.ledger.invalidCalls, 1);
-    EXPECT_EQ(host.ledger.checkouts, 0);
+    expectNothingHeld(host, 0, 1);  // the check-in of what was not checked out
     activeScript() = nullptr;
 }
 

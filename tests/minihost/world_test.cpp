@@ -7,9 +7,12 @@
 
 #include "minihost/minihost.h"
 #include "tests/minihost/scripted_plugin.h"
+#include "tests/support/minihost_scene.h"
 
 namespace minihost {
 namespace {
+
+using hosttest::expectNothingHeld;
 
 template <typename Suite>
 const Suite *acquire(PF_InData &in, const char *name, A_long version) {
@@ -72,7 +75,7 @@ TEST(WorldSuites, VersionOneChoosesDepthAndClearingByFlags) {
         in.pica_basicP->ReleaseSuite(kPFWorldSuite, 1);
         in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
     });
-    EXPECT_EQ(host.ledger.invalidCalls, 0);
+    expectNothingHeld(host);
 }
 
 TEST(WorldSuites, VersionTwoMakesFloatWorldsAndRefusesUnknownFormats) {
@@ -93,8 +96,7 @@ TEST(WorldSuites, VersionTwoMakesFloatWorldsAndRefusesUnknownFormats) {
         EXPECT_EQ(worlds->PF_GetPixelFormat(&unknown, &format), PF_Err_BAD_CALLBACK_PARAM);
         in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
     });
-    EXPECT_EQ(host.ledger.worlds, 0);
-    EXPECT_EQ(host.ledger.invalidCalls, 3);
+    expectNothingHeld(host, 0, 3);  // the unknown format and the two calls on an unknown world
 }
 
 TEST(UtilityCopy, CopiesWholeWorldsAndScalesToFit) {
@@ -125,7 +127,7 @@ TEST(UtilityCopy, CopiesWholeWorldsAndScalesToFit) {
         for (PF_EffectWorld *w : {&small, &same, &large, &deep}) worlds->dispose_world(in.effect_ref, w);
         in.pica_basicP->ReleaseSuite(kPFWorldSuite, 1);
     });
-    EXPECT_EQ(host.ledger.worlds, 0);
+    expectNothingHeld(host);
 }
 
 TEST(UtilityFill, ConvertsTheColourToTheWorldsDepthAndClips) {
@@ -150,7 +152,7 @@ TEST(UtilityFill, ConvertsTheColourToTheWorldsDepthAndClips) {
         for (PF_EffectWorld *w : {&w8, &w16, &wf}) worlds->PF_DisposeWorld(in.effect_ref, w);
         in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
     });
-    EXPECT_EQ(host.ledger.worlds, 0);
+    expectNothingHeld(host);
 }
 
 TEST(Images, ConvertAndDownsample) {

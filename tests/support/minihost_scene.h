@@ -43,15 +43,16 @@ inline minihost::Mask circle(double cx, double cy, double r) {
 }
 
 // Every ledger count back at zero but the memory handles, of which `handles`
-// may stay allocated (global and sequence data between commands).
-inline void expectNothingHeld(const minihost::Host &host, int handles = 0) {
+// may stay allocated (global and sequence data between commands), and the
+// `invalidCalls` a test makes on purpose.
+inline void expectNothingHeld(const minihost::Host &host, int handles = 0, int invalidCalls = 0) {
     EXPECT_EQ(host.ledger.suites, 0);
     EXPECT_EQ(host.ledger.handles, handles);
     EXPECT_EQ(host.ledger.lockedHandles, 0);
     EXPECT_EQ(host.ledger.worlds, 0);
     EXPECT_EQ(host.ledger.checkouts, 0);
     EXPECT_EQ(host.ledger.preRenderBlocks, 0);
-    EXPECT_EQ(host.ledger.invalidCalls, 0);
+    EXPECT_EQ(host.ledger.invalidCalls, invalidCalls);
 }
 
 }  // namespace hosttest
