@@ -37,33 +37,32 @@ TEST(GlobalSetup, InstallsRegisteredGlobalData) {
     EXPECT_EQ(host.out.my_version, 0x80601u);
 }
 
-TEST(GlobalSetup, NoHandleIs512) {
-    FakeHost host;
-    host.failNewHandle = true;
-    EXPECT_EQ(dispatch(host, PF_Cmd_GLOBAL_SETUP), PF_Err_INTERNAL_STRUCT_DAMAGED);
-    EXPECT_EQ(host.out.global_data, nullptr);
-    EXPECT_EQ(host.count("AEGP_RegisterWithAEGP"), 0);
-    EXPECT_EQ(host.out.my_version, 0x80601u) << "version and flags are declared first";
-    EXPECT_EQ(host.suitesHeld(), 0);
-}
-
-TEST(GlobalSetup, NoLockSucceedsWithoutGlobalData) {
-    FakeHost host;
-    host.failLock = true;
-    EXPECT_EQ(dispatch(host, PF_Cmd_GLOBAL_SETUP), PF_Err_NONE);
-    EXPECT_EQ(host.out.global_data, nullptr);
-    EXPECT_EQ(host.count("AEGP_RegisterWithAEGP"), 0);
-    EXPECT_TRUE(host.liveHandles.empty()) << "the block that was not installed is not lost";
-}
-
-TEST(GlobalSetup, FailedRegistrationReturnsTheHostError) {
-    FakeHost host;
-    host.registerError = PF_Err_INVALID_CALLBACK;
-    EXPECT_EQ(dispatch(host, PF_Cmd_GLOBAL_SETUP), PF_Err_INVALID_CALLBACK);
-    EXPECT_EQ(host.out.global_data, nullptr);
-    EXPECT_TRUE(host.liveHandles.empty());
-    EXPECT_EQ(host.count("host_lock_handle"), host.count("host_unlock_handle"));
-    EXPECT_EQ(host.suitesHeld(), 0);
+TEST(GlobalSetup, FailuresLeaveNoGlobalDataAndNothingHeld) {
+    struct Case {
+        const char *name;
+        void (*fault)(FakeHost &);
+        PF_Err expected;
+        int registrations;
+        int failedLocks;  // locks that hand out nothing, so there is nothing to unlock
+    };
+    const Case cases[] = {
+        {"no handle is 512", [](FakeHost &h) { h.failNewHandle = true; }, PF_Err_INTERNAL_STRUCT_DAMAGED, 0, 0},
+        {"no lock succeeds without global data", [](FakeHost &h) { h.failLock = true; }, PF_Err_NONE, 0, 1},
+        {"failed registration returns the host error", [](FakeHost &h) { h.registerError = PF_Err_INVALID_CALLBACK; },
+         PF_Err_INVALID_CALLBACK, 1, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeHost host;
+        c.fault(host);
+        EXPECT_EQ(dispatch(host, PF_Cmd_GLOBAL_SETUP), c.expected);
+        EXPECT_EQ(host.out.global_data, nullptr);
+        EXPECT_EQ(host.count("AEGP_RegisterWithAEGP"), c.registrations);
+        EXPECT_TRUE(host.liveHandles.empty()) << "the block that was not installed is not lost";
+        EXPECT_EQ(host.count("host_unlock_handle"), host.count("host_lock_handle") - c.failedLocks);
+        EXPECT_EQ(host.suitesHeld(), 0);
+        EXPECT_EQ(host.out.my_version, 0x80601u) << "version and flags are declared first";
+    }
 }
 
 TEST(GlobalSetup, MissingUtilitySuiteRaises516WithoutLeaking) {
