@@ -125,47 +125,43 @@ TEST(RenderFrame, PixelCheckoutsEndWithTheRenderWhetherCheckedInOrNot) {
     }
 }
 
-TEST(RenderFrame, PreRenderDataWithoutDeletionStaysOutstanding) {
+// A 4 x 4 gradient through the copying effect (or another script); the
+// script goes with the test.
+struct SmallFrame : ::testing::Test {
     Host host;
-    host.input = gradient(4, 4);
     CopyingEffect effect;
+    SmallFrame() { host.input = gradient(4, 4); }
+    ~SmallFrame() override { activeScript() = nullptr; }
+    RenderResult renderWithEffect() {
+        useScript(host, std::ref(effect));
+        return renderFrame(host);
+    }
+};
+
+TEST_F(SmallFrame, PreRenderDataWithoutDeletionStaysOutstanding) {
     effect.installDeletion = false;
-    useScript(host, std::ref(effect));
-    renderFrame(host);
+    renderWithEffect();
     EXPECT_EQ(host.ledger.preRenderBlocks, 1);
     EXPECT_EQ(host.ledger.handles, 1);
-    activeScript() = nullptr;
 }
 
-TEST(RenderFrame, ShowsTheMessageThePluginAsksFor) {
-    Host host;
-    host.input = gradient(4, 4);
-    CopyingEffect effect;
+TEST_F(SmallFrame, ShowsTheMessageThePluginAsksFor) {
     effect.message = "Memory Error!";
-    useScript(host, std::ref(effect));
-    EXPECT_EQ(renderFrame(host).message, "Memory Error!");
-    activeScript() = nullptr;
+    EXPECT_EQ(renderWithEffect().message, "Memory Error!");
 }
 
-TEST(RenderFrame, AFailedPreRenderSkipsTheRenderButDeletesItsData) {
-    Host host;
-    host.input = gradient(4, 4);
+TEST_F(SmallFrame, AFailedPreRenderSkipsTheRenderButDeletesItsData) {
     host.faults.failCall["checkout_layer"] = {1, PF_Err_OUT_OF_MEMORY};
     host.logCalls = true;
-    CopyingEffect effect;
-    useScript(host, std::ref(effect));
-    const RenderResult result = renderFrame(host);
+    const RenderResult result = renderWithEffect();
     EXPECT_EQ(result.preRenderError, PF_Err_OUT_OF_MEMORY);
     EXPECT_EQ(callCount(host, "checkout_output"), 0);
     // Nothing wrote the output: it holds the host's unwritten opaque magenta.
     EXPECT_EQ(result.output.data, solidImage(4, 4, {255, 255, 0, 255}, Depth::Bits8).data);
     expectNothingHeld(host);
-    activeScript() = nullptr;
 }
 
-TEST(RenderFrame, UnrequestedLayerPixelsAreRefused) {
-    Host host;
-    host.input = gradient(4, 4);
+TEST_F(SmallFrame, UnrequestedLayerPixelsAreRefused) {
     PF_Err seen = PF_Err_NONE;
     useScript(host, [&](PF_Cmd cmd, PF_InData &in, PF_OutData &, void *extra) {
         if (cmd != PF_Cmd_SMART_RENDER) return PF_Err(PF_Err_NONE);
@@ -177,7 +173,6 @@ TEST(RenderFrame, UnrequestedLayerPixelsAreRefused) {
     renderFrame(host);
     EXPECT_EQ(seen, PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(host.ledger.invalidCalls, 1);
-    activeScript() = nullptr;
 }
 
 // The real plug-in with no mask chosen: the frame is the input with "On
