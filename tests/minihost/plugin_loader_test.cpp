@@ -98,37 +98,40 @@ void replaceAll(std::vector<uint8_t> &bytes, const std::string &from, const std:
             std::copy(to.begin(), to.end(), bytes.begin() + long(i));
 }
 
+// Opens an edited copy that must be refused: returns the message, and
+// checks that no entry point is left behind.
+std::string refusal(const EditedCopy &copy) {
+    Host host;
+    std::string error;
+    EXPECT_FALSE(openPlugin(host, copy.library, error));
+    EXPECT_EQ(host.entry, nullptr);
+    return error;
+}
+
 TEST(PluginLoader, RefusesALibraryWithoutPropertyList) {
     const EditedCopy copy = copyPlugin("NoList");
     std::remove(copy.pipl.c_str());
-    Host host;
-    std::string error;
-    EXPECT_FALSE(openPlugin(host, copy.library, error));
+    const std::string error = refusal(copy);
     EXPECT_NE(error.find("NoList.pipl"), std::string::npos) << error;
-    EXPECT_EQ(host.entry, nullptr);
 }
 
-TEST(PluginLoader, RefusesAnEntryPointTheLibraryDoesNotExport) {
-    const EditedCopy copy = copyPlugin("WrongEntry");
-    std::vector<uint8_t> list = readFile(copy.pipl);
-    replaceAll(list, "EntryPointFunc", "EntryPointFunx");
-    writeFile(copy.pipl, list);
-    Host host;
-    std::string error;
-    EXPECT_FALSE(openPlugin(host, copy.library, error));
-    EXPECT_NE(error.find("EntryPointFunx"), std::string::npos) << error;
-    EXPECT_EQ(host.entry, nullptr);
-}
-
-TEST(PluginLoader, RefusesAListThatIsNotAnEffect) {
-    const EditedCopy copy = copyPlugin("NotAnEffect");
-    std::vector<uint8_t> list = readFile(copy.pipl);
-    replaceAll(list, "TKFe", "RTLF");
-    writeFile(copy.pipl, list);
-    Host host;
-    std::string error;
-    EXPECT_FALSE(openPlugin(host, copy.library, error));
-    EXPECT_NE(error.find("kind"), std::string::npos) << error;
+TEST(PluginLoader, RefusesAnEditedListWithAMessage) {
+    struct Case {
+        const char *copy, *from, *to;
+        const char *message;  // part of the message
+    };
+    const Case cases[] = {
+        {"WrongEntry", "EntryPointFunc", "EntryPointFunx", "EntryPointFunx"},  // not exported
+        {"NotAnEffect", "TKFe", "RTLF", "kind"},
+    };
+    for (const Case &c : cases) {
+        const EditedCopy copy = copyPlugin(c.copy);
+        std::vector<uint8_t> list = readFile(copy.pipl);
+        replaceAll(list, c.from, c.to);
+        writeFile(copy.pipl, list);
+        const std::string error = refusal(copy);
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
 }
 
 TEST(PluginLoader, ReadsTheListFromTheFileBesideTheLibrary) {
