@@ -29,7 +29,7 @@ struct ProgressBar {
 
 void drawProgress(void *context, long current, long total) {
     auto &bar = *static_cast<ProgressBar *>(context);
-    const int percent = total > 0 ? int(current * 100 / total) : 0;
+    const int percent = progressPercent(current, total);
     if (percent == bar.lastPercent) return;
     bar.lastPercent = percent;
     const int width = 30;
@@ -58,6 +58,11 @@ struct EffectSession {
 };
 
 }  // namespace
+
+int progressPercent(long current, long total) {
+    if (total <= 0) return 0;
+    return static_cast<int>(std::clamp(100.0 * static_cast<double>(current) / static_cast<double>(total), 0.0, 100.0));
+}
 
 bool parseFrameRange(const std::string &text, int &first, int &last) {
     const auto dash = text.find('-');

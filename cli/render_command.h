@@ -33,6 +33,10 @@ bool parseDownsample(const std::string &text, int &x, int &y);
 // downsampling it by `x`, `y` again gives back `image`.
 minihost::Image upsampleNearest(const minihost::Image &image, int width, int height, int x, int y);
 
+// The whole percent of a frame done that the progress bar shows, 0..100
+// whatever the plug-in reports (a count past the total, a negative count).
+int progressPercent(long current, long total);
+
 // File name of frame `frame` in the output folder: frame_0007.png.
 std::string frameFileName(int frame, const std::string &extension);
 

@@ -40,6 +40,16 @@ TEST(RenderOptions, FrameRangesAndDownsampling) {
     EXPECT_EQ(pathbloom::frameFileName(12, std::string(40, 'x')), "frame_0012." + std::string(40, 'x'));
 }
 
+TEST(RenderProgress, PercentStaysWithinTheBar) {
+    const struct {
+        long current, total;
+        int percent;
+    } cases[] = {{0, 4, 0},   {1, 4, 25}, {3, 4, 75}, {4, 4, 100}, {2, 3, 66},
+                 {9, 4, 100}, {-1, 4, 0}, {1, 0, 0},  {1, -5, 0},  {2147483647L, 2147483647L, 100}};
+    for (const auto &c : cases)
+        EXPECT_EQ(pathbloom::progressPercent(c.current, c.total), c.percent) << c.current << "/" << c.total;
+}
+
 TEST(InfoCommand, ANameThatFillsItsFieldEndsThere) {
     PF_ParamDef def{};
     def.param_type = PF_Param_SLIDER;
