@@ -54,6 +54,7 @@ bool lengthPrefixed(const std::vector<uint8_t> &data, std::string &text) {
 
 // Zero-terminated within the data, zero bytes after the terminator.
 bool zeroTerminated(const std::vector<uint8_t> &data, std::string &text) {
+    if (data.empty()) return false;  // and no buffer to search: data() may be null
     const void *end = std::memchr(data.data(), 0, data.size());
     if (!end) return false;
     const std::size_t length = static_cast<std::size_t>(static_cast<const uint8_t *>(end) - data.data());

@@ -199,6 +199,7 @@ const Damage damages[] = {
      [] { return encode(changed(3, [](Property &p) {
               p.data = Bytes{'E', 'n', 't', 'r'};
           })); }, "entry point"},
+    {"entry point empty", [] { return encode(changed(3, [](Property &p) { p.data.clear(); })); }, "entry point"},
     {"string longer than its data", [] { return encode(changed(1, [](Property &p) { p.data[0] = 40; })); }, "name"},
     {"eINF not 2 bytes", [] { return encode(changed(7, [](Property &p) { p.data = word(0); })); }, "eINF"},
     {"version not 4 bytes", [] { return encode(changed(4, [](Property &p) {
