@@ -1,5 +1,9 @@
 // "PF World Suite" 1 (8 and 16 bits by flags) and 2 (any pixel format): worlds
 // the plug-in creates and disposes of, and the pixel format of any world.
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <new>
 #include <string>
 
 #include "minihost/host_state.h"
@@ -9,12 +13,26 @@ namespace {
 
 std::string sizeDetail(A_long width, A_long height) { return std::to_string(width) + "x" + std::to_string(height); }
 
+// Whether a world's rows fit the A_long rowbytes of PF_EffectWorld and its
+// pixels one allocation: beyond that sizes would wrap around.
+bool addressable(A_long width, A_long height, Depth depth) {
+    const double rowbytes = (static_cast<double>(width) + worldRowPadding) * bytesPerPixel(depth);
+    return rowbytes <= std::numeric_limits<A_long>::max() &&
+           rowbytes * std::max<A_long>(height, 1) <= static_cast<double>(std::numeric_limits<std::ptrdiff_t>::max());
+}
+
 PF_Err newWorld(Host &host, A_long width, A_long height, Depth depth, bool clear, int version, PF_EffectWorld *world) {
     if (!world || width < 0 || height < 0) return refused(host);
-    World &made = createWorld(host, width, height, depth, clear);
-    made.createdByPlugin = true;
-    made.suiteVersion = version;
-    *world = made.def;
+    if (!addressable(width, height, depth)) return PF_Err_OUT_OF_MEMORY;
+    World *made = nullptr;
+    try {
+        made = &createWorld(host, width, height, depth, clear);
+    } catch (const std::bad_alloc &) {
+        return PF_Err_OUT_OF_MEMORY;
+    }
+    made->createdByPlugin = true;
+    made->suiteVersion = version;
+    *world = made->def;
     ++host.ledger.worlds;
     return PF_Err_NONE;
 }

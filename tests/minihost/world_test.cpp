@@ -99,6 +99,26 @@ TEST(WorldSuites, VersionTwoMakesFloatWorldsAndRefusesUnknownFormats) {
     expectNothingHeld(host, 0, 3);  // the unknown format and the two calls on an unknown world
 }
 
+TEST(WorldSuites, WorldsTooWideToAddressAreOutOfMemory) {
+    Host host;
+    runInCommand(host, [&](PF_InData &in) {
+        const auto *worlds1 = acquire<PF_WorldSuite1>(in, kPFWorldSuite, 1);
+        const auto *worlds2 = acquire<PF_WorldSuite2>(in, kPFWorldSuite, 2);
+        PF_EffectWorld world{};
+        // Rows past the 2^31 - 1 bytes rowbytes can hold, at each depth.
+        EXPECT_EQ(worlds2->PF_NewWorld(in.effect_ref, 2147483647, 1, true, PF_PixelFormat_ARGB32, &world),
+                  PF_Err_OUT_OF_MEMORY);
+        EXPECT_EQ(worlds2->PF_NewWorld(in.effect_ref, 1 << 28, 2, false, PF_PixelFormat_ARGB128, &world),
+                  PF_Err_OUT_OF_MEMORY);
+        EXPECT_EQ(worlds1->new_world(in.effect_ref, 1 << 28, 1, PF_NewWorldFlag_DEEP_PIXELS, &world),
+                  PF_Err_OUT_OF_MEMORY);
+        EXPECT_EQ(world.data, nullptr);
+        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 1);
+        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
+    });
+    expectNothingHeld(host);
+}
+
 TEST(UtilityCopy, CopiesWholeWorldsAndScalesToFit) {
     Host host;
     runInCommand(host, [&](PF_InData &in) {
