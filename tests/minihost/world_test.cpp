@@ -1,6 +1,7 @@
 // Worlds: the two world suites, padded rows, pixel formats, and the copy and
 // fill utility callbacks at the three depths.
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,10 +16,21 @@ namespace {
 using hosttest::expectNothingHeld;
 
 template <typename Suite>
-const Suite *acquire(PF_InData &in, const char *name, A_long version) {
+const Suite &acquire(PF_InData &in, A_long version) {
     const void *suite = nullptr;
-    EXPECT_EQ(in.pica_basicP->AcquireSuite(name, version, &suite), kSPNoError);
-    return static_cast<const Suite *>(suite);
+    EXPECT_EQ(in.pica_basicP->AcquireSuite(kPFWorldSuite, version, &suite), kSPNoError);
+    return *static_cast<const Suite *>(suite);
+}
+
+// Runs `body` in a command with both world suites acquired through the basic
+// suite, and releases them after.
+using WorldsBody = std::function<void(PF_InData &, const PF_WorldSuite1 &, const PF_WorldSuite2 &)>;
+void withWorldSuites(Host &host, const WorldsBody &body) {
+    runInCommand(host, [&](PF_InData &in) {
+        body(in, acquire<PF_WorldSuite1>(in, 1), acquire<PF_WorldSuite2>(in, 2));
+        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 1);
+        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
+    });
 }
 
 template <typename Pixel>
@@ -35,9 +47,7 @@ void setPixel(PF_EffectWorld &world, int x, int y, Pixel p) {
 
 TEST(WorldSuites, VersionOneChoosesDepthAndClearingByFlags) {
     Host host;
-    runInCommand(host, [&](PF_InData &in) {
-        const auto *worlds1 = acquire<PF_WorldSuite1>(in, kPFWorldSuite, 1);
-        const auto *worlds2 = acquire<PF_WorldSuite2>(in, kPFWorldSuite, 2);
+    withWorldSuites(host, [&](PF_InData &in, const PF_WorldSuite1 &worlds1, const PF_WorldSuite2 &worlds2) {
         struct Case {
             A_long flags;
             PF_PixelFormat format;
@@ -49,13 +59,13 @@ TEST(WorldSuites, VersionOneChoosesDepthAndClearingByFlags) {
                               {PF_NewWorldFlag_CLEAR_PIXELS | PF_NewWorldFlag_DEEP_PIXELS, PF_PixelFormat_ARGB64, 8}};
         for (const Case &c : cases) {
             PF_EffectWorld world{};
-            EXPECT_EQ(worlds1->new_world(in.effect_ref, 5, 3, c.flags, &world), PF_Err_NONE);
+            EXPECT_EQ(worlds1.new_world(in.effect_ref, 5, 3, c.flags, &world), PF_Err_NONE);
             EXPECT_EQ(host.ledger.worlds, 1);
             EXPECT_EQ(world.width, 5);
             EXPECT_EQ(world.height, 3);
             EXPECT_GT(world.rowbytes, 5 * c.pixelSize);  // rows are padded
             PF_PixelFormat format = 0;
-            EXPECT_EQ(worlds2->PF_GetPixelFormat(&world, &format), PF_Err_NONE);
+            EXPECT_EQ(worlds2.PF_GetPixelFormat(&world, &format), PF_Err_NONE);
             EXPECT_EQ(format, c.format);
             // Cleared worlds are transparent black; others hold unwritten opaque magenta.
             const bool clear = c.flags & PF_NewWorldFlag_CLEAR_PIXELS;
@@ -69,65 +79,56 @@ TEST(WorldSuites, VersionOneChoosesDepthAndClearingByFlags) {
                 EXPECT_EQ(p.alpha, clear ? 0 : 32768);
                 EXPECT_EQ(p.blue, clear ? 0 : 32768);
             }
-            EXPECT_EQ(worlds1->dispose_world(in.effect_ref, &world), PF_Err_NONE);
+            EXPECT_EQ(worlds1.dispose_world(in.effect_ref, &world), PF_Err_NONE);
             EXPECT_EQ(host.ledger.worlds, 0);
         }
-        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 1);
-        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
     });
     expectNothingHeld(host);
 }
 
 TEST(WorldSuites, VersionTwoMakesFloatWorldsAndRefusesUnknownFormats) {
     Host host;
-    runInCommand(host, [&](PF_InData &in) {
-        const auto *worlds = acquire<PF_WorldSuite2>(in, kPFWorldSuite, 2);
+    withWorldSuites(host, [&](PF_InData &in, const PF_WorldSuite1 &, const PF_WorldSuite2 &worlds) {
         PF_EffectWorld world{};
-        EXPECT_EQ(worlds->PF_NewWorld(in.effect_ref, 2, 2, true, PF_PixelFormat_ARGB128, &world), PF_Err_NONE);
+        EXPECT_EQ(worlds.PF_NewWorld(in.effect_ref, 2, 2, true, PF_PixelFormat_ARGB128, &world), PF_Err_NONE);
         PF_PixelFormat format = 0;
-        EXPECT_EQ(worlds->PF_GetPixelFormat(&world, &format), PF_Err_NONE);
+        EXPECT_EQ(worlds.PF_GetPixelFormat(&world, &format), PF_Err_NONE);
         EXPECT_EQ(format, PF_PixelFormat_ARGB128);
         EXPECT_EQ(pixelAt<PF_PixelFloat>(world, 1, 1).alpha, 0.0f);
-        EXPECT_EQ(worlds->PF_DisposeWorld(in.effect_ref, &world), PF_Err_NONE);
-        EXPECT_EQ(worlds->PF_NewWorld(in.effect_ref, 2, 2, true, PF_PixelFormat_INVALID, &world),
+        EXPECT_EQ(worlds.PF_DisposeWorld(in.effect_ref, &world), PF_Err_NONE);
+        EXPECT_EQ(worlds.PF_NewWorld(in.effect_ref, 2, 2, true, PF_PixelFormat_INVALID, &world),
                   PF_Err_BAD_CALLBACK_PARAM);
         PF_EffectWorld unknown{};
-        EXPECT_EQ(worlds->PF_DisposeWorld(in.effect_ref, &unknown), PF_Err_BAD_CALLBACK_PARAM);
-        EXPECT_EQ(worlds->PF_GetPixelFormat(&unknown, &format), PF_Err_BAD_CALLBACK_PARAM);
-        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
+        EXPECT_EQ(worlds.PF_DisposeWorld(in.effect_ref, &unknown), PF_Err_BAD_CALLBACK_PARAM);
+        EXPECT_EQ(worlds.PF_GetPixelFormat(&unknown, &format), PF_Err_BAD_CALLBACK_PARAM);
     });
     expectNothingHeld(host, 0, 3);  // the unknown format and the two calls on an unknown world
 }
 
 TEST(WorldSuites, WorldsTooWideToAddressAreOutOfMemory) {
     Host host;
-    runInCommand(host, [&](PF_InData &in) {
-        const auto *worlds1 = acquire<PF_WorldSuite1>(in, kPFWorldSuite, 1);
-        const auto *worlds2 = acquire<PF_WorldSuite2>(in, kPFWorldSuite, 2);
+    withWorldSuites(host, [&](PF_InData &in, const PF_WorldSuite1 &worlds1, const PF_WorldSuite2 &worlds2) {
         PF_EffectWorld world{};
         // Rows past the 2^31 - 1 bytes rowbytes can hold, at each depth.
-        EXPECT_EQ(worlds2->PF_NewWorld(in.effect_ref, 2147483647, 1, true, PF_PixelFormat_ARGB32, &world),
+        EXPECT_EQ(worlds2.PF_NewWorld(in.effect_ref, 2147483647, 1, true, PF_PixelFormat_ARGB32, &world),
                   PF_Err_OUT_OF_MEMORY);
-        EXPECT_EQ(worlds2->PF_NewWorld(in.effect_ref, 1 << 28, 2, false, PF_PixelFormat_ARGB128, &world),
+        EXPECT_EQ(worlds2.PF_NewWorld(in.effect_ref, 1 << 28, 2, false, PF_PixelFormat_ARGB128, &world),
                   PF_Err_OUT_OF_MEMORY);
-        EXPECT_EQ(worlds1->new_world(in.effect_ref, 1 << 28, 1, PF_NewWorldFlag_DEEP_PIXELS, &world),
+        EXPECT_EQ(worlds1.new_world(in.effect_ref, 1 << 28, 1, PF_NewWorldFlag_DEEP_PIXELS, &world),
                   PF_Err_OUT_OF_MEMORY);
         EXPECT_EQ(world.data, nullptr);
-        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 1);
-        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
     });
     expectNothingHeld(host);
 }
 
 TEST(UtilityCopy, CopiesWholeWorldsAndScalesToFit) {
     Host host;
-    runInCommand(host, [&](PF_InData &in) {
-        const auto *worlds = acquire<PF_WorldSuite1>(in, kPFWorldSuite, 1);
+    withWorldSuites(host, [&](PF_InData &in, const PF_WorldSuite1 &worlds, const PF_WorldSuite2 &) {
         PF_EffectWorld small{}, same{}, large{}, deep{};
-        worlds->new_world(in.effect_ref, 2, 2, 0, &small);
-        worlds->new_world(in.effect_ref, 2, 2, 0, &same);
-        worlds->new_world(in.effect_ref, 4, 4, 0, &large);
-        worlds->new_world(in.effect_ref, 2, 2, PF_NewWorldFlag_DEEP_PIXELS, &deep);
+        worlds.new_world(in.effect_ref, 2, 2, 0, &small);
+        worlds.new_world(in.effect_ref, 2, 2, 0, &same);
+        worlds.new_world(in.effect_ref, 4, 4, 0, &large);
+        worlds.new_world(in.effect_ref, 2, 2, PF_NewWorldFlag_DEEP_PIXELS, &deep);
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 2; ++x) setPixel(small, x, y, PF_Pixel{255, A_u_char(10 * x), A_u_char(10 * y), 7});
         EXPECT_EQ(in.utils->copy(in.effect_ref, &small, &same, nullptr, nullptr), PF_Err_NONE);
@@ -144,20 +145,18 @@ TEST(UtilityCopy, CopiesWholeWorldsAndScalesToFit) {
         EXPECT_EQ(pixelAt<PF_Pixel>(same, 0, 1).red, 10);
         EXPECT_EQ(pixelAt<PF_Pixel>(same, 0, 1).green, 0);
         EXPECT_EQ(in.utils->copy(in.effect_ref, &small, &deep, nullptr, nullptr), PF_Err_BAD_CALLBACK_PARAM);
-        for (PF_EffectWorld *w : {&small, &same, &large, &deep}) worlds->dispose_world(in.effect_ref, w);
-        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 1);
+        for (PF_EffectWorld *w : {&small, &same, &large, &deep}) worlds.dispose_world(in.effect_ref, w);
     });
     expectNothingHeld(host);
 }
 
 TEST(UtilityFill, ConvertsTheColourToTheWorldsDepthAndClips) {
     Host host;
-    runInCommand(host, [&](PF_InData &in) {
-        const auto *worlds = acquire<PF_WorldSuite2>(in, kPFWorldSuite, 2);
+    withWorldSuites(host, [&](PF_InData &in, const PF_WorldSuite1 &, const PF_WorldSuite2 &worlds) {
         PF_EffectWorld w8{}, w16{}, wf{};
-        worlds->PF_NewWorld(in.effect_ref, 3, 3, true, PF_PixelFormat_ARGB32, &w8);
-        worlds->PF_NewWorld(in.effect_ref, 3, 3, true, PF_PixelFormat_ARGB64, &w16);
-        worlds->PF_NewWorld(in.effect_ref, 3, 3, true, PF_PixelFormat_ARGB128, &wf);
+        worlds.PF_NewWorld(in.effect_ref, 3, 3, true, PF_PixelFormat_ARGB32, &w8);
+        worlds.PF_NewWorld(in.effect_ref, 3, 3, true, PF_PixelFormat_ARGB64, &w16);
+        worlds.PF_NewWorld(in.effect_ref, 3, 3, true, PF_PixelFormat_ARGB128, &wf);
         const PF_Pixel color{255, 128, 1, 0};
         const PF_Rect rect{2, 2, 9, 9};  // reaches past the edge
         for (PF_EffectWorld *w : {&w8, &w16, &wf}) EXPECT_EQ(in.utils->fill(in.effect_ref, &color, &rect, w), 0);
@@ -169,8 +168,7 @@ TEST(UtilityFill, ConvertsTheColourToTheWorldsDepthAndClips) {
         EXPECT_FLOAT_EQ(pixelAt<PF_PixelFloat>(wf, 2, 2).red, 128.0f / 255);
         EXPECT_EQ(in.utils->fill(in.effect_ref, nullptr, nullptr, &w8), PF_Err_NONE);
         EXPECT_EQ(pixelAt<PF_Pixel>(w8, 2, 2).red, 0);
-        for (PF_EffectWorld *w : {&w8, &w16, &wf}) worlds->PF_DisposeWorld(in.effect_ref, w);
-        in.pica_basicP->ReleaseSuite(kPFWorldSuite, 2);
+        for (PF_EffectWorld *w : {&w8, &w16, &wf}) worlds.PF_DisposeWorld(in.effect_ref, w);
     });
     expectNothingHeld(host);
 }
