@@ -105,12 +105,14 @@ using Depths = ::testing::Types<DepthCase<PF_Pixel, PF_Sampling8Suite1, sampling
                                 DepthCase<PF_PixelFloat, PF_SamplingFloatSuite1, samplingFloatSuite, Depth::Float, 1>>;
 TYPED_TEST_SUITE(Sampling, Depths);
 
+// A sample at a point and what it should give.
+struct PointCase {
+    double x, y;
+    Levels expected;
+};
+
 TYPED_TEST(Sampling, NearestTakesThePixelUnderThePoint) {
-    struct Case {
-        double x, y;
-        Levels expected;
-    };
-    const Case cases[] = {
+    const PointCase cases[] = {
         {0.5, 0.5, {255, 200, 0, 0}},
         {0.0, 0.0, {255, 200, 0, 0}},
         {0.999, 0.999, {255, 200, 0, 0}},
@@ -124,15 +126,11 @@ TYPED_TEST(Sampling, NearestTakesThePixelUnderThePoint) {
         {0.5, 3.0, {0, 0, 0, 0}},
         {-100, -100, {0, 0, 0, 0}},
     };
-    for (const Case &c : cases) expectLevels<TypeParam>(this->sample(Nearest, c.x, c.y), c.expected, "nearest");
+    for (const PointCase &c : cases) expectLevels<TypeParam>(this->sample(Nearest, c.x, c.y), c.expected, "nearest");
 }
 
 TYPED_TEST(Sampling, BilinearBlendsPixelCentresByAlpha) {
-    struct Case {
-        double x, y;
-        Levels expected;
-    };
-    const Case cases[] = {
+    const PointCase cases[] = {
         {0.5, 0.5, {255, 200, 0, 0}},    // a centre
         {1.0, 0.5, {255, 150, 0, 0}},    // half way between two opaque reds
         {2.0, 0.5, {127.5, 100, 0, 0}},  // opaque red 100 and a transparent pixel: no colour from it
@@ -140,7 +138,7 @@ TYPED_TEST(Sampling, BilinearBlendsPixelCentresByAlpha) {
         {0.5, 3.0, {127.5, 40, 40, 40}},  // half off the bottom edge
         {10, 10, {0, 0, 0, 0}},
     };
-    for (const Case &c : cases) expectLevels<TypeParam>(this->sample(Bilinear, c.x, c.y), c.expected, "bilinear");
+    for (const PointCase &c : cases) expectLevels<TypeParam>(this->sample(Bilinear, c.x, c.y), c.expected, "bilinear");
 }
 
 TYPED_TEST(Sampling, AreaAveragesTheBoxWithStraightAlpha) {
