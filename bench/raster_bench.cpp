@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "bench/workloads.h"
@@ -88,54 +89,30 @@ void runKernel(benchmark::State &state, Kernel kernel) {
     state.SetItemsProcessed(state.iterations() * kKernelPixels);
 }
 
-const PF_Pixel kTop8{115, 255, 128, 0};
-const PF_Pixel16 kTop16{14000, 32768, 16000, 0};
-const PF_PixelFloat kTopFloat{0.45f, 1.0f, 0.5f, 0.0f};
-
-void BM_compositeOver8(benchmark::State &state) {
-    runKernel<PF_Pixel>(state, [](std::vector<PF_Pixel> &v) {
-        for (PF_Pixel &b : v) b = compositeOver8(b, kTop8);
+// The reference over, the in-place form and the run form of one depth, with
+// a partly transparent top.
+template <class Traits>
+void registerComposites(const std::string &depth, typename Traits::Pixel top) {
+    using Pixel = typename Traits::Pixel;
+    benchmark::RegisterBenchmark(("BM_compositeOver" + depth).c_str(), [top](benchmark::State &s) {
+        runKernel<Pixel>(s, [top](std::vector<Pixel> &v) {
+            for (Pixel &b : v) b = compositeOverReference<Traits>(b, top);
+        });
+    });
+    benchmark::RegisterBenchmark(("BM_compositeOverInto" + depth).c_str(), [top](benchmark::State &s) {
+        runKernel<Pixel>(s, [top](std::vector<Pixel> &v) {
+            for (Pixel &b : v) compositeOverInto(b, top);
+        });
+    });
+    benchmark::RegisterBenchmark(("BM_compositeRunOver" + depth).c_str(), [top](benchmark::State &s) {
+        runKernel<Pixel>(s, [top](std::vector<Pixel> &v) { compositeRunOver(v.data(), int64_t(v.size()), top); });
     });
 }
 
-void BM_compositeOverInto8(benchmark::State &state) {
-    runKernel<PF_Pixel>(state, [](std::vector<PF_Pixel> &v) {
-        for (PF_Pixel &b : v) compositeOverInto(b, kTop8);
-    });
-}
-
-void BM_compositeRunOver8(benchmark::State &state) {
-    runKernel<PF_Pixel>(
-        state, [](std::vector<PF_Pixel> &v) { compositeRunOver(v.data(), static_cast<int64_t>(v.size()), kTop8); });
-}
-
-void BM_compositeOver16(benchmark::State &state) {
-    runKernel<PF_Pixel16>(state, [](std::vector<PF_Pixel16> &v) {
-        for (PF_Pixel16 &b : v) b = compositeOver16(b, kTop16);
-    });
-}
-
-void BM_compositeOverInto16(benchmark::State &state) {
-    runKernel<PF_Pixel16>(state, [](std::vector<PF_Pixel16> &v) {
-        for (PF_Pixel16 &b : v) compositeOverInto(b, kTop16);
-    });
-}
-
-void BM_compositeRunOver16(benchmark::State &state) {
-    runKernel<PF_Pixel16>(
-        state, [](std::vector<PF_Pixel16> &v) { compositeRunOver(v.data(), static_cast<int64_t>(v.size()), kTop16); });
-}
-
-void BM_compositeOverFloat(benchmark::State &state) {
-    runKernel<PF_PixelFloat>(state, [](std::vector<PF_PixelFloat> &v) {
-        for (PF_PixelFloat &b : v) b = compositeOverFloat(b, kTopFloat);
-    });
-}
-
-void BM_compositeOverIntoFloat(benchmark::State &state) {
-    runKernel<PF_PixelFloat>(state, [](std::vector<PF_PixelFloat> &v) {
-        for (PF_PixelFloat &b : v) compositeOverInto(b, kTopFloat);
-    });
+void registerKernels() {
+    registerComposites<Depth8Traits>("8", PF_Pixel{115, 255, 128, 0});
+    registerComposites<Depth16Traits>("16", PF_Pixel16{14000, 32768, 16000, 0});
+    registerComposites<DepthFloatTraits>("Float", PF_PixelFloat{0.45f, 1.0f, 0.5f, 0.0f});
 }
 
 void BM_mixPixels8(benchmark::State &state) {
@@ -161,20 +138,13 @@ void BM_circleCoverage(benchmark::State &state) {
     state.SetItemsProcessed(state.iterations() * kKernelPixels);
 }
 
-BENCHMARK(BM_compositeOver8);
-BENCHMARK(BM_compositeOverInto8);
-BENCHMARK(BM_compositeRunOver8);
-BENCHMARK(BM_compositeOver16);
-BENCHMARK(BM_compositeOverInto16);
-BENCHMARK(BM_compositeRunOver16);
-BENCHMARK(BM_compositeOverFloat);
-BENCHMARK(BM_compositeOverIntoFloat);
 BENCHMARK(BM_mixPixels8);
 BENCHMARK(BM_circleCoverage);
 
 }  // namespace
 
 int main(int argc, char **argv) {
+    registerKernels();
     registerWorkloads();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -132,17 +132,15 @@ Frame buildFrame(PatternParams &params, const FramePlan &plan, const FrameTables
 
 PointSettings pointSettings(const PatternParams &params, const FramePlan &plan, A_long points, A_long width,
                             A_long height, A_long originX, A_long originY) {
-    PointSettings settings{};
-    settings.strokeThickness = params.strokeThickness;
-    settings.fillOverStroke = params.strokeOver == StrokeOver::FillOverStroke;
-    settings.lineMode = plan.lineRender;
-    settings.pathOpen = plan.mask.open;
-    settings.pointCount = points;
-    settings.originX = originX;
-    settings.originY = originY;
-    settings.width = width;
-    settings.height = height;
-    return settings;
+    return PointSettings{params.strokeThickness,
+                         params.strokeOver == StrokeOver::FillOverStroke,
+                         plan.lineRender,
+                         plan.mask.open,
+                         points,
+                         originX,
+                         originY,
+                         width,
+                         height};
 }
 
 PointValues pointValues(const PatternParams &params, const Frame &frame, const FrameTables &tables,

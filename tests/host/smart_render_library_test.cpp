@@ -21,15 +21,8 @@
 
 namespace {
 
-using hosttest::expectNothingHeld;
-using hosttest::polyline;
-using hosttest::vertex;
-using minihost::Depth;
+using namespace frametest;  // the scene builders, images and depths of the whole-frame tests
 using minihost::Host;
-using minihost::Image;
-using minihost::Mask;
-using minihost::MaskVertex;
-using minihost::RenderResult;
 
 // Corners (16, 12), (48, 12), (48, 40), (16, 40) on a 64 x 48 layer.
 Mask square() { return polyline(true, {vertex(16, 12), vertex(48, 12), vertex(48, 40), vertex(16, 40)}); }
@@ -100,25 +93,24 @@ TEST_P(Render, VertexModeDrawsAtTheCorners) {
 }
 
 TEST_P(Render, DeepFramesCarryTheColourAtTheirDepth) {
-    host.depth = Depth::Bits16;
-    RenderResult result = render();
-    EXPECT_EQ(result.renderError, PF_Err_NONE);
-    PF_Pixel16 deep;
-    std::memcpy(&deep, result.output.data.data() + 8 * (12 * 64 + 16), sizeof deep);
-    EXPECT_EQ(deep.alpha, 32768);
-    EXPECT_EQ(deep.red, 0);
-    EXPECT_EQ(deep.green, 32768);
-    expectNothingHeld(host);
-
-    host.depth = Depth::Float;
-    result = render();
-    EXPECT_EQ(result.renderError, PF_Err_NONE);
-    PF_PixelFloat f;
-    std::memcpy(&f, result.output.data.data() + 16 * (40 * 64 + 48), sizeof f);
-    EXPECT_EQ(f.alpha, 1.0f);
-    EXPECT_EQ(f.green, 1.0f);
-    EXPECT_EQ(f.blue, 0.0f);
-    expectNothingHeld(host);
+    // The green corner point at (16, 12) in the 16-bit frame and at (48, 40)
+    // in the float frame, in each depth's own channel values.
+    struct Case {
+        Depth depth;
+        int x, y;
+        double full;
+    };
+    for (const Case &c : {Case{Depth::Bits16, 16, 12, 32768.0}, Case{Depth::Float, 48, 40, 1.0}}) {
+        host.depth = c.depth;
+        const RenderResult result = render();
+        EXPECT_EQ(result.renderError, PF_Err_NONE);
+        const frametest::Raw p = frametest::rawAt(result.output, c.x, c.y);
+        EXPECT_DOUBLE_EQ(p.alpha, c.full);
+        EXPECT_DOUBLE_EQ(p.red, 0);
+        EXPECT_DOUBLE_EQ(p.green, c.full);
+        EXPECT_DOUBLE_EQ(p.blue, 0);
+        expectNothingHeld(host);
+    }
 }
 
 TEST_P(Render, LineModeDrawsNoStroke) {

@@ -23,29 +23,25 @@ struct Checksum {
     }
 };
 
-// Plain reference of the 8-bit over: real arithmetic with floor, no early outs
-// except the two that replace the pixel whole.
-PF_Pixel referenceOver8(PF_Pixel b, PF_Pixel t) {
-    if (b.alpha == 0 || t.alpha == 255) return t;
+// Plain reference of the integer over: real arithmetic with floor, no early
+// outs except the two that replace the pixel whole. `full` is the opaque
+// alpha; the bottom's weight is taken out of `base` (256 at 8 bits, 32768 at
+// 16 bits).
+template <class Pixel>
+Pixel referenceOverInteger(Pixel b, Pixel t, double full, double base) {
+    if (b.alpha == 0 || t.alpha == full) return t;
     if (t.alpha == 0) return b;
-    const double w = std::floor((256.0 - t.alpha) * b.alpha / 256.0);
-    const double a = std::min(255.0, t.alpha + w);
+    using Channel = decltype(b.alpha);
+    const double w = std::floor((base - t.alpha) * b.alpha / base);
+    const double a = std::min(full, t.alpha + w);
     auto c = [&](double tc, double bc) {
-        return static_cast<A_u_char>(std::min(255.0, std::floor((tc * t.alpha + bc * w) / a)));
+        return static_cast<Channel>(std::min(full, std::floor((tc * t.alpha + bc * w) / a)));
     };
-    return PF_Pixel{static_cast<A_u_char>(a), c(t.red, b.red), c(t.green, b.green), c(t.blue, b.blue)};
+    return Pixel{static_cast<Channel>(a), c(t.red, b.red), c(t.green, b.green), c(t.blue, b.blue)};
 }
 
-PF_Pixel16 referenceOver16(PF_Pixel16 b, PF_Pixel16 t) {
-    if (b.alpha == 0 || t.alpha == 32768) return t;
-    if (t.alpha == 0) return b;
-    const double w = std::floor((32768.0 - t.alpha) * b.alpha / 32768.0);
-    const double a = std::min(32768.0, t.alpha + w);
-    auto c = [&](double tc, double bc) {
-        return static_cast<A_u_short>(std::min(32768.0, std::floor((tc * t.alpha + bc * w) / a)));
-    };
-    return PF_Pixel16{static_cast<A_u_short>(a), c(t.red, b.red), c(t.green, b.green), c(t.blue, b.blue)};
-}
+PF_Pixel referenceOver8(PF_Pixel b, PF_Pixel t) { return referenceOverInteger(b, t, 255.0, 256.0); }
+PF_Pixel16 referenceOver16(PF_Pixel16 b, PF_Pixel16 t) { return referenceOverInteger(b, t, 32768.0, 32768.0); }
 
 TEST(CompositeOver8Test, WorkedValues) {
     const PF_Pixel half = compositeOver8(PF_Pixel{255, 0, 0, 0}, PF_Pixel{128, 255, 0, 0});

@@ -52,7 +52,7 @@ struct DrawTarget {
 
 // The drawing of one point as a render does it: set-up, then the drawer of
 // the depth laying the point over the frame.
-bool drawPointValues(const DrawTarget &target, const DrawSettings &d, const PointValues &point, A_long k) {
+bool drawPoint(const DrawTarget &target, const DrawSettings &d, const PointValues &point, A_long k) {
     const PointSettings settings{d.strokeThickness, d.fillOverStroke,    d.lineMode,
                                  d.pathOpen,        d.pointCount,        target.originX,
                                  target.originY,    target.raster.width, target.raster.height};
@@ -221,8 +221,24 @@ struct Comparison {
     double largest = 0.0;
 };
 
+// Adds a frame pair to `result`: pixels whose bits differ between the fast
+// and the reference drawing, their largest channel difference, and pixels
+// the drawing changed from the background.
+template <class Pixel>
+void tally(Comparison &result, const Frame<Pixel> &fast, const Frame<Pixel> &reference,
+           const Frame<Pixel> &background) {
+    for (size_t j = 0; j < fast.pixels.size(); ++j) {
+        result.pixels++;
+        result.changed += std::memcmp(&fast.pixels[j], &background.pixels[j], sizeof(Pixel)) != 0;
+        if (std::memcmp(&fast.pixels[j], &reference.pixels[j], sizeof(Pixel)) != 0) {
+            result.differing++;
+            result.largest = std::max(result.largest, channelDifference(fast.pixels[j], reference.pixels[j]));
+        }
+    }
+}
+
 // Draws seeded random points one at a time into two copies of a frame, with
-// drawPointValues and with the reference, and compares every pixel after each.
+// drawPoint and with the reference, and compares every pixel after each.
 template <class Pixel>
 Comparison compareWithReference(PixelDepth depth, bool polygon, uint64_t seed, int points) {
     SeededValues v{seed};
@@ -236,43 +252,25 @@ Comparison compareWithReference(PixelDepth depth, bool polygon, uint64_t seed, i
         const PointValues point = randomPoint(v, fast.width, fast.height, polygon);
         const A_long k = v.range(0, settings.pointCount - 1);
         const A_long originX = v.range(-5, 5), originY = v.range(-5, 5);
-        const bool drewFast = drawPointValues(fast.target(depth, originX, originY), settings, point, k);
+        const bool drewFast = drawPoint(fast.target(depth, originX, originY), settings, point, k);
         const bool drewReference = referenceDraw<Pixel>(reference.target(depth, originX, originY), settings, point, k);
         EXPECT_EQ(drewFast, drewReference) << "point " << i;
         ++result.points;
         result.drawn += drewFast;
-        for (size_t j = 0; j < fast.pixels.size(); ++j) {
-            const double diff = channelDifference(fast.pixels[j], reference.pixels[j]);
-            result.pixels++;
-            result.changed += std::memcmp(&fast.pixels[j], &background.pixels[j], sizeof(Pixel)) != 0;
-            if (diff != 0.0 || std::memcmp(&fast.pixels[j], &reference.pixels[j], sizeof(Pixel))) {
-                result.differing++;
-                result.largest = std::max(result.largest, diff);
-            }
-        }
+        tally(result, fast, reference, background);
     }
     return result;
 }
 
-TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBit8) {
-    const Comparison c = compareWithReference<PF_Pixel>(Depth8, false, 101, 3000);
-    EXPECT_EQ(c.differing, 0) << "largest " << c.largest;
-    EXPECT_GT(c.drawn, c.points / 4);
-    EXPECT_GT(c.changed, c.pixels / 20);
-}
-
-TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBit16) {
-    const Comparison c = compareWithReference<PF_Pixel16>(Depth16, false, 102, 3000);
-    EXPECT_EQ(c.differing, 0) << "largest " << c.largest;
-    EXPECT_GT(c.drawn, c.points / 4);
-    EXPECT_GT(c.changed, c.pixels / 20);
-}
-
-TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBitFloat) {
-    const Comparison c = compareWithReference<PF_PixelFloat>(DepthFloat, false, 103, 3000);
-    EXPECT_EQ(c.differing, 0) << "largest " << c.largest;
-    EXPECT_GT(c.drawn, c.points / 4);
-    EXPECT_GT(c.changed, c.pixels / 20);
+TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBit) {
+    const Comparison comparisons[] = {compareWithReference<PF_Pixel>(Depth8, false, 101, 3000),
+                                      compareWithReference<PF_Pixel16>(Depth16, false, 102, 3000),
+                                      compareWithReference<PF_PixelFloat>(DepthFloat, false, 103, 3000)};
+    for (const Comparison &c : comparisons) {
+        EXPECT_EQ(c.differing, 0) << "largest " << c.largest;
+        EXPECT_GT(c.drawn, c.points / 4);
+        EXPECT_GT(c.changed, c.pixels / 20);
+    }
 }
 
 // Polygons take the polygon distance from the edge normals rather than from
@@ -324,20 +322,13 @@ Comparison compareLineWithReference(PixelDepth depth, uint64_t seed, int frames)
             if (snap == 1) p.x = std::floor(x * 4) / 4, p.y = std::floor(y);
             if (snap == 2) p.x = std::floor(x), p.y = std::floor(y * 4) / 4;
             const A_long k = v.range(0, settings.pointCount - 1);
-            const bool drewFast = drawPointValues(fast.target(depth), settings, p, k);
+            const bool drewFast = drawPoint(fast.target(depth), settings, p, k);
             const bool drewReference = referenceDraw<Pixel>(reference.target(depth), settings, p, k);
             EXPECT_EQ(drewFast, drewReference) << "frame " << f << " point " << i;
             ++result.points;
             result.drawn += drewFast;
         }
-        for (size_t j = 0; j < fast.pixels.size(); ++j) {
-            result.pixels++;
-            result.changed += std::memcmp(&fast.pixels[j], &background.pixels[j], sizeof(Pixel)) != 0;
-            if (std::memcmp(&fast.pixels[j], &reference.pixels[j], sizeof(Pixel)) != 0) {
-                result.differing++;
-                result.largest = std::max(result.largest, channelDifference(fast.pixels[j], reference.pixels[j]));
-            }
-        }
+        tally(result, fast, reference, background);
     }
     return result;
 }
@@ -399,7 +390,7 @@ DrawSettings plainSettings(double thickness = 0.0) { return DrawSettings{thickne
 TEST(ShapeRasteriserTest, CircleEdgeAlphaByDistance) {
     Frame<PF_Pixel> frame(64, 40, 0);
     // Centre (20.5, 20): pixel 30 lies 9.5 away, 31 lies 10.5, 32 lies 11.5.
-    ASSERT_TRUE(drawPointValues(frame.target(Depth8), plainSettings(), whitePoint(20.5, 20.0, 2, 10.0, 1.0), 0));
+    ASSERT_TRUE(drawPoint(frame.target(Depth8), plainSettings(), whitePoint(20.5, 20.0, 2, 10.0, 1.0), 0));
     const PF_Pixel *row = frame.pixels.data() + 20 * frame.rowPixels;
     EXPECT_EQ(row[30].alpha, 255);
     EXPECT_EQ(row[31].alpha, 127);  // coverage 0.5
@@ -414,7 +405,7 @@ TEST(ShapeRasteriserTest, LineModeSoftEdgeAndCompensatedOpacity) {
     Frame<PF_Pixel> frame(64, 40, 0);
     DrawSettings settings{0.0, false, true, true, 100};
     // Point 50 of 100 on an open path: D = 2R - 1 = 19.
-    ASSERT_TRUE(drawPointValues(frame.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 0.45), 50));
+    ASSERT_TRUE(drawPoint(frame.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 0.45), 50));
     const double opacity = 1.0 - std::pow(0.55, 1.0 / 19.0);
     const int drawAlpha = static_cast<int>(std::ceil(opacity * 255.0));
     const PF_Pixel *row = frame.pixels.data() + 20 * frame.rowPixels;
@@ -424,12 +415,12 @@ TEST(ShapeRasteriserTest, LineModeSoftEdgeAndCompensatedOpacity) {
     EXPECT_EQ(row[31].alpha, 0);              // d = 11
     // Near the start of an open path fewer neighbours overlap: D = k + R - 1.
     Frame<PF_Pixel> start(64, 40, 0);
-    ASSERT_TRUE(drawPointValues(start.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 0.45), 3));
+    ASSERT_TRUE(drawPoint(start.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 0.45), 3));
     const int startAlpha = static_cast<int>(std::ceil((1.0 - std::pow(0.55, 1.0 / 12.0)) * 255.0));
     EXPECT_EQ(start.pixels[20 * start.rowPixels + 20].alpha, startAlpha);
     // Full opacity is held just below 1, so a line point never becomes opaque.
     Frame<PF_Pixel> full(64, 40, 0);
-    ASSERT_TRUE(drawPointValues(full.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 1.0), 50));
+    ASSERT_TRUE(drawPoint(full.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 1.0), 50));
     EXPECT_LT(full.pixels[20 * full.rowPixels + 20].alpha, 255);
 }
 
@@ -443,7 +434,7 @@ TEST(ShapeRasteriserTest, StrokeBandsAndFillOverStroke) {
     for (const Case &c : cases) {
         Frame<PF_Pixel> frame(64, 40, 0);
         const DrawSettings settings{4.0, c.fillOverStroke, false, true, 1};
-        ASSERT_TRUE(drawPointValues(frame.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 1.0), 0));
+        ASSERT_TRUE(drawPoint(frame.target(Depth8), settings, whitePoint(20.0, 20.0, 2, 10.0, 1.0), 0));
         const PF_Pixel *row = frame.pixels.data() + 20 * frame.rowPixels + 20;
         for (int d = 0; d <= c.pureFillUpTo; ++d) EXPECT_EQ(row[d].blue, 255) << d;
         for (int d = c.strokeFrom; d <= c.strokeTo; ++d) {
@@ -459,7 +450,7 @@ TEST(ShapeRasteriserTest, SquareVerticesFollowTheAngle) {
     // Vertices on the axes with angle 0: (20 + 10, 20) is inside, the diagonal
     // at distance 8.5 (beyond the edge at 7.07) is not.
     Frame<PF_Pixel> diamond(41, 41, 0);
-    ASSERT_TRUE(drawPointValues(diamond.target(Depth8), plainSettings(), whitePoint(20, 20, 4, 10, 1), 0));
+    ASSERT_TRUE(drawPoint(diamond.target(Depth8), plainSettings(), whitePoint(20, 20, 4, 10, 1), 0));
     EXPECT_EQ(diamond.pixels[20 * 41 + 29].alpha, 255);
     EXPECT_EQ(diamond.pixels[26 * 41 + 26].alpha, 0);
     // An eighth of a turn later the edges are axis-parallel, 7.07 from the
@@ -467,7 +458,7 @@ TEST(ShapeRasteriserTest, SquareVerticesFollowTheAngle) {
     Frame<PF_Pixel> square(41, 41, 0);
     PointValues turned = whitePoint(20, 20, 4, 10, 1);
     turned.angle = kPi / 4;
-    ASSERT_TRUE(drawPointValues(square.target(Depth8), plainSettings(), turned, 0));
+    ASSERT_TRUE(drawPoint(square.target(Depth8), plainSettings(), turned, 0));
     EXPECT_EQ(square.pixels[27 * 41 + 27].alpha, 255);
     EXPECT_EQ(square.pixels[20 * 41 + 27].alpha, 255);
     EXPECT_EQ(square.pixels[20 * 41 + 28].alpha, 18);  // 0.93 of a pixel out: coverage 0.07
@@ -496,7 +487,7 @@ TEST(ShapeRasteriserTest, RejectedPointsTouchNothing) {
         Frame<PF_Pixel> frame(40, 40, 2);
         PointValues p = whitePoint(c.x, 20.0, 2, c.radius, c.opacity);
         p.weight = c.weight;
-        EXPECT_EQ(drawPointValues(frame.target(Depth8), plainSettings(), p, 0), c.drawn) << c.what;
+        EXPECT_EQ(drawPoint(frame.target(Depth8), plainSettings(), p, 0), c.drawn) << c.what;
         if (!c.drawn) {
             EXPECT_TRUE(std::all_of(frame.pixels.begin(), frame.pixels.end(), [](PF_Pixel px) {
                 return px.alpha == 0 && px.red == 0;
@@ -507,11 +498,11 @@ TEST(ShapeRasteriserTest, RejectedPointsTouchNothing) {
     Frame<PF_Pixel> frame(40, 40, 0);
     PointValues hexagon = whitePoint(20, 20, 6, 10, 1);
     hexagon.angle = NAN;
-    EXPECT_FALSE(drawPointValues(frame.target(Depth8), plainSettings(), hexagon, 0));
+    EXPECT_FALSE(drawPoint(frame.target(Depth8), plainSettings(), hexagon, 0));
     EXPECT_TRUE(std::all_of(frame.pixels.begin(), frame.pixels.end(), [](PF_Pixel px) { return px.alpha == 0; }));
     PointValues circle = whitePoint(20, 20, 2, 10, 1);
     circle.angle = INFINITY;
-    EXPECT_TRUE(drawPointValues(frame.target(Depth8), plainSettings(), circle, 0));
+    EXPECT_TRUE(drawPoint(frame.target(Depth8), plainSettings(), circle, 0));
     EXPECT_EQ(frame.pixels[20 * 40 + 20].alpha, 255);
 }
 
@@ -554,7 +545,7 @@ uint64_t ringFrameHash(PixelDepth depth) {
         const double y = std::round((60 + 45 * std::sin(a)) * 8) / 8 + 0.3;
         PointValues p = whitePoint(x, y, 2, 6 + i % 9, 0.4 + 0.025 * i);
         p.fill = pixelForms(PF_Pixel{255, static_cast<A_u_char>(10 * i), 90, static_cast<A_u_char>(250 - 9 * i)});
-        drawPointValues(frame.target(depth, -3, 2), settings, p, i);
+        drawPoint(frame.target(depth, -3, 2), settings, p, i);
     }
     return hashFrame(frame);
 }
