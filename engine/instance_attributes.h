@@ -8,11 +8,6 @@
 #include "engine/reveal_weights.h"
 #include "hostapi/hostapi.h"
 
-enum { kModeVertex = 1, kModeNumber = 2, kModeLine = 3 };
-enum { kSubModeConstant = 1, kSubModeDependent = 2 };
-enum { kShapeCircle = 1, kShapePolygon = 2, kShapeLayer = 3, kShapeKeyframe = 4 };
-enum { kValueNormal = 1 };  // "Radius Mode", "Opacity Mode": 1 "Normal", else keyframed
-
 // What stays the same for every instance of a render.
 struct AttributeSettings {
     A_long count = 0;                        // instances

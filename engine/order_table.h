@@ -6,8 +6,6 @@
 
 #include "hostapi/hostapi.h"
 
-enum { kOrderNormal = 1, kOrderInverse = 2, kOrderRandom = 3 };
-
 // Fills orderIndex[0..count) for "Order" (an Order choice).
 // "Random" seeds its own generator with `seed` and swaps every entry k in turn
 // with entry floor(u × count), itself and earlier ones included; the same seed

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/order_table.h"
+#include "engine/pattern_params.h"
 
 namespace {
 
@@ -31,11 +32,13 @@ std::vector<int32_t> build(A_long count, A_long order, A_long seed) {
     return table;
 }
 
-TEST(OrderTable, NormalIsTheIdentity) { EXPECT_EQ(build(5, kOrderNormal, 123), (std::vector<int32_t>{0, 1, 2, 3, 4})); }
+TEST(OrderTable, NormalIsTheIdentity) {
+    EXPECT_EQ(build(5, Order::Normal, 123), (std::vector<int32_t>{0, 1, 2, 3, 4}));
+}
 
 TEST(OrderTable, InverseRunsBackwards) {
-    EXPECT_EQ(build(5, kOrderInverse, 123), (std::vector<int32_t>{4, 3, 2, 1, 0}));
-    EXPECT_EQ(build(1, kOrderInverse, 0), (std::vector<int32_t>{0}));
+    EXPECT_EQ(build(5, Order::Inverse, 123), (std::vector<int32_t>{4, 3, 2, 1, 0}));
+    EXPECT_EQ(build(1, Order::Inverse, 0), (std::vector<int32_t>{0}));
 }
 
 struct RandomCase {
@@ -52,25 +55,25 @@ TEST(OrderTable, RandomSwapsEveryPositionWithAnyPosition) {
         {7, 10, {5, 0, 8, 7, 9, 2, 4, 1, 3, 6}},
     };
     for (const RandomCase &c : cases) {
-        EXPECT_EQ(build(c.count, kOrderRandom, c.seed), c.order) << "seed " << c.seed;
+        EXPECT_EQ(build(c.count, Order::Random, c.seed), c.order) << "seed " << c.seed;
         EXPECT_EQ(c.order, expectedRandomOrder(static_cast<uint32_t>(c.seed), c.count));
     }
 }
 
 TEST(OrderTable, RandomIsAPermutationAndRepeatsForTheSameSeed) {
     for (A_long seed : {0, 3, 999, 50000}) {
-        const std::vector<int32_t> order = build(257, kOrderRandom, seed);
+        const std::vector<int32_t> order = build(257, Order::Random, seed);
         EXPECT_EQ(order, expectedRandomOrder(static_cast<uint32_t>(seed), 257));
-        EXPECT_EQ(order, build(257, kOrderRandom, seed));
+        EXPECT_EQ(order, build(257, Order::Random, seed));
         std::vector<int32_t> sorted = order;
         std::sort(sorted.begin(), sorted.end());
         for (int32_t k = 0; k < 257; ++k) ASSERT_EQ(sorted[static_cast<size_t>(k)], k);
     }
-    EXPECT_NE(build(257, kOrderRandom, 1), build(257, kOrderRandom, 2));
+    EXPECT_NE(build(257, Order::Random, 1), build(257, Order::Random, 2));
 }
 
 TEST(OrderTable, SingleInstanceAlwaysPicksItself) {
-    for (A_long seed : {0, 1, 42}) EXPECT_EQ(build(1, kOrderRandom, seed), (std::vector<int32_t>{0}));
+    for (A_long seed : {0, 1, 42}) EXPECT_EQ(build(1, Order::Random, seed), (std::vector<int32_t>{0}));
 }
 
 }  // namespace
