@@ -9,7 +9,6 @@ namespace {
 
 constexpr const char *kLoadMessage = "Couldn't load suite.";
 constexpr const char *kReleaseMessage = "Couldn't release suite.";
-constexpr const char *kMemoryMessage = "Memory Error!";
 
 }  // namespace
 
@@ -19,11 +18,6 @@ void *allocateTable(HostHandleOwner &owner, int64_t bytes) {
     void *data = owner.lock();
     if (data) std::memset(data, 0, static_cast<size_t>(bytes));
     return data;
-}
-
-void showMemoryError(const PF_InData *in_data, PF_OutData *out_data) {
-    in_data->utils->ansi.strcpy(out_data->return_msg, kMemoryMessage);
-    out_data->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
 }
 
 void acquireScoped(ScopedSuite &scoped) {

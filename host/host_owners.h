@@ -70,9 +70,6 @@ inline PF_Handle handOverLocked(HostHandleOwner &owner) {
 // when the host has no memory for it or cannot lock it.
 void *allocateTable(HostHandleOwner &owner, int64_t bytes);
 
-// Writes "Memory Error!" for the user: the message and the flag that shows it.
-void showMemoryError(const PF_InData *in_data, PF_OutData *out_data);
-
 // A suite held for the whole command through SuiteScope: acquisition and
 // release write a message for the user when the host cannot serve them.
 struct ScopedSuite {

@@ -50,7 +50,8 @@ struct RenderHold {
 // A failed table allocation: "Memory Error!" for the user and 512, whatever
 // the releases answer.
 PF_Err memoryError(const HostCommand &command) {
-    showMemoryError(command.in_data, command.out_data);
+    command.in_data->utils->ansi.strcpy(command.out_data->return_msg, "Memory Error!");
+    command.out_data->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
     return PF_Err_INTERNAL_STRUCT_DAMAGED;
 }
 
