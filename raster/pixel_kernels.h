@@ -90,7 +90,7 @@ inline constexpr Reciprocal8Table kReciprocal8 = makeReciprocal8Table();
 template <class Pixel>
 struct OverTop {
     Pixel pixel;
-    uint32_t red = 0, green = 0, blue = 0;
+    uint32_t red, green, blue;  // unused in float
 };
 
 inline OverTop<PF_Pixel> overTop(PF_Pixel p) {
@@ -103,7 +103,7 @@ inline OverTop<PF_Pixel16> overTop(PF_Pixel16 p) {
     return {p, p.red * a, p.green * a, p.blue * a};
 }
 
-inline OverTop<PF_PixelFloat> overTop(PF_PixelFloat p) { return {p}; }
+inline OverTop<PF_PixelFloat> overTop(PF_PixelFloat p) { return {p, 0, 0, 0}; }
 
 // The over composite stored in place, its divisions made cheap.
 inline void compositeOverInto(PF_Pixel &dst, const OverTop<PF_Pixel> &top) {

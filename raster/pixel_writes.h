@@ -34,7 +34,7 @@ struct ReplaceWrite {
     using Pixel = typename Traits::Pixel;
     using Top = OverTop<Pixel>;
 
-    static Top prepare(Pixel p) { return Top{p}; }
+    static Top prepare(Pixel p) { return Top{p, 0, 0, 0}; }
     static void put(Pixel &dst, const Top &top) { dst = top.pixel; }
     static void run(Pixel *dst, int64_t count, const Top &top) { std::fill(dst, dst + count, top.pixel); }
 };
