@@ -105,11 +105,12 @@ inline OverTop<PF_Pixel16> overTop(PF_Pixel16 p) {
 
 inline OverTop<PF_PixelFloat> overTop(PF_PixelFloat p) { return {p, 0, 0, 0}; }
 
-// The over composite stored in place, its divisions made cheap.
-inline void compositeOverInto(PF_Pixel &dst, const OverTop<PF_Pixel> &top) {
+// The over composite of a top below full alpha, stored in place, its
+// divisions made cheap.
+inline void compositeTranslucentInto(PF_Pixel &dst, const OverTop<PF_Pixel> &top) {
     const uint32_t ba = dst.alpha;
     const uint32_t ta = top.pixel.alpha;
-    if (ba == 0 || ta == 255) {
+    if (ba == 0) {
         dst = top.pixel;
         return;
     }
@@ -124,6 +125,15 @@ inline void compositeOverInto(PF_Pixel &dst, const OverTop<PF_Pixel> &top) {
     };
     dst = PF_Pixel{static_cast<A_u_char>(a), channel(top.red, dst.red), channel(top.green, dst.green),
                    channel(top.blue, dst.blue)};
+}
+
+// The over composite stored in place.
+inline void compositeOverInto(PF_Pixel &dst, const OverTop<PF_Pixel> &top) {
+    if (top.pixel.alpha == 255) {
+        dst = top.pixel;
+        return;
+    }
+    compositeTranslucentInto(dst, top);
 }
 
 // 16-bit weights and alpha for one bottom alpha under a fixed top alpha.

@@ -455,7 +455,7 @@ struct SoftCircleShape8 {
             t = t < 0.0f ? 0.0f : (t > top ? top : t);
             int k = static_cast<int>(t);
             if (!(sq <= low[k] && sq > high[k + 1])) k = exactClass(sq);
-            if (k != 0) Write::put(row[x], tops[k]);
+            if (k != 0) Write::putTranslucent(row[x], tops[k]);  // levels stay below 255
         }
     }
 };
