@@ -41,6 +41,13 @@ struct CurrentHostScope {
 // host does not know.
 bool worldDepth(const Host &host, const PF_EffectWorld &world, Depth &depth);
 
+// The utility callback transfer_rect (transfer.cpp): blends a rectangle of
+// `src` onto `dst` at (destX, destY) with the record's transfer mode and
+// opacity, clipped to `dst`.
+PF_Err transferRect(PF_ProgPtr effectRef, PF_Quality quality, PF_ModeFlags modeFlags, PF_Field field,
+                    const PF_Rect *srcRect, const PF_EffectWorld *src, const PF_CompositeMode *mode,
+                    const PF_MaskWorld *mask, A_long destX, A_long destY, PF_EffectWorld *dst);
+
 // Path ids of the layer's masks: mask n (1-based) is pathIdBase + n, so that
 // ids never equal mask numbers; 0 means no mask.
 constexpr PF_PathID pathIdBase = 1000;

@@ -1,5 +1,6 @@
 // The utility callbacks of PF_InData: copy and fill of worlds, transfer of a
-// rectangle with a transfer mode, host memory handles and the ANSI functions.
+// rectangle with a transfer mode (transfer.cpp), host memory handles and the
+// ANSI functions.
 #include <algorithm>
 #include <cstring>
 
@@ -59,18 +60,10 @@ PF_Err fillCall(PF_ProgPtr effectRef, const PF_Pixel *color, const PF_Rect *rect
     return PF_Err_NONE;
 }
 
-PF_Err transferRectCall(PF_ProgPtr effectRef, PF_Quality, PF_ModeFlags, PF_Field, const PF_Rect *,
-                        const PF_EffectWorld *, const PF_CompositeMode *, const PF_MaskWorld *, A_long, A_long,
-                        PF_EffectWorld *) {
-    Host &host = hostFromRef(effectRef);
-    if (const PF_Err err = enterCall(host, "transfer_rect")) return err;
-    return PF_Err_BAD_CALLBACK_PARAM;
-}
-
 }  // namespace
 
 PF_UtilCallbacks utilCallbacks() {
-    return {copyCall,         fillCall,          transferRectCall,  hostNewHandle,  hostLockHandle,
+    return {copyCall,         fillCall,          transferRect,      hostNewHandle,  hostLockHandle,
             hostUnlockHandle, hostDisposeHandle, hostGetHandleSize, ansiCallbacks()};
 }
 
