@@ -11,6 +11,7 @@ namespace minihost {
 namespace {
 
 PF_Err addParam(PF_ProgPtr effectRef, PF_ParamIndex index, PF_ParamDefPtr def) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err =
             enterCall(host, "add_param", def ? std::string(def->name, strnlen(def->name, sizeof def->name)) : ""))
@@ -26,6 +27,7 @@ PF_Err addParam(PF_ProgPtr effectRef, PF_ParamIndex index, PF_ParamDefPtr def) {
 
 PF_Err checkoutParam(PF_ProgPtr effectRef, PF_ParamIndex index, A_long what_time, A_long, A_u_long time_scale,
                      PF_ParamDef *param) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "checkout_param", std::to_string(index))) return err;
     if (!param) return refused(host);
@@ -48,6 +50,7 @@ PF_Err checkoutParam(PF_ProgPtr effectRef, PF_ParamIndex index, A_long what_time
 }
 
 PF_Err checkinParam(PF_ProgPtr effectRef, PF_ParamDef *param) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "checkin_param")) return err;
     std::vector<ParamCheckout> &checkouts = host.internals->paramCheckouts;
@@ -69,9 +72,13 @@ PF_Err checkinParam(PF_ProgPtr effectRef, PF_ParamDef *param) {
     return PF_Err_NONE;
 }
 
-PF_Err abortCall(PF_ProgPtr effectRef) { return enterCall(hostFromRef(effectRef), "abort"); }
+PF_Err abortCall(PF_ProgPtr effectRef) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
+    return enterCall(hostFromRef(effectRef), "abort");
+}
 
 PF_Err progress(PF_ProgPtr effectRef, A_long current, A_long total) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     const PF_Err err = enterCall(host, "progress",
                                  host.logCalls ? std::to_string(current) + "/" + std::to_string(total) : std::string());

@@ -6,6 +6,7 @@ namespace minihost {
 namespace {
 
 PF_Err notServed(PF_ProgPtr effectRef, const char *function) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     if (const PF_Err err = enterCall(hostFromRef(effectRef), function)) return err;
     return PF_Err_BAD_CALLBACK_PARAM;
 }

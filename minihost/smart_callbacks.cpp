@@ -11,6 +11,7 @@ namespace {
 
 PF_Err checkoutLayer(PF_ProgPtr effectRef, PF_ParamIndex index, A_long checkoutId, const PF_RenderRequest *request,
                      A_long what_time, A_long, A_u_long time_scale, PF_CheckoutResult *result) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err =
             enterCall(host, "checkout_layer", "index " + std::to_string(index) + " id " + std::to_string(checkoutId)))
@@ -42,6 +43,7 @@ PF_Err checkoutLayer(PF_ProgPtr effectRef, PF_ParamIndex index, A_long checkoutI
 }
 
 PF_Err checkoutLayerPixels(PF_ProgPtr effectRef, A_long checkoutId, PF_EffectWorld **pixels) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "checkout_layer_pixels", std::to_string(checkoutId))) return err;
     FrameState &frame = host.internals->frame;
@@ -67,6 +69,7 @@ PF_Err checkoutLayerPixels(PF_ProgPtr effectRef, A_long checkoutId, PF_EffectWor
 }
 
 PF_Err checkinLayerPixels(PF_ProgPtr effectRef, A_long checkoutId) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "checkin_layer_pixels", std::to_string(checkoutId))) return err;
     FrameState &frame = host.internals->frame;
@@ -79,6 +82,7 @@ PF_Err checkinLayerPixels(PF_ProgPtr effectRef, A_long checkoutId) {
 }
 
 PF_Err checkoutOutput(PF_ProgPtr effectRef, PF_EffectWorld **output) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "checkout_output")) return err;
     if (!output) return refused(host);

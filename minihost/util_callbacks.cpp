@@ -15,6 +15,7 @@ PF_Rect wholeRect(const PF_EffectWorld &world) { return {0, 0, world.width, worl
 // rectangles differ in size (pixel centres map to the nearest source pixel);
 // null rectangles mean the whole world.
 PF_Err copyCall(PF_ProgPtr effectRef, PF_EffectWorld *src, PF_EffectWorld *dst, PF_Rect *srcRect, PF_Rect *dstRect) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "copy")) return err;
     Depth srcDepth, dstDepth;
@@ -44,6 +45,7 @@ PF_Err copyCall(PF_ProgPtr effectRef, PF_EffectWorld *src, PF_EffectWorld *dst, 
 // Fills a rectangle (null: the whole world) with an 8-bit colour converted to
 // the world's depth; a null colour is transparent black.
 PF_Err fillCall(PF_ProgPtr effectRef, const PF_Pixel *color, const PF_Rect *rect, PF_EffectWorld *world) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "fill")) return err;
     Depth depth;

@@ -47,6 +47,7 @@ PF_Err disposeWorld(Host &host, PF_EffectWorld *world) {
 }
 
 PF_Err newWorld1(PF_ProgPtr effectRef, A_long width, A_long height, A_long flags, PF_EffectWorld *world) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "new_world", sizeDetail(width, height) + " flags " + std::to_string(flags)))
         return err;
@@ -55,6 +56,7 @@ PF_Err newWorld1(PF_ProgPtr effectRef, A_long width, A_long height, A_long flags
 }
 
 PF_Err disposeWorld1(PF_ProgPtr effectRef, PF_EffectWorld *world) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "dispose_world")) return err;
     return disposeWorld(host, world);
@@ -62,6 +64,7 @@ PF_Err disposeWorld1(PF_ProgPtr effectRef, PF_EffectWorld *world) {
 
 PF_Err newWorld2(PF_ProgPtr effectRef, A_long width, A_long height, PF_Boolean clear, PF_PixelFormat format,
                  PF_EffectWorld *world) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err =
             enterCall(host, "PF_NewWorld", sizeDetail(width, height) + " clear " + std::to_string(int(clear))))
@@ -84,6 +87,7 @@ PF_Err newWorld2(PF_ProgPtr effectRef, A_long width, A_long height, PF_Boolean c
 }
 
 PF_Err disposeWorld2(PF_ProgPtr effectRef, PF_EffectWorld *world) {
+    if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "PF_DisposeWorld")) return err;
     return disposeWorld(host, world);

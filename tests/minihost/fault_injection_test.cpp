@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "hostapi/pf_suites.h"
+#include "minihost/host_state.h"
 #include "minihost/minihost.h"
 #include "tests/minihost/scripted_plugin.h"
 #include "tests/support/minihost_scene.h"
@@ -151,6 +153,54 @@ TEST(Faults, ResetLedgerRestartsTheCounts) {
     EXPECT_EQ(callCount(host, "host_new_handle"), 0);
     host.faults.failHandleAllocation = 1;
     runInCommand(host, [&](PF_InData &in) { EXPECT_EQ(in.utils->host_new_handle(4), nullptr); });
+}
+
+// A call without an effect reference gets an error back instead of a crash;
+// with no host named there is no ledger to count it in.
+TEST(Faults, CallbacksWithoutAnEffectReferenceAreRefused) {
+    Host host;
+    runInCommand(host, [&](PF_InData &in) {
+        const auto &worlds1 = *static_cast<const PF_WorldSuite1 *>(worldSuite1());
+        const auto &worlds2 = *static_cast<const PF_WorldSuite2 *>(worldSuite2());
+        const auto &paramUtils = *static_cast<const PF_ParamUtilsSuite1 *>(paramUtilsSuite());
+        const PF_PreRenderCallbacks preRender = preRenderCallbacks();
+        const PF_SmartRenderCallbacks smartRender = smartRenderCallbacks();
+        PF_EffectWorld world{}, *pixels = nullptr;
+        PF_ParamDef def{};
+        PF_RenderRequest request{};
+        PF_CheckoutResult result{};
+        PF_State state{};
+        PF_Boolean changed = 0;
+        const PF_Pixel color{};
+        const PF_CompositeMode mode{PF_Xfer_IN_FRONT, 0, 255, 0, 32768};
+        const PF_Err errors[] = {
+            in.utils->copy(nullptr, &world, &world, nullptr, nullptr),
+            in.utils->fill(nullptr, &color, nullptr, &world),
+            in.utils->transfer_rect(nullptr, PF_Quality_HI, 0, PF_Field_FRAME, nullptr, &world, &mode, nullptr, 0, 0,
+                                    &world),
+            in.inter.add_param(nullptr, -1, &def),
+            in.inter.checkout_param(nullptr, 0, 0, 1, 30, &def),
+            in.inter.checkin_param(nullptr, &def),
+            in.inter.abort(nullptr),
+            in.inter.progress(nullptr, 1, 2),
+            preRender.checkout_layer(nullptr, 0, 1, &request, 0, 1, 30, &result),
+            smartRender.checkout_layer_pixels(nullptr, 1, &pixels),
+            smartRender.checkin_layer_pixels(nullptr, 1),
+            smartRender.checkout_output(nullptr, &pixels),
+            worlds1.new_world(nullptr, 2, 2, 0, &world),
+            worlds1.dispose_world(nullptr, &world),
+            worlds2.PF_NewWorld(nullptr, 2, 2, true, PF_PixelFormat_ARGB32, &world),
+            worlds2.PF_DisposeWorld(nullptr, &world),
+            paramUtils.PF_UpdateParamUI(nullptr, 1, &def),
+            paramUtils.PF_GetCurrentState(nullptr, 1, &state),
+            paramUtils.PF_HasParamChanged(nullptr, &state, 1, &changed),
+        };
+        for (std::size_t i = 0; i < std::size(errors); ++i)
+            EXPECT_EQ(errors[i], PF_Err_BAD_CALLBACK_PARAM) << "call " << i;
+        EXPECT_EQ(world.data, nullptr);
+        EXPECT_EQ(pixels, nullptr);
+    });
+    expectNothingHeld(host);
 }
 
 TEST(Faults, ProgressReportsAndCancelsOnRequest) {
