@@ -1,4 +1,4 @@
-// Scene benchmarks: the four workloads of bench/workloads.h as whole 1920x1080
+// Scene benchmarks: the workloads of bench/workloads.h as whole 1920x1080
 // frames rendered by the built plug-in through minihost, at 8-bit, 16-bit and
 // float, nothing written to files. Prints one line per workload and depth:
 //   workload depth median_ms min_ms max_ms ns_per_pixel frame_ms placed drawn
@@ -88,7 +88,8 @@ void setColor(minihost::Host &host, const char *name, PF_Pixel color) {
 }
 
 // The workload as effect parameters: shapes on mask 1, white fill, red
-// stroke, drawn onto a transparent frame ("On Original" off).
+// stroke, drawn onto a transparent frame, or with "On Original" over the
+// gradient, with the workload's blend mode.
 void applyWorkload(minihost::Host &host, const bench::Workload &w) {
     host.masks = {circleMask()};
     set(host, "Path", 1);
@@ -106,6 +107,14 @@ void applyWorkload(minihost::Host &host, const bench::Workload &w) {
     setColor(host, "Color", PF_Pixel{255, 255, 255, 255});
     setColor(host, "Stroke Color", PF_Pixel{255, 255, 0, 0});
     set(host, "Opacity", w.opacity * 100.0);
+    set(host, "Blend Mode", w.blendMode);
+    if (w.onOriginal) {
+        set(host, "On Original", 1);
+        minihost::Image gradient = minihost::makeImage(bench::kWidth, bench::kHeight, Depth::Bits8);
+        const std::vector<PF_Pixel> pixels = bench::backgroundImage();
+        std::memcpy(gradient.data.data(), pixels.data(), gradient.data.size());
+        host.input = minihost::convertImage(gradient, host.depth);
+    }
 }
 
 const char *depthName(Depth depth) {

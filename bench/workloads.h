@@ -1,4 +1,4 @@
-// The four drawing workloads of the benchmarks, laid out as the peer
+// The drawing workloads of the benchmarks, laid out as the peer
 // rasteriser benchmarks lay them out: shapes equally spaced in angle on a
 // circle of radius 400 around the centre of a 1920x1080 frame.
 #pragma once
@@ -22,7 +22,9 @@ struct Workload {
     int sides;         // 2 circle, 6 hexagon rotated by i * 0.05 rad
     double thickness;  // stroke, centred on the outline
     double opacity;
-    bool lineMode;  // one soft-edged point per pixel of path length
+    bool lineMode;            // one soft-edged point per pixel of path length
+    int blendMode = 1;        // "Blend Mode": 1 "Normal" draws in place; others go through the host's transfer
+    bool onOriginal = false;  // over the opaque gradient of backgroundImage(), points blended among themselves first
 };
 
 // W2 puts one point per pixel of arc length: ceil(2 pi 400) = 2514.
@@ -32,12 +34,14 @@ inline const std::vector<Workload> &workloads() {
         {"W2-line-dabs", 2514, 10.0, 2, 0.0, 0.45, true},
         {"W3-hexagons", 400, 30.0, 6, 3.0, 1.0, false},
         {"W4-big-circles", 60, 150.0, 2, 3.0, 0.7, false},
+        {"W5-circles-multiply", 400, 20.0, 2, 3.0, 1.0, false, 3, true},
+        {"W6-big-circles-overlay", 60, 150.0, 2, 3.0, 0.7, false, 5, false},
     };
     return all;
 }
 
 inline PointSettings settingsOf(const Workload &w) {
-    return PointSettings{w.thickness, false, w.lineMode, false, w.count, 0, 0, kWidth, kHeight};
+    return PointSettings{w.thickness, false, w.lineMode, w.lineMode, false, w.count, 0, 0, kWidth, kHeight};
 }
 
 // White fill, red stroke, in the three pixel forms.
@@ -58,6 +62,18 @@ inline std::vector<PointValues> pointsOf(const Workload &w) {
         points.push_back(p);
     }
     return points;
+}
+
+// The opaque diagonal gradient W5 is drawn over, as the peers draw it.
+inline std::vector<PF_Pixel> backgroundImage() {
+    std::vector<PF_Pixel> pixels(static_cast<size_t>(kWidth) * kHeight);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            pixels[static_cast<size_t>(y) * kWidth + x] = PF_Pixel{
+                255, static_cast<A_u_char>(64 + (x * 160) / kWidth), static_cast<A_u_char>(64 + (y * 160) / kHeight),
+                static_cast<A_u_char>(200 - ((x + y) * 120) / (kWidth + kHeight))};
+        }
+    return pixels;
 }
 
 // Pixels of the drawing squares (side 2 halfSize + 1) inside the frame: the

@@ -14,11 +14,11 @@ FramePlan planFrame(PatternParams &params, const PathAccess &path, PF_Err &pendi
     if (pending != PF_Err_NONE) return plan;
     const MaskFacts &mask = plan.mask;
 
-    // "Line": one instance per pixel of length; a mask of length 0 gives one
-    // "Number" point. Line instances have no stroke.
-    plan.lineRender = params.mode == Mode::Line;
+    // "Line": one instance per pixel of length, without stroke; a mask of
+    // length 0 gives one "Number" point.
+    plan.softEdge = params.mode == Mode::Line;
     int64_t lineCount = 0;
-    if (plan.lineRender) {
+    if (plan.softEdge) {
         if (mask.total == 0) {
             params.mode = Mode::Number;
             params.number = 1;
@@ -30,8 +30,8 @@ FramePlan planFrame(PatternParams &params, const PathAccess &path, PF_Err &pendi
             }
             lineCount = static_cast<int64_t>(length);
             plan.lineNodes = params.subMode == SubMode::Dependent;
+            params.strokeThickness = 0;
         }
-        params.strokeThickness = 0;
     }
     const A_long number = std::max<A_long>(params.number, 0);
     if (plan.lineNodes) plan.nodeCount = lineNodeCount(number, mask.segments);
@@ -134,7 +134,8 @@ PointSettings pointSettings(const PatternParams &params, const FramePlan &plan, 
                             A_long height, A_long originX, A_long originY) {
     return PointSettings{params.strokeThickness,
                          params.strokeOver == StrokeOver::FillOverStroke,
-                         plan.lineRender,
+                         params.mode == Mode::Line,
+                         plan.softEdge,
                          plan.mask.open,
                          points,
                          originX,

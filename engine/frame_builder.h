@@ -27,17 +27,18 @@ constexpr int64_t kMaxInstances = int64_t(1) << 20;
 // The counts of a frame, decided from the mask before any table exists.
 struct FramePlan {
     MaskFacts mask;
-    bool lineRender = false;  // "Mode" "Line" as chosen: soft edges and overlap-compensated opacity
-    bool lineNodes = false;   // "Line" with "Sub Mode" "Dependent": attributes set at nodes
-    int64_t nodeCount = 0;    // LineNode records (lineNodes only)
-    int64_t count = 0;        // instances; none: nothing to draw
-    int64_t records = 0;      // records of the instance array; "Line"/"Dependent" sizes its tables by the nodes
-    bool tooLarge = false;    // beyond kMaxInstances: the memory-error path, before anything is allocated
+    bool softEdge = false;   // "Mode" "Line" as chosen: soft edges, also after the fall-back to one point
+    bool lineNodes = false;  // "Line" with "Sub Mode" "Dependent": attributes set at nodes
+    int64_t nodeCount = 0;   // LineNode records (lineNodes only)
+    int64_t count = 0;       // instances; none: nothing to draw
+    int64_t records = 0;     // records of the instance array; "Line"/"Dependent" sizes its tables by the nodes
+    bool tooLarge = false;   // beyond kMaxInstances: the memory-error path, before anything is allocated
 };
 
 // Measures the mask (host calls chained on `pending`) and decides the counts.
-// A "Line" render has no stroke, and on a mask of length 0 becomes a "Number"
-// render of one point: both are written back into `params` for the frame.
+// A "Line" render has no stroke; on a mask of length 0 it becomes a "Number"
+// render of one point, stroke and opacity as a "Number" point, only the soft
+// edge kept. Both are written back into `params` for the frame.
 FramePlan planFrame(PatternParams &params, const PathAccess &path, PF_Err &pending);
 
 // The per-frame tables at the plan's sizes, zeroed.

@@ -26,7 +26,7 @@ bool setUpPoint(const PointSettings &settings, const PointValues &point, A_long 
     s.angle = point.angle;
     // A polygon without a finite rotation has no edges to draw.
     if (s.sides >= 3 && !std::isfinite(point.angle)) return false;
-    s.edge = settings.lineMode ? EdgeProfile::Soft : EdgeProfile::Hard;
+    s.edge = settings.softEdge ? EdgeProfile::Soft : EdgeProfile::Hard;
     s.fill = point.fill;
     s.stroke = point.stroke;
 

@@ -11,7 +11,8 @@
 struct PointSettings {
     double strokeThickness;   // pixels, already downsampled; 0 in "Line" renders
     bool fillOverStroke;      // "Stroke Over" is "Fill Over Stroke"
-    bool lineMode;            // "Mode" "Line": soft edge and overlap-compensated opacity
+    bool lineMode;            // "Mode" "Line": opacity compensated for the overlap of neighbours
+    bool softEdge;            // "Mode" "Line" as chosen: the two-pixel ramp and no stroke
     bool pathOpen;            // the mask is open
     A_long pointCount;        // N, the number of placed points
     A_long originX, originY;  // layer coordinates of output pixel (0, 0)

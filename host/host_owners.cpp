@@ -70,3 +70,32 @@ ParamCheckouts::~ParamCheckouts() {
         chainRelease(command.pending, [&] { return PF_CHECKIN_PARAM(command.in_data, &values[indices[i]]); });
     }
 }
+
+void makeWorld(WorldOwner &owner, PixelDepth depth, A_long width, A_long height, bool clear,
+               const PF_WorldSuite1 *suite1, const PF_WorldSuite2 *suite2) {
+    PF_ProgPtr ref = owner.command.in_data->effect_ref;
+    chainHostCall(owner.command.pending, [&] {
+        PF_Err err;
+        if (depth == DepthFloat) {
+            err = suite2->PF_NewWorld(ref, width, height, clear, PF_PixelFormat_ARGB128, &owner.world);
+            owner.suite2 = suite2;
+        } else {
+            A_long flags = clear ? PF_NewWorldFlag_CLEAR_PIXELS : PF_NewWorldFlag_NONE;
+            if (depth == Depth16) flags |= PF_NewWorldFlag_DEEP_PIXELS;
+            err = suite1->new_world(ref, width, height, flags, &owner.world);
+            owner.suite1 = suite1;
+        }
+        owner.made = err == PF_Err_NONE;
+        return err;
+    });
+}
+
+void disposeWorld(WorldOwner &owner) {
+    if (!owner.made) return;
+    PF_ProgPtr ref = owner.command.in_data->effect_ref;
+    chainRelease(owner.command.pending, [&] {
+        return owner.suite2 ? owner.suite2->PF_DisposeWorld(ref, &owner.world)
+                            : owner.suite1->dispose_world(ref, &owner.world);
+    });
+    owner.made = false;
+}

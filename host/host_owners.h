@@ -9,6 +9,7 @@
 #include "engine/host_call_chain.h"
 #include "host/param_table.h"
 #include "hostapi/hostapi.h"
+#include "raster/pixel_format.h"
 
 // One command's records and its chain of host calls: the first failing call
 // becomes the pending error and later calls are skipped.
@@ -132,3 +133,27 @@ struct ParamCheckouts {
 
 // Checks out parameter `index` into values[index], chained.
 void checkOutParam(ParamCheckouts &checkouts, int index);
+
+struct WorldOwner;
+void disposeWorld(WorldOwner &owner);
+
+// A scratch world the render makes at the output's depth: 8 and 16 bits
+// through "PF World Suite" 1, float through "PF World Suite" 2; disposed of
+// through the version that made it when the scope ends, unless done before.
+struct WorldOwner {
+    explicit WorldOwner(HostCommand &owner) : command(owner) {}
+    ~WorldOwner() { disposeWorld(*this); }
+    WorldOwner(const WorldOwner &) = delete;
+    WorldOwner &operator=(const WorldOwner &) = delete;
+
+    HostCommand &command;
+    const PF_WorldSuite1 *suite1 = nullptr;  // the version that made the world
+    const PF_WorldSuite2 *suite2 = nullptr;
+    PF_EffectWorld world{};
+    bool made = false;
+};
+
+// Makes a width x height world, chained; `clear` asks for transparent pixels.
+// `suite1` serves the integer depths, `suite2` float.
+void makeWorld(WorldOwner &owner, PixelDepth depth, A_long width, A_long height, bool clear,
+               const PF_WorldSuite1 *suite1, const PF_WorldSuite2 *suite2);

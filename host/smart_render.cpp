@@ -9,6 +9,7 @@
 #include "engine/frame_builder.h"
 #include "host/host_owners.h"
 #include "host/suite_handler.h"
+#include "raster/blend_modes.h"
 #include "raster/pixel_format.h"
 #include "raster/shape_rasteriser.h"
 
@@ -18,9 +19,10 @@ namespace {
 constexpr PF_Err kGeometryMismatch = 255;
 
 // Everything a render holds. Members go in reverse order: the mask back
-// first, then the placement list and the tables (line nodes, order,
-// instances), the frame-long suites in the order they were taken, and last
-// the snapshot's lock (the host frees the snapshot after the frame).
+// first, then the scratch worlds, the placement list and the tables (line
+// nodes, order, instances), the frame-long suites in the order they were
+// taken, and last the snapshot's lock (the host frees the snapshot after the
+// frame).
 struct RenderHold {
     RenderHold(HostCommand &command, const HandleFunctions &snapshotHandles, const HandleFunctions &tableHandles)
         : snapshot(snapshotHandles),
@@ -31,6 +33,8 @@ struct RenderHold {
           instances(tableHandles),
           orderTable(tableHandles),
           lineNodes(tableHandles),
+          accumulation(command),
+          stamp(command),
           mask(command) {
         snapshot.owned = false;
     }
@@ -44,6 +48,8 @@ struct RenderHold {
     HostHandleOwner orderTable;
     HostHandleOwner lineNodes;
     PlacementList placements;
+    WorldOwner accumulation;
+    WorldOwner stamp;
     PathCheckout mask;
 };
 
@@ -58,6 +64,75 @@ PF_Err memoryError(const HostCommand &command) {
 template <class Record>
 Record *table(HostHandleOwner &owner, int64_t count) {
     return static_cast<Record *>(allocateTable(owner, count * int64_t(sizeof(Record))));
+}
+
+// Draws the placed points. "Normal": each one over the output with the
+// plug-in's own composite. Any other blend mode: each point replaces the
+// cleared square of the stamp world, and the host blends that square with
+// the mode onto the output, or with "On Original" onto a transparent
+// accumulation world that it blends onto the output after the last point.
+// Progress goes to the host after each drawn point and once at the end.
+void drawPoints(RenderHold &hold, HostCommand &command, SuiteHandler &suites, const PatternParams &params,
+                const FramePlan &plan, const Frame &frame, const FrameTables &tables, PF_EffectWorld &output,
+                PixelDepth depth) {
+    const PF_InData *in_data = command.in_data;
+    PF_ProgPtr ref = in_data->effect_ref;
+    PF_UtilCallbacks *utils = in_data->utils;
+    PF_Err &pending = command.pending;
+
+    const PF_TransferMode mode = transferModeOf(params.blendMode);
+    const bool blended = mode != PF_Xfer_IN_FRONT;
+    const PF_WorldSuite1 *worlds1 = blended && depth != DepthFloat ? suite<SuiteId::World1>(suites) : nullptr;
+    const PF_WorldSuite2 *worlds2 = static_cast<const PF_WorldSuite2 *>(hold.worldSuite.suite);
+    if (blended && params.onOriginal) {
+        makeWorld(hold.accumulation, depth, output.width, output.height, true, worlds1, worlds2);
+    }
+    const PF_CompositeMode record = pointCompositeMode(mode);
+    if (blended) {
+        const A_long side = 2 * frame.largestHalfSize + 25;
+        makeWorld(hold.stamp, depth, side, side, false, worlds1, worlds2);
+    }
+    PF_EffectWorld *destination = params.onOriginal ? &hold.accumulation.world : &output;
+
+    const A_long points = std::min(hold.placements.count, frame.count);
+    const PointSettings settings =
+        pointSettings(params, plan, points, output.width, output.height, output.origin_x, output.origin_y);
+    const RasterTarget target{output.data, rowPixels(output.rowbytes, depth), output.width, output.height};
+    const ShapeDrawer draw = shapeDrawer(depth, blended ? PixelWrite::Replace : PixelWrite::Over);
+    const PF_Pixel transparent = {0, 0, 0, 0};
+    const PlacementPoint *point = hold.placements.head.next;
+    for (A_long k = 0; k < points && pending == PF_Err_NONE; ++k, point = point->next) {
+        RasterShape shape;
+        if (!setUpPoint(settings, pointValues(params, frame, tables, *point, k), k, shape)) continue;
+        if (!blended) {
+            draw(target, shape);
+        } else {
+            const A_long left = shape.cx - shape.halfSize, top = shape.cy - shape.halfSize;
+            const PF_Rect square{0, 0, 2 * shape.halfSize + 1, 2 * shape.halfSize + 1};
+            chainHostCall(pending, [&] { return utils->fill(ref, &transparent, &square, &hold.stamp.world); });
+            if (pending != PF_Err_NONE) break;
+            const PF_EffectWorld &stamp = hold.stamp.world;
+            draw(RasterTarget{stamp.data, rowPixels(stamp.rowbytes, depth), output.width, output.height, left, top},
+                 shape);
+            chainHostCall(pending, [&] {
+                return utils->transfer_rect(ref, PF_Quality_HI, 0, PF_Field_FRAME, &square, &stamp, &record, nullptr,
+                                            left, top, destination);
+            });
+        }
+        chainHostCall(pending, [&] { return PF_PROGRESS(in_data, k + 1, points + 1); });
+    }
+    if (blended) {
+        disposeWorld(hold.stamp);
+        if (params.onOriginal) {
+            const PF_Rect whole{0, 0, output.width, output.height};
+            chainHostCall(pending, [&] {
+                return utils->transfer_rect(ref, PF_Quality_HI, 0, PF_Field_FRAME, &whole, &hold.accumulation.world,
+                                            &record, nullptr, 0, 0, &output);
+            });
+            disposeWorld(hold.accumulation);
+        }
+    }
+    chainHostCall(pending, [&] { return PF_PROGRESS(in_data, points + 1, points + 1); });
 }
 
 // The frame; an error that stands whatever the releases answer, or none when
@@ -127,25 +202,10 @@ std::optional<PF_Err> renderFrame(RenderHold &hold, HostCommand &command, PF_Sma
     const ColorConverter converter{acquire<PF_ColorCallbacksFloatSuite1>(hold.colorSuite), ref};
     const Frame frame = buildFrame(*params, plan, tables, converter, path, depth, hold.placements, pending);
     checkIn(hold.mask);
-
-    // Drawing: every point over the output with the plug-in's own composite,
-    // progress after each drawn point and once at the end.
     if (pending != PF_Err_NONE) return std::nullopt;
     acquireScoped(hold.fillSuite);
     if (pending != PF_Err_NONE) return std::nullopt;
-    const A_long points = std::min(hold.placements.count, frame.count);
-    const PointSettings settings =
-        pointSettings(*params, plan, points, output->width, output->height, output->origin_x, output->origin_y);
-    const RasterTarget target{output->data, outputStride, output->width, output->height};
-    const ShapeDrawer draw = shapeDrawer(depth, PixelWrite::Over);
-    const PlacementPoint *point = hold.placements.head.next;
-    for (A_long k = 0; k < points && pending == PF_Err_NONE; ++k, point = point->next) {
-        RasterShape shape;
-        if (!setUpPoint(settings, pointValues(*params, frame, tables, *point, k), k, shape)) continue;
-        draw(target, shape);
-        chainHostCall(pending, [&] { return PF_PROGRESS(in_data, k + 1, points + 1); });
-    }
-    chainHostCall(pending, [&] { return PF_PROGRESS(in_data, points + 1, points + 1); });
+    drawPoints(hold, command, suites, *params, plan, frame, tables, *output, depth);
     return std::nullopt;
 }
 

@@ -94,13 +94,15 @@ void walkSquare(const RasterTarget &target, const RasterShape &s, const Shape &s
         while (walk.last >= walk.first && (walk.last - s.cx) * (walk.last - s.cx) > room) --walk.last;
         shape.trim(fy, walk);
         Span inner{std::max(row.inner.first, walk.first), std::min(row.inner.last, walk.last)};
-        Pixel *pixels = static_cast<Pixel *>(target.data) + y * target.rowPixels;
+        // Column x of the walk is stored at pixel x - target.left of the row.
+        Pixel *stored = static_cast<Pixel *>(target.data) + (y - target.top) * target.rowPixels;
+        auto at = [&](int64_t x) { return stored + (x - target.left); };
         if (inner.first > inner.last) {
-            shape.edges(pixels, walk.first, walk.last, fy);
+            shape.edges(at(walk.first), walk.first, walk.last, fy);
         } else {
-            shape.edges(pixels, walk.first, inner.first - 1, fy);
-            shape.interior(pixels + inner.first, inner.last - inner.first + 1);
-            shape.edges(pixels, inner.last + 1, walk.last, fy);
+            shape.edges(at(walk.first), walk.first, inner.first - 1, fy);
+            shape.interior(at(inner.first), inner.last - inner.first + 1);
+            shape.edges(at(inner.last + 1), inner.last + 1, walk.last, fy);
         }
     }
 }
@@ -207,11 +209,11 @@ struct CircleShape {
         }
     }
 
-    void edges(Pixel *row, int64_t first, int64_t last, double fy) const {
+    void edges(Pixel *at, int64_t first, int64_t last, double fy) const {
         const double fy2 = fy * fy;
         for (int64_t x = first; x <= last; ++x) {
             const double fx = static_cast<double>(x) - s.centreX;
-            pixel(row[x], fx * fx + fy2);
+            pixel(at[x - first], fx * fx + fy2);
         }
     }
 };
@@ -332,12 +334,12 @@ struct PolygonShape {
         return d * std::cos(reduced - kPi / s.sides) * s.cornerFactor;
     }
 
-    void edges(Pixel *row, int64_t first, int64_t last, double fy) const {
+    void edges(Pixel *at, int64_t first, int64_t last, double fy) const {
         if (first > last) return;
         if (normals.count == 0) {
             for (int64_t x = first; x <= last; ++x) {
                 const double fx = static_cast<double>(x) - s.centreX;
-                pixel(row[x], distanceByAngle(fx, fy, std::sqrt(fx * fx + fy * fy)));
+                pixel(at[x - first], distanceByAngle(fx, fy, std::sqrt(fx * fx + fy * fy)));
             }
             return;
         }
@@ -348,13 +350,13 @@ struct PolygonShape {
             const double nx = normals.nx[j], ny = normals.ny[j];
             for (int64_t x = first; x <= last; ++x) {
                 const double fx = static_cast<double>(x) - s.centreX;
-                pixel(row[x], (fx * nx + fy * ny) * s.cornerFactor);
+                pixel(at[x - first], (fx * nx + fy * ny) * s.cornerFactor);
             }
             return;
         }
         for (int64_t x = first; x <= last; ++x) {
             const double fx = static_cast<double>(x) - s.centreX;
-            pixel(row[x], normals.polygonDistance(fx, fy, s.cornerFactor));
+            pixel(at[x - first], normals.polygonDistance(fx, fy, s.cornerFactor));
         }
     }
 };
@@ -443,7 +445,7 @@ struct SoftCircleShape8 {
 
     void interior(Pixel *run, int64_t count) const { Write::run(run, count, tops[drawAlpha + 1]); }
 
-    void edges(Pixel *row, int64_t first, int64_t last, double fy) const {
+    void edges(Pixel *at, int64_t first, int64_t last, double fy) const {
         // Locals: a pixel store could alias anything reached through `this`.
         const double fy2 = fy * fy, centreX = s.centreX;
         const float base = guessBase, scale = guessScale, top = guessTop;
@@ -455,7 +457,7 @@ struct SoftCircleShape8 {
             t = t < 0.0f ? 0.0f : (t > top ? top : t);
             int k = static_cast<int>(t);
             if (!(sq <= low[k] && sq > high[k + 1])) k = exactClass(sq);
-            if (k != 0) Write::putTranslucent(row[x], tops[k]);  // levels stay below 255
+            if (k != 0) Write::putTranslucent(at[x - first], tops[k]);  // levels stay below 255
         }
     }
 };

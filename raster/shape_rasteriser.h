@@ -10,11 +10,15 @@
 #include "raster/pixel_format.h"
 #include "raster/pixel_writes.h"
 
-// A world as drawing sees it; pixel (x, y) is at row y * rowPixels + x.
+// Where drawing writes. The walk runs in the output's pixels, clipped to
+// width x height; pixel (x, y) is stored at row y - top, column x - left of
+// data. The output itself has left = top = 0; a scratch world holding one
+// point's square has the square's top left corner.
 struct RasterTarget {
     void *data;
     A_long rowPixels;
     A_long width, height;
+    A_long left = 0, top = 0;
 };
 
 enum class EdgeProfile {

@@ -158,10 +158,10 @@ TEST_P(RenderedShapes, SquareVerticesFollowThePhase) {
 }
 
 TEST_P(RenderedShapes, LineStampHasTheTwoPixelRampAndCompensatedOpacity) {
-    // A "Line" along a mask without length is one point at vertex 0 of an open
-    // mask: k = 0 < R, so D = k + R - 1 = 9, and opacity 1 is held at 0.99999:
-    // 1 - 0.00001^(1/9) = 0.72174, ceil(0.72174 × 255) = 185.
-    host.masks = {polyline(false, {vertex(20, 24), vertex(20, 24)})};
+    // A "Line" along a mask half a pixel long is one point at vertex 0 of an
+    // open mask: k = 0 < R, so D = k + R - 1 = 9, and opacity 1 is held at
+    // 0.99999: 1 - 0.00001^(1/9) = 0.72174, ceil(0.72174 × 255) = 185.
+    host.masks = {polyline(false, {vertex(20, 24), vertex(20.5, 24)})};
     set("Mode", 3);
     set("Stroke Thickness", 6);  // ignored in "Line" mode
     const Image frame = render();

@@ -45,6 +45,9 @@ struct Scene {
 // faint "Line" stamps losing a step or so every few stamps.
 constexpr double kOneStep = 1.0 + 2 * 255.0 / 32768.0;
 constexpr double kTwoSteps = 2.0 + 2 * 255.0 / 32768.0;
+// Blended through the host: each transfer rounds to its depth, and "Overlay"
+// doubles a step of either input where it is dark (measured 2.92).
+constexpr double kBlendedSteps = 3.0 + 2 * 255.0 / 32768.0;
 
 // Straight masks and circles only in the scenes whose hashes are pinned, so
 // the frames depend on correctly rounded arithmetic and square roots and not
@@ -141,6 +144,26 @@ const Scene kPolygonScene = {
     },
     kTwoSteps};
 
+// Overlapping stroked circles blended with "Overlay" among themselves, then
+// onto the layer: in the agreement check only (the blend modes pin their
+// frames by hash in their own test).
+const Scene kBlendScene = {
+    "overlay on the layer",
+    [](FrameTest &t) {
+        t.host.input = patchwork(96, 64);
+        t.set("On Original", 1);
+        t.set("Blend Mode", 5);
+        t.host.masks = {polyline(true, {vertex(18, 14), vertex(78, 14), vertex(78, 50), vertex(18, 50)})};
+        t.set("Mode", 2);
+        t.set("Number", 8);
+        t.set("First Radius", 12);
+        t.set("Stroke Thickness", 3);
+        t.setColor("Color", PF_Pixel{255, 40, 190, 120});
+        t.set("Delta Hue", 240);
+        t.set("Opacity", 75);
+    },
+    kBlendedSteps};
+
 struct WholeFrame : FrameTest {
     Image renderAt(const Scene &scene, Depth depth) {
         resetScene();
@@ -179,6 +202,7 @@ Disagreement compare(const Image &eight, const Image &deep, const Image &prepare
 TEST_P(WholeFrame, DepthsAgreeWithinTheirTruncations) {
     std::vector<Scene> scenes(std::begin(kScenes), std::end(kScenes));
     scenes.push_back(kPolygonScene);
+    scenes.push_back(kBlendScene);
     for (const Scene &scene : scenes) {
         const Image eight = renderAt(scene, Depth::Bits8);
         set("Path", 0);

@@ -148,6 +148,25 @@ TEST_P(Render, LineModeOnAMaskWithoutLengthDrawsOnePoint) {
     expectNothingHeld(host);
 }
 
+// The single point of a "Line" render on a mask without length is drawn as a
+// "Number" point: its opacity is not spread over neighbours and its stroke
+// counts ("Fill Over Stroke" grows the radius by a quarter of the stroke);
+// only the soft edge stays.
+TEST_P(Render, LineOnAMaskWithoutLengthDrawsANumberPoint) {
+    host.masks = {polyline(false, {vertex(30, 20), vertex(30, 20)})};
+    set("Mode", 3);
+    set("Opacity", 100);
+    EXPECT_EQ(pixel8(render().output, 30, 20).alpha, 255);
+    // Radius 4 + 8 / 4 = 6: the soft ramp from 5 to 7 is half way at 6.
+    set("Stroke Thickness", 8);
+    set("Stroke Over", 2);
+    const Image frame = render().output;
+    EXPECT_EQ(pixel8(frame, 36, 20).alpha, 127);
+    EXPECT_EQ(pixel8(frame, 36, 20).green, 255);  // the fill colour: a soft edge has no stroke band
+    EXPECT_EQ(pixel8(frame, 37, 20).alpha, 0);
+    expectNothingHeld(host);
+}
+
 TEST_P(Render, StartAboveEndActsSwapped) {
     set("Number", 3);
     set("Start", 80);
@@ -242,8 +261,6 @@ PF_Err expectedResult(const std::string &function, bool firstLock, PF_Err inject
                                                      "host_dispose_handle",
                                                      "host_get_handle_size"};
     if (cannotFail.count(function)) return PF_Err_NONE;
-    // The frame is already prepared; the fill's result does not matter.
-    if (function == "fill") return PF_Err_NONE;
     // Suites are released whatever the host answers.
     if (function == "ReleaseSuite") return PF_Err_NONE;
     // Without a pixel format the render cannot start.
@@ -255,15 +272,18 @@ PF_Err expectedResult(const std::string &function, bool firstLock, PF_Err inject
     return injected;
 }
 
-TEST_P(Render, EveryHostCallFailingInTurnGivesTheFirstErrorAndReleasesAll) {
-    set("Number", 1);
-    set("Depend On Path", 1);
-    set("On Original", 1);
-    set("Hue Variance", 20);
-    set("Stroke Thickness", 2);
+// Fails every host call of one good render in turn: each render gives the
+// first error and holds nothing afterwards, but for the one thing a refused
+// release leaves. "On Original" is on, so every fill clears a stamp square.
+void failEveryHostCallInTurn(Render &t) {
+    Host &host = t.host;
+    t.set("Depend On Path", 1);
+    t.set("On Original", 1);
+    t.set("Hue Variance", 20);
+    t.set("Stroke Thickness", 2);
     host.masks = {polyline(false, {vertex(10, 10), vertex(40, 12), vertex(50, 30)})};
     host.logCalls = true;
-    const RenderResult good = render();
+    const RenderResult good = t.render();
     ASSERT_EQ(good.renderError, PF_Err_NONE);
     const std::vector<minihost::CallRecord> calls = host.calls;
 
@@ -290,7 +310,7 @@ TEST_P(Render, EveryHostCallFailingInTurnGivesTheFirstErrorAndReleasesAll) {
         lockSeen |= function == "host_lock_handle";
         host.faults.failCall.clear();
         host.faults.failCall[function] = {nth, injected};
-        const RenderResult result = render();
+        const RenderResult result = t.render();
         const PF_Err expected = expectedResult(function, firstLock, injected);
         failures += expected != PF_Err_NONE;
         EXPECT_EQ(result.renderError, expected)
@@ -302,13 +322,30 @@ TEST_P(Render, EveryHostCallFailingInTurnGivesTheFirstErrorAndReleasesAll) {
         EXPECT_EQ(l.suites, function == "ReleaseSuite" ? 1 : 0) << function << " #" << nth;
         EXPECT_EQ(l.handles, 0) << function << " #" << nth;
         EXPECT_EQ(l.lockedHandles, 0) << function << " #" << nth;
-        EXPECT_EQ(l.worlds, 0) << function << " #" << nth;
+        const bool worldHeld = function == "dispose_world" || function == "PF_DisposeWorld";
+        EXPECT_EQ(l.worlds, worldHeld ? 1 : 0) << function << " #" << nth;
         EXPECT_EQ(l.invalidCalls, 0) << function << " #" << nth;
         EXPECT_EQ(l.preRenderBlocks, 0) << function << " #" << nth;
     }
     EXPECT_GT(failures, 20);
     host.faults.failCall.clear();
     host.logCalls = false;
+}
+
+TEST_P(Render, EveryHostCallFailingInTurnGivesTheFirstErrorAndReleasesAll) {
+    set("Number", 1);
+    failEveryHostCallInTurn(*this);
+}
+
+// Three points blended through the stamp and the accumulation world.
+TEST_P(Render, EveryHostCallOfABlendedRenderFailingInTurn) {
+    set("Number", 3);
+    set("Blend Mode", 3);  // "Multiply"
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+        SCOPED_TRACE(frametest::depthName(depth));
+        host.depth = depth;
+        failEveryHostCallInTurn(*this);
+    }
 }
 
 TEST_P(Render, AMissingSuiteEndsTheRenderAndReleasesAll) {
@@ -324,11 +361,17 @@ TEST_P(Render, AMissingSuiteEndsTheRenderAndReleasesAll) {
 
 TEST_P(Render, CancellingStopsTheDrawing) {
     set("Number", 3);
-    host.cancelAtProgress = 2;
-    const RenderResult result = render();
-    EXPECT_EQ(result.renderError, PF_Interrupt_CANCEL);
-    EXPECT_EQ(host.progressCalls, 2);
-    expectNothingHeld(host);
+    // In place, then through the stamp and the accumulation world.
+    for (int mode : {1, 5}) {
+        set("Blend Mode", mode);
+        set("On Original", mode == 5);
+        host.cancelAtProgress = 2;
+        const RenderResult result = render();
+        EXPECT_EQ(result.renderError, PF_Interrupt_CANCEL) << mode;
+        EXPECT_EQ(host.progressCalls, 2) << mode;
+        EXPECT_EQ(minihost::callCount(host, "transfer_rect"), mode == 1 ? 0 : 2) << mode;
+        expectNothingHeld(host);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Profiles, Render, ::testing::ValuesIn(pluginsUnderTest()), frametest::profileName);

@@ -53,9 +53,9 @@ struct DrawTarget {
 // The drawing of one point as a render does it: set-up, then the drawer of
 // the depth laying the point over the frame.
 bool drawPoint(const DrawTarget &target, const DrawSettings &d, const PointValues &point, A_long k) {
-    const PointSettings settings{d.strokeThickness, d.fillOverStroke,    d.lineMode,
-                                 d.pathOpen,        d.pointCount,        target.originX,
-                                 target.originY,    target.raster.width, target.raster.height};
+    const PointSettings settings{d.strokeThickness,   d.fillOverStroke,    d.lineMode,     d.lineMode,
+                                 d.pathOpen,          d.pointCount,        target.originX, target.originY,
+                                 target.raster.width, target.raster.height};
     RasterShape shape;
     if (!setUpPoint(settings, point, k, shape)) return false;
     shapeDrawer(target.depth, PixelWrite::Over)(target.raster, shape);
@@ -358,7 +358,7 @@ long replaceDifferences(PixelDepth depth, uint64_t seed, int points) {
         const DrawSettings d = randomSettings(v, polygon);
         const PointValues point = randomPoint(v, 61, 47, polygon);
         const PointSettings settings{
-            d.strokeThickness, d.fillOverStroke, d.lineMode, d.pathOpen, d.pointCount, 0, 0, 61, 47};
+            d.strokeThickness, d.fillOverStroke, d.lineMode, d.lineMode, d.pathOpen, d.pointCount, 0, 0, 61, 47};
         RasterShape shape;
         if (!setUpPoint(settings, point, v.range(0, d.pointCount - 1), shape)) continue;
         Frame<Pixel> over(61, 47, 3), replaced(61, 47, 3);
