@@ -1,5 +1,5 @@
 # Top-level commands; the work is done by CMake (Ninja) through scripts/.
-#   make demo   install what is missing, build, render the demo scene into out/
+#   make demo   install what is missing, build, render the demo scene and the blend modes into out/
 #   make test   install what is missing, build all four targets, run every test
 #   make build  native build only (build/)
 #   make bench  native build with the benchmarks, then run them
@@ -29,6 +29,8 @@ demo: build
 	@mkdir -p out
 	$(B)/pathbloom render scenes/demo.json -o out/demo
 	$(B)/pathbloom contact-sheet out/demo -o out/demo-sheet.png
+	$(B)/pathbloom render scenes/examples/blend_modes.json -o out/blend-modes
+	$(B)/pathbloom contact-sheet out/blend-modes -o out/blend-modes-sheet.png
 
 bench: deps
 	PATHBLOOM_BENCH=ON scripts/build.sh native $(B)
