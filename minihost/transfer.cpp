@@ -228,6 +228,20 @@ Pixel compositePixel(const Pixel &source, const Pixel &backdrop, double opacity,
     return out;
 }
 
+// A stored pixel whose every channel reads back as itself: integer levels up
+// to full, float channels within 0..1.
+template <typename Pixel>
+bool storedExactly(const Pixel &p) {
+    constexpr double ceiling = depthFormat<Pixel>.ceiling;
+    auto exact = [&](double v) { return ceiling > 0 ? v <= ceiling : (v >= 0 && v <= 1); };
+    return exact(p.alpha) && exact(p.red) && exact(p.green) && exact(p.blue);
+}
+
+template <typename Pixel>
+bool samePixel(const Pixel &a, const Pixel &b) {
+    return std::memcmp(&a, &b, sizeof(Pixel)) == 0;
+}
+
 template <typename Pixel, Blend blend>
 void blendRect(const RectJob &job) {
     const double opacity = opacityOf<Pixel>(job.mode);
@@ -235,7 +249,28 @@ void blendRect(const RectJob &job) {
     for (A_long y = 0; y < job.height; ++y) {
         const Pixel *s = reinterpret_cast<const Pixel *>(job.src + y * job.srcRowbytes);
         Pixel *d = reinterpret_cast<Pixel *>(job.dst + y * job.dstRowbytes);
-        for (A_long x = 0; x < job.width; ++x) d[x] = compositePixel<Pixel, blend>(s[x], d[x], opacity, rgbOnly);
+        // The last pair blended and its result: flat areas of shapes over
+        // flat areas of the frame repeat the same pair along a row.
+        Pixel lastSource{}, lastBackdrop{}, lastResult{};
+        bool primed = false;
+        for (A_long x = 0; x < job.width; ++x) {
+            // A source of no alpha leaves the backdrop as it reads (the
+            // composite gives its own values back), or all zero where the
+            // backdrop has no alpha either: the common case of a stamp's
+            // corners and of a mostly empty accumulation frame.
+            if (realOf<Pixel>(s[x].alpha) * opacity == 0 && storedExactly(d[x])) {
+                if (!rgbOnly && d[x].alpha == 0) d[x] = Pixel{};
+                continue;
+            }
+            if (primed && samePixel(s[x], lastSource) && samePixel(d[x], lastBackdrop)) {
+                d[x] = lastResult;
+                continue;
+            }
+            lastSource = s[x];
+            lastBackdrop = d[x];
+            d[x] = lastResult = compositePixel<Pixel, blend>(s[x], d[x], opacity, rgbOnly);
+            primed = true;
+        }
     }
 }
 

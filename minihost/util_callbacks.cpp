@@ -3,6 +3,7 @@
 // ANSI functions.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "minihost/host_state.h"
 
@@ -56,9 +57,13 @@ PF_Err fillCall(PF_ProgPtr effectRef, const PF_Pixel *color, const PF_Rect *rect
     const PF_Rect area = rect ? *rect : wholeRect(*world);
     const long top = std::max<long>(area.top, 0), bottom = std::min<long>(area.bottom, world->height);
     const long left = std::max<long>(area.left, 0), right = std::min<long>(area.right, world->width);
+    if (left >= right || top >= bottom) return PF_Err_NONE;
+    // One row of the colour, copied into every row of the rectangle.
+    std::vector<uint8_t> row(static_cast<std::size_t>(right - left) * static_cast<std::size_t>(size));
+    for (std::size_t at = 0; at < row.size(); at += static_cast<std::size_t>(size))
+        std::memcpy(row.data() + at, one.data.data(), static_cast<std::size_t>(size));
     for (long y = top; y < bottom; ++y)
-        for (long x = left; x < right; ++x)
-            std::memcpy(pixelAddress(*world, int(x), int(y), size), one.data.data(), static_cast<std::size_t>(size));
+        std::memcpy(pixelAddress(*world, int(left), int(y), size), row.data(), row.size());
     return PF_Err_NONE;
 }
 

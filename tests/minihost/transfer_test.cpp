@@ -320,6 +320,49 @@ TEST_F(Transfer, ChannelsOutsideTheirRangeCountAsTheNearestEnd) {
     expectPixel(pixelAt<PF_Pixel16>(dst16, 0, 0), {32768, 16384, 8192, 24576});
 }
 
+// A source without alpha, or at opacity 0, changes nothing where the
+// backdrop has alpha; where it has none the result is all zero, unless only
+// the colour is blended. Out-of-range backdrop channels still read as the
+// nearest end.
+TEST_F(Transfer, ATransparentSourceLeavesTheBackdropAsItReads) {
+    struct Case {
+        const char *name;
+        PF_PixelFloat source, backdrop;
+        A_u_char opacity;
+        bool rgbOnly;
+        PF_PixelFloat expected;
+    };
+    const Case cases[] = {
+        {"no alpha", {0, 1, 1, 1}, {0.6f, 0.2f, 0.4f, 0.8f}, 255, false, {0.6f, 0.2f, 0.4f, 0.8f}},
+        {"opacity 0", {1, 1, 1, 1}, {0.6f, 0.2f, 0.4f, 0.8f}, 0, false, {0.6f, 0.2f, 0.4f, 0.8f}},
+        {"on nothing", {0, 1, 1, 1}, {0, 0.2f, 0.4f, 0.8f}, 255, false, {0, 0, 0, 0}},
+        {"colour only, on nothing", {0, 1, 1, 1}, {0, 0.2f, 0.4f, 0.8f}, 255, true, {0, 0.2f, 0.4f, 0.8f}},
+        {"out of range", {0, 1, 1, 1}, {0.5f, 1.5f, -0.25f, 0.5f}, 255, false, {0.5f, 1, 0, 0.5f}},
+    };
+    PF_EffectWorld src = world(Depth::Float, 1, 1), dst = world(Depth::Float, 1, 1);
+    PF_EffectWorld src8 = world(Depth::Bits8, 1, 1), dst8 = world(Depth::Bits8, 1, 1);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const PF_CompositeMode mode = compositeMode(PF_Xfer_MULTIPLY, c.opacity, 32768, c.rgbOnly);
+        pixelAt<PF_PixelFloat>(src, 0, 0) = c.source;
+        pixelAt<PF_PixelFloat>(dst, 0, 0) = c.backdrop;
+        ASSERT_EQ(transfer(nullptr, &src, &mode, 0, 0, &dst), PF_Err_NONE);
+        expectPixel(pixelAt<PF_PixelFloat>(dst, 0, 0),
+                    {c.expected.alpha, c.expected.red, c.expected.green, c.expected.blue});
+        // The same at 8 bits, every level of the in-range cases read back as itself.
+        const Channels back = {c.backdrop.alpha, c.backdrop.red, c.backdrop.green, c.backdrop.blue};
+        const Channels want = {c.expected.alpha, c.expected.red, c.expected.green, c.expected.blue};
+        pixelAt<PF_Pixel>(src8, 0, 0) =
+            pixelOf<PF_Pixel>({c.source.alpha, c.source.red, c.source.green, c.source.blue});
+        pixelAt<PF_Pixel>(dst8, 0, 0) = pixelOf<PF_Pixel>(back);
+        if (std::string(c.name) == "out of range") continue;
+        ASSERT_EQ(transfer(nullptr, &src8, &mode, 0, 0, &dst8), PF_Err_NONE);
+        const PF_Pixel expected = pixelOf<PF_Pixel>(want);
+        expectPixel(pixelAt<PF_Pixel>(dst8, 0, 0),
+                    {double(expected.alpha), double(expected.red), double(expected.green), double(expected.blue)});
+    }
+}
+
 // Source 6x5 with distinct opaque pixels, destination 4x3 of one colour;
 // IN_FRONT at full opacity copies, so every pixel tells where it came from.
 TEST_F(Transfer, ClipsToBothWorlds) {
