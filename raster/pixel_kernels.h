@@ -105,18 +105,10 @@ inline OverTop<PF_Pixel16> overTop(PF_Pixel16 p) {
 
 inline OverTop<PF_PixelFloat> overTop(PF_PixelFloat p) { return {p, 0, 0, 0}; }
 
-// The over composite of a top below full alpha, stored in place, its
-// divisions made cheap.
-inline void compositeTranslucentInto(PF_Pixel &dst, const OverTop<PF_Pixel> &top) {
-    const uint32_t ba = dst.alpha;
-    const uint32_t ta = top.pixel.alpha;
-    if (ba == 0) {
-        dst = top.pixel;
-        return;
-    }
-    if (ta == 0) return;
-    // w < 256 - ta, so a = ta + w never exceeds 255 and each channel sum stays
-    // within 255 * a: neither cap of the reference form can take effect.
+// The 8-bit composite proper, for a bottom alpha above 0 and a top alpha of
+// 1..254. w < 256 - ta, so a = ta + w never exceeds 255 and each channel sum
+// stays within 255 * a: neither cap of the reference form can take effect.
+inline void compositeWeighted(PF_Pixel &dst, const OverTop<PF_Pixel> &top, uint32_t ba, uint32_t ta) {
     const uint32_t w = ((kWeightBase8 - ta) * ba) >> kWeightShift8;
     const uint32_t a = ta + w;
     const uint64_t m = kReciprocal8.value[a];
@@ -127,13 +119,28 @@ inline void compositeTranslucentInto(PF_Pixel &dst, const OverTop<PF_Pixel> &top
                    channel(top.blue, dst.blue)};
 }
 
-// The over composite stored in place.
+// The over composite stored in place, its divisions made cheap.
 inline void compositeOverInto(PF_Pixel &dst, const OverTop<PF_Pixel> &top) {
-    if (top.pixel.alpha == 255) {
+    const uint32_t ba = dst.alpha;
+    const uint32_t ta = top.pixel.alpha;
+    if (ba == 0 || ta == 255) {
         dst = top.pixel;
         return;
     }
-    compositeTranslucentInto(dst, top);
+    if (ta == 0) return;
+    compositeWeighted(dst, top, ba, ta);
+}
+
+// The same for a top known to be below full alpha: one test fewer.
+inline void compositeTranslucentInto(PF_Pixel &dst, const OverTop<PF_Pixel> &top) {
+    const uint32_t ba = dst.alpha;
+    const uint32_t ta = top.pixel.alpha;
+    if (ba == 0) {
+        dst = top.pixel;
+        return;
+    }
+    if (ta == 0) return;
+    compositeWeighted(dst, top, ba, ta);
 }
 
 // 16-bit weights and alpha for one bottom alpha under a fixed top alpha.
