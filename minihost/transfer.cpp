@@ -4,7 +4,7 @@
 //
 // Channels are straight (not premultiplied) and read as reals in 0..1: 8-bit
 // v / 255, 16-bit v / 32768, float clamped to 0..1. Each mode is a blend
-// B(Cb, Cs) of backdrop and source colour, written once in `blendOfMode`; one
+// B(Cb, Cs) of backdrop and source colour, written once in `modes`; one
 // composite mixes it with both colours by their alphas. Each mode and depth
 // gets its own instantiated loop, picked once per call from `blendRectOf`.
 #include <algorithm>
@@ -106,31 +106,40 @@ Rgb saturation(const Rgb &cb, const Rgb &cs) { return setLum(setSat(cb, sat(cs))
 Rgb color(const Rgb &cb, const Rgb &cs) { return setLum(cs, lum(cb)); }
 Rgb luminosity(const Rgb &cb, const Rgb &cs) { return setLum(cb, lum(cs)); }
 
-// The modes the host blends, indexed by transfer mode; null: not a mode
-// minihost knows.
+// The modes the host blends, indexed by transfer mode; a mode minihost does
+// not know has no blend. (`known` rather than a null test: a function's
+// address compared with null is not a constant under every build's flags.)
 constexpr int modeCount = PF_Xfer_HARD_MIX + 1;
-constexpr std::array<Blend, modeCount> blendOfMode = [] {
-    std::array<Blend, modeCount> b{};
-    b[PF_Xfer_IN_FRONT] = separable<inFront>;
-    b[PF_Xfer_ADD] = separable<add>;
-    b[PF_Xfer_MULTIPLY] = separable<multiply>;
-    b[PF_Xfer_SCREEN] = separable<screen>;
-    b[PF_Xfer_OVERLAY] = separable<overlay>;
-    b[PF_Xfer_HARD_LIGHT] = separable<hardLight>;
-    b[PF_Xfer_DARKEN] = separable<darken>;
-    b[PF_Xfer_LIGHTEN] = separable<lighten>;
-    b[PF_Xfer_DIFFERENCE2] = separable<difference>;
-    b[PF_Xfer_HUE] = hue;
-    b[PF_Xfer_SATURATION] = saturation;
-    b[PF_Xfer_COLOR] = color;
-    b[PF_Xfer_LUMINOSITY] = luminosity;
-    b[PF_Xfer_COLOR_DODGE2] = separable<colorDodge>;
-    b[PF_Xfer_COLOR_BURN2] = separable<colorBurn>;
-    b[PF_Xfer_LINEAR_LIGHT] = separable<linearLight>;
-    b[PF_Xfer_VIVID_LIGHT] = separable<vividLight>;
-    b[PF_Xfer_PIN_LIGHT] = separable<pinLight>;
-    b[PF_Xfer_HARD_MIX] = separable<hardMix>;
-    return b;
+struct ModeTable {
+    std::array<Blend, modeCount> blend{};
+    std::array<bool, modeCount> known{};
+};
+constexpr ModeTable modes = [] {
+    ModeTable t{};
+    auto set = [&t](int mode, Blend blend) {
+        t.blend[mode] = blend;
+        t.known[mode] = true;
+    };
+    set(PF_Xfer_IN_FRONT, separable<inFront>);
+    set(PF_Xfer_ADD, separable<add>);
+    set(PF_Xfer_MULTIPLY, separable<multiply>);
+    set(PF_Xfer_SCREEN, separable<screen>);
+    set(PF_Xfer_OVERLAY, separable<overlay>);
+    set(PF_Xfer_HARD_LIGHT, separable<hardLight>);
+    set(PF_Xfer_DARKEN, separable<darken>);
+    set(PF_Xfer_LIGHTEN, separable<lighten>);
+    set(PF_Xfer_DIFFERENCE2, separable<difference>);
+    set(PF_Xfer_HUE, hue);
+    set(PF_Xfer_SATURATION, saturation);
+    set(PF_Xfer_COLOR, color);
+    set(PF_Xfer_LUMINOSITY, luminosity);
+    set(PF_Xfer_COLOR_DODGE2, separable<colorDodge>);
+    set(PF_Xfer_COLOR_BURN2, separable<colorBurn>);
+    set(PF_Xfer_LINEAR_LIGHT, separable<linearLight>);
+    set(PF_Xfer_VIVID_LIGHT, separable<vividLight>);
+    set(PF_Xfer_PIN_LIGHT, separable<pinLight>);
+    set(PF_Xfer_HARD_MIX, separable<hardMix>);
+    return t;
 }();
 
 // What tells the depths apart besides the pixel type: the largest channel
@@ -281,16 +290,16 @@ using DepthRects = std::array<BlendRect, 3>;
 
 template <std::size_t mode>
 constexpr DepthRects rectsOf() {
-    if constexpr (blendOfMode[mode] == nullptr)
+    if constexpr (!modes.known[mode])
         return {};
     else
-        return {blendRect<PF_Pixel, blendOfMode[mode]>, blendRect<PF_Pixel16, blendOfMode[mode]>,
-                blendRect<PF_PixelFloat, blendOfMode[mode]>};
+        return {blendRect<PF_Pixel, modes.blend[mode]>, blendRect<PF_Pixel16, modes.blend[mode]>,
+                blendRect<PF_PixelFloat, modes.blend[mode]>};
 }
 
-template <std::size_t... modes>
-constexpr std::array<DepthRects, sizeof...(modes)> rectTable(std::index_sequence<modes...>) {
-    return {rectsOf<modes>()...};
+template <std::size_t... indices>
+constexpr std::array<DepthRects, sizeof...(indices)> rectTable(std::index_sequence<indices...>) {
+    return {rectsOf<indices>()...};
 }
 
 constexpr std::array<DepthRects, modeCount> blendRectOf = rectTable(std::make_index_sequence<modeCount>());
@@ -320,7 +329,7 @@ PF_Err transferRect(PF_ProgPtr effectRef, PF_Quality, PF_ModeFlags, PF_Field, co
     Depth srcDepth, dstDepth;
     if (!mode || mask || !knownWorld(host, src, srcDepth) || !knownWorld(host, dst, dstDepth) || srcDepth != dstDepth)
         return refused(host);
-    if (mode->xfer < 0 || mode->xfer >= modeCount || !blendOfMode[static_cast<std::size_t>(mode->xfer)])
+    if (mode->xfer < 0 || mode->xfer >= modeCount || !modes.known[static_cast<std::size_t>(mode->xfer)])
         return refused(host);
     const PF_Rect from = srcRect ? *srcRect : PF_Rect{0, 0, src->width, src->height};
     if (from.left < 0 || from.top < 0 || from.left > from.right || from.top > from.bottom || from.right > src->width ||
