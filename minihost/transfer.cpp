@@ -66,7 +66,7 @@ double lum(const Rgb &c) { return 0.3 * c.r + 0.59 * c.g + 0.11 * c.b; }
 double sat(const Rgb &c) { return std::max({c.r, c.g, c.b}) - std::min({c.r, c.g, c.b}); }
 
 // Pulls a colour into 0..1 towards its luminosity, keeping the luminosity.
-// Both steps use the extremes of the colour as it came in. A step is skipped
+// Both pulls use the extremes of the colour as it came in. A pull is skipped
 // when its extreme equals the luminosity (a grey that rounding pushed just
 // outside 0..1): there is no hue to keep and the division would be 0 / 0.
 Rgb clipColor(Rgb c) {

@@ -4,7 +4,6 @@
 #include <array>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <type_traits>
 #include <vector>
@@ -28,74 +27,17 @@ struct BlendCase {
     std::array<double, 3> backdrop, source, expected8, expected16, expectedFloat;
 };
 
+// clang-format off
 const BlendCase blendCases[] = {
-    {PF_Xfer_IN_FRONT, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {179, 0, 128}, {22938, 0, 16384}, {0.69999999, 0, 0.5}},
-    {PF_Xfer_IN_FRONT, {0, 0.8, 1}, {1, 0.3, 0}, {255, 77, 0}, {32768, 9830, 0}, {1, 0.30000001, 0}},
-    {PF_Xfer_ADD, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {230, 128, 255}, {29492, 16384, 32768}, {0.89999998, 0.5, 1}},
-    {PF_Xfer_ADD, {0, 0.8, 1}, {1, 0.3, 0}, {255, 255, 255}, {32768, 32768, 32768}, {1, 1, 1}},
-    {PF_Xfer_MULTIPLY, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {36, 0, 128}, {4588, 0, 16384}, {0.14, 0, 0.5}},
-    {PF_Xfer_MULTIPLY, {0, 0.8, 1}, {1, 0.3, 0}, {0, 62, 0}, {0, 7864, 0}, {0, 0.24000001, 0}},
-    {PF_Xfer_SCREEN, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {194, 128, 255}, {24904, 16384, 32768}, {0.75999999, 0.5, 1}},
-    {PF_Xfer_SCREEN, {0, 0.8, 1}, {1, 0.3, 0}, {255, 219, 255}, {32768, 28180, 32768}, {1, 0.86000001, 1}},
-    {PF_Xfer_OVERLAY, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {72, 1, 255}, {9176, 0, 32768}, {0.28, 0, 1}},
-    {PF_Xfer_OVERLAY, {0, 0.8, 1}, {1, 0.3, 0}, {0, 184, 255}, {0, 23592, 32768}, {0, 0.72000003, 1}},
-    {PF_Xfer_HARD_LIGHT, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {133, 0, 255}, {17040, 0, 32768}, {0.51999998, 0, 1}},
-    {PF_Xfer_HARD_LIGHT, {0, 0.8, 1}, {1, 0.3, 0}, {255, 123, 0}, {32768, 15728, 0}, {1, 0.48000002, 0}},
-    {PF_Xfer_DARKEN, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {51, 0, 128}, {6554, 0, 16384}, {0.2, 0, 0.5}},
-    {PF_Xfer_DARKEN, {0, 0.8, 1}, {1, 0.3, 0}, {0, 77, 0}, {0, 9830, 0}, {0, 0.30000001, 0}},
-    {PF_Xfer_LIGHTEN, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {179, 128, 255}, {22938, 16384, 32768}, {0.69999999, 0.5, 1}},
-    {PF_Xfer_LIGHTEN, {0, 0.8, 1}, {1, 0.3, 0}, {255, 204, 255}, {32768, 26214, 32768}, {1, 0.80000001, 1}},
-    {PF_Xfer_DIFFERENCE2, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {128, 128, 127}, {16384, 16384, 16384}, {0.5, 0.5, 0.5}},
-    {PF_Xfer_DIFFERENCE2, {0, 0.8, 1}, {1, 0.3, 0}, {255, 127, 255}, {32768, 16384, 32768}, {1, 0.5, 1}},
-    {PF_Xfer_COLOR_DODGE2, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {171, 128, 255}, {21848, 16384, 32768}, {0.66666663, 0.5, 1}},
+    {PF_Xfer_IN_FRONT, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {179, 0, 128}, {22938, 0, 16384}, {0.69999999, 0, 0.5}}, {PF_Xfer_IN_FRONT, {0, 0.8, 1}, {1, 0.3, 0}, {255, 77, 0}, {32768, 9830, 0}, {1, 0.30000001, 0}}, {PF_Xfer_ADD, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {230, 128, 255}, {29492, 16384, 32768}, {0.89999998, 0.5, 1}}, {PF_Xfer_ADD, {0, 0.8, 1}, {1, 0.3, 0}, {255, 255, 255}, {32768, 32768, 32768}, {1, 1, 1}}, {PF_Xfer_MULTIPLY, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {36, 0, 128}, {4588, 0, 16384}, {0.14, 0, 0.5}}, {PF_Xfer_MULTIPLY, {0, 0.8, 1}, {1, 0.3, 0}, {0, 62, 0}, {0, 7864, 0}, {0, 0.24000001, 0}}, {PF_Xfer_SCREEN, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {194, 128, 255}, {24904, 16384, 32768}, {0.75999999, 0.5, 1}}, {PF_Xfer_SCREEN, {0, 0.8, 1}, {1, 0.3, 0}, {255, 219, 255}, {32768, 28180, 32768}, {1, 0.86000001, 1}}, {PF_Xfer_OVERLAY, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {72, 1, 255}, {9176, 0, 32768}, {0.28, 0, 1}}, {PF_Xfer_OVERLAY, {0, 0.8, 1}, {1, 0.3, 0}, {0, 184, 255}, {0, 23592, 32768}, {0, 0.72000003, 1}}, {PF_Xfer_HARD_LIGHT, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {133, 0, 255}, {17040, 0, 32768}, {0.51999998, 0, 1}}, {PF_Xfer_HARD_LIGHT, {0, 0.8, 1}, {1, 0.3, 0}, {255, 123, 0}, {32768, 15728, 0}, {1, 0.48000002, 0}}, {PF_Xfer_DARKEN, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {51, 0, 128}, {6554, 0, 16384}, {0.2, 0, 0.5}}, {PF_Xfer_DARKEN, {0, 0.8, 1}, {1, 0.3, 0}, {0, 77, 0}, {0, 9830, 0}, {0, 0.30000001, 0}}, {PF_Xfer_LIGHTEN, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {179, 128, 255}, {22938, 16384, 32768}, {0.69999999, 0.5, 1}}, {PF_Xfer_LIGHTEN, {0, 0.8, 1}, {1, 0.3, 0}, {255, 204, 255}, {32768, 26214, 32768}, {1, 0.80000001, 1}}, {PF_Xfer_DIFFERENCE2, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {128, 128, 127}, {16384, 16384, 16384}, {0.5, 0.5, 0.5}}, {PF_Xfer_DIFFERENCE2, {0, 0.8, 1}, {1, 0.3, 0}, {255, 127, 255}, {32768, 16384, 32768}, {1, 0.5, 1}}, {PF_Xfer_COLOR_DODGE2, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {171, 128, 255}, {21848, 16384, 32768}, {0.66666663, 0.5, 1}},
     // cb = 0 with cs = 1 is 0; cs = 1 is 1 otherwise.
-    {PF_Xfer_COLOR_DODGE2, {0, 0.8, 1}, {1, 0.3, 0}, {0, 255, 255}, {0, 32768, 32768}, {0, 1, 1}},
-    {PF_Xfer_COLOR_BURN2, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {0, 0, 255}, {0, 0, 32768}, {0, 0, 1}},
+    {PF_Xfer_COLOR_DODGE2, {0, 0.8, 1}, {1, 0.3, 0}, {0, 255, 255}, {0, 32768, 32768}, {0, 1, 1}}, {PF_Xfer_COLOR_BURN2, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {0, 0, 255}, {0, 0, 32768}, {0, 0, 1}},
     // cb = 1 with cs = 0 is 1.
-    {PF_Xfer_COLOR_BURN2, {0, 0.8, 1}, {1, 0.3, 0}, {0, 86, 255}, {0, 10920, 32768}, {0, 0.3333334, 1}},
-    {PF_Xfer_LINEAR_LIGHT, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {154, 0, 255}, {19662, 0, 32768}, {0.59999996, 0, 1}},
-    {PF_Xfer_LINEAR_LIGHT, {0, 0.8, 1}, {1, 0.3, 0}, {255, 103, 0}, {32768, 13106, 0}, {1, 0.40000004, 0}},
-    {PF_Xfer_VIVID_LIGHT, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {86, 0, 255}, {10924, 0, 32768}, {0.33333331, 0, 1}},
-    {PF_Xfer_VIVID_LIGHT, {0, 0.8, 1}, {1, 0.3, 0}, {0, 171, 255}, {0, 21844, 32768}, {0, 0.66666669, 1}},
-    {PF_Xfer_PIN_LIGHT, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {103, 0, 255}, {13108, 0, 32768}, {0.39999998, 0, 1}},
-    {PF_Xfer_PIN_LIGHT, {0, 0.8, 1}, {1, 0.3, 0}, {255, 154, 0}, {32768, 19660, 0}, {1, 0.60000002, 0}},
-    {PF_Xfer_HARD_MIX, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {0, 0, 255}, {0, 0, 32768}, {0, 0, 1}},
-    {PF_Xfer_HARD_MIX, {0, 0.8, 1}, {1, 0.3, 0}, {255, 255, 255}, {32768, 32768, 32768}, {1, 1, 1}},
+    {PF_Xfer_COLOR_BURN2, {0, 0.8, 1}, {1, 0.3, 0}, {0, 86, 255}, {0, 10920, 32768}, {0, 0.3333334, 1}}, {PF_Xfer_LINEAR_LIGHT, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {154, 0, 255}, {19662, 0, 32768}, {0.59999996, 0, 1}}, {PF_Xfer_LINEAR_LIGHT, {0, 0.8, 1}, {1, 0.3, 0}, {255, 103, 0}, {32768, 13106, 0}, {1, 0.40000004, 0}}, {PF_Xfer_VIVID_LIGHT, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {86, 0, 255}, {10924, 0, 32768}, {0.33333331, 0, 1}}, {PF_Xfer_VIVID_LIGHT, {0, 0.8, 1}, {1, 0.3, 0}, {0, 171, 255}, {0, 21844, 32768}, {0, 0.66666669, 1}}, {PF_Xfer_PIN_LIGHT, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {103, 0, 255}, {13108, 0, 32768}, {0.39999998, 0, 1}}, {PF_Xfer_PIN_LIGHT, {0, 0.8, 1}, {1, 0.3, 0}, {255, 154, 0}, {32768, 19660, 0}, {1, 0.60000002, 0}}, {PF_Xfer_HARD_MIX, {0.2, 0.5, 1}, {0.7, 0, 0.5}, {0, 0, 255}, {0, 0, 32768}, {0, 0, 1}}, {PF_Xfer_HARD_MIX, {0, 0.8, 1}, {1, 0.3, 0}, {255, 255, 255}, {32768, 32768, 32768}, {1, 1, 1}},
     // cb + cs exactly 1 in 8 and 16 bits (and in float for 0.75 + 0.25).
-    {PF_Xfer_HARD_MIX, {0.75, 0.2, 0.4}, {0.25, 0.8, 0.5}, {255, 255, 0}, {32768, 32768, 0}, {1, 1, 0}},
-    {PF_Xfer_HUE, {0.6, 0.6, 0.6}, {0.2, 0.2, 0.2}, {153, 153, 153}, {19661, 19661, 19661}, {0.6, 0.6, 0.6}},
-    {PF_Xfer_HUE,
-     {0.9, 0.2, 0.1},
-     {0.1, 0.6, 1},
-     {13, 126, 217},
-     {1599, 16162, 27813},
-     {0.04877777, 0.49322224, 0.84877777}},
-    {PF_Xfer_HUE, {0, 1, 0}, {0, 0, 1}, {138, 138, 255}, {17673, 17673, 32768}, {0.53932583, 0.53932583, 1}},
-    {PF_Xfer_SATURATION, {0.6, 0.6, 0.6}, {0.2, 0.2, 0.2}, {153, 153, 153}, {19661, 19661, 19661}, {0.6, 0.6, 0.6}},
-    {PF_Xfer_SATURATION,
-     {0.9, 0.2, 0.1},
-     {0.1, 0.6, 1},
-     {246, 45, 17},
-     {31543, 5739, 2052},
-     {0.96262497, 0.175125, 0.062624991}},
-    {PF_Xfer_SATURATION, {0, 1, 0}, {0, 0, 1}, {0, 255, 0}, {0, 32768, 0}, {0, 1, 0}},
-    {PF_Xfer_COLOR, {0.6, 0.6, 0.6}, {0.2, 0.2, 0.2}, {153, 153, 153}, {19661, 19661, 19661}, {0.6, 0.6, 0.6}},
-    {PF_Xfer_COLOR,
-     {0.9, 0.2, 0.1},
-     {0.1, 0.6, 1},
-     {2, 129, 231},
-     {164, 16548, 29655},
-     {0.0049999817, 0.505, 0.90499997}},
-    {PF_Xfer_COLOR, {0, 1, 0}, {0, 0, 1}, {138, 138, 255}, {17673, 17673, 32768}, {0.53932583, 0.53932583, 1}},
-    {PF_Xfer_LUMINOSITY, {0.6, 0.6, 0.6}, {0.2, 0.2, 0.2}, {51, 51, 51}, {6554, 6554, 6554}, {0.2, 0.2, 0.2}},
-    {PF_Xfer_LUMINOSITY,
-     {0.9, 0.2, 0.1},
-     {0.1, 0.6, 1},
-     {254, 75, 50},
-     {32604, 9667, 6390},
-     {0.995, 0.29500002, 0.19500002}},
-    {PF_Xfer_LUMINOSITY, {0, 1, 0}, {0, 0, 1}, {0, 48, 0}, {0, 6109, 0}, {0, 0.18644068, 0}},
+    {PF_Xfer_HARD_MIX, {0.75, 0.2, 0.4}, {0.25, 0.8, 0.5}, {255, 255, 0}, {32768, 32768, 0}, {1, 1, 0}}, {PF_Xfer_HUE, {0.6, 0.6, 0.6}, {0.2, 0.2, 0.2}, {153, 153, 153}, {19661, 19661, 19661}, {0.6, 0.6, 0.6}}, {PF_Xfer_HUE, {0.9, 0.2, 0.1}, {0.1, 0.6, 1}, {13, 126, 217}, {1599, 16162, 27813}, {0.04877777, 0.49322224, 0.84877777}}, {PF_Xfer_HUE, {0, 1, 0}, {0, 0, 1}, {138, 138, 255}, {17673, 17673, 32768}, {0.53932583, 0.53932583, 1}}, {PF_Xfer_SATURATION, {0.6, 0.6, 0.6}, {0.2, 0.2, 0.2}, {153, 153, 153}, {19661, 19661, 19661}, {0.6, 0.6, 0.6}}, {PF_Xfer_SATURATION, {0.9, 0.2, 0.1}, {0.1, 0.6, 1}, {246, 45, 17}, {31543, 5739, 2052}, {0.96262497, 0.175125, 0.062624991}}, {PF_Xfer_SATURATION, {0, 1, 0}, {0, 0, 1}, {0, 255, 0}, {0, 32768, 0}, {0, 1, 0}}, {PF_Xfer_COLOR, {0.6, 0.6, 0.6}, {0.2, 0.2, 0.2}, {153, 153, 153}, {19661, 19661, 19661}, {0.6, 0.6, 0.6}}, {PF_Xfer_COLOR, {0.9, 0.2, 0.1}, {0.1, 0.6, 1}, {2, 129, 231}, {164, 16548, 29655}, {0.0049999817, 0.505, 0.90499997}}, {PF_Xfer_COLOR, {0, 1, 0}, {0, 0, 1}, {138, 138, 255}, {17673, 17673, 32768}, {0.53932583, 0.53932583, 1}}, {PF_Xfer_LUMINOSITY, {0.6, 0.6, 0.6}, {0.2, 0.2, 0.2}, {51, 51, 51}, {6554, 6554, 6554}, {0.2, 0.2, 0.2}}, {PF_Xfer_LUMINOSITY, {0.9, 0.2, 0.1}, {0.1, 0.6, 1}, {254, 75, 50}, {32604, 9667, 6390}, {0.995, 0.29500002, 0.19500002}}, {PF_Xfer_LUMINOSITY, {0, 1, 0}, {0, 0, 1}, {0, 48, 0}, {0, 6109, 0}, {0, 0.18644068, 0}},
 };
+// clang-format on
 
 // Alpha, opacity (a real; 8-bit opacity or 16-bit opacitySu at each depth)
 // and the RGB-only flag.
@@ -107,98 +49,30 @@ struct CompositeCase {
     Channels backdrop, source, expected8, expected16, expectedFloat;
 };
 
+// clang-format off
 const CompositeCase compositeCases[] = {
-    {"half-transparent source",
-     PF_Xfer_IN_FRONT,
-     1,
-     false,
-     {1, 0.2, 0.4, 0.6},
-     {0.5, 1, 0.5, 0},
-     {255, 153, 115, 76},
-     {32768, 19661, 14746, 9831},
-     {1, 0.6, 0.45, 0.3}},
-    {"both partly transparent",
-     PF_Xfer_MULTIPLY,
-     1,
-     false,
-     {0.5, 0.8, 0.4, 1},
-     {0.6, 0.5, 1, 0.25},
-     {204, 137, 159, 112},
-     {26215, 17613, 20480, 14336},
-     {0.8, 0.5375, 0.625, 0.4375}},
-    {"half opacity",
-     PF_Xfer_MULTIPLY,
-     0.5,
-     false,
-     {0.5, 0.8, 0.4, 1},
-     {0.6, 0.5, 1, 0.25},
-     {166, 163, 137, 167},
-     {21299, 20921, 17644, 21425},
-     {0.65058821, 0.63797468, 0.53887886, 0.65280288}},
-    {"no opacity",
-     PF_Xfer_SCREEN,
-     0,
-     false,
-     {1, 0.2, 0.4, 0.6},
-     {1, 1, 1, 1},
-     {255, 51, 102, 153},
-     {32768, 6554, 13107, 19661},
-     {1, 0.2, 0.4, 0.6}},
-    {"onto a transparent backdrop",
-     PF_Xfer_SCREEN,
-     1,
-     false,
-     {0, 0.9, 0.9, 0.9},
-     {0.4, 0.2, 0.4, 0.6},
-     {102, 51, 102, 153},
-     {13107, 6554, 13107, 19661},
-     {0.4, 0.2, 0.4, 0.6}},
-    {"both transparent",
-     PF_Xfer_DIFFERENCE2,
-     1,
-     false,
-     {0, 0.9, 0.5, 0.1},
-     {0, 0.3, 0.3, 0.3},
-     {0, 0, 0, 0},
-     {0, 0, 0, 0},
-     {0, 0, 0, 0}},
-    {"no opacity onto transparent",
-     PF_Xfer_IN_FRONT,
-     0,
-     false,
-     {0, 0.5, 0.5, 0.5},
-     {1, 1, 1, 1},
-     {0, 0, 0, 0},
-     {0, 0, 0, 0},
-     {0, 0, 0, 0}},
-    {"RGB only",
-     PF_Xfer_SCREEN,
-     1,
-     true,
-     {0.25, 0.2, 0.4, 0.6},
-     {0.5, 0.5, 0.5, 1},
-     {64, 102, 141, 204},
-     {8192, 13108, 18022, 26215},
-     {0.25, 0.4, 0.55, 0.8}},
-    {"RGB only at half opacity",
-     PF_Xfer_MULTIPLY,
-     0.5,
-     true,
-     {1, 0.8, 0.4, 1},
-     {1, 0.5, 1, 0.25},
-     {255, 153, 102, 159},
-     {32768, 19661, 13107, 20480},
-     {1, 0.59921569, 0.4, 0.62352943}},
-    {"RGB only onto transparent",
-     PF_Xfer_IN_FRONT,
-     1,
-     true,
-     {0, 0.2, 0.2, 0.2},
-     {0.5, 1, 0, 0.6},
-     {0, 153, 25, 102},
-     {0, 19661, 3277, 13108},
-     {0, 0.6, 0.1, 0.4}},
+    {"half-transparent source", PF_Xfer_IN_FRONT, 1, false, {1, 0.2, 0.4, 0.6}, {0.5, 1, 0.5, 0},
+     {255, 153, 115, 76}, {32768, 19661, 14746, 9831}, {1, 0.6, 0.45, 0.3}},
+    {"both partly transparent", PF_Xfer_MULTIPLY, 1, false, {0.5, 0.8, 0.4, 1}, {0.6, 0.5, 1, 0.25},
+     {204, 137, 159, 112}, {26215, 17613, 20480, 14336}, {0.8, 0.5375, 0.625, 0.4375}},
+    {"half opacity", PF_Xfer_MULTIPLY, 0.5, false, {0.5, 0.8, 0.4, 1}, {0.6, 0.5, 1, 0.25},
+     {166, 163, 137, 167}, {21299, 20921, 17644, 21425}, {0.65058821, 0.63797468, 0.53887886, 0.65280288}},
+    {"no opacity", PF_Xfer_SCREEN, 0, false, {1, 0.2, 0.4, 0.6}, {1, 1, 1, 1},
+     {255, 51, 102, 153}, {32768, 6554, 13107, 19661}, {1, 0.2, 0.4, 0.6}},
+    {"onto a transparent backdrop", PF_Xfer_SCREEN, 1, false, {0, 0.9, 0.9, 0.9}, {0.4, 0.2, 0.4, 0.6},
+     {102, 51, 102, 153}, {13107, 6554, 13107, 19661}, {0.4, 0.2, 0.4, 0.6}},
+    {"both transparent", PF_Xfer_DIFFERENCE2, 1, false, {0, 0.9, 0.5, 0.1}, {0, 0.3, 0.3, 0.3},
+     {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}},
+    {"no opacity onto transparent", PF_Xfer_IN_FRONT, 0, false, {0, 0.5, 0.5, 0.5}, {1, 1, 1, 1},
+     {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}},
+    {"RGB only", PF_Xfer_SCREEN, 1, true, {0.25, 0.2, 0.4, 0.6}, {0.5, 0.5, 0.5, 1},
+     {64, 102, 141, 204}, {8192, 13108, 18022, 26215}, {0.25, 0.4, 0.55, 0.8}},
+    {"RGB only at half opacity", PF_Xfer_MULTIPLY, 0.5, true, {1, 0.8, 0.4, 1}, {1, 0.5, 1, 0.25},
+     {255, 153, 102, 159}, {32768, 19661, 13107, 20480}, {1, 0.59921569, 0.4, 0.62352943}},
+    {"RGB only onto transparent", PF_Xfer_IN_FRONT, 1, true, {0, 0.2, 0.2, 0.2}, {0.5, 1, 0, 0.6},
+     {0, 153, 25, 102}, {0, 19661, 3277, 13108}, {0, 0.6, 0.1, 0.4}},
 };
+// clang-format on
 
 struct Transfer : ::testing::Test {
     Host host;
@@ -270,7 +144,7 @@ template <typename Pixel>
 void checkDepth(Transfer &t, Depth depth, int column) {
     const bool deep = depth == Depth::Bits16;
     PF_EffectWorld src = t.world(depth, 1, 1), dst = t.world(depth, 1, 1);
-    auto run = [&](const CompositeCase &c) {
+    auto run = [&](const CompositeCase &c, const Channels &expected) {
         SCOPED_TRACE(c.name);
         pixelAt<Pixel>(src, 0, 0) = pixelOf<Pixel>(c.source);
         pixelAt<Pixel>(dst, 0, 0) = pixelOf<Pixel>(c.backdrop);
@@ -279,25 +153,18 @@ void checkDepth(Transfer &t, Depth depth, int column) {
         const A_u_short opacitySu = deep ? A_u_short(c.opacity * 32768) : 0;
         const PF_CompositeMode mode = compositeMode(c.mode, opacity, opacitySu, c.rgbOnly);
         ASSERT_EQ(t.transfer(nullptr, &src, &mode, 0, 0, &dst), PF_Err_NONE);
-        expectPixel(pixelAt<Pixel>(dst, 0, 0), column == 0   ? c.expected8
-                                               : column == 1 ? c.expected16
-                                                             : c.expectedFloat);
+        expectPixel(pixelAt<Pixel>(dst, 0, 0), expected);
     };
+    const double full = column == 0 ? 255 : column == 1 ? 32768 : 1;
+    auto opaque = [](double alpha, const std::array<double, 3> &c) { return Channels{alpha, c[0], c[1], c[2]}; };
     for (const BlendCase &b : blendCases) {
-        const std::array<double, 3> &e = column == 0 ? b.expected8 : column == 1 ? b.expected16 : b.expectedFloat;
-        const double full = column == 0 ? 255 : column == 1 ? 32768 : 1;
         const std::string name = "mode " + std::to_string(b.mode);
-        run({name.c_str(),
-             b.mode,
-             1,
-             false,
-             {1, b.backdrop[0], b.backdrop[1], b.backdrop[2]},
-             {1, b.source[0], b.source[1], b.source[2]},
-             {full, e[0], e[1], e[2]},
-             {full, e[0], e[1], e[2]},
-             {full, e[0], e[1], e[2]}});
+        const CompositeCase c = {name.c_str(),        b.mode, 1,  false, opaque(1, b.backdrop),
+                                 opaque(1, b.source), {},     {}, {}};
+        run(c, opaque(full, column == 0 ? b.expected8 : column == 1 ? b.expected16 : b.expectedFloat));
     }
-    for (const CompositeCase &c : compositeCases) run(c);
+    for (const CompositeCase &c : compositeCases)
+        run(c, column == 0 ? c.expected8 : column == 1 ? c.expected16 : c.expectedFloat);
 }
 
 TEST_F(Transfer, EveryModeAtEightBits) { checkDepth<PF_Pixel>(*this, Depth::Bits8, 0); }
@@ -458,18 +325,11 @@ TEST_F(Transfer, RefusesWhatTheHostCannotDoAndWritesNothing) {
         {"a record wider than its world", nullptr, &src, &over, nullptr, &wider},
         {"a mask", nullptr, &src, &over, &mask, &dst},
     };
-    const PF_TransferMode unknownModes[] = {PF_Xfer_NONE,
-                                            PF_Xfer_COPY,
-                                            PF_Xfer_BEHIND,
-                                            PF_Xfer_DISSOLVE,
-                                            PF_Xfer_SOFT_LIGHT,
-                                            PF_Xfer_DIFFERENCE,
-                                            PF_Xfer_COLOR_DODGE,
-                                            PF_Xfer_COLOR_BURN,
-                                            PF_Xfer_LINEAR_DODGE,
-                                            PF_Xfer_LINEAR_BURN,
-                                            17,
-                                            35};
+    // clang-format off
+    const PF_TransferMode unknownModes[] = {PF_Xfer_NONE, PF_Xfer_COPY, PF_Xfer_BEHIND, PF_Xfer_DISSOLVE,
+        PF_Xfer_SOFT_LIGHT, PF_Xfer_DIFFERENCE, PF_Xfer_COLOR_DODGE, PF_Xfer_COLOR_BURN, PF_Xfer_LINEAR_DODGE,
+        PF_Xfer_LINEAR_BURN, 17, 35};
+    // clang-format on
     std::vector<PF_CompositeMode> modes;
     for (PF_TransferMode m : unknownModes) modes.push_back(compositeMode(m));
     for (const PF_CompositeMode &m : modes) cases.push_back({"an unknown mode", nullptr, &src, &m, nullptr, &dst});
