@@ -108,7 +108,8 @@ inline OverTop<PF_PixelFloat> overTop(PF_PixelFloat p) { return {p, 0, 0, 0}; }
 // The 8-bit composite proper, for a bottom alpha above 0 and a top alpha of
 // 1..254. w < 256 - ta, so a = ta + w never exceeds 255 and each channel sum
 // stays within 255 * a: neither cap of the reference form can take effect.
-inline void compositeWeighted(PF_Pixel &dst, const OverTop<PF_Pixel> &top, uint32_t ba, uint32_t ta) {
+[[gnu::always_inline]] inline void compositeWeighted(PF_Pixel &dst, const OverTop<PF_Pixel> &top, uint32_t ba,
+                                                     uint32_t ta) {
     const uint32_t w = ((kWeightBase8 - ta) * ba) >> kWeightShift8;
     const uint32_t a = ta + w;
     const uint64_t m = kReciprocal8.value[a];

@@ -77,26 +77,31 @@ int64_t ceilToColumn(double v) {
 // to the shape one by one. The corners beyond halfSize + 3 are never visited
 // (an integer test; most rows end short of them).
 template <class Shape>
-void walkSquare(const RasterTarget &target, const RasterShape &s, const Shape &shape) {
+[[gnu::always_inline]] inline void walkSquare(const RasterTarget &target, const RasterShape &s, const Shape &shape) {
     using Pixel = typename Shape::Pixel;
-    const int64_t hs = s.halfSize;
+    // Locals: a pixel store could alias anything reached through a reference.
+    const int64_t hs = s.halfSize, cx = s.cx, cy = s.cy;
+    const double centreY = s.centreY;
     const int64_t cut = (hs + 3) * (hs + 3);
-    const int64_t yFirst = std::max<int64_t>(s.cy - hs, 0);
-    const int64_t yLast = std::min<int64_t>(s.cy + hs, target.height - 1);
+    const int64_t yFirst = std::max<int64_t>(cy - hs, 0);
+    const int64_t yLast = std::min<int64_t>(cy + hs, target.height - 1);
+    const int64_t xFirst = std::max<int64_t>(cx - hs, 0), xLast = std::min<int64_t>(cx + hs, target.width - 1);
+    Pixel *const data = static_cast<Pixel *>(target.data);
+    const int64_t rowPixels = target.rowPixels, left = target.left, top = target.top;
     for (int64_t y = yFirst; y <= yLast; ++y) {
-        const double fy = static_cast<double>(y) - s.centreY;
-        RowSpans row{{std::max<int64_t>(s.cx - hs, 0), std::min<int64_t>(s.cx + hs, target.width - 1)}, {1, 0}};
+        const double fy = static_cast<double>(y) - centreY;
+        RowSpans row{{xFirst, xLast}, {1, 0}};
         if (!shape.row(fy, row)) continue;
-        const int64_t dy = y - s.cy;
+        const int64_t dy = y - cy;
         const int64_t room = cut - dy * dy;
         Span &walk = row.walk;
-        while (walk.first <= walk.last && (walk.first - s.cx) * (walk.first - s.cx) > room) ++walk.first;
-        while (walk.last >= walk.first && (walk.last - s.cx) * (walk.last - s.cx) > room) --walk.last;
+        while (walk.first <= walk.last && (walk.first - cx) * (walk.first - cx) > room) ++walk.first;
+        while (walk.last >= walk.first && (walk.last - cx) * (walk.last - cx) > room) --walk.last;
         shape.trim(fy, walk);
         Span inner{std::max(row.inner.first, walk.first), std::min(row.inner.last, walk.last)};
-        // Column x of the walk is stored at pixel x - target.left of the row.
-        Pixel *stored = static_cast<Pixel *>(target.data) + (y - target.top) * target.rowPixels;
-        auto at = [&](int64_t x) { return stored + (x - target.left); };
+        // Column x of the walk is stored at pixel x - left of the row.
+        Pixel *stored = data + (y - top) * rowPixels;
+        auto at = [&](int64_t x) { return stored + (x - left); };
         if (inner.first > inner.last) {
             shape.edges(at(walk.first), walk.first, walk.last, fy);
         } else {
@@ -211,9 +216,9 @@ struct CircleShape {
 
     void edges(Pixel *at, int64_t first, int64_t last, double fy) const {
         const double fy2 = fy * fy;
-        for (int64_t x = first; x <= last; ++x) {
+        for (int64_t x = first; x <= last; ++x, ++at) {
             const double fx = static_cast<double>(x) - s.centreX;
-            pixel(at[x - first], fx * fx + fy2);
+            pixel(*at, fx * fx + fy2);
         }
     }
 };
@@ -337,9 +342,9 @@ struct PolygonShape {
     void edges(Pixel *at, int64_t first, int64_t last, double fy) const {
         if (first > last) return;
         if (normals.count == 0) {
-            for (int64_t x = first; x <= last; ++x) {
+            for (int64_t x = first; x <= last; ++x, ++at) {
                 const double fx = static_cast<double>(x) - s.centreX;
-                pixel(at[x - first], distanceByAngle(fx, fy, std::sqrt(fx * fx + fy * fy)));
+                pixel(*at, distanceByAngle(fx, fy, std::sqrt(fx * fx + fy * fy)));
             }
             return;
         }
@@ -348,15 +353,15 @@ struct PolygonShape {
         const int j = normals.nearest(static_cast<double>(first) - s.centreX, fy);
         if (j == normals.nearest(static_cast<double>(last) - s.centreX, fy)) {
             const double nx = normals.nx[j], ny = normals.ny[j];
-            for (int64_t x = first; x <= last; ++x) {
+            for (int64_t x = first; x <= last; ++x, ++at) {
                 const double fx = static_cast<double>(x) - s.centreX;
-                pixel(at[x - first], (fx * nx + fy * ny) * s.cornerFactor);
+                pixel(*at, (fx * nx + fy * ny) * s.cornerFactor);
             }
             return;
         }
-        for (int64_t x = first; x <= last; ++x) {
+        for (int64_t x = first; x <= last; ++x, ++at) {
             const double fx = static_cast<double>(x) - s.centreX;
-            pixel(at[x - first], normals.polygonDistance(fx, fy, s.cornerFactor));
+            pixel(*at, normals.polygonDistance(fx, fy, s.cornerFactor));
         }
     }
 };
@@ -449,7 +454,7 @@ struct SoftCircleShape8 {
         // Locals: a pixel store could alias anything reached through `this`.
         const double fy2 = fy * fy, centreX = s.centreX;
         const float base = guessBase, scale = guessScale, top = guessTop;
-        for (int64_t x = first; x <= last; ++x) {
+        for (int64_t x = first; x <= last; ++x, ++at) {
             const double fx = static_cast<double>(x) - centreX;
             const double sq = fx * fx + fy2;
             const float d = std::sqrt(static_cast<float>(sq));
@@ -457,7 +462,7 @@ struct SoftCircleShape8 {
             t = t < 0.0f ? 0.0f : (t > top ? top : t);
             int k = static_cast<int>(t);
             if (!(sq <= low[k] && sq > high[k + 1])) k = exactClass(sq);
-            if (k != 0) Write::putTranslucent(at[x - first], tops[k]);  // levels stay below 255
+            if (k != 0) Write::putTranslucent(*at, tops[k]);  // levels stay below 255
         }
     }
 };
