@@ -40,17 +40,21 @@ struct BlendModes : FrameTest {
         set("First Radius", 8);
         setColor("Color", PF_Pixel{255, 100, 20, 0});
     }
+
+    // The frame with "Blend Mode" `mode` at `depth`.
+    Image renderWith(int mode, Depth depth) {
+        host.depth = depth;
+        set("Blend Mode", mode);
+        return render();
+    }
 };
 
 TEST_P(BlendModes, NormalAndValuesOutsideTheModesDrawInPlace) {
     separatePoints();
     for (Depth depth : kDepths) {
-        host.depth = depth;
-        set("Blend Mode", 1);
-        const Image normal = render();
+        const Image normal = renderWith(1, depth);
         for (int value : {0, 20, -3, 1000}) {
-            set("Blend Mode", value);
-            EXPECT_EQ(render().data, normal.data) << value << ", " << depthName(depth);
+            EXPECT_EQ(renderWith(value, depth).data, normal.data) << value << ", " << depthName(depth);
             EXPECT_EQ(minihost::callCount(host, "transfer_rect"), 0);
             EXPECT_EQ(minihost::callCount(host, "new_world") + minihost::callCount(host, "PF_NewWorld"), 0);
         }
@@ -64,12 +68,9 @@ TEST_P(BlendModes, NormalAndValuesOutsideTheModesDrawInPlace) {
 TEST_P(BlendModes, SinglePointsOnATransparentFrameMatchNormalInEveryMode) {
     separatePoints();
     for (Depth depth : kDepths) {
-        host.depth = depth;
-        set("Blend Mode", 1);
-        const Image normal = render();
+        const Image normal = renderWith(1, depth);
         for (int mode = 2; mode <= 19; ++mode) {
-            set("Blend Mode", mode);
-            const Image blended = render();
+            const Image blended = renderWith(mode, depth);
             EXPECT_EQ(minihost::callCount(host, "transfer_rect"), 6) << mode;
             int compared = 0;
             for (int y = 0; y < normal.height; ++y)
