@@ -107,6 +107,10 @@ void drawPoints(RenderHold &hold, HostCommand &command, SuiteHandler &suites, co
         if (!blended) {
             draw(target, shape);
         } else {
+            // The stamp is sized by the largest half size over all instances,
+            // so every point fits; a square that did not would be written past
+            // the stamp's pixels, and is left undrawn instead.
+            if (2 * shape.halfSize + 1 > hold.stamp.world.width) continue;
             const A_long left = shape.cx - shape.halfSize, top = shape.cy - shape.halfSize;
             const PF_Rect square{0, 0, 2 * shape.halfSize + 1, 2 * shape.halfSize + 1};
             chainHostCall(pending, [&] { return utils->fill(ref, &transparent, &square, &hold.stamp.world); });
