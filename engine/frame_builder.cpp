@@ -52,20 +52,6 @@ FramePlan planFrame(PatternParams &params, const PathAccess &path, PF_Err &pendi
 
 namespace {
 
-// Keyframe tables of the attributes whose mode asks for them. Until the
-// keyframes are read, every table holds the entry of a stream without usable
-// keyframes: the parameter's own value, length 1.
-KeyframeTables prepareKeyframeTables(const PatternParams &params, PatternInstance *instances) {
-    KeyframeTables tables;
-    PatternInstance &entry = instances[0];
-    if (params.radiusMode != ValueMode::Normal) entry.radius = params.firstRadius;
-    if (params.shapeMode == ShapeMode::Keyframe) entry.shapeSides = 2;
-    if (params.colorMode != ValueMode::Normal) setInstanceColor(entry, kFill, pixelForms(params.color));
-    if (keyframed(params.strokeMode)) setInstanceColor(entry, kStroke, pixelForms(params.strokeColor));
-    if (params.opacityMode != ValueMode::Normal) entry.opacity = params.opacity;
-    return tables;
-}
-
 // Shape selector of the frame. Layer stamping is not prepared yet, so "Layer"
 // draws circles, as it does when the "Layer" parameter has no pixels.
 A_long frameShapeSides(const PatternParams &params) { return params.shapeMode == ShapeMode::Polygon ? params.side : 2; }
@@ -91,15 +77,15 @@ PlacementPlan placementPlan(const PatternParams &params, const FramePlan &plan, 
 }  // namespace
 
 Frame buildFrame(PatternParams &params, const FramePlan &plan, const FrameTables &tables,
-                 const ColorConverter &converter, const PathAccess &path, PixelDepth depth, PlacementList &placements,
-                 PF_Err &pending) {
+                 const KeyframeTables &keyframes, const ColorConverter &converter, const PathAccess &path,
+                 PixelDepth depth, PlacementList &placements, PF_Err &pending) {
     Frame frame;
     const A_long n = static_cast<A_long>(plan.count);
     frame.count = n;
     PatternInstance *instances = tables.instances;
     AttributeSettings &settings = frame.settings;
     settings.count = n;
-    settings.tables = prepareKeyframeTables(params, instances);
+    settings.tables = keyframes;
     settings.ansi = path.ansi;
     settings.frameSides = frameShapeSides(params);
     settings.shapeKeyframed = params.shapeMode == ShapeMode::Keyframe;

@@ -55,12 +55,13 @@ struct Frame {
     A_long largestHalfSize = 0;  // over all instances, before the weight, with the full stroke
 };
 
-// Fills the tables: the entries of keyframe-driven attributes, the order,
-// every instance's attributes; then places the points into `placements`.
-// Host calls (colour conversions, path evaluation) are chained on `pending`.
+// Fills the tables: the order and every instance's attributes, the
+// keyframe-driven ones from the tables already read into the instance array
+// at the `keyframes` lengths; then places the points into `placements`. Host
+// calls (colour conversions, path evaluation) are chained on `pending`.
 Frame buildFrame(PatternParams &params, const FramePlan &plan, const FrameTables &tables,
-                 const ColorConverter &converter, const PathAccess &path, PixelDepth depth, PlacementList &placements,
-                 PF_Err &pending);
+                 const KeyframeTables &keyframes, const ColorConverter &converter, const PathAccess &path,
+                 PixelDepth depth, PlacementList &placements, PF_Err &pending);
 
 // The settings every point of the frame is set up with, for an output of
 // `width` x `height` pixels whose pixel (0, 0) is at (originX, originY) in

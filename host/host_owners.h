@@ -157,3 +157,33 @@ struct WorldOwner {
 // `suite1` serves the integer depths, `suite2` float.
 void makeWorld(WorldOwner &owner, PixelDepth depth, A_long width, A_long height, bool clear,
                const PF_WorldSuite1 *suite1, const PF_WorldSuite2 *suite2);
+
+// An object the host made for the plug-in (an AEGP effect, stream or stream
+// value), disposed of through `dispose` as a release when the scope ends or
+// release() runs, also after an error.
+template <class Ref>
+struct HostObjectOwner {
+    HostObjectOwner(HostCommand &owner, PF_Err (*disposeFunction)(Ref)) : command(owner), dispose(disposeFunction) {}
+    ~HostObjectOwner() { release(); }
+    HostObjectOwner(const HostObjectOwner &) = delete;
+    HostObjectOwner &operator=(const HostObjectOwner &) = delete;
+
+    void release() {
+        if (!ref) return;
+        chainRelease(command.pending, [&] { return dispose(ref); });
+        ref = Ref{};
+    }
+
+    HostCommand &command;
+    PF_Err (*dispose)(Ref);
+    Ref ref{};  // held while not null
+};
+
+// Runs `make(&ref)`, chained; the owner holds what a successful call made.
+template <class Ref, class Make>
+void obtain(HostObjectOwner<Ref> &owner, Make &&make) {
+    Ref made{};
+    PF_Err &pending = owner.command.pending;
+    chainHostCall(pending, [&] { return make(&made); });
+    if (pending == PF_Err_NONE) owner.ref = made;
+}

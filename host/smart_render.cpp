@@ -8,6 +8,7 @@
 
 #include "engine/frame_builder.h"
 #include "host/host_owners.h"
+#include "host/keyframe_streams.h"
 #include "host/suite_handler.h"
 #include "raster/blend_modes.h"
 #include "raster/pixel_format.h"
@@ -139,6 +140,22 @@ void drawPoints(RenderHold &hold, HostCommand &command, SuiteHandler &suites, co
     chainHostCall(pending, [&] { return PF_PROGRESS(in_data, points + 1, points + 1); });
 }
 
+// The keyframe tables of the attributes whose modes ask for them, read into
+// the instance array, sized and sampled by the instances or, for "Line" with
+// "Sub Mode" "Dependent", by the line nodes the instances interpolate.
+KeyframeTables readKeyframeTables(HostCommand &command, SuiteHandler &suites, const PatternParams &params,
+                                  const FramePlan &plan, PatternInstance *instances) {
+    KeyframeTables tables;
+    if (!readsKeyframes(params)) return tables;
+    KeyframeReading reading{command, suites, globalPluginId(command.in_data, suites),
+                            static_cast<A_long>(keyframeCount(plan.count, plan.lineNodes, plan.nodeCount)),
+                            KeyframeConversion{params.downsample, false}};
+    for (KeyframedAttribute attribute : kKeyframedAttributes) {
+        readKeyframeTable(reading, attribute, params, instances, tables);
+    }
+    return tables;
+}
+
 // The frame; an error that stands whatever the releases answer, or none when
 // the result is the command's chain of host calls.
 std::optional<PF_Err> renderFrame(RenderHold &hold, HostCommand &command, PF_SmartRenderExtra *extra,
@@ -201,10 +218,12 @@ std::optional<PF_Err> renderFrame(RenderHold &hold, HostCommand &command, PF_Sma
     if (plan.count <= 0) return std::nullopt;
     tables.instances = table<PatternInstance>(hold.instances, plan.records);
     if (!tables.instances) return memoryError(command);
+    const KeyframeTables keyframes = readKeyframeTables(command, suites, *params, plan, tables.instances);
+    if (pending != PF_Err_NONE) return std::nullopt;
     tables.orderIndex = table<int32_t>(hold.orderTable, plan.count);
     if (!tables.orderIndex) return memoryError(command);
     const ColorConverter converter{acquire<PF_ColorCallbacksFloatSuite1>(hold.colorSuite), ref};
-    const Frame frame = buildFrame(*params, plan, tables, converter, path, depth, hold.placements, pending);
+    const Frame frame = buildFrame(*params, plan, tables, keyframes, converter, path, depth, hold.placements, pending);
     checkIn(hold.mask);
     if (pending != PF_Err_NONE) return std::nullopt;
     acquireScoped(hold.fillSuite);
