@@ -28,12 +28,14 @@ static_assert(ParamIndex::FirstRadius == 14 && ParamIndex::Keyframe == 26 && Par
 
 }  // namespace
 
-AEGP_PluginID globalPluginId(const PF_InData *in_data, SuiteHandler &suites) {
-    if (!in_data->global_data) return 0;
+bool globalPluginId(const PF_InData *in_data, SuiteHandler &suites, AEGP_PluginID &id) {
+    if (!in_data->global_data) return false;
     HostHandleOwner global(handleFunctions(suite<SuiteId::Handle>(suites)), in_data->global_data);
     global.owned = false;
     const GlobalData *data = static_cast<const GlobalData *>(global.lock());
-    return data ? data->pluginId : 0;
+    if (!data) return false;
+    id = data->pluginId;
+    return true;
 }
 
 void readKeyframeTable(KeyframeReading &reading, KeyframedAttribute attribute, const PatternParams &params,

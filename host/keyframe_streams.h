@@ -14,9 +14,9 @@ struct KeyframeReading {
     KeyframeConversion conversion;
 };
 
-// The plug-in id kept in the global data; 0 (which the host refuses) when
-// there is no global data or it cannot be locked.
-AEGP_PluginID globalPluginId(const PF_InData *in_data, SuiteHandler &suites);
+// The plug-in id kept in the global data. Without global data, or when it
+// cannot be locked, the plug-in has no id to read keyframes with: false.
+bool globalPluginId(const PF_InData *in_data, SuiteHandler &suites, AEGP_PluginID &id);
 
 // Reads the table of `attribute` into the instance array when its mode asks
 // for keyframes, and sets its length. Host calls are chained on the command;

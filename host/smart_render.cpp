@@ -147,9 +147,13 @@ KeyframeTables readKeyframeTables(HostCommand &command, SuiteHandler &suites, co
                                   const FramePlan &plan, PatternInstance *instances) {
     KeyframeTables tables;
     if (!readsKeyframes(params)) return tables;
-    KeyframeReading reading{command, suites, globalPluginId(command.in_data, suites),
+    KeyframeReading reading{command, suites, 0,
                             static_cast<A_long>(keyframeCount(plan.count, plan.lineNodes, plan.nodeCount)),
                             KeyframeConversion{params.downsample, false}};
+    if (!globalPluginId(command.in_data, suites, reading.pluginId)) {
+        command.pending = PF_Err_BAD_CALLBACK_PARAM;
+        return tables;
+    }
     for (KeyframedAttribute attribute : kKeyframedAttributes) {
         readKeyframeTable(reading, attribute, params, instances, tables);
     }

@@ -70,6 +70,18 @@ inline uint64_t frameHash(const Image &image) {
     return contentHash(image.data.data(), image.data.size(), 1469598103934665603ull);
 }
 
+inline ParamValue numberValue(double number) {
+    ParamValue value;
+    value.number = number;
+    return value;
+}
+
+inline ParamValue colorValue(PF_Pixel color) {
+    ParamValue value;
+    value.color = color;
+    return value;
+}
+
 inline const char *depthName(Depth depth) {
     return depth == Depth::Bits8 ? "8-bit" : depth == Depth::Bits16 ? "16-bit" : "float";
 }
@@ -103,17 +115,8 @@ struct FrameTest : ::testing::TestWithParam<PluginUnderTest> {
         set("Stroke Thickness", 0);
     }
 
-    void set(const char *name, double number) {
-        ParamValue value;
-        value.number = number;
-        setValue(name, value);
-    }
-
-    void setColor(const char *name, PF_Pixel color) {
-        ParamValue value;
-        value.color = color;
-        setValue(name, value);
-    }
+    void set(const char *name, double number) { setValue(name, numberValue(number)); }
+    void setColor(const char *name, PF_Pixel color) { setValue(name, colorValue(color)); }
 
     void setValue(const char *name, const ParamValue &value) {
         const int index = minihost::paramIndex(host, name);

@@ -236,8 +236,11 @@ TEST_P(Render, CountsTooLargeForMemoryTakeTheMemoryErrorPath) {
     expectNothingHeld(host);
 }
 
+// Which lock of a render a failing host_lock_handle is.
+enum class LockKind { Snapshot, Table, GlobalData };
+
 // The result a render gives when `function` fails with `injected`.
-PF_Err expectedResult(const std::string &function, bool firstLock, PF_Err injected) {
+PF_Err expectedResult(const std::string &function, LockKind lock, PF_Err injected) {
     static const std::set<std::string> cannotFail = {"atan",
                                                      "atan2",
                                                      "ceil",
@@ -267,7 +270,10 @@ PF_Err expectedResult(const std::string &function, bool firstLock, PF_Err inject
     if (function == "checkout_layer_pixels" || function == "checkout_output" || function == "PF_GetPixelFormat" ||
         function == "AcquireSuite")
         return PF_Err_BAD_CALLBACK_PARAM;
-    if (function == "host_lock_handle") return firstLock ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_INTERNAL_STRUCT_DAMAGED;
+    // No snapshot, or no plug-in id to read keyframes with: 516. A table that
+    // cannot be locked takes the memory-error path.
+    if (function == "host_lock_handle")
+        return lock == LockKind::Table ? PF_Err_INTERNAL_STRUCT_DAMAGED : PF_Err_BAD_CALLBACK_PARAM;
     if (function == "host_new_handle") return PF_Err_INTERNAL_STRUCT_DAMAGED;
     return injected;
 }
@@ -306,12 +312,15 @@ void failEveryHostCallInTurn(Render &t) {
     for (size_t i = first; i < last; ++i) {
         const std::string &function = calls[i].function;
         const int nth = ++seen[function];
-        const bool firstLock = function == "host_lock_handle" && !lockSeen;
+        // Tables are locked right after they are made; the global data is not.
+        const LockKind lock = !lockSeen                                    ? LockKind::Snapshot
+                              : calls[i - 1].function == "host_new_handle" ? LockKind::Table
+                                                                           : LockKind::GlobalData;
         lockSeen |= function == "host_lock_handle";
         host.faults.failCall.clear();
         host.faults.failCall[function] = {nth, injected};
         const RenderResult result = t.render();
-        const PF_Err expected = expectedResult(function, firstLock, injected);
+        const PF_Err expected = expectedResult(function, lock, injected);
         failures += expected != PF_Err_NONE;
         EXPECT_EQ(result.renderError, expected)
             << "call " << i << ": " << function << " #" << nth << " " << calls[i].detail;
@@ -324,6 +333,9 @@ void failEveryHostCallInTurn(Render &t) {
         EXPECT_EQ(l.lockedHandles, 0) << function << " #" << nth;
         const bool worldHeld = function == "dispose_world" || function == "PF_DisposeWorld";
         EXPECT_EQ(l.worlds, worldHeld ? 1 : 0) << function << " #" << nth;
+        EXPECT_EQ(l.effects, function == "AEGP_DisposeEffect" ? 1 : 0) << function << " #" << nth;
+        EXPECT_EQ(l.streams, function == "AEGP_DisposeStream" ? 1 : 0) << function << " #" << nth;
+        EXPECT_EQ(l.streamValues, function == "AEGP_DisposeStreamValue" ? 1 : 0) << function << " #" << nth;
         EXPECT_EQ(l.invalidCalls, 0) << function << " #" << nth;
         EXPECT_EQ(l.preRenderBlocks, 0) << function << " #" << nth;
     }
@@ -348,9 +360,43 @@ TEST_P(Render, EveryHostCallOfABlendedRenderFailingInTurn) {
     }
 }
 
+// Every attribute from keyframes, by index and sampled over time: the
+// effect, the streams and every value go back whatever fails.
+TEST_P(Render, EveryHostCallOfAKeyframedRenderFailingInTurn) {
+    set("Number", 3);
+    set("Radius Mode", 2);
+    set("Shape Mode", 4);
+    set("Color Mode", 3);
+    set("Stroke Mode", 3);
+    set("Opacity Mode", 2);
+    const ParamValue small = numberValue(3), large = numberValue(6);
+    for (const char *name : {"First Radius", "Keyframe", "Opacity"})
+        minihost::setParamKeyframes(host, minihost::paramIndex(host, name), {{0, small}, {1, large}},
+                                    minihost::Interpolation::Linear);
+    const ParamValue red = colorValue({255, 255, 0, 0}), blue = colorValue({255, 0, 0, 255});
+    for (const char *name : {"Color", "Stroke Color"})
+        minihost::setParamKeyframes(host, minihost::paramIndex(host, name), {{0, red}, {1, blue}},
+                                    minihost::Interpolation::Linear);
+    failEveryHostCallInTurn(*this);
+}
+
+TEST_P(Render, AKeyframedRenderWithoutGlobalDataFailsAndHoldsNothing) {
+    set("Opacity Mode", 2);
+    const PF_Handle global = host.globalData;
+    host.globalData = nullptr;
+    const RenderResult result = render();
+    host.globalData = global;
+    EXPECT_EQ(result.renderError, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(minihost::callCount(host, "AEGP_GetNewEffectForEffect"), 0);
+    expectNothingHeld(host);
+}
+
 TEST_P(Render, AMissingSuiteEndsTheRenderAndReleasesAll) {
+    set("Radius Mode", 3);
+    set("Opacity Mode", 2);
     for (const char *suite : {"PF Path Data Suite", "PF Path Query Suite", "PF ColorFloat Suite", "PF Fill Matte Suite",
-                              "AEGP Mask Suite", "PF World Suite"}) {
+                              "AEGP Mask Suite", "PF World Suite", "AEGP PF Interface Suite", "AEGP Effect Suite",
+                              "AEGP Stream Suite", "AEGP Keyframe Suite"}) {
         host.faults.missingSuites = {suite};
         const RenderResult result = render();
         EXPECT_EQ(result.renderError, PF_Err_BAD_CALLBACK_PARAM) << suite;
