@@ -116,7 +116,8 @@ ParamValue defaultValueOf(const PF_ParamDef &def);
 // resolution; false for no layer (0, or a number with no layer behind it).
 bool layerImageFor(const Host &host, double layerNumber, Image &image);
 
-// Fixed-point conversion of a real: rounded half away from zero.
+// Fixed-point conversion of a real: rounded half away from zero, pinned to
+// what 16.16 holds (-32768..32767.99998); NaN gives 0.
 PF_Fixed fixedFromDouble(double value);
 
 }  // namespace minihost

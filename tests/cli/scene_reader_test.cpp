@@ -32,6 +32,8 @@ const SceneFault sceneFaults[] = {
      R"(scene.json: params."Number": 2.5 is not an integer)", false},
     {"float slider out of range", R"({"width": 8, "height": 8, "params": {"First Radius": 5000}})",
      R"(scene.json: params."First Radius": 5000 is outside -1000..1000)", false},
+    {"angle past what the host holds", R"({"width": 8, "height": 8, "params": {"Offset": 40000}})",
+     R"(scene.json: params."Offset": 40000 is outside -32768..32767.99998)", false},
     {"percentage out of range", R"({"width": 8, "height": 8, "params": {"Start": 100.5}})",
      R"(scene.json: params."Start": 100.5 is outside 0..100)", false},
     {"integer slider out of range", R"({"width": 8, "height": 8, "params": {"Side": 2}})",
