@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -166,9 +167,13 @@ minihost::ParamValue readValue(const json &value, const std::string &field, cons
     }
     case PF_Param_ANGLE: {
         const double v = readNumber(value, field);
-        // An angle with an empty valid range takes any number of degrees.
+        // An angle with an empty valid range takes any number of degrees the
+        // host's 16.16 fixed point holds.
         if (def.u.ad.valid_min != def.u.ad.valid_max)
             checkRange(v, def.u.ad.valid_min / 65536.0, def.u.ad.valid_max / 65536.0, field, value);
+        else
+            checkRange(v, std::numeric_limits<PF_Fixed>::min() / 65536.0,
+                       std::numeric_limits<PF_Fixed>::max() / 65536.0, field, value);
         result.number = v;
         break;
     }
@@ -246,8 +251,10 @@ minihost::ParamTrack readTrack(const json &value, const std::string &field, cons
             track.interpolation = minihost::Interpolation::Linear;
         else if (interpolation == "hold")
             track.interpolation = minihost::Interpolation::Hold;
+        else if (interpolation == "ease")
+            track.interpolation = minihost::Interpolation::Ease;
         else
-            fail(field + ".interpolation", shown(interpolation) + " is not \"linear\" or \"hold\"");
+            fail(field + ".interpolation", shown(interpolation) + " is not \"linear\", \"hold\" or \"ease\"");
     }
     return track;
 }

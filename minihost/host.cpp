@@ -1,9 +1,11 @@
 // The Host record, the current host of a command, call accounting with fault
 // injection, and sending commands with fresh PF_InData and PF_OutData.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "minihost/host_state.h"
 
@@ -186,7 +188,10 @@ void resetLedger(Host &host) {
 }
 
 PF_Fixed fixedFromDouble(double value) {
-    return static_cast<PF_Fixed>(value >= 0 ? std::trunc(value * 65536 + 0.5) : std::trunc(value * 65536 - 0.5));
+    const double scaled = value >= 0 ? std::trunc(value * 65536 + 0.5) : std::trunc(value * 65536 - 0.5);
+    if (std::isnan(scaled)) return 0;
+    return static_cast<PF_Fixed>(
+        std::clamp(scaled, double(std::numeric_limits<PF_Fixed>::min()), double(std::numeric_limits<PF_Fixed>::max())));
 }
 
 }  // namespace minihost

@@ -112,9 +112,19 @@ TEST(ParamCheckout, ValuesTakeTheirTypesRepresentation) {
         long expected;
     };
     const Case cases[] = {
-        {Slider, 42, 42},       {Fixed, 12.5, 819200}, {Fixed, 33.3, 2182349},  // 33.3 * 65536 = 2182348.8
-        {Angle, -90, -5898240}, {Angle, 0.00001, 1},   {Angle, -0.00001, -1},  {Popup, 19, 19},
-        {Check, 0, 0},          {Path, 3, 1003},       {Path, 0, 0},           {Path, 4, 0},  // no fourth mask
+        {Slider, 42, 42},
+        {Fixed, 12.5, 819200},
+        {Fixed, 33.3, 2182349},  // 33.3 * 65536 = 2182348.8
+        {Angle, -90, -5898240},
+        {Angle, 0.00001, 1},
+        {Angle, -0.00001, -1},
+        {Popup, 19, 19},
+        {Check, 0, 0},
+        {Path, 3, 1003},
+        {Path, 0, 0},
+        {Path, 4, 0},                // no fourth mask
+        {Angle, 40000, 2147483647},  // pinned to what 16.16 holds
+        {Angle, -40000, -2147483647 - 1},
     };
     for (const Case &c : cases) {
         setParam(host, c.index, number(c.value));
