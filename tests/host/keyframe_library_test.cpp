@@ -247,7 +247,7 @@ TEST_P(Keyframes, KeyframedFramesArePinned) {
     keys("Color", {{0, colorValue({255, 255, 0, 0})}, {2, colorValue({255, 0, 0, 255})}});
     keys("Opacity", {{0, numberValue(100)}, {1, numberValue(60)}, {2, numberValue(30)}});
     keys("Keyframe", {{0, numberValue(2)}, {1, numberValue(3)}, {2, numberValue(6)}, {3, numberValue(12)}});
-    const uint64_t expected[] = {0, 0, 0};
+    const uint64_t expected[] = {9488122944734809818ull, 15270427109680244186ull, 14042591243949565235ull};
     const Depth depths[] = {Depth::Bits8, Depth::Bits16, Depth::Float};
     for (int d = 0; d < 3; ++d) {
         host.depth = depths[d];
