@@ -1,5 +1,5 @@
 # Top-level commands; the work is done by CMake (Ninja) through scripts/.
-#   make demo   install what is missing, build, render the demo scene and the blend modes into out/
+#   make demo   install what is missing, build, render the demo scene, the blend modes and the keyframe tables into out/
 #   make test   install what is missing, build all four targets, run every test
 #   make build  native build only (build/)
 #   make bench  native build with the benchmarks, then run them
@@ -31,6 +31,8 @@ demo: build
 	$(B)/pathbloom contact-sheet out/demo -o out/demo-sheet.png
 	$(B)/pathbloom render scenes/examples/blend_modes.json -o out/blend-modes
 	$(B)/pathbloom contact-sheet out/blend-modes -o out/blend-modes-sheet.png
+	$(B)/pathbloom render scenes/examples/keyframes_by_index.json -o out/keyframes
+	$(B)/pathbloom contact-sheet out/keyframes -o out/keyframes-sheet.png
 
 bench: deps
 	PATHBLOOM_BENCH=ON scripts/build.sh native $(B)
