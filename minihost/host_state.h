@@ -13,6 +13,20 @@
 
 #include "minihost/host_internals.h"
 
+// The records behind the AEGP effect and stream handles, which the host's
+// interface leaves opaque. Each lives in Host::Internals from the call that
+// hands it out to the one that takes it back; the handle is its address.
+struct AEGP_EffectRef {
+    // The host runs one effect instance, so the record only needs an address.
+    char unused = 0;
+};
+
+struct AEGP_StreamRef {
+    int paramIndex = 0;                       // 1..paramDefs.size() - 1
+    int liveValues = 0;                       // values handed out and not yet disposed
+    std::size_t readEntry = ~std::size_t{0};  // its tally in Internals::streamReads; all ones: none yet
+};
+
 namespace minihost {
 
 // A host memory handle: the plug-in holds the address of `master`.
@@ -52,6 +66,9 @@ struct FrameState {
     double layerCopyMs = 0;  // spent preparing layer pixels for the plug-in, this frame
 };
 
+// AEGP_RegisterWithAEGP hands out plug-in ids from here on, one per call.
+constexpr AEGP_PluginID firstPluginId = 0x7100;
+
 struct Host::Internals {
     SPBasicSuite basicSuite{};
     PF_UtilCallbacks utils{};
@@ -65,8 +82,13 @@ struct Host::Internals {
     // Calls per host function name; the keys view the names' literals.
     std::unordered_map<std::string_view, long> callCounts;
     long handleAllocations = 0;
-    AEGP_PluginID nextPluginId = 0x7100;
+    AEGP_PluginID nextPluginId = firstPluginId;
     std::vector<std::string> registeredPlugins;
+
+    std::map<AEGP_EffectRefH, std::unique_ptr<AEGP_EffectRef>> effects;
+    std::map<AEGP_StreamRefH, std::unique_ptr<AEGP_StreamRef>> streams;
+    // One tally per stream obtained since the frame began (renderFrame takes them).
+    std::vector<StreamRead> streamReads;
 };
 
 // Pixel address of (x, y) in a world.
@@ -111,6 +133,14 @@ const PF_ANSICallbacks &ansiCallbacks();
 
 // A registered definition's default in user units (params.cpp).
 ParamValue defaultValueOf(const PF_ParamDef &def);
+
+// The definition of parameter `index` holding `value` in its type's own
+// representation, as a checkout hands it out (params.cpp).
+PF_ParamDef defWithValue(const Host &host, int index, const ParamValue &value);
+
+// The stream tallies of the frame so far; streams still live start a new
+// tally when next read (aegp_suites.cpp).
+std::vector<StreamRead> takeStreamReads(Host &host);
 
 // The layer a LAYER parameter value names, at the command's depth and
 // resolution; false for no layer (0, or a number with no layer behind it).

@@ -87,7 +87,11 @@ struct Mask {
 // ---------------------------------------------------------------------------
 // Parameters over time
 
-enum class Interpolation { Linear, Hold };
+// Between two keyframes at times a and b, with t = (time - a) / (b - a) in
+// 0..1: Linear mixes by t, Ease by the smoothstep t * t * (3 - 2t) (slow out
+// of a and into b), Hold keeps a's value until b. Numbers and colour
+// channels alike; popups, checkboxes, paths and layers always hold.
+enum class Interpolation { Linear, Hold, Ease };
 
 // A parameter value in user units: integer sliders, popups (1-based),
 // checkboxes (0/1) and "Path" (mask number, 0 none) and "Layer" (layer
@@ -127,6 +131,9 @@ struct Ledger {
     int worlds = 0;           // created by the plug-in and not yet disposed
     int checkouts = 0;        // parameter, layer, pixel and path checkouts not checked in
     int preRenderBlocks = 0;  // pre-render data not yet deleted
+    int effects = 0;          // AEGP effect references obtained and not yet disposed
+    int streams = 0;          // AEGP streams obtained and not yet disposed
+    int streamValues = 0;     // AEGP stream and keyframe values obtained and not yet disposed
     int invalidCalls = 0;     // calls naming a handle, world, suite or checkout the host does not know
 };
 
@@ -226,6 +233,14 @@ A_long currentTime(const Host &host);
 A_u_long timeScale(const Host &host);
 A_long timeStep(const Host &host);
 
+// What the plug-in read through one AEGP stream during a frame: the
+// parameter, its keyframe count and the stream and keyframe values obtained.
+struct StreamRead {
+    int paramIndex = 0;
+    long keyframes = 0;
+    long valuesRead = 0;
+};
+
 // Renders the current frame: smart pre-render, then smart render, then the
 // pre-render data's deletion. `output` receives the frame at the host's depth
 // (at the downsampled size). `drawn` and `placed` are not known to the host.
@@ -240,6 +255,8 @@ struct RenderResult {
     // keeps its layers as worlds does not copy), nor the output world's
     // set-up before and the copy into `output` after.
     double pluginMilliseconds = 0;
+    // One entry per stream obtained during the frame, in the order obtained.
+    std::vector<StreamRead> streamReads;
 };
 RenderResult renderFrame(Host &host);
 

@@ -108,12 +108,13 @@ ParamValue paramValueAt(const Host &host, int index, double seconds) {
                       (static_cast<std::size_t>(index) < host.paramDefs.size() &&
                        holdsBetweenKeys(host.paramDefs[static_cast<std::size_t>(index)].param_type));
     if (hold || b.seconds <= a.seconds) return a.value;
-    return mixValues(a.value, b.value, (seconds - a.seconds) / (b.seconds - a.seconds));
+    double t = (seconds - a.seconds) / (b.seconds - a.seconds);
+    if (track.interpolation == Interpolation::Ease) t = t * t * (3 - 2 * t);
+    return mixValues(a.value, b.value, t);
 }
 
-PF_ParamDef paramDefAt(const Host &host, int index, double seconds) {
+PF_ParamDef defWithValue(const Host &host, int index, const ParamValue &v) {
     PF_ParamDef def = host.paramDefs.at(static_cast<std::size_t>(index));
-    const ParamValue v = paramValueAt(host, index, seconds);
     switch (def.param_type) {
     case PF_Param_LAYER: {
         // The pixels are attached by the checkout; the definition alone has none.
@@ -150,6 +151,10 @@ PF_ParamDef paramDefAt(const Host &host, int index, double seconds) {
         break;
     }
     return def;
+}
+
+PF_ParamDef paramDefAt(const Host &host, int index, double seconds) {
+    return defWithValue(host, index, paramValueAt(host, index, seconds));
 }
 
 PF_PathID pathIdOfMask(const Host &host, int maskNumber) {

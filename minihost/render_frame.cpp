@@ -21,6 +21,7 @@ std::string messageOf(const PF_OutData &out) {
 RenderResult renderFrame(Host &host) {
     RenderResult result;
     releaseFrame(host);
+    takeStreamReads(host);  // streams read outside any frame are not this frame's
     World &output = frameOutput(host);
 
     PF_RenderRequest request{};
@@ -67,6 +68,7 @@ RenderResult renderFrame(Host &host) {
     result.pluginMilliseconds =
         std::chrono::duration<double, std::milli>(inPlugin).count() - host.internals->frame.layerCopyMs;
     result.output = imageFromWorld(output);
+    result.streamReads = takeStreamReads(host);
     releaseFrame(host);
     return result;
 }

@@ -52,6 +52,9 @@ inline void expectNothingHeld(const minihost::Host &host, int handles = 0, int i
     EXPECT_EQ(host.ledger.worlds, 0);
     EXPECT_EQ(host.ledger.checkouts, 0);
     EXPECT_EQ(host.ledger.preRenderBlocks, 0);
+    EXPECT_EQ(host.ledger.effects, 0);
+    EXPECT_EQ(host.ledger.streams, 0);
+    EXPECT_EQ(host.ledger.streamValues, 0);
     EXPECT_EQ(host.ledger.invalidCalls, invalidCalls);
 }
 
