@@ -27,7 +27,8 @@ int main(int argc, char **argv) {
     render->add_option("--depth", options.depth, "Bits per channel: 8, 16 or 32 (float)")
         ->check(CLI::IsMember({8, 16, 32}));
     render->add_option("--downsample", downsample, "Downsampling X or X,Y");
-    render->add_flag("--stats", options.stats, "Per frame: render time, points placed and drawn");
+    render->add_flag("--stats", options.stats,
+                     "Per frame: render time, points placed and drawn, parameter streams read");
     render->add_flag("--preview", options.preview, "Also write a 16-bit PNG for float frames");
     render->add_option("--contact-sheet", options.contactSheet, "Also tile the frames into this PNG");
 

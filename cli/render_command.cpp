@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "cli/contact_sheet.h"
@@ -57,7 +58,26 @@ struct EffectSession {
     }
 };
 
+std::string counted(long count, const char *noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 }  // namespace
+
+std::string streamReadLines(const minihost::Host &host, const std::vector<minihost::StreamRead> &reads,
+                            size_t effectNumber) {
+    std::string lines;
+    for (const minihost::StreamRead &read : reads) {
+        const PF_ParamDef &def = host.paramDefs.at(size_t(read.paramIndex));
+        lines += "  ";
+        if (effectNumber > 0) lines += "effect " + std::to_string(effectNumber) + ", ";
+        lines += "\"" + std::string(def.name, strnlen(def.name, sizeof def.name)) +
+                 "\": " + counted(read.keyframes, "keyframe") + ", ";
+        lines += read.valuesRead > 0 ? counted(read.valuesRead, "value") + " read\n"
+                                     : std::string("the parameter's own value is used\n");
+    }
+    return lines;
+}
 
 int progressPercent(long current, long total) {
     if (total <= 0) return 0;
@@ -170,6 +190,7 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
         double milliseconds = 0;
         long placed = 0, drawn = 0;
         minihost::Image output;
+        std::string streamLines;
         for (size_t e = 0; e < sessions.size(); ++e) {
             minihost::Host &host = sessions[e]->host;
             // The next effect's input is the last one's output, brought back
@@ -199,11 +220,14 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
             }
             const minihost::Ledger &ledger = host.ledger;
             if (ledger.suites || ledger.lockedHandles || ledger.worlds || ledger.checkouts || ledger.preRenderBlocks ||
-                ledger.invalidCalls)
+                ledger.effects || ledger.streams || ledger.streamValues || ledger.invalidCalls)
                 err << "pathbloom: warning: frame " << frame << " left " << ledger.suites << " suites, "
                     << ledger.lockedHandles << " handle locks, " << ledger.worlds << " worlds, " << ledger.checkouts
-                    << " checkouts and " << ledger.preRenderBlocks << " pre-render blocks outstanding, "
-                    << ledger.invalidCalls << " invalid calls\n";
+                    << " checkouts, " << ledger.preRenderBlocks << " pre-render blocks, " << ledger.effects
+                    << " effects, " << ledger.streams << " streams and " << ledger.streamValues
+                    << " stream values outstanding, " << ledger.invalidCalls << " invalid calls\n";
+            if (options.stats)
+                streamLines += streamReadLines(host, result.streamReads, sessions.size() > 1 ? e + 1 : 0);
             milliseconds += std::chrono::duration<double, std::milli>(finished - started).count();
             placed += host.progressTotal > 0 ? host.progressTotal - 1 : 0;
             drawn += host.progressCalls > 0 ? host.progressCalls - 1 : 0;
@@ -226,7 +250,7 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
         }
         if (options.stats) {
             out << printed("frame %4d  %9.2f ms  %8ld points placed  %8ld drawn\n", frame, milliseconds, placed, drawn)
-                << std::flush;
+                << streamLines << std::flush;
         }
         ++bar.framesDone;
     }

@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "minihost/minihost.h"
 
@@ -15,7 +16,7 @@ struct RenderOptions {
     int firstFrame = -1, lastFrame = -1;   // -1: the scene's range
     int depth = 0;                         // 8, 16 or 32; 0: the scene's
     int downsampleX = 0, downsampleY = 0;  // 0: the scene's
-    bool stats = false;                    // a line per frame: time, points placed and drawn
+    bool stats = false;                    // a line per frame (time, points placed and drawn), then its stream reads
     bool preview = false;                  // 16-bit PNG beside each float frame's EXR
     bool progressBar = false;              // drawn on `err`; the caller decides (a terminal)
     std::string contactSheet;              // file to tile the frames into; empty: none
@@ -39,6 +40,14 @@ int progressPercent(long current, long total);
 
 // File name of frame `frame` in the output folder: frame_0007.png.
 std::string frameFileName(int frame, const std::string &extension);
+
+// The --stats lines of the AEGP streams an effect read in one frame, one a
+// stream: `  "First Radius": 3 keyframes, 3 values read`, or with no value
+// read `  "Opacity": 0 keyframes, the parameter's own value is used`.
+// `effectNumber` (1-based) prefixes "effect N, " when the scene has several
+// effects; 0 leaves it out.
+std::string streamReadLines(const minihost::Host &host, const std::vector<minihost::StreamRead> &reads,
+                            size_t effectNumber);
 
 // Returns the process exit code.
 int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err);

@@ -251,8 +251,10 @@ minihost::ParamTrack readTrack(const json &value, const std::string &field, cons
             track.interpolation = minihost::Interpolation::Linear;
         else if (interpolation == "hold")
             track.interpolation = minihost::Interpolation::Hold;
+        else if (interpolation == "ease")
+            track.interpolation = minihost::Interpolation::Ease;
         else
-            fail(field + ".interpolation", shown(interpolation) + " is not \"linear\" or \"hold\"");
+            fail(field + ".interpolation", shown(interpolation) + " is not \"linear\", \"hold\" or \"ease\"");
     }
     return track;
 }

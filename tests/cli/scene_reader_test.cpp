@@ -43,7 +43,7 @@ const SceneFault sceneFaults[] = {
      R"(scene.json: params."End".keyframes[1][1]: 150 is outside 0..100)", false},
     {"bad keyframe interpolation",
      R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [[0, 0]], "interpolation": "cubic"}}})",
-     R"(scene.json: params."Start".interpolation: "cubic" is not "linear" or "hold")", false},
+     R"(scene.json: params."Start".interpolation: "cubic" is not "linear", "hold" or "ease")", false},
     {"keyframe not a pair", R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [[0, 0, 1]]}}})",
      R"(scene.json: params."Start".keyframes[0]: expected [seconds, value], got a list [0,0,1])", false},
     {"two keyframes at one time",
@@ -240,6 +240,39 @@ TEST(SceneValues, KeyframesSortedWithTheirInterpolation) {
     const pathbloom::SceneParam *shape = findParam(scene, "Shape Mode");
     EXPECT_EQ(shape->track.interpolation, minihost::Interpolation::Hold);
     EXPECT_EQ(shape->track.keyframes[1].value.number, 2);
+}
+
+TEST(SceneValues, PopupsColoursAndIntegerSlidersTakeKeyframes) {
+    minihost::Host host;
+    std::string error;
+    ASSERT_TRUE(minihost::openPlugin(host, mainPluginPath(), error)) << error;
+    ASSERT_EQ(minihost::setupEffect(host), PF_Err_NONE);
+    Scene scene;
+    ASSERT_TRUE(pathbloom::parseScene(R"({"width": 2, "height": 2, "params": {
+        "Mode": {"keyframes": [[0, "Vertex"], [1, 3]]},
+        "Color": {"keyframes": [[0, "#000000"], [1, [255, 255, 100]]]},
+        "Keyframe": {"keyframes": [[0, 1], [1, 16]], "interpolation": "ease"}}})",
+                                      "scene.json", "", host.paramDefs, scene, error))
+        << error;
+    pathbloom::applyScene(host, scene);
+    const int mode = minihost::paramIndex(host, "Mode"), color = minihost::paramIndex(host, "Color"),
+              keyframe = minihost::paramIndex(host, "Keyframe");
+    // What a checkout hands out: popups hold, colours mix per channel and
+    // round, the integer slider rounds 1 + 15 * smoothstep(t).
+    const struct {
+        double seconds;
+        A_long mode, keyframe;
+        int grey, blue;
+    } cases[] = {
+        {0, 1, 1, 0, 0}, {0.25, 1, 3, 64, 25}, {0.5, 1, 9, 128, 50}, {0.99, 1, 16, 252, 99}, {1, 3, 16, 255, 100}};
+    for (const auto &c : cases) {
+        EXPECT_EQ(minihost::paramDefAt(host, mode, c.seconds).u.pd.value, c.mode) << c.seconds;
+        EXPECT_EQ(minihost::paramDefAt(host, keyframe, c.seconds).u.sd.value, c.keyframe) << c.seconds;
+        const PF_Pixel p = minihost::paramDefAt(host, color, c.seconds).u.cd.value;
+        EXPECT_EQ((std::vector<int>{p.alpha, p.red, p.green, p.blue}), (std::vector<int>{255, c.grey, c.grey, c.blue}))
+            << c.seconds;
+    }
+    EXPECT_EQ(minihost::teardownEffect(host), PF_Err_NONE);
 }
 
 TEST(SceneValues, EffectsInTheirOrder) {
