@@ -52,9 +52,12 @@ FramePlan planFrame(PatternParams &params, const PathAccess &path, PF_Err &pendi
 
 namespace {
 
-// Shape selector of the frame. Layer stamping is not prepared yet, so "Layer"
-// draws circles, as it does when the "Layer" parameter has no pixels.
-A_long frameShapeSides(const PatternParams &params) { return params.shapeMode == ShapeMode::Polygon ? params.side : 2; }
+// Shape selector of the frame: "Layer" draws circles when the "Layer"
+// parameter has no pixels.
+A_long frameShapeSides(const PatternParams &params, bool layerPrepared) {
+    if (params.shapeMode == ShapeMode::Polygon) return params.side;
+    return params.shapeMode == ShapeMode::Layer && layerPrepared ? 1 : 2;
+}
 
 PlacementPlan placementPlan(const PatternParams &params, const FramePlan &plan, A_long count) {
     PlacementPlan placement;
@@ -77,8 +80,8 @@ PlacementPlan placementPlan(const PatternParams &params, const FramePlan &plan, 
 }  // namespace
 
 Frame buildFrame(PatternParams &params, const FramePlan &plan, const FrameTables &tables,
-                 const KeyframeTables &keyframes, const ColorConverter &converter, const PathAccess &path,
-                 PixelDepth depth, PlacementList &placements, PF_Err &pending) {
+                 const KeyframeTables &keyframes, bool layerPrepared, const ColorConverter &converter,
+                 const PathAccess &path, PixelDepth depth, PlacementList &placements, PF_Err &pending) {
     Frame frame;
     const A_long n = static_cast<A_long>(plan.count);
     frame.count = n;
@@ -87,7 +90,7 @@ Frame buildFrame(PatternParams &params, const FramePlan &plan, const FrameTables
     settings.count = n;
     settings.tables = keyframes;
     settings.ansi = path.ansi;
-    settings.frameSides = frameShapeSides(params);
+    settings.frameSides = frameShapeSides(params, layerPrepared);
     settings.shapeKeyframed = params.shapeMode == ShapeMode::Keyframe;
 
     buildOrderIndex(tables.orderIndex, n, params.order, params.orderSeed);
@@ -117,7 +120,7 @@ Frame buildFrame(PatternParams &params, const FramePlan &plan, const FrameTables
 }
 
 PointSettings pointSettings(const PatternParams &params, const FramePlan &plan, A_long points, A_long width,
-                            A_long height, A_long originX, A_long originY) {
+                            A_long height, A_long originX, A_long originY, double layerSize) {
     return PointSettings{params.strokeThickness,
                          params.strokeOver == StrokeOver::FillOverStroke,
                          params.mode == Mode::Line,
@@ -127,7 +130,9 @@ PointSettings pointSettings(const PatternParams &params, const FramePlan &plan, 
                          originX,
                          originY,
                          width,
-                         height};
+                         height,
+                         layerSize,
+                         params.dependOnPath != 0};
 }
 
 PointValues pointValues(const PatternParams &params, const Frame &frame, const FrameTables &tables,
@@ -138,7 +143,6 @@ PointValues pointValues(const PatternParams &params, const Frame &frame, const F
     values.x = point.x;
     values.y = point.y;
     values.sides = instanceSides(frame.settings, instances, k);
-    if (values.sides < 2) values.sides = 2;  // no layer stamp prepared: a circle
     values.radius = instance.radius;
     values.weight = instances[tables.orderIndex[k]].weight;
     values.angle = instance.angle;

@@ -57,17 +57,18 @@ struct Frame {
 
 // Fills the tables: the order and every instance's attributes, the
 // keyframe-driven ones from the tables already read into the instance array
-// at the `keyframes` lengths; then places the points into `placements`. Host
-// calls (colour conversions, path evaluation) are chained on `pending`.
+// at the `keyframes` lengths; then places the points into `placements`.
+// "Layer" stamps only with a prepared layer. Host calls (colour conversions,
+// path evaluation) are chained on `pending`.
 Frame buildFrame(PatternParams &params, const FramePlan &plan, const FrameTables &tables,
-                 const KeyframeTables &keyframes, const ColorConverter &converter, const PathAccess &path,
-                 PixelDepth depth, PlacementList &placements, PF_Err &pending);
+                 const KeyframeTables &keyframes, bool layerPrepared, const ColorConverter &converter,
+                 const PathAccess &path, PixelDepth depth, PlacementList &placements, PF_Err &pending);
 
 // The settings every point of the frame is set up with, for an output of
 // `width` x `height` pixels whose pixel (0, 0) is at (originX, originY) in
-// layer coordinates.
+// layer coordinates, stamping a prepared layer of `layerSize` pixels (0: none).
 PointSettings pointSettings(const PatternParams &params, const FramePlan &plan, A_long points, A_long width,
-                            A_long height, A_long originX, A_long originY);
+                            A_long height, A_long originX, A_long originY, double layerSize);
 
 // The values of point k: its instance's radius, shape, angle, colours and
 // opacity, and the weight of instance orderIndex[k].

@@ -69,8 +69,13 @@ A_long computeInstanceAttributes(const PatternParams &params, const AttributeSet
             baseOpacity += opacityStep;
         }
 
+        // "Fill Over Stroke" grows every shape by a quarter of the stroke; the
+        // circle's and polygon's extents hold it already, a stamp's does not.
         const A_long sides = instanceSides(settings, instances, i);
-        largest = std::max(largest, shapeHalfSize(sides, instance.radius, params.strokeThickness, *settings.ansi));
+        const double radius = sides == 1 && params.strokeOver == StrokeOver::FillOverStroke
+                                  ? instance.radius + params.strokeThickness / 4
+                                  : instance.radius;
+        largest = std::max(largest, shapeHalfSize(sides, radius, params.strokeThickness, *settings.ansi));
     }
     return largest;
 }

@@ -68,6 +68,12 @@ HslColor nextRunColor(ColorRun &run) {
     return color;
 }
 
+bool fillColorsMayDiffer(const PatternParams &params, const KeyframeTables &tables) {
+    if (keyframed(params.colorMode)) return tables.fillLength != 1;
+    return params.deltaHue != 0 || params.deltaLightness != 0 || params.deltaSaturation != 0 ||
+           params.hueVariance != 0 || params.lightnessVariance != 0 || params.saturationVariance != 0;
+}
+
 InstanceColoring makeInstanceColoring(const ColorConverter &converter, const PatternParams &params, PixelDepth depth,
                                       A_long count, const KeyframeTables &tables, PF_Err &pending) {
     InstanceColoring coloring{};

@@ -105,6 +105,10 @@ struct InstanceColoring {
     A_long strokeLength;  // stroke-table length with a keyframed "Stroke Mode"
 };
 
+// False when every instance carries the one fill colour: "Color Mode"
+// "Normal" without deltas or variances, or a keyframed fill table of one entry.
+bool fillColorsMayDiffer(const PatternParams &params, const KeyframeTables &tables);
+
 // Base colours and steps for `count` instances.
 InstanceColoring makeInstanceColoring(const ColorConverter &converter, const PatternParams &params, PixelDepth depth,
                                       A_long count, const KeyframeTables &tables, PF_Err &pending);

@@ -9,6 +9,7 @@
 #include "engine/frame_builder.h"
 #include "host/host_owners.h"
 #include "host/keyframe_streams.h"
+#include "host/layer_stamp.h"
 #include "host/suite_handler.h"
 #include "raster/blend_modes.h"
 #include "raster/pixel_format.h"
@@ -19,8 +20,8 @@ namespace {
 // Input and output of different geometry.
 constexpr PF_Err kGeometryMismatch = 255;
 
-// Everything a render holds. Members go in reverse order: the mask back
-// first, then the scratch worlds, the placement list and the tables (line
+// Everything a render holds. Members go in reverse order: the stamped
+// layer's worlds first, the mask back, then the scratch worlds, the placement list and the tables (line
 // nodes, order, instances), the frame-long suites in the order they were
 // taken, and last the snapshot's lock (the host frees the snapshot after the
 // frame).
@@ -36,7 +37,8 @@ struct RenderHold {
           lineNodes(tableHandles),
           accumulation(command),
           stamp(command),
-          mask(command) {
+          mask(command),
+          layer(command) {
         snapshot.owned = false;
     }
 
@@ -52,6 +54,7 @@ struct RenderHold {
     WorldOwner accumulation;
     WorldOwner stamp;
     PathCheckout mask;
+    LayerStamp layer;  // checked back in at once; its worlds go first
 };
 
 // A failed table allocation: "Memory Error!" for the user and 512, whatever
@@ -96,8 +99,9 @@ void drawPoints(RenderHold &hold, HostCommand &command, SuiteHandler &suites, co
     PF_EffectWorld *destination = params.onOriginal ? &hold.accumulation.world : &output;
 
     const A_long points = std::min(hold.placements.count, frame.count);
-    const PointSettings settings =
-        pointSettings(params, plan, points, output.width, output.height, output.origin_x, output.origin_y);
+    LayerStamp &layer = hold.layer;
+    const PointSettings settings = pointSettings(params, plan, points, output.width, output.height, output.origin_x,
+                                                 output.origin_y, layer.prepared ? layer.size : 0);
     const RasterTarget target{output.data, rowPixels(output.rowbytes, depth), output.width, output.height};
     const ShapeDrawer draw = shapeDrawer(depth, blended ? PixelWrite::Replace : PixelWrite::Over);
     const PF_Pixel transparent = {0, 0, 0, 0};
@@ -105,6 +109,11 @@ void drawPoints(RenderHold &hold, HostCommand &command, SuiteHandler &suites, co
     for (A_long k = 0; k < points && pending == PF_Err_NONE; ++k, point = point->next) {
         RasterShape shape;
         if (!setUpPoint(settings, pointValues(params, frame, tables, *point, k), k, shape)) continue;
+        if (shape.sides == 1) {
+            tintLayer(layer, command, static_cast<const PF_FillMatteSuite2 *>(hold.fillSuite.suite), shape.fill, depth);
+            shape.sampler = &layerSampler(layer, command, suites, depth);
+            if (pending != PF_Err_NONE) break;
+        }
         if (!blended) {
             draw(target, shape);
         } else {
@@ -126,6 +135,7 @@ void drawPoints(RenderHold &hold, HostCommand &command, SuiteHandler &suites, co
         }
         chainHostCall(pending, [&] { return PF_PROGRESS(in_data, k + 1, points + 1); });
     }
+    disposeLayer(layer);
     if (blended) {
         disposeWorld(hold.stamp);
         if (params.onOriginal) {
@@ -140,23 +150,37 @@ void drawPoints(RenderHold &hold, HostCommand &command, SuiteHandler &suites, co
     chainHostCall(pending, [&] { return PF_PROGRESS(in_data, points + 1, points + 1); });
 }
 
-// The keyframe tables of the attributes whose modes ask for them, read into
-// the instance array, sized and sampled by the instances or, for "Line" with
-// "Sub Mode" "Dependent", by the line nodes the instances interpolate.
-KeyframeTables readKeyframeTables(HostCommand &command, SuiteHandler &suites, const PatternParams &params,
-                                  const FramePlan &plan, PatternInstance *instances) {
+// Step by step, in the order the host sees the calls: the radius table, the
+// layer (sized by the largest radius), then the shape, fill, stroke and
+// opacity tables, which know whether a keyframed shape 1 can stamp. Tables
+// live in the instance array, sized and sampled by the instances or, for
+// "Line" with "Sub Mode" "Dependent", by the line nodes the instances
+// interpolate.
+KeyframeTables readTablesAndLayer(RenderHold &hold, HostCommand &command, SuiteHandler &suites,
+                                  const PatternParams &params, const FramePlan &plan, PatternInstance *instances,
+                                  PixelDepth depth) {
     KeyframeTables tables;
-    if (!readsKeyframes(params)) return tables;
     KeyframeReading reading{command, suites, 0,
                             static_cast<A_long>(keyframeCount(plan.count, plan.lineNodes, plan.nodeCount)),
                             KeyframeConversion{params.downsample, false}};
-    if (!globalPluginId(command.in_data, suites, reading.pluginId)) {
+    const bool keyframes = readsKeyframes(params);
+    if (keyframes && !globalPluginId(command.in_data, suites, reading.pluginId)) {
         command.pending = PF_Err_BAD_CALLBACK_PARAM;
         return tables;
     }
-    for (KeyframedAttribute attribute : kKeyframedAttributes) {
-        readKeyframeTable(reading, attribute, params, instances, tables);
+    if (keyframes) readKeyframeTable(reading, KeyframedAttribute::Radius, params, instances, tables);
+    if (params.shapeMode == ShapeMode::Layer || params.shapeMode == ShapeMode::Keyframe) {
+        prepareLayer(hold.layer, command, suites, static_cast<const PF_WorldSuite2 *>(hold.worldSuite.suite), params,
+                     largestRadius(params, tables, instances), depth);
     }
+    reading.conversion.layerPrepared = hold.layer.prepared;
+    if (keyframes) {
+        for (KeyframedAttribute attribute : kKeyframedAttributes) {
+            if (attribute != KeyframedAttribute::Radius)
+                readKeyframeTable(reading, attribute, params, instances, tables);
+        }
+    }
+    hold.layer.tintPerPoint = fillColorsMayDiffer(params, tables);
     return tables;
 }
 
@@ -222,12 +246,13 @@ std::optional<PF_Err> renderFrame(RenderHold &hold, HostCommand &command, PF_Sma
     if (plan.count <= 0) return std::nullopt;
     tables.instances = table<PatternInstance>(hold.instances, plan.records);
     if (!tables.instances) return memoryError(command);
-    const KeyframeTables keyframes = readKeyframeTables(command, suites, *params, plan, tables.instances);
+    const KeyframeTables keyframes = readTablesAndLayer(hold, command, suites, *params, plan, tables.instances, depth);
     if (pending != PF_Err_NONE) return std::nullopt;
     tables.orderIndex = table<int32_t>(hold.orderTable, plan.count);
     if (!tables.orderIndex) return memoryError(command);
     const ColorConverter converter{acquire<PF_ColorCallbacksFloatSuite1>(hold.colorSuite), ref};
-    const Frame frame = buildFrame(*params, plan, tables, keyframes, converter, path, depth, hold.placements, pending);
+    const Frame frame = buildFrame(*params, plan, tables, keyframes, hold.layer.prepared, converter, path, depth,
+                                   hold.placements, pending);
     checkIn(hold.mask);
     if (pending != PF_Err_NONE) return std::nullopt;
     acquireScoped(hold.fillSuite);

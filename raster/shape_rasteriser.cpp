@@ -1,6 +1,6 @@
 // The pixel walk of one point and the shapes it walks: circles, regular
-// polygons, and the soft-edged "Line" circles of 8-bit renders, whose alpha
-// levels are known ahead of the pixels.
+// polygons, the soft-edged "Line" circles of 8-bit renders, whose alpha
+// levels are known ahead of the pixels, and layer stamps.
 #include "raster/shape_rasteriser.h"
 
 #include <algorithm>
@@ -92,11 +92,13 @@ template <class Shape>
         const double fy = static_cast<double>(y) - centreY;
         RowSpans row{{xFirst, xLast}, {1, 0}};
         if (!shape.row(fy, row)) continue;
-        const int64_t dy = y - cy;
-        const int64_t room = cut - dy * dy;
         Span &walk = row.walk;
-        while (walk.first <= walk.last && (walk.first - cx) * (walk.first - cx) > room) ++walk.first;
-        while (walk.last >= walk.first && (walk.last - cx) * (walk.last - cx) > room) --walk.last;
+        if constexpr (Shape::cornerCut) {
+            const int64_t dy = y - cy;
+            const int64_t room = cut - dy * dy;
+            while (walk.first <= walk.last && (walk.first - cx) * (walk.first - cx) > room) ++walk.first;
+            while (walk.last >= walk.first && (walk.last - cx) * (walk.last - cx) > room) --walk.last;
+        }
         shape.trim(fy, walk);
         Span inner{std::max(row.inner.first, walk.first), std::min(row.inner.last, walk.last)};
         // Column x of the walk is stored at pixel x - left of the row.
@@ -189,6 +191,7 @@ struct Outline {
 template <class Traits, class Write>
 struct CircleShape {
     using Pixel = typename Traits::Pixel;
+    static constexpr bool cornerCut = true;
 
     const RasterShape s;
     Outline<Traits, Write> o;
@@ -272,6 +275,7 @@ struct EdgeNormals {
 template <class Traits, class Write>
 struct PolygonShape {
     using Pixel = typename Traits::Pixel;
+    static constexpr bool cornerCut = true;
 
     const RasterShape s;
     Outline<Traits, Write> o;
@@ -387,6 +391,7 @@ bool softCircleFits(const RasterShape &s) {
 template <class Write>
 struct SoftCircleShape8 {
     using Pixel = PF_Pixel;
+    static constexpr bool cornerCut = true;
     using Top = typename Write::Top;
 
     const RasterShape s;
@@ -467,6 +472,67 @@ struct SoftCircleShape8 {
     }
 };
 
+// ---- Layer stamps at any depth.
+
+// The layer's sampling function of a depth: the area sample, or the nearest.
+template <class Traits>
+auto layerSampleFunction(const LayerSampler &sampler, bool area) {
+    if constexpr (std::is_same_v<Traits, Depth8Traits>) {
+        return area ? sampler.suite8->area_sample : sampler.suite8->nn_sample;
+    } else if constexpr (std::is_same_v<Traits, Depth16Traits>) {
+        return area ? sampler.suite16->area_sample16 : sampler.suite16->nn_sample16;
+    } else {
+        return area ? sampler.suiteFloat->area_sample_float : sampler.suiteFloat->nn_sample_float;
+    }
+}
+
+// Every pixel of the square inside the target shows the layer position it
+// maps to, sampled by the host, its alpha scaled by the point's opacity. No
+// corner is cut and no coverage applies: the layer's own alpha shapes it.
+template <class Traits, class Write>
+struct LayerShape {
+    using Pixel = typename Traits::Pixel;
+    static constexpr bool cornerCut = false;
+
+    const LayerTransform t;
+    const LayerSampler &sampler;
+    const double centreY;
+    const double opacity;
+    PF_SampPB params{};
+    decltype(layerSampleFunction<Traits>(std::declval<const LayerSampler &>(), false)) sample;
+
+    explicit LayerShape(const RasterShape &s)
+        : t(s.layer), sampler(*s.sampler), centreY(s.centreY), opacity(std::min(s.opacity, 1.0)) {
+        params.src = sampler.source;
+        params.x_radius = params.y_radius = t.sampleRadius;
+        sample = layerSampleFunction<Traits>(sampler, t.area);
+    }
+
+    bool row(double, RowSpans &) const { return true; }
+    void trim(double, Span &) const {}
+    void interior(Pixel *, int64_t) const {}
+
+    void edges(Pixel *at, int64_t first, int64_t last, double fy) const {
+        PF_Err &pending = *sampler.pending;
+        if (pending != PF_Err_NONE) return;
+        // The row's own y, back from its offset (off by far less than 0.5).
+        const LayerRow row = layerRow(t, std::llround(fy + centreY));
+        for (int64_t x = first; x <= last; ++x, ++at) {
+            int64_t sx, sy;
+            layerPosition(t, row, sampler.centreX, sampler.centreY, x, sx, sy);
+            Pixel p{};
+            pending = sample(sampler.effectRef, pinnedFixed(sx), pinnedFixed(sy), &params, &p);
+            if (pending != PF_Err_NONE) return;
+            p.alpha = scaledAlpha<Traits>(p.alpha, opacity);
+            Write::put(*at, Write::prepare(p));
+        }
+    }
+
+    static PF_Fixed pinnedFixed(int64_t v) {
+        return static_cast<PF_Fixed>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    }
+};
+
 // ---- Drawers: one per depth and write.
 
 template <class Traits, template <class> class Write>
@@ -478,7 +544,9 @@ void drawShape(const RasterTarget &target, const RasterShape &s) {
             return;
         }
     }
-    if (s.sides == 2) {
+    if (s.sides == 1) {
+        if (s.sampler) walkSquare(target, s, LayerShape<Traits, W>(s));
+    } else if (s.sides == 2) {
         walkSquare(target, s, CircleShape<Traits, W>(s));
     } else {
         walkSquare(target, s, PolygonShape<Traits, W>(s));

@@ -1,12 +1,13 @@
 // Draws one point as an antialiased circle or regular polygon with fill and
-// stroke. The point arrives set up: centre, drawing square, final radius,
-// opacity and edge profile; drawing walks the square once and hands every
-// covered pixel to the render's pixel write.
+// stroke, or as a copy of a layer. The point arrives set up: centre, drawing
+// square, final radius, opacity and edge profile; drawing walks the square
+// once and hands every covered pixel to the render's pixel write.
 #pragma once
 
 #include <cstdint>
 
 #include "hostapi/hostapi.h"
+#include "raster/layer_stamp.h"
 #include "raster/pixel_format.h"
 #include "raster/pixel_writes.h"
 
@@ -31,7 +32,7 @@ struct RasterShape {
     double centreX, centreY;
     int32_t cx, cy;       // trunc(centreX), trunc(centreY)
     int32_t halfSize;     // the square walked: columns cx +- halfSize, rows cy +- halfSize
-    int32_t sides;        // 2 circle, 3 or more a regular polygon
+    int32_t sides;        // 1 a layer stamp, 2 circle, 3 or more a regular polygon
     double radius;        // drawing radius, pixels, above 0
     double thickness;     // stroke thickness, pixels, 0 or more
     double cornerFactor;  // 1 / cos(pi / sides)
@@ -39,6 +40,8 @@ struct RasterShape {
     double opacity;       // above 0; the depth's alpha comes from it
     EdgeProfile edge;
     PixelForms fill, stroke;
+    LayerTransform layer;                   // sides 1
+    const LayerSampler *sampler = nullptr;  // sides 1: the render's layer
 };
 
 // Draws `shape` into `target`, clipped to it. The pixel depth and write are

@@ -1,0 +1,75 @@
+// Stamping a layer: the per-point transform from output pixels into the
+// scaled layer, in 16.16 fixed point, and what a render samples the layer
+// through (the host's sampling suites).
+#pragma once
+
+#include <cstdint>
+
+#include "hostapi/hostapi.h"
+
+// nearest(v): trunc(v + 0.5) for v >= 0, trunc(v - 0.5) below, pinned into
+// -limit..limit (NaN gives 0). 16.16 factors are pinned into 32 bits.
+int64_t nearestFixed(double v, int64_t limit = INT32_MAX);
+
+// One point's map from output pixels to layer positions: turned by theta,
+// scaled by s, centred on the point.
+struct LayerTransform {
+    int64_t cosF, sinF;          // 16.16, of theta
+    int64_t centreXF, centreYF;  // the point's centre in output pixels, 16.16
+    int64_t scaleF;              // s, 16.16
+    PF_Fixed sampleRadius;       // s / 2, 16.16: the area sample's x and y radius
+    bool area;                   // s > 1.2: the layer shrinks enough to average
+};
+
+// theta = -(angle + pi/2) with "Depend On Path", else -angle; s = (R - 1) x
+// (L / 2) / R^2 for drawing radius R and layer size L (pixels), so the
+// layer's L pixels span about 2R output pixels. R = 1 gives s = 0: every
+// pixel reads the layer's centre.
+LayerTransform layerTransform(double angle, bool dependOnPath, double centreX, double centreY, double radius,
+                              double layerSize);
+
+// The layer position (16.16) that output pixel (x, y) shows: the offset of
+// the pixel's centre from the point, each factor shifted right by 6 so that
+// the products fit 32 bits, turned, scaled and moved to the layer's centre.
+// The arithmetic is carried in 64 bits: the same numbers wherever 32 bits
+// hold them, and no overflow for squares beyond 16384 pixels.
+struct LayerRow {
+    int64_t bc, bn;  // (b x c) >> 4 and (b x n) >> 4 of the row
+};
+inline LayerRow layerRow(const LayerTransform &t, int64_t y) {
+    const int64_t b = (y * 65536 - t.centreYF + 32768) >> 6;
+    return LayerRow{(b * (t.cosF >> 6)) >> 4, (b * (t.sinF >> 6)) >> 4};
+}
+inline void layerPosition(const LayerTransform &t, const LayerRow &row, int64_t layerCentreX, int64_t layerCentreY,
+                          int64_t x, int64_t &sampleX, int64_t &sampleY) {
+    const int64_t a = (x * 65536 - t.centreXF + 32768) >> 6;
+    const int64_t u = (((a * (t.cosF >> 6)) >> 4) - row.bn) >> 6;
+    const int64_t v = (row.bc + ((a * (t.sinF >> 6)) >> 4)) >> 6;
+    const int64_t k = t.scaleF >> 6;
+    sampleX = ((k * u) >> 4) + layerCentreX;
+    sampleY = ((k * v) >> 4) + layerCentreY;
+}
+
+// What a render samples stamps from: the layer world, its centre and the
+// host's sampling suite of the output depth. A failing sample becomes the
+// render's pending error and stops the stamping.
+struct LayerSampler {
+    PF_ProgPtr effectRef;
+    PF_EffectWorld *source;
+    int64_t centreX, centreY;  // 16.16: the world's size halved
+    const PF_Sampling8Suite1 *suite8;
+    const PF_Sampling16Suite1 *suite16;
+    const PF_SamplingFloatSuite1 *suiteFloat;
+    PF_Err *pending;
+};
+
+// The size a layer is scaled to once per render: S = 2 x trunc(ceil(largest
+// radius)), raised to 10 when it is 1 or less, on the layer's longer side;
+// the shorter side in proportion, by integer division, at least 1 pixel.
+// A largest radius beyond any frame is held at kLargestLayerSide.
+struct LayerSize {
+    A_long side;  // S
+    A_long width, height;
+};
+constexpr A_long kLargestLayerSide = 1 << 15;
+LayerSize layerTargetSize(double largestRadius, A_long layerWidth, A_long layerHeight);
