@@ -1,0 +1,114 @@
+// Layer stamps: the size a layer is scaled to, and the fixed-point map from
+// output pixels to layer positions against a plain double evaluation.
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "raster/layer_stamp.h"
+#include "tests/raster/seeded_values.h"
+
+namespace {
+
+TEST(LayerStamp, TargetSizeFromTheLargestRadius) {
+    struct Case {
+        double radius;
+        A_long w, h;
+        A_long side, width, height;
+    };
+    const Case cases[] = {
+        {20.3, 200, 100, 42, 42, 21},  // ceil 21, twice: 42; 100 * 42 / 200
+        {20.3, 100, 200, 42, 21, 42},
+        {20.3, 64, 64, 42, 42, 42},
+        {0.4, 200, 100, 2, 2, 1},  // ceil 1: S = 2 stands
+        {0, 200, 100, 10, 10, 5},  // S = 0 is raised to 10
+        {-20, 30, 31, 10, 9, 10},  // 30 * 10 / 31 = 9.7
+        {std::nan(""), 8, 8, 10, 10, 10},
+        {20, 1000, 1, 40, 40, 1},  // 1 * 40 / 1000 = 0: held at one row
+        {1e12, 4, 2, kLargestLayerSide, kLargestLayerSide, kLargestLayerSide / 2},
+    };
+    for (const Case &c : cases) {
+        const LayerSize size = layerTargetSize(c.radius, c.w, c.h);
+        EXPECT_EQ(size.side, c.side) << c.radius << " " << c.w << "x" << c.h;
+        EXPECT_EQ(size.width, c.width) << c.radius << " " << c.w << "x" << c.h;
+        EXPECT_EQ(size.height, c.height) << c.radius << " " << c.w << "x" << c.h;
+    }
+}
+
+TEST(LayerStamp, TransformOfHandWorkedPoints) {
+    // Radius 21, layer 42: s = 20 * 21 / 441 = 0.952..., nearest area no.
+    LayerTransform t = layerTransform(0, false, 10.25, 20.5, 21, 42);
+    EXPECT_EQ(t.cosF, 65536);
+    EXPECT_EQ(t.sinF, 0);
+    EXPECT_EQ(t.centreXF, 671744);     // 10.25 * 65536
+    EXPECT_EQ(t.centreYF, 1343488);    // 20.5 * 65536
+    EXPECT_EQ(t.scaleF, 62415);        // 0.95238 * 65536 = 62415.24
+    EXPECT_EQ(t.sampleRadius, 31208);  // 31207.6
+    EXPECT_FALSE(t.area);
+    // "Depend On Path" turns a further quarter: theta = -pi/2.
+    t = layerTransform(0, true, 0, 0, 21, 42);
+    EXPECT_EQ(t.cosF, 0);
+    EXPECT_EQ(t.sinF, -65536);
+    // Radius 1: s = 0, every pixel reads the layer's centre.
+    t = layerTransform(0.3, false, 5, 5, 1, 42);
+    EXPECT_EQ(t.scaleF, 0);
+    int64_t sx, sy;
+    for (int64_t y : {0, 7})
+        for (int64_t x : {-3, 0, 9}) {
+            layerPosition(t, layerRow(t, y), 1376256, 688128, x, sx, sy);
+            EXPECT_EQ(sx, 1376256);
+            EXPECT_EQ(sy, 688128);
+        }
+    // Shrunk more than 1.2 times: the area sample, half s as its radius.
+    t = layerTransform(0, false, 0, 0, 4, 64);
+    EXPECT_EQ(t.scaleF, 393216);  // s = 3 * 32 / 16 = 6
+    EXPECT_EQ(t.sampleRadius, 196608);
+    EXPECT_TRUE(t.area);
+}
+
+// The fixed-point positions against s x (dx cos theta - dy sin theta) and
+// s x (dy cos theta + dx sin theta) from the pixel centre's offset (dx, dy).
+// Each factor keeps 10 bits below the point after its shift by 6: cos, sin
+// and s are off by up to 1/1024, the offset and each product by 1/1024
+// pixel. So a position is off by at most (|s| (2 |offset| + 8) + |offset| +
+// 1) / 1024 pixel, |offset| = |dx| + |dy|: a stamp 100 pixels across samples
+// a neighbouring layer pixel where the exact position lies within about a
+// quarter pixel of an edge.
+TEST(LayerStamp, FixedPointPositionsFollowTheDoubleMap) {
+    SeededValues v{2026};
+    int compared = 0, samePixel = 0;
+    double worst = 0;
+    for (int point = 0; point < 400; ++point) {
+        const double angle = v.between(-20, 20);
+        const double radius = v.between(1.5, 300);
+        const double layerSize = 2 * std::ceil(v.between(1, 300));
+        const double centreX = v.between(-100, 2000), centreY = v.between(-100, 1200);
+        const bool dependOnPath = point % 2;
+        const LayerTransform t = layerTransform(angle, dependOnPath, centreX, centreY, radius, layerSize);
+        const double theta = dependOnPath ? -(angle + 3.141592653589793 / 2) : -angle;
+        const double s = (radius - 1) * (layerSize * 0.5) / (radius * radius);
+        const int64_t lcx = nearestFixed(layerSize * 0.5 * 65536), lcy = nearestFixed(layerSize * 0.25 * 65536);
+        const int64_t half = static_cast<int64_t>(std::ceil(std::sqrt(2.0) * radius));
+        for (int i = 0; i < 20; ++i) {
+            const int64_t x = static_cast<int64_t>(centreX) + v.range(-half, half);
+            const int64_t y = static_cast<int64_t>(centreY) + v.range(-half, half);
+            int64_t sx, sy;
+            layerPosition(t, layerRow(t, y), lcx, lcy, x, sx, sy);
+            const double dx = x + 0.5 - centreX, dy = y + 0.5 - centreY;
+            const double ex = s * (dx * std::cos(theta) - dy * std::sin(theta)) + lcx / 65536.0;
+            const double ey = s * (dy * std::cos(theta) + dx * std::sin(theta)) + lcy / 65536.0;
+            const double offset = std::fabs(dx) + std::fabs(dy);
+            const double bound = (std::fabs(s) * (2 * offset + 8) + offset + 1) / 1024;
+            ASSERT_LE(std::fabs(sx / 65536.0 - ex), bound) << point << " " << x << "," << y;
+            ASSERT_LE(std::fabs(sy / 65536.0 - ey), bound) << point << " " << x << "," << y;
+            worst = std::max(worst, std::max(std::fabs(sx / 65536.0 - ex), std::fabs(sy / 65536.0 - ey)) / bound);
+            samePixel += std::floor(sx / 65536.0) == std::floor(ex) && std::floor(sy / 65536.0) == std::floor(ey);
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 8000);
+    EXPECT_GT(worst, 0.5);               // the bound is close, not loose
+    EXPECT_GT(samePixel, 8000 * 3 / 4);  // 6490 here: most positions fall in the exact pixel
+}
+
+}  // namespace
