@@ -385,6 +385,24 @@ TEST_P(Render, EveryHostCallOfAKeyframedRenderFailingInTurn) {
     failEveryHostCallInTurn(*this);
 }
 
+// Two small stamps of a layer, each tinted with its own colour, at each
+// depth: the layer's checkout, its three worlds, the copies, the tints and
+// every sample fail in turn.
+TEST_P(Render, EveryHostCallOfAStampedRenderFailingInTurn) {
+    host.layers = {minihost::solidImage(6, 4, PF_Pixel{200, 90, 160, 30}, Depth::Bits8)};
+    set("Number", 2);
+    set("Shape Mode", 3);
+    set("Layer", 1);
+    set("First Radius", 2);
+    set("Color Opacity", 50);
+    set("Hue Variance", 30);
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+        SCOPED_TRACE(frametest::depthName(depth));
+        host.depth = depth;
+        failEveryHostCallInTurn(*this);
+    }
+}
+
 TEST_P(Render, AKeyframedRenderWithoutGlobalDataFailsAndHoldsNothing) {
     set("Opacity Mode", 2);
     const PF_Handle global = host.globalData;
@@ -399,9 +417,12 @@ TEST_P(Render, AKeyframedRenderWithoutGlobalDataFailsAndHoldsNothing) {
 TEST_P(Render, AMissingSuiteEndsTheRenderAndReleasesAll) {
     set("Radius Mode", 3);
     set("Opacity Mode", 2);
+    host.layers = {minihost::solidImage(6, 4, PF_Pixel{200, 90, 160, 30}, Depth::Bits8)};
+    set("Shape Mode", 3);
+    set("Layer", 1);
     for (const char *suite : {"PF Path Data Suite", "PF Path Query Suite", "PF ColorFloat Suite", "PF Fill Matte Suite",
                               "AEGP Mask Suite", "PF World Suite", "AEGP PF Interface Suite", "AEGP Effect Suite",
-                              "AEGP Stream Suite", "AEGP Keyframe Suite"}) {
+                              "AEGP Stream Suite", "AEGP Keyframe Suite", "PF Sampling8 Suite"}) {
         host.faults.missingSuites = {suite};
         const RenderResult result = render();
         EXPECT_EQ(result.renderError, PF_Err_BAD_CALLBACK_PARAM) << suite;
