@@ -21,10 +21,10 @@ namespace {
 constexpr PF_Err kGeometryMismatch = 255;
 
 // Everything a render holds. Members go in reverse order: the stamped
-// layer's worlds first, the mask back, then the scratch worlds, the placement list and the tables (line
-// nodes, order, instances), the frame-long suites in the order they were
-// taken, and last the snapshot's lock (the host frees the snapshot after the
-// frame).
+// layer's worlds first, the mask back, then the scratch worlds, the placement
+// list and the tables (line nodes, order, instances), the frame-long suites
+// in the order they were taken, and last the snapshot's lock (the host frees
+// the snapshot after the frame).
 struct RenderHold {
     RenderHold(HostCommand &command, const HandleFunctions &snapshotHandles, const HandleFunctions &tableHandles)
         : snapshot(snapshotHandles),
