@@ -76,6 +76,29 @@ inline std::vector<PF_Pixel> backgroundImage() {
     return pixels;
 }
 
+// The 64x64 layer W7 stamps, as the peers make it: a ring of hues (radii 20
+// to 30 round the centre) on transparent, and a white bar at alpha 200
+// across the middle. scenes/bench/stamp.png holds the same pixels.
+constexpr int kStampSize = 64;
+
+inline std::vector<PF_Pixel> stampImage() {
+    std::vector<PF_Pixel> pixels(static_cast<size_t>(kStampSize) * kStampSize, PF_Pixel{0, 0, 0, 0});
+    for (int y = 0; y < kStampSize; ++y)
+        for (int x = 0; x < kStampSize; ++x) {
+            PF_Pixel &p = pixels[static_cast<size_t>(y) * kStampSize + x];
+            const double dx = x + 0.5 - 32.0, dy = y + 0.5 - 32.0, d = std::sqrt(dx * dx + dy * dy);
+            if (d >= 20.0 && d < 30.0) {
+                const double a = std::atan2(dy, dx);
+                p = PF_Pixel{255, static_cast<A_u_char>(127.5 + 127.5 * std::cos(a)),
+                             static_cast<A_u_char>(127.5 + 127.5 * std::cos(a + 2.0944)),
+                             static_cast<A_u_char>(127.5 + 127.5 * std::cos(a + 4.1888))};
+            } else if (std::fabs(dy) < 4.0 && std::fabs(dx) < 20.0) {
+                p = PF_Pixel{200, 255, 255, 255};
+            }
+        }
+    return pixels;
+}
+
 // Pixels of the drawing squares (side 2 halfSize + 1) inside the frame: the
 // pixels a point's walk may visit.
 inline double visitedPixels(const Workload &w) {
