@@ -22,9 +22,10 @@ struct Workload {
     int sides;         // 2 circle, 6 hexagon rotated by i * 0.05 rad
     double thickness;  // stroke, centred on the outline
     double opacity;
-    bool lineMode;            // one soft-edged point per pixel of path length
-    int blendMode = 1;        // "Blend Mode": 1 "Normal" draws in place; others go through the host's transfer
-    bool onOriginal = false;  // over the opaque gradient of backgroundImage(), points blended among themselves first
+    bool lineMode;             // one soft-edged point per pixel of path length
+    int blendMode = 1;         // "Blend Mode": 1 "Normal" draws in place; others go through the host's transfer
+    bool onOriginal = false;   // over the opaque gradient of backgroundImage(), points blended among themselves first
+    bool layerStamps = false;  // "Shape Mode" "Layer": stampImage() at side 2 radius, point i turned by i * 0.05 rad
 };
 
 // W2 puts one point per pixel of arc length: ceil(2 pi 400) = 2514.
@@ -36,6 +37,7 @@ inline const std::vector<Workload> &workloads() {
         {"W4-big-circles", 60, 150.0, 2, 3.0, 0.7, false},
         {"W5-circles-multiply", 400, 20.0, 2, 3.0, 1.0, false, 3, true},
         {"W6-big-circles-overlay", 60, 150.0, 2, 3.0, 0.7, false, 5, false},
+        {"W7-layer-stamps", 400, 20.0, 2, 0.0, 1.0, false, 1, false, true},
     };
     return all;
 }
