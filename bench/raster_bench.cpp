@@ -41,7 +41,8 @@ void drawWorkload(benchmark::State &state, const bench::Workload &w, PixelDepth 
 
 void registerWorkloads() {
     for (const bench::Workload &w : bench::workloads()) {
-        if (w.blendMode != 1) continue;  // blended through the host: scene_bench only
+        // Blended through the host's transfer, or sampled through its suites: scene_bench only.
+        if (w.blendMode != 1 || w.layerStamps) continue;
         const std::string name = w.name;
         benchmark::RegisterBenchmark(("draw/" + name + "/8").c_str(), [w](benchmark::State &s) {
             drawWorkload<PF_Pixel>(s, w, Depth8);

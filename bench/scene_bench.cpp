@@ -89,7 +89,8 @@ void setColor(minihost::Host &host, const char *name, PF_Pixel color) {
 
 // The workload as effect parameters: shapes on mask 1, white fill, red
 // stroke, drawn onto a transparent frame, or with "On Original" over the
-// gradient, with the workload's blend mode.
+// gradient, with the workload's blend mode; or layer 1, the stamp image,
+// stamped untinted.
 void applyWorkload(minihost::Host &host, const bench::Workload &w) {
     host.masks = {circleMask()};
     set(host, "Path", 1);
@@ -108,6 +109,16 @@ void applyWorkload(minihost::Host &host, const bench::Workload &w) {
     setColor(host, "Stroke Color", PF_Pixel{255, 255, 0, 0});
     set(host, "Opacity", w.opacity * 100.0);
     set(host, "Blend Mode", w.blendMode);
+    if (w.layerStamps) {
+        set(host, "Shape Mode", 3);  // "Layer"
+        set(host, "Layer", 1);
+        set(host, "Color Opacity", 0);
+        set(host, "Delta Phase", (w.count - 1) * 0.05 * 180 / M_PI);  // degrees: point i turns by i * 0.05 rad
+        minihost::Image stamp = minihost::makeImage(bench::kStampSize, bench::kStampSize, Depth::Bits8);
+        const std::vector<PF_Pixel> pixels = bench::stampImage();
+        std::memcpy(stamp.data.data(), pixels.data(), stamp.data.size());
+        host.layers = {minihost::convertImage(stamp, host.depth)};
+    }
     if (w.onOriginal) {
         set(host, "On Original", 1);
         minihost::Image gradient = minihost::makeImage(bench::kWidth, bench::kHeight, Depth::Bits8);

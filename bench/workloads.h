@@ -22,9 +22,10 @@ struct Workload {
     int sides;         // 2 circle, 6 hexagon rotated by i * 0.05 rad
     double thickness;  // stroke, centred on the outline
     double opacity;
-    bool lineMode;            // one soft-edged point per pixel of path length
-    int blendMode = 1;        // "Blend Mode": 1 "Normal" draws in place; others go through the host's transfer
-    bool onOriginal = false;  // over the opaque gradient of backgroundImage(), points blended among themselves first
+    bool lineMode;             // one soft-edged point per pixel of path length
+    int blendMode = 1;         // "Blend Mode": 1 "Normal" draws in place; others go through the host's transfer
+    bool onOriginal = false;   // over the opaque gradient of backgroundImage(), points blended among themselves first
+    bool layerStamps = false;  // "Shape Mode" "Layer": stampImage() at side 2 radius, point i turned by i * 0.05 rad
 };
 
 // W2 puts one point per pixel of arc length: ceil(2 pi 400) = 2514.
@@ -36,6 +37,7 @@ inline const std::vector<Workload> &workloads() {
         {"W4-big-circles", 60, 150.0, 2, 3.0, 0.7, false},
         {"W5-circles-multiply", 400, 20.0, 2, 3.0, 1.0, false, 3, true},
         {"W6-big-circles-overlay", 60, 150.0, 2, 3.0, 0.7, false, 5, false},
+        {"W7-layer-stamps", 400, 20.0, 2, 0.0, 1.0, false, 1, false, true},
     };
     return all;
 }
@@ -72,6 +74,29 @@ inline std::vector<PF_Pixel> backgroundImage() {
             pixels[static_cast<size_t>(y) * kWidth + x] = PF_Pixel{
                 255, static_cast<A_u_char>(64 + (x * 160) / kWidth), static_cast<A_u_char>(64 + (y * 160) / kHeight),
                 static_cast<A_u_char>(200 - ((x + y) * 120) / (kWidth + kHeight))};
+        }
+    return pixels;
+}
+
+// The 64x64 layer W7 stamps, as the peers make it: a ring of hues (radii 20
+// to 30 round the centre) on transparent, and a white bar at alpha 200
+// across the middle. scenes/bench/stamp.png holds the same pixels.
+constexpr int kStampSize = 64;
+
+inline std::vector<PF_Pixel> stampImage() {
+    std::vector<PF_Pixel> pixels(static_cast<size_t>(kStampSize) * kStampSize, PF_Pixel{0, 0, 0, 0});
+    for (int y = 0; y < kStampSize; ++y)
+        for (int x = 0; x < kStampSize; ++x) {
+            PF_Pixel &p = pixels[static_cast<size_t>(y) * kStampSize + x];
+            const double dx = x + 0.5 - 32.0, dy = y + 0.5 - 32.0, d = std::sqrt(dx * dx + dy * dy);
+            if (d >= 20.0 && d < 30.0) {
+                const double a = std::atan2(dy, dx);
+                p = PF_Pixel{255, static_cast<A_u_char>(127.5 + 127.5 * std::cos(a)),
+                             static_cast<A_u_char>(127.5 + 127.5 * std::cos(a + 2.0944)),
+                             static_cast<A_u_char>(127.5 + 127.5 * std::cos(a + 4.1888))};
+            } else if (std::fabs(dy) < 4.0 && std::fabs(dx) < 20.0) {
+                p = PF_Pixel{200, 255, 255, 255};
+            }
         }
     return pixels;
 }

@@ -4,22 +4,23 @@
 #include <cstring>
 
 #include "hostapi/pf_suites.h"
-#include "minihost/host_internals.h"
+#include "minihost/host_state.h"
 
 namespace minihost {
 namespace {
 
 // The rectangle (right and bottom exclusive; null: the whole world) is
 // clipped to the world. A colour of another depth than the world's is
-// refused: the plug-in would be writing pixels of the wrong size.
+// refused: the plug-in would be writing pixels of the wrong size; so is a
+// world record that does not fit the host's world.
 template <typename Pixel>
 PF_Err fillRect(PF_ProgPtr ref, const char *function, Depth depth, const Pixel *color, const PF_Rect *rect,
                 PF_EffectWorld *world) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
     if (PF_Err err = enterCall(host, function)) return err;
-    Depth worldIs;
-    if (!color || !world || !worldDepth(host, *world, worldIs) || worldIs != depth) return refused(host);
+    const World *known = knownWorld(host, world);
+    if (!color || !known || known->depth != depth) return refused(host);
     const PF_Rect whole = {0, 0, world->width, world->height};
     const PF_Rect area = rect ? *rect : whole;
     const A_long left = std::max(area.left, A_long(0)), right = std::min(area.right, world->width);

@@ -2,6 +2,7 @@
 // injection, and sending commands with fresh PF_InData and PF_OutData.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -99,16 +100,30 @@ CurrentHostScope::CurrentHostScope(Host &host) : previous(current) { current = &
 
 CurrentHostScope::~CurrentHostScope() { current = previous; }
 
-PF_Err enterCall(Host &host, const char *function, const std::string &detail) {
-    const std::string_view name(function);
-    const long count = ++host.internals->callCounts[name];
+namespace {
+
+// `detail` is null for calls that log none.
+PF_Err recordCall(Host &host, const char *function, const std::string *detail) {
+    Host::Internals &internals = *host.internals;
+    Host::Internals::CounterSlot &slot =
+        internals.counterSlots[(reinterpret_cast<std::uintptr_t>(function) >> 3) % internals.counterSlots.size()];
+    if (slot.name != function) slot = {function, &internals.callCounts[std::string_view(function)]};
+    const long count = ++*slot.count;
     PF_Err err = PF_Err_NONE;
     if (!host.faults.failCall.empty()) {
-        const auto fault = host.faults.failCall.find(std::string(name));
+        const auto fault = host.faults.failCall.find(function);
         if (fault != host.faults.failCall.end() && fault->second.first == count) err = fault->second.second;
     }
-    if (host.logCalls) host.calls.push_back({std::string(name), detail, err});
+    if (host.logCalls) host.calls.push_back({function, detail ? *detail : std::string(), err});
     return err;
+}
+
+}  // namespace
+
+PF_Err enterCall(Host &host, const char *function) { return recordCall(host, function, nullptr); }
+
+PF_Err enterCall(Host &host, const char *function, const std::string &detail) {
+    return recordCall(host, function, &detail);
 }
 
 long callCount(const Host &host, const std::string &function) {
@@ -183,6 +198,7 @@ void resetLedger(Host &host) {
     host.ledger = Ledger{};
     host.calls.clear();
     host.internals->callCounts.clear();
+    host.internals->counterSlots.fill({});
     host.internals->handleAllocations = 0;
     host.progressCurrent = host.progressTotal = host.progressCalls = 0;
 }

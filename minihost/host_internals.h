@@ -19,7 +19,8 @@ Host &currentHost();
 // Every host function calls this first: it records the call in the call log
 // and returns the error that fault injection asks this call to fail with
 // (PF_Err_NONE: go on).
-PF_Err enterCall(Host &host, const char *function, const std::string &detail = std::string());
+PF_Err enterCall(Host &host, const char *function);
+PF_Err enterCall(Host &host, const char *function, const std::string &detail);
 
 // A call the host must refuse: counted in the ledger, answered with `err`.
 inline PF_Err refused(Host &host, PF_Err err = PF_Err_BAD_CALLBACK_PARAM) {

@@ -2,6 +2,7 @@
 // checkouts and the state of the frame being rendered.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -81,6 +82,17 @@ struct Host::Internals {
 
     // Calls per host function name; the keys view the names' literals.
     std::unordered_map<std::string_view, long> callCounts;
+    // The counters of recently called functions by the address of their
+    // name's literal, so that a call made once per pixel (a sample) does not
+    // hash its name; emptied whenever callCounts is.
+    struct CounterSlot {
+        const char *name = nullptr;
+        long *count = nullptr;
+    };
+    std::array<CounterSlot, 8> counterSlots{};
+    // The world knownWorld found last, so that a run of calls on one world
+    // (a sample per pixel) skips the lookup; destroyWorld forgets it.
+    mutable const World *lastWorld = nullptr;
     long handleAllocations = 0;
     AEGP_PluginID nextPluginId = firstPluginId;
     std::vector<std::string> registeredPlugins;
@@ -101,6 +113,11 @@ inline unsigned char *pixelAddress(const PF_EffectWorld &world, int x, int y, in
 // pattern (opaque magenta) unless cleared; row padding holds garbage bytes.
 World &createWorld(Host &host, int width, int height, Depth depth, bool clear);
 World *findWorld(const Host &host, const void *pixels);
+// The host's world behind a record the plug-in passes, when the record still
+// fits it: a record claiming more rows or columns or other rowbytes than the
+// host allocated would lead to reading or writing past its pixels. Null for
+// a null record, a world the host does not know, or one that does not fit.
+const World *knownWorld(const Host &host, const PF_EffectWorld *world);
 void destroyWorld(Host &host, World &world);
 World &worldFromImage(Host &host, const Image &image);
 Image imageFromWorld(const World &world);

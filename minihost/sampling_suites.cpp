@@ -1,21 +1,20 @@
 // minihost's "PF Sampling8/16/Float Suite" 1: nearest-neighbour, bilinear and
 // area samples of a world at 16.16 coordinates. Pixel (i, j) covers
 // [i, i + 1) x [j, j + 1); anything outside the world is transparent black.
-#include <algorithm>
 #include <cmath>
 
 #include "hostapi/pf_suites.h"
-#include "minihost/host_internals.h"
+#include "minihost/area_average.h"
+#include "minihost/host_state.h"
 
 namespace minihost {
 namespace {
 
 // What tells the three suites apart besides the pixel type: the depth of the
-// worlds they read, the largest channel value (0: float channels, stored as
-// they are) and the names their functions log under (nearest, bilinear, area).
+// worlds they read and the names their functions log under (nearest,
+// bilinear, area).
 struct DepthSuite {
     Depth depth;
-    double ceiling;
     const char *names[3];
 };
 
@@ -23,76 +22,31 @@ struct DepthSuite {
 template <typename Pixel>
 constexpr DepthSuite depthSuite = {};
 template <>
-constexpr DepthSuite depthSuite<PF_Pixel> = {Depth::Bits8, 255, {"nn_sample", "subpixel_sample", "area_sample"}};
+constexpr DepthSuite depthSuite<PF_Pixel> = {Depth::Bits8, {"nn_sample", "subpixel_sample", "area_sample"}};
 template <>
-constexpr DepthSuite depthSuite<PF_Pixel16> = {
-    Depth::Bits16, 32768, {"nn_sample16", "subpixel_sample16", "area_sample16"}};
+constexpr DepthSuite depthSuite<PF_Pixel16> = {Depth::Bits16, {"nn_sample16", "subpixel_sample16", "area_sample16"}};
 template <>
-constexpr DepthSuite depthSuite<PF_PixelFloat> = {
-    Depth::Float, 0, {"nn_sample_float", "subpixel_sample_float", "area_sample_float"}};
+constexpr DepthSuite depthSuite<PF_PixelFloat> = {Depth::Float,
+                                                  {"nn_sample_float", "subpixel_sample_float", "area_sample_float"}};
 
 double realOf(PF_Fixed v) { return v / 65536.0; }
 
 // The source world, when the parameters name one of the host's worlds of
-// this depth.
+// this depth with a record that fits it.
 template <typename Pixel>
 const PF_EffectWorld *sourceWorld(const Host &host, const PF_SampPB *params) {
-    Depth depth;
-    if (!params || !params->src || !worldDepth(host, *params->src, depth) || depth != depthSuite<Pixel>.depth)
-        return nullptr;
-    return params->src;
+    if (!params) return nullptr;
+    const World *known = knownWorld(host, params->src);
+    return known && known->depth == depthSuite<Pixel>.depth ? params->src : nullptr;
 }
 
-template <typename Pixel>
-const Pixel &pixelAt(const PF_EffectWorld &w, A_long x, A_long y) {
-    return reinterpret_cast<const Pixel *>(reinterpret_cast<const unsigned char *>(w.data) +
-                                           static_cast<std::ptrdiff_t>(y) * w.rowbytes)[x];
-}
-
-// A mean channel value as the pixel stores it: integer channels round to
-// the nearest level within their range, float channels keep it.
-template <typename Pixel>
-auto channelOf(double v) {
-    using Channel = decltype(Pixel::alpha);
-    constexpr double ceiling = depthSuite<Pixel>.ceiling;
-    if constexpr (ceiling > 0)
-        return static_cast<Channel>(std::clamp(v + 0.5, 0.0, ceiling));
-    else
-        return static_cast<Channel>(v);
-}
-
-// Weighted sum of pixels with straight colour: colour is weighted by alpha
-// as well, so transparent pixels lend no colour to the result.
-struct Accumulator {
-    double alpha = 0, red = 0, green = 0, blue = 0;
-
-    template <typename Pixel>
-    void add(const Pixel &p, double weight) {
-        const double a = weight * p.alpha;
-        alpha += a;
-        red += a * p.red;
-        green += a * p.green;
-        blue += a * p.blue;
-    }
-
-    // `totalWeight` is the weight of the whole footprint, out-of-world part included.
-    template <typename Pixel>
-    Pixel result(double totalWeight) const {
-        Pixel out{};
-        if (!(alpha > 0) || !(totalWeight > 0)) return out;
-        out.alpha = channelOf<Pixel>(alpha / totalWeight);
-        out.red = channelOf<Pixel>(red / alpha);
-        out.green = channelOf<Pixel>(green / alpha);
-        out.blue = channelOf<Pixel>(blue / alpha);
-        return out;
-    }
-};
-
+// The pixel holding a 16.16 position: its integer part rounded down, by the
+// arithmetic right shift every supported compiler gives signed values.
 template <typename Pixel>
 Pixel nearest(const PF_EffectWorld &w, PF_Fixed x, PF_Fixed y) {
-    const A_long i = static_cast<A_long>(std::floor(realOf(x))), j = static_cast<A_long>(std::floor(realOf(y)));
+    const A_long i = x >> 16, j = y >> 16;
     if (i < 0 || j < 0 || i >= w.width || j >= w.height) return Pixel{};
-    return pixelAt<Pixel>(w, i, j);
+    return rowOf<Pixel>(w, j)[i];
 }
 
 // Bilinear between the four pixel centres around the point.
@@ -101,47 +55,26 @@ Pixel bilinear(const PF_EffectWorld &w, PF_Fixed x, PF_Fixed y) {
     const double fx = realOf(x) - 0.5, fy = realOf(y) - 0.5;
     const double i0 = std::floor(fx), j0 = std::floor(fy);
     const double wx = fx - i0, wy = fy - j0;
-    Accumulator sum;
+    PremultipliedSum sum;
     for (int dj = 0; dj < 2; ++dj)
         for (int di = 0; di < 2; ++di) {
             const double i = i0 + di, j = j0 + dj;
             if (i < 0 || j < 0 || i >= w.width || j >= w.height) continue;
-            sum.add(pixelAt<Pixel>(w, A_long(i), A_long(j)), (di ? wx : 1 - wx) * (dj ? wy : 1 - wy));
+            sum.add(rowOf<Pixel>(w, A_long(j))[A_long(i)], (di ? wx : 1 - wx) * (dj ? wy : 1 - wy));
         }
-    return sum.result<Pixel>(1.0);
+    return sum.straight<Pixel>(1.0);
 }
 
-// Coverage of pixel i by the interval [lo, hi].
-double overlap(double i, double lo, double hi) { return std::max(0.0, std::min(i + 1, hi) - std::max(i, lo)); }
-
-// Box average over [x - x radius, x + x radius] x [y - y radius, y + y radius],
-// each pixel weighted by the area it shares with the box. A radius of 0 (or
-// less) samples along that axis like nearest-neighbour.
+// The area average over [x - x radius, x + x radius] x [y - y radius, y + y radius]
+// (16.16). A radius of 0 or less on either axis leaves a rectangle of no
+// area: the nearest sample.
 template <typename Pixel>
 Pixel area(const PF_EffectWorld &w, PF_Fixed x, PF_Fixed y, PF_Fixed xRadius, PF_Fixed yRadius) {
-    struct Axis {
-        double lo, hi, total;
-        A_long first, last;  // pixels inside the world that the box touches
-    };
-    auto axis = [](double centre, PF_Fixed radiusFixed, A_long size) {
-        const double radius = realOf(radiusFixed);
-        Axis a;
-        if (radius > 0) {
-            a.lo = centre - radius, a.hi = centre + radius, a.total = 2 * radius;
-        } else {
-            a.lo = std::floor(centre), a.hi = a.lo + 1, a.total = 1;
-        }
-        a.first = static_cast<A_long>(std::max(std::floor(a.lo), 0.0));
-        a.last = static_cast<A_long>(std::min(std::ceil(a.hi) - 1, double(size) - 1));
-        return a;
-    };
-    const Axis ax = axis(realOf(x), xRadius, w.width), ay = axis(realOf(y), yRadius, w.height);
-    Accumulator sum;
-    for (A_long j = ay.first; j <= ay.last; ++j) {
-        const double wy = overlap(j, ay.lo, ay.hi);
-        for (A_long i = ax.first; i <= ax.last; ++i) sum.add(pixelAt<Pixel>(w, i, j), overlap(i, ax.lo, ax.hi) * wy);
-    }
-    return sum.result<Pixel>(ax.total * ay.total);
+    if (xRadius <= 0 || yRadius <= 0) return nearest<Pixel>(w, x, y);
+    constexpr std::int64_t unit = 65536;
+    const std::int64_t cx = x, cy = y;
+    return areaAverage<Pixel>(w, axisSpan(cx - xRadius, cx + xRadius, unit, w.width),
+                              axisSpan(cy - yRadius, cy + yRadius, unit, w.height));
 }
 
 // In the order of the suites' tables.

@@ -306,16 +306,6 @@ constexpr std::array<DepthRects, modeCount> blendRectOf = rectTable(std::make_in
 
 int depthIndex(Depth depth) { return depth == Depth::Bits8 ? 0 : depth == Depth::Bits16 ? 1 : 2; }
 
-// The depth of a world record the host made, when the record still fits the
-// host's own: a record that claims more rows, columns or another row length
-// than the host allocated would lead to writing past its pixels.
-bool knownWorld(const Host &host, const PF_EffectWorld *world, Depth &depth) {
-    if (!world || !worldDepth(host, *world, depth)) return false;
-    const PF_EffectWorld &own = findWorld(host, world->data)->def;
-    return world->width >= 0 && world->height >= 0 && world->width <= own.width && world->height <= own.height &&
-           world->rowbytes == own.rowbytes;
-}
-
 }  // namespace
 
 // Quality, mode flags and field change nothing: minihost always blends every
@@ -326,9 +316,9 @@ PF_Err transferRect(PF_ProgPtr effectRef, PF_Quality, PF_ModeFlags, PF_Field, co
     if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "transfer_rect")) return err;
-    Depth srcDepth, dstDepth;
-    if (!mode || mask || !knownWorld(host, src, srcDepth) || !knownWorld(host, dst, dstDepth) || srcDepth != dstDepth)
-        return refused(host);
+    const World *srcWorld = knownWorld(host, src), *dstWorld = knownWorld(host, dst);
+    if (!mode || mask || !srcWorld || !dstWorld || srcWorld->depth != dstWorld->depth) return refused(host);
+    const Depth srcDepth = srcWorld->depth;
     if (mode->xfer < 0 || mode->xfer >= modeCount || !modes.known[static_cast<std::size_t>(mode->xfer)])
         return refused(host);
     const PF_Rect from = srcRect ? *srcRect : PF_Rect{0, 0, src->width, src->height};

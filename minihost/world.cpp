@@ -71,7 +71,24 @@ World *findWorld(const Host &host, const void *pixels) {
     return found == host.internals->worlds.end() ? nullptr : found->second.get();
 }
 
-void destroyWorld(Host &host, World &world) { host.internals->worlds.erase(world.storage.data()); }
+const World *knownWorld(const Host &host, const PF_EffectWorld *world) {
+    if (!world) return nullptr;
+    const World *known = host.internals->lastWorld;
+    if (!known || known->def.data != world->data) {
+        known = findWorld(host, world->data);
+        if (!known) return nullptr;
+        host.internals->lastWorld = known;
+    }
+    const PF_EffectWorld &own = known->def;
+    const bool fits = world->width >= 0 && world->height >= 0 && world->width <= own.width &&
+                      world->height <= own.height && world->rowbytes == own.rowbytes;
+    return fits ? known : nullptr;
+}
+
+void destroyWorld(Host &host, World &world) {
+    if (host.internals->lastWorld == &world) host.internals->lastWorld = nullptr;
+    host.internals->worlds.erase(world.storage.data());
+}
 
 bool worldDepth(const Host &host, const PF_EffectWorld &world, Depth &depth) {
     const World *known = findWorld(host, world.data);

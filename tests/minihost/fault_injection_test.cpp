@@ -127,6 +127,72 @@ TEST(Faults, TheNthCallOfAFunctionFailsWithTheGivenError) {
     expectNothingHeld(host);
 }
 
+// The calls a layer stamp makes per pixel or per render. Failing as
+// injected, each returns the error and writes nothing; given a world record
+// that claims more rows than the host's world, each is refused.
+TEST(Faults, SamplingCopyAndFillFailAsInjectedAndRefuseRecordsTooLarge) {
+    using Call = PF_Err (*)(PF_InData &, PF_EffectWorld & src, PF_EffectWorld & dst, PF_Pixel & out);
+    struct Case {
+        const char *function;
+        Call call;
+    };
+    static const PF_Pixel color = {255, 1, 2, 3};
+    const Case cases[] = {
+        {"nn_sample",
+         [](PF_InData &in, PF_EffectWorld &src, PF_EffectWorld &, PF_Pixel &out) {
+             PF_SampPB params{};
+             params.src = &src;
+             return static_cast<const PF_Sampling8Suite1 *>(sampling8Suite())
+                 ->nn_sample(in.effect_ref, 0, 1 << 17, &params, &out);
+         }},
+        {"area_sample",
+         [](PF_InData &in, PF_EffectWorld &src, PF_EffectWorld &, PF_Pixel &out) {
+             PF_SampPB params{};
+             params.src = &src;
+             params.x_radius = params.y_radius = 1 << 16;
+             return static_cast<const PF_Sampling8Suite1 *>(sampling8Suite())
+                 ->area_sample(in.effect_ref, 0, 1 << 17, &params, &out);
+         }},
+        {"copy", [](PF_InData &in, PF_EffectWorld &src, PF_EffectWorld &dst,
+                    PF_Pixel &) { return in.utils->copy(in.effect_ref, &src, &dst, nullptr, nullptr); }},
+        {"fill", [](PF_InData &in, PF_EffectWorld &, PF_EffectWorld &dst,
+                    PF_Pixel &) { return in.utils->fill(in.effect_ref, &color, nullptr, &dst); }},
+        {"FillMatte.fill",
+         [](PF_InData &in, PF_EffectWorld &, PF_EffectWorld &dst, PF_Pixel &) {
+             return static_cast<const PF_FillMatteSuite2 *>(fillMatteSuite())
+                 ->fill(in.effect_ref, &color, nullptr, &dst);
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.function);
+        Host host;
+        host.faults.failCall[c.function] = {1, PF_Err_INTERNAL_STRUCT_DAMAGED};
+        runInCommand(host, [&](PF_InData &in) {
+            const auto &worlds = *static_cast<const PF_WorldSuite2 *>(worldSuite2());
+            PF_EffectWorld src{}, dst{};
+            worlds.PF_NewWorld(in.effect_ref, 2, 2, true, PF_PixelFormat_ARGB32, &src);
+            worlds.PF_NewWorld(in.effect_ref, 3, 3, false, PF_PixelFormat_ARGB32, &dst);
+            auto bytes = [](const PF_EffectWorld &w) {
+                const auto *at = reinterpret_cast<const char *>(w.data);
+                return std::vector<char>(at, at + w.height * w.rowbytes);
+            };
+            const std::vector<char> before = bytes(dst);
+            PF_Pixel out = {9, 9, 9, 9};
+            EXPECT_EQ(c.call(in, src, dst, out), PF_Err_INTERNAL_STRUCT_DAMAGED);
+            PF_EffectWorld tallSrc = src, tallDst = dst;
+            ++tallSrc.height;
+            ++tallDst.height;
+            EXPECT_EQ(c.call(in, tallSrc, tallDst, out), PF_Err_BAD_CALLBACK_PARAM);
+            EXPECT_EQ(out.alpha, 9);
+            EXPECT_EQ(bytes(dst), before);
+            EXPECT_EQ(c.call(in, src, dst, out), PF_Err_NONE);
+            worlds.PF_DisposeWorld(in.effect_ref, &src);
+            worlds.PF_DisposeWorld(in.effect_ref, &dst);
+        });
+        expectNothingHeld(host, 0, 1);
+    }
+}
+
 TEST(Faults, TheNthHandleAllocationReturnsNone) {
     Host host;
     host.faults.failHandleAllocation = 2;
@@ -153,6 +219,7 @@ TEST(Faults, ResetLedgerRestartsTheCounts) {
     EXPECT_EQ(callCount(host, "host_new_handle"), 0);
     host.faults.failHandleAllocation = 1;
     runInCommand(host, [&](PF_InData &in) { EXPECT_EQ(in.utils->host_new_handle(4), nullptr); });
+    EXPECT_EQ(callCount(host, "host_new_handle"), 1);
 }
 
 // A call without an effect reference gets an error back instead of a crash;

@@ -155,7 +155,7 @@ TYPED_TEST(Sampling, AreaAveragesTheBoxWithStraightAlpha) {
         {"quarter pixels", 2.5, 2.5, 0.25, 0.25, {255, 80, 80, 80}},
         {"half outside on the left", 0.0, 2.5, 1.0, 0.5, {127.5, 40, 40, 40}},
         {"zero radius is nearest", 3.2, 0.7, 0, 0, {255, 0, 0, 240}},
-        {"zero y radius: one row", 1.0, 2.9, 1.0, 0, {255, 50, 50, 50}},
+        {"zero y radius: no area, so nearest", 1.0, 2.9, 1.0, 0, {255, 60, 60, 60}},
         {"all outside", 20, 20, 2, 2, {0, 0, 0, 0}},
         {"everything",
          2.0,
@@ -169,6 +169,67 @@ TYPED_TEST(Sampling, AreaAveragesTheBoxWithStraightAlpha) {
           (255 * (240 + 100 + 40 + 60 + 80 + 100) + 128 * 255.0) / (10 * 255 + 128)}},
     };
     for (const Case &c : cases) expectLevels<TypeParam>(this->area(c.x, c.y, c.rx, c.ry), c.expected, c.name);
+}
+
+// Exact results on the same world: 8-bit and 16-bit channels as stored
+// (means rounded to nearest, halves up), float channels the exact mean in
+// levels / 255 to float precision. Positions and radii in 16.16.
+TYPED_TEST(Sampling, ExactValuesOnPixelEdgesAndOutside) {
+    using D = TypeParam;
+    constexpr PF_Fixed one = 1 << 16, half = one / 2, quarter = one / 4;
+    struct Case {
+        const char *name;
+        int filter;
+        PF_Fixed x, y, rx, ry;
+        Levels mean;
+        int bits8[4], bits16[4];
+    };
+    constexpr Levels none = {0, 0, 0, 0};
+    // clang-format off
+    const Case cases[] = {
+        {"nearest: left edge of pixel 1", Nearest, one, 0, 0, 0,
+         {255, 100, 0, 0}, {255, 100, 0, 0}, {32640, 12800, 0, 0}},
+        {"nearest: last position in (0, 1)", Nearest, one - 1, 2 * one - 1, 0, 0,
+         {255, 0, 80, 0}, {255, 0, 80, 0}, {32640, 0, 10240, 0}},
+        {"nearest: just left of the world", Nearest, -1, 0, 0, 0, none, {0, 0, 0, 0}, {0, 0, 0, 0}},
+        {"nearest: the right edge", Nearest, 4 * one, 3 * one - 1, 0, 0, none, {0, 0, 0, 0}, {0, 0, 0, 0}},
+        {"a half-transparent pixel alone", Area, 3 * half, 3 * half, half, half,
+         {128, 255, 255, 255}, {128, 255, 255, 255}, {16384, 32640, 32640, 32640}},
+        {"half-transparent white and opaque black", Area, 2 * one, 3 * half, one, half,
+         {191.5, 32640 / 383.0, 32640 / 383.0, 32640 / 383.0}, {192, 85, 85, 85}, {24512, 10908, 10908, 10908}},
+        {"a quarter and three quarters", Area, one + quarter, half, half, half,
+         {255, 125, 0, 0}, {255, 125, 0, 0}, {32640, 16000, 0, 0}},
+        {"a transparent pixel alone", Area, 5 * half, half, half, half, none, {0, 0, 0, 0}, {0, 0, 0, 0}},
+        {"half outside: 127.5 rounds up", Area, 0, 5 * half, half, half,
+         {127.5, 40, 40, 40}, {128, 40, 40, 40}, {16320, 5120, 5120, 5120}},
+        {"three quarters outside, bottom right", Area, 4 * one, 3 * one, one, one,
+         {63.75, 100, 100, 100}, {64, 100, 100, 100}, {8160, 12800, 12800, 12800}},
+        {"a sixteenth of four pixels each", Area, 2 * one, one, quarter, quarter,
+         {159.5, 58140 / 638.0, 32640 / 638.0, 32640 / 638.0}, {160, 91, 51, 51}, {20416, 11664, 6548, 6548}},
+        {"wholly outside", Area, -2 * one, 3 * half, one, half, none, {0, 0, 0, 0}, {0, 0, 0, 0}},
+        {"zero width, some height: nearest", Area, one + quarter, 7 * quarter, 0, 2 * one,
+         {128, 255, 255, 255}, {128, 255, 255, 255}, {16384, 32640, 32640, 32640}},
+        {"a negative radius: nearest", Area, 7 * half, half, one, -one,
+         {255, 0, 0, 240}, {255, 0, 0, 240}, {32640, 0, 0, 30720}},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        this->params.x_radius = c.rx;
+        this->params.y_radius = c.ry;
+        typename D::Pixel p = D::make(1, 2, 3, 4);
+        ASSERT_EQ(D::function(c.filter)(this->ref, c.x, c.y, &this->params, &p), PF_Err_NONE);
+        const double got[4] = {double(p.alpha), double(p.red), double(p.green), double(p.blue)};
+        const double mean[4] = {c.mean.a, c.mean.r, c.mean.g, c.mean.b};
+        for (int k = 0; k < 4; ++k) {
+            if constexpr (D::depth == Depth::Bits8)
+                EXPECT_EQ(got[k], c.bits8[k]) << "channel " << k;
+            else if constexpr (D::depth == Depth::Bits16)
+                EXPECT_EQ(got[k], c.bits16[k]) << "channel " << k;
+            else
+                EXPECT_NEAR(got[k], mean[k] / 255, 1e-6) << "channel " << k;
+        }
+    }
 }
 
 TYPED_TEST(Sampling, AWorldOfAnotherDepthOrNoWorldIsRefused) {
@@ -188,6 +249,22 @@ TYPED_TEST(Sampling, AWorldOfAnotherDepthOrNoWorldIsRefused) {
     expectLevels<D>(p, levelsOf<D>(D::make(1, 2, 3, 4)), "untouched");
     EXPECT_EQ(this->host.ledger.invalidCalls, 5);
     this->worlds.PF_DisposeWorld(this->ref, &other);
+}
+
+// The host remembers the world it checked last; a world disposed of must
+// not be sampled through a record the plug-in kept.
+TYPED_TEST(Sampling, AWorldDisposedOfIsRefusedThroughAKeptRecord) {
+    using D = TypeParam;
+    PF_EffectWorld world{};
+    ASSERT_EQ(this->worlds.PF_NewWorld(this->ref, 2, 2, true, pixelFormatOf(D::depth), &world), PF_Err_NONE);
+    PF_EffectWorld kept = world;
+    PF_SampPB params{};
+    params.src = &kept;
+    typename D::Pixel p = D::make(1, 2, 3, 4);
+    EXPECT_EQ(D::function(Nearest)(this->ref, 0, 0, &params, &p), PF_Err_NONE);
+    EXPECT_EQ(this->worlds.PF_DisposeWorld(this->ref, &world), PF_Err_NONE);
+    EXPECT_EQ(D::function(Nearest)(this->ref, 0, 0, &params, &p), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(this->host.ledger.invalidCalls, 1);
 }
 
 TYPED_TEST(Sampling, InjectedFaultsLeaveTheResultUntouched) {

@@ -9,6 +9,7 @@
 #include "minihost/minihost.h"
 #include "tests/minihost/scripted_plugin.h"
 #include "tests/support/minihost_scene.h"
+#include "tests/support/same_pixel.h"
 
 namespace minihost {
 namespace {
@@ -146,6 +147,53 @@ TEST(UtilityCopy, CopiesWholeWorldsAndScalesToFit) {
         EXPECT_EQ(pixelAt<PF_Pixel>(same, 0, 1).green, 0);
         EXPECT_EQ(in.utils->copy(in.effect_ref, &small, &deep, nullptr, nullptr), PF_Err_BAD_CALLBACK_PARAM);
         for (PF_EffectWorld *w : {&small, &same, &large, &deep}) worlds.dispose_world(in.effect_ref, w);
+    });
+    expectNothingHeld(host);
+}
+
+// Colour is averaged with premultiplied alpha, so a transparent pixel lends
+// none; means round to nearest, halves up.
+TEST(UtilityCopy, ScalesByTheAreaAverageAndCopiesEqualSizesExactly) {
+    Host host;
+    withWorldSuites(host, [&](PF_InData &in, const PF_WorldSuite1 &worlds, const PF_WorldSuite2 &) {
+        PF_EffectWorld four{}, two{}, three{}, deep{}, deepCopy{};
+        worlds.new_world(in.effect_ref, 4, 4, 0, &four);
+        worlds.new_world(in.effect_ref, 2, 2, 0, &two);
+        worlds.new_world(in.effect_ref, 3, 3, 0, &three);
+        worlds.new_world(in.effect_ref, 2, 1, PF_NewWorldFlag_DEEP_PIXELS, &deep);
+        worlds.new_world(in.effect_ref, 2, 1, PF_NewWorldFlag_DEEP_PIXELS, &deepCopy);
+        // 4x4 -> 2x2: each destination pixel is the mean of a 2x2 block.
+        const PF_Pixel blocks[4][4] = {
+            {{255, 200, 0, 0}, {255, 100, 0, 0}, {0, 50, 50, 50}, {128, 0, 255, 0}},
+            {{255, 10, 20, 30}, {255, 10, 20, 30}, {255, 10, 20, 30}, {255, 10, 20, 30}},
+            {{0, 9, 9, 9}, {0, 9, 9, 9}, {0, 9, 9, 9}, {0, 9, 9, 9}},
+            {{255, 0, 0, 0}, {255, 1, 1, 1}, {255, 1, 1, 1}, {255, 1, 1, 1}},
+        };
+        for (int b = 0; b < 4; ++b)
+            for (int k = 0; k < 4; ++k) setPixel(four, 2 * (b % 2) + k % 2, 2 * (b / 2) + k / 2, blocks[b][k]);
+        ASSERT_EQ(in.utils->copy(in.effect_ref, &four, &two, nullptr, nullptr), PF_Err_NONE);
+        const PF_Pixel halved[2][2] = {{{160, 120, 51, 0}, {255, 10, 20, 30}}, {{0, 0, 0, 0}, {255, 1, 1, 1}}};
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x) EXPECT_TRUE(samePixel(pixelAt<PF_Pixel>(two, x, y), halved[y][x])) << x << y;
+
+        // 2x2 -> 3x3: destination pixel 1 of each axis takes a third of a
+        // source pixel on either side, pixels 0 and 2 one source pixel each.
+        const PF_Pixel source[2][2] = {{{255, 0, 0, 0}, {255, 255, 255, 255}}, {{0, 255, 0, 0}, {128, 0, 0, 255}}};
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x) setPixel(two, x, y, source[y][x]);
+        ASSERT_EQ(in.utils->copy(in.effect_ref, &two, &three, nullptr, nullptr), PF_Err_NONE);
+        const PF_Pixel grown[3][3] = {{{255, 0, 0, 0}, {255, 128, 128, 128}, {255, 255, 255, 255}},
+                                      {{128, 0, 0, 0}, {160, 102, 102, 153}, {192, 170, 170, 255}},
+                                      {{0, 0, 0, 0}, {64, 0, 0, 255}, {128, 0, 0, 255}}};
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 3; ++x) EXPECT_TRUE(samePixel(pixelAt<PF_Pixel>(three, x, y), grown[y][x])) << x << y;
+
+        // Equal sizes: every channel as it is, the colour of a transparent pixel included.
+        const PF_Pixel16 kept[2] = {{0, 1, 2, 3}, {16385, 32768, 7, 32767}};
+        for (int x = 0; x < 2; ++x) setPixel(deep, x, 0, kept[x]);
+        ASSERT_EQ(in.utils->copy(in.effect_ref, &deep, &deepCopy, nullptr, nullptr), PF_Err_NONE);
+        for (int x = 0; x < 2; ++x) EXPECT_TRUE(samePixel(pixelAt<PF_Pixel16>(deepCopy, x, 0), kept[x])) << x;
+        for (PF_EffectWorld *w : {&four, &two, &three, &deep, &deepCopy}) worlds.dispose_world(in.effect_ref, w);
     });
     expectNothingHeld(host);
 }
