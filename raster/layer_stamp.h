@@ -30,9 +30,12 @@ LayerTransform layerTransform(double angle, bool dependOnPath, double centreX, d
 
 // The layer position (16.16) that output pixel (x, y) shows: the offset of
 // the pixel's centre from the point, each factor shifted right by 6 so that
-// the products fit 32 bits, turned, scaled and moved to the layer's centre.
-// The arithmetic is carried in 64 bits: the same numbers wherever 32 bits
-// hold them, and no overflow for squares beyond 16384 pixels.
+// the products fit 32 bits, turned, scaled and moved to the layer's centre:
+// a = xF >> 6, b = yF >> 6, c = cosF >> 6, n = sinF >> 6, k = scaleF >> 6;
+// U = (((a c) >> 4) - ((b n) >> 4)) >> 6, V = (((b c) >> 4) + ((a n) >> 4)) >> 6;
+// position ((k U) >> 4, (k V) >> 4) from the layer's centre. The arithmetic
+// is carried in 64 bits: the same numbers wherever 32 bits hold them, and no
+// overflow for squares beyond 16384 pixels.
 struct LayerRow {
     int64_t bc, bn;  // (b x c) >> 4 and (b x n) >> 4 of the row
 };
@@ -40,14 +43,24 @@ inline LayerRow layerRow(const LayerTransform &t, int64_t y) {
     const int64_t b = (y * 65536 - t.centreYF + 32768) >> 6;
     return LayerRow{(b * (t.cosF >> 6)) >> 4, (b * (t.sinF >> 6)) >> 4};
 }
-inline void layerPosition(const LayerTransform &t, const LayerRow &row, int64_t layerCentreX, int64_t layerCentreY,
-                          int64_t x, int64_t &sampleX, int64_t &sampleY) {
+// The position of column x of a row, and the next columns' without
+// multiplying: from one column to the next a grows by exactly 1024, so
+// (a c) >> 4 grows by 64 c and U by exactly c, V by n, and k U by k c.
+struct LayerStep {
+    int64_t ku, kv;    // k x U and k x V of the current column
+    int64_t dku, dkv;  // their growth per column
+    int64_t centreX, centreY;
+    int64_t x() const { return (ku >> 4) + centreX; }
+    int64_t y() const { return (kv >> 4) + centreY; }
+    void next() { ku += dku, kv += dkv; }
+};
+inline LayerStep layerStep(const LayerTransform &t, const LayerRow &row, int64_t layerCentreX, int64_t layerCentreY,
+                           int64_t x) {
     const int64_t a = (x * 65536 - t.centreXF + 32768) >> 6;
     const int64_t u = (((a * (t.cosF >> 6)) >> 4) - row.bn) >> 6;
     const int64_t v = (row.bc + ((a * (t.sinF >> 6)) >> 4)) >> 6;
     const int64_t k = t.scaleF >> 6;
-    sampleX = ((k * u) >> 4) + layerCentreX;
-    sampleY = ((k * v) >> 4) + layerCentreY;
+    return LayerStep{k * u, k * v, k * (t.cosF >> 6), k * (t.sinF >> 6), layerCentreX, layerCentreY};
 }
 
 // What a render samples stamps from: the layer world, its centre and the

@@ -516,14 +516,13 @@ struct LayerShape {
         PF_Err &pending = *sampler.pending;
         if (pending != PF_Err_NONE) return;
         // The row's own y, back from its offset (off by far less than 0.5).
-        const LayerRow row = layerRow(t, std::llround(fy + centreY));
-        for (int64_t x = first; x <= last; ++x, ++at) {
-            int64_t sx, sy;
-            layerPosition(t, row, sampler.centreX, sampler.centreY, x, sx, sy);
+        LayerStep step = layerStep(t, layerRow(t, std::llround(fy + centreY)), sampler.centreX, sampler.centreY, first);
+        for (int64_t x = first; x <= last; ++x, ++at, step.next()) {
             Pixel p{};
-            pending = sample(sampler.effectRef, pinnedFixed(sx), pinnedFixed(sy), &params, &p);
+            pending = sample(sampler.effectRef, pinnedFixed(step.x()), pinnedFixed(step.y()), &params, &p);
             if (pending != PF_Err_NONE) return;
-            p.alpha = scaledAlpha<Traits>(p.alpha, opacity);
+            // Full opacity keeps the sample's alpha as it is.
+            if (opacity < 1) p.alpha = scaledAlpha<Traits>(p.alpha, opacity);
             Write::put(*at, Write::prepare(p));
         }
     }

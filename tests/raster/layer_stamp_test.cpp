@@ -52,12 +52,11 @@ TEST(LayerStamp, TransformOfHandWorkedPoints) {
     // Radius 1: s = 0, every pixel reads the layer's centre.
     t = layerTransform(0.3, false, 5, 5, 1, 42);
     EXPECT_EQ(t.scaleF, 0);
-    int64_t sx, sy;
     for (int64_t y : {0, 7})
         for (int64_t x : {-3, 0, 9}) {
-            layerPosition(t, layerRow(t, y), 1376256, 688128, x, sx, sy);
-            EXPECT_EQ(sx, 1376256);
-            EXPECT_EQ(sy, 688128);
+            const LayerStep step = layerStep(t, layerRow(t, y), 1376256, 688128, x);
+            EXPECT_EQ(step.x(), 1376256);
+            EXPECT_EQ(step.y(), 688128);
         }
     // Shrunk more than 1.2 times: the area sample, half s as its radius.
     t = layerTransform(0, false, 0, 0, 4, 64);
@@ -76,7 +75,7 @@ TEST(LayerStamp, TransformOfHandWorkedPoints) {
 // quarter pixel of an edge.
 TEST(LayerStamp, FixedPointPositionsFollowTheDoubleMap) {
     SeededValues v{2026};
-    int compared = 0, samePixel = 0;
+    int compared = 0, samePixel = 0, stepsCompared = 0;
     double worst = 0;
     for (int point = 0; point < 400; ++point) {
         const double angle = v.between(-20, 20);
@@ -89,11 +88,21 @@ TEST(LayerStamp, FixedPointPositionsFollowTheDoubleMap) {
         const double s = (radius - 1) * (layerSize * 0.5) / (radius * radius);
         const int64_t lcx = nearestFixed(layerSize * 0.5 * 65536), lcy = nearestFixed(layerSize * 0.25 * 65536);
         const int64_t half = static_cast<int64_t>(std::ceil(std::sqrt(2.0) * radius));
+        // A row stepped from its first column gives each column's own numbers.
+        const int64_t rowY = static_cast<int64_t>(centreY) + v.range(-half, half);
+        LayerStep stepped = layerStep(t, layerRow(t, rowY), lcx, lcy, static_cast<int64_t>(centreX) - half);
+        for (int64_t x = static_cast<int64_t>(centreX) - half; x <= static_cast<int64_t>(centreX) + half; ++x) {
+            const LayerStep fresh = layerStep(t, layerRow(t, rowY), lcx, lcy, x);
+            ASSERT_EQ(stepped.x(), fresh.x()) << point << " " << x;
+            ASSERT_EQ(stepped.y(), fresh.y()) << point << " " << x;
+            stepped.next();
+            ++stepsCompared;
+        }
         for (int i = 0; i < 20; ++i) {
             const int64_t x = static_cast<int64_t>(centreX) + v.range(-half, half);
             const int64_t y = static_cast<int64_t>(centreY) + v.range(-half, half);
-            int64_t sx, sy;
-            layerPosition(t, layerRow(t, y), lcx, lcy, x, sx, sy);
+            const LayerStep step = layerStep(t, layerRow(t, y), lcx, lcy, x);
+            const int64_t sx = step.x(), sy = step.y();
             const double dx = x + 0.5 - centreX, dy = y + 0.5 - centreY;
             const double ex = s * (dx * std::cos(theta) - dy * std::sin(theta)) + lcx / 65536.0;
             const double ey = s * (dy * std::cos(theta) + dx * std::sin(theta)) + lcy / 65536.0;
@@ -107,6 +116,7 @@ TEST(LayerStamp, FixedPointPositionsFollowTheDoubleMap) {
         }
     }
     EXPECT_EQ(compared, 8000);
+    EXPECT_GT(stepsCompared, 40000);
     EXPECT_GT(worst, 0.5);               // the bound is close, not loose
     EXPECT_GT(samePixel, 8000 * 3 / 4);  // 6490 here: most positions fall in the exact pixel
 }
