@@ -1,5 +1,5 @@
 # Top-level commands; the work is done by CMake (Ninja) through scripts/.
-#   make demo   install what is missing, build, render the demo scene, the blend modes and the keyframe tables into out/
+#   make demo   install what is missing, build, render the demo scene, the blend modes, keyframe tables and layer stamps into out/
 #   make test   install what is missing, build all four targets, run every test
 #   make build  native build only (build/)
 #   make bench  native build with the benchmarks, then run them
@@ -33,6 +33,8 @@ demo: build
 	$(B)/pathbloom contact-sheet out/blend-modes -o out/blend-modes-sheet.png
 	$(B)/pathbloom render scenes/examples/keyframes_by_index.json -o out/keyframes
 	$(B)/pathbloom contact-sheet out/keyframes -o out/keyframes-sheet.png
+	$(B)/pathbloom render scenes/examples/layer_stamps.json -o out/layer-stamps
+	$(B)/pathbloom contact-sheet out/layer-stamps -o out/layer-stamps-sheet.png
 
 bench: deps
 	PATHBLOOM_BENCH=ON scripts/build.sh native $(B)
