@@ -112,30 +112,10 @@ CurrentHostScope::CurrentHostScope(Host &host) : previous(current) { current = &
 
 CurrentHostScope::~CurrentHostScope() { current = previous; }
 
-namespace {
-
-// `detail` is null for calls that log none.
-PF_Err recordCall(Host &host, const char *function, const std::string *detail) {
-    Host::Internals &internals = *host.internals;
-    Host::Internals::CounterSlot &slot =
-        internals.counterSlots[(reinterpret_cast<std::uintptr_t>(function) >> 3) % internals.counterSlots.size()];
-    if (slot.name != function) slot = {function, &internals.callCounts[std::string_view(function)]};
-    const long count = ++*slot.count;
-    PF_Err err = PF_Err_NONE;
-    if (!host.faults.failCall.empty()) {
-        const auto fault = host.faults.failCall.find(function);
-        if (fault != host.faults.failCall.end() && fault->second.first == count) err = fault->second.second;
-    }
-    if (host.logCalls) host.calls.push_back({function, detail ? *detail : std::string(), err});
-    return err;
-}
-
-}  // namespace
-
-PF_Err enterCall(Host &host, const char *function) { return recordCall(host, function, nullptr); }
+PF_Err enterCall(Host &host, const char *function) { return countCall(host, function, nullptr); }
 
 PF_Err enterCall(Host &host, const char *function, const std::string &detail) {
-    return recordCall(host, function, &detail);
+    return countCall(host, function, &detail);
 }
 
 long callCount(const Host &host, const std::string &function) {

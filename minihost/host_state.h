@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -103,6 +104,25 @@ struct Host::Internals {
     std::vector<StreamRead> streamReads;
 };
 
+// What every host function does first (enterCall): counts the call, returns
+// the error fault injection asks this call to fail with, and logs it when the
+// host logs calls; `detail` is null for calls that log none. Inline: the
+// samplers run it once per pixel.
+inline PF_Err countCall(Host &host, const char *function, const std::string *detail) {
+    Host::Internals &internals = *host.internals;
+    Host::Internals::CounterSlot &slot =
+        internals.counterSlots[(reinterpret_cast<std::uintptr_t>(function) >> 3) % internals.counterSlots.size()];
+    if (slot.name != function) slot = {function, &internals.callCounts[std::string_view(function)]};
+    const long count = ++*slot.count;
+    PF_Err err = PF_Err_NONE;
+    if (!host.faults.failCall.empty()) {
+        const auto fault = host.faults.failCall.find(function);
+        if (fault != host.faults.failCall.end() && fault->second.first == count) err = fault->second.second;
+    }
+    if (host.logCalls) host.calls.push_back({function, detail ? *detail : std::string(), err});
+    return err;
+}
+
 // Pixel address of (x, y) in a world.
 inline unsigned char *pixelAddress(const PF_EffectWorld &world, int x, int y, int bytesPerPixel) {
     return reinterpret_cast<unsigned char *>(world.data) + static_cast<std::ptrdiff_t>(y) * world.rowbytes +
@@ -113,11 +133,23 @@ inline unsigned char *pixelAddress(const PF_EffectWorld &world, int x, int y, in
 // pattern (opaque magenta) unless cleared; row padding holds garbage bytes.
 World &createWorld(Host &host, int width, int height, Depth depth, bool clear);
 World *findWorld(const Host &host, const void *pixels);
+// findWorld, remembered as the last world found (world.cpp).
+const World *rememberWorld(const Host &host, const void *pixels);
 // The host's world behind a record the plug-in passes, when the record still
 // fits it: a record claiming more rows or columns or other rowbytes than the
 // host allocated would lead to reading or writing past its pixels. Null for
 // a null record, a world the host does not know, or one that does not fit.
-const World *knownWorld(const Host &host, const PF_EffectWorld *world);
+// Inline, and the last world found kept: the samplers ask once per pixel.
+inline const World *knownWorld(const Host &host, const PF_EffectWorld *world) {
+    if (!world) return nullptr;
+    const World *known = host.internals->lastWorld;
+    if (!known || known->def.data != world->data) known = rememberWorld(host, world->data);
+    if (!known) return nullptr;
+    const PF_EffectWorld &own = known->def;
+    const bool fits = world->width >= 0 && world->height >= 0 && world->width <= own.width &&
+                      world->height <= own.height && world->rowbytes == own.rowbytes;
+    return fits ? known : nullptr;
+}
 void destroyWorld(Host &host, World &world);
 World &worldFromImage(Host &host, const Image &image);
 Image imageFromWorld(const World &world);

@@ -84,7 +84,7 @@ template <typename Pixel, Filter filter>
 PF_Err sample(PF_ProgPtr ref, PF_Fixed x, PF_Fixed y, const PF_SampPB *params, Pixel *dst) {
     if (!ref) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(ref);
-    if (PF_Err err = enterCall(host, depthSuite<Pixel>.names[static_cast<int>(filter)])) return err;
+    if (PF_Err err = countCall(host, depthSuite<Pixel>.names[static_cast<int>(filter)], nullptr)) return err;
     const PF_EffectWorld *src = sourceWorld<Pixel>(host, params);
     if (!src || !dst) return refused(host);
     switch (filter) {

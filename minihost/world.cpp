@@ -71,18 +71,10 @@ World *findWorld(const Host &host, const void *pixels) {
     return found == host.internals->worlds.end() ? nullptr : found->second.get();
 }
 
-const World *knownWorld(const Host &host, const PF_EffectWorld *world) {
-    if (!world) return nullptr;
-    const World *known = host.internals->lastWorld;
-    if (!known || known->def.data != world->data) {
-        known = findWorld(host, world->data);
-        if (!known) return nullptr;
-        host.internals->lastWorld = known;
-    }
-    const PF_EffectWorld &own = known->def;
-    const bool fits = world->width >= 0 && world->height >= 0 && world->width <= own.width &&
-                      world->height <= own.height && world->rowbytes == own.rowbytes;
-    return fits ? known : nullptr;
+const World *rememberWorld(const Host &host, const void *pixels) {
+    const World *known = findWorld(host, pixels);
+    if (known) host.internals->lastWorld = known;
+    return known;
 }
 
 void destroyWorld(Host &host, World &world) {
