@@ -209,6 +209,11 @@ typedef struct PF_ParamDef {
     PF_ParamDefUnion u;
 } PF_ParamDef, *PF_ParamDefPtr, **PF_ParamList;
 
+/* The extra record of PF_Cmd_USER_CHANGED_PARAM: the parameter the user changed. */
+typedef struct {
+    PF_ParamIndex param_index;
+} PF_UserChangedParamExtra;
+
 typedef struct {
     PF_Err (*checkout_param)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time, A_long time_step,
                              A_u_long time_scale, PF_ParamDef *param);

@@ -69,6 +69,18 @@ void freeLeftHandle(Host &host, PF_Handle handle) {
     hostDisposeHandle(handle);
 }
 
+// Sends a user-interface command with every parameter's definition at the
+// current time.
+PF_Err sendWithParams(Host &host, PF_Cmd cmd, void *extra) {
+    const double seconds = static_cast<double>(currentTime(host)) / timeScale(host);
+    std::vector<PF_ParamDef> defs;
+    std::vector<PF_ParamDef *> params;
+    for (std::size_t i = 0; i < host.paramDefs.size(); ++i)
+        defs.push_back(paramDefAt(host, static_cast<int>(i), seconds));
+    for (PF_ParamDef &def : defs) params.push_back(&def);
+    return sendCommand(host, cmd, params.empty() ? nullptr : params.data(), nullptr, extra);
+}
+
 }  // namespace
 
 Host::Host() : internals(std::make_unique<Internals>()) {
@@ -177,6 +189,20 @@ PF_Err teardownEffect(Host &host) {
     const PF_Err sequenceErr = sendCommand(host, PF_Cmd_SEQUENCE_SETDOWN);
     const PF_Err globalErr = sendCommand(host, PF_Cmd_GLOBAL_SETDOWN);
     return sequenceErr ? sequenceErr : globalErr;
+}
+
+PF_Err updateParamsUI(Host &host) { return sendWithParams(host, PF_Cmd_UPDATE_PARAMS_UI, nullptr); }
+
+PF_Err userChangedParam(Host &host, int index) {
+    if (index < 1 || static_cast<std::size_t>(index) >= host.paramDefs.size()) return PF_Err_INVALID_INDEX;
+    PF_UserChangedParamExtra extra{index};
+    return sendWithParams(host, PF_Cmd_USER_CHANGED_PARAM, &extra);
+}
+
+std::string shownMessage(const Host &host) {
+    const PF_OutData &out = host.outData;
+    if (!(out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE)) return std::string();
+    return std::string(out.return_msg, strnlen(out.return_msg, sizeof out.return_msg));
 }
 
 void resetLedger(Host &host) {

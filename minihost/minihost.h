@@ -157,6 +157,8 @@ struct Host {
     PiplInfo pipl;
 
     // The registered parameters (index 0 is the input layer) and their values.
+    // A definition's ui_flags are those the plug-in last set through
+    // PF_UpdateParamUI, the registered ones until then.
     std::vector<PF_ParamDef> paramDefs;
     std::vector<ParamTrack> params;
 
@@ -220,6 +222,23 @@ PF_Err setupEffect(Host &host);
 // Sequence setdown and global setdown.
 PF_Err teardownEffect(Host &host);
 
+// The host's user-interface commands, each with `params` holding every
+// parameter's definition at the current time (layers without pixels) and the
+// host's global and sequence data. A plug-in that installs new sequence data
+// in PF_OutData hands it to the host and disposes of the old data itself. A
+// host sends PF_Cmd_UPDATE_PARAMS_UI (after parameters change, or a project
+// opens) only to a plug-in whose out flags carry
+// PF_OutFlag_SEND_UPDATE_PARAMS_UI, and PF_Cmd_USER_CHANGED_PARAM only for
+// parameters registered with PF_ParamFlag_SUPERVISE; minihost leaves both
+// conditions to its caller. userChangedParam sends nothing and returns
+// PF_Err_INVALID_INDEX for an index outside 1..63.
+PF_Err updateParamsUI(Host &host);
+PF_Err userChangedParam(Host &host, int index);
+
+// return_msg of the last command when the plug-in asked the host to show it
+// (PF_OutFlag_DISPLAY_ERROR_MESSAGE); empty otherwise.
+std::string shownMessage(const Host &host);
+
 // Parameter access by index or by registered name; indices are 1..63.
 int paramIndex(const Host &host, const std::string &name);  // -1 when unknown
 void setParam(Host &host, int index, ParamValue value);
@@ -227,6 +246,9 @@ void setParamKeyframes(Host &host, int index, std::vector<Keyframe> keys, Interp
 ParamValue paramValueAt(const Host &host, int index, double seconds);
 // The definition that PF_CHECKOUT_PARAM hands out at a time.
 PF_ParamDef paramDefAt(const Host &host, int index, double seconds);
+// Whether a control panel shows parameter `index` greyed out: PF_PUI_DISABLED
+// in its UI flags. False for an index the host does not have.
+bool paramDisabled(const Host &host, int index);
 
 // Host time of the current frame.
 A_long currentTime(const Host &host);

@@ -157,6 +157,11 @@ PF_ParamDef paramDefAt(const Host &host, int index, double seconds) {
     return defWithValue(host, index, paramValueAt(host, index, seconds));
 }
 
+bool paramDisabled(const Host &host, int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= host.paramDefs.size()) return false;
+    return (host.paramDefs[static_cast<std::size_t>(index)].ui_flags & PF_PUI_DISABLED) != 0;
+}
+
 PF_PathID pathIdOfMask(const Host &host, int maskNumber) {
     if (maskNumber < 1 || static_cast<std::size_t>(maskNumber) > host.masks.size()) return 0;
     return pathIdBase + static_cast<PF_PathID>(maskNumber);

@@ -1,7 +1,6 @@
 // One frame through the smart-render protocol: pre-render, render, deletion of
 // the pre-render data, and the output world copied out.
 #include <chrono>
-#include <cstring>
 
 #include "minihost/host_state.h"
 
@@ -10,11 +9,6 @@ namespace {
 
 // Red, green, blue and alpha: every channel of the output is wanted.
 constexpr PF_ChannelMask allChannels = 15;
-
-std::string messageOf(const PF_OutData &out) {
-    if (!(out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE)) return std::string();
-    return std::string(out.return_msg, strnlen(out.return_msg, sizeof out.return_msg));
-}
 
 }  // namespace
 
@@ -40,7 +34,7 @@ RenderResult renderFrame(Host &host) {
     const Clock::time_point preStarted = Clock::now();
     result.preRenderError = sendCommand(host, PF_Cmd_SMART_PRE_RENDER, nullptr, nullptr, &preExtra);
     Clock::duration inPlugin = Clock::now() - preStarted;
-    result.message = messageOf(host.outData);
+    result.message = shownMessage(host);
     if (preOutput.pre_render_data) ++host.ledger.preRenderBlocks;
 
     if (!result.preRenderError) {
@@ -53,7 +47,7 @@ RenderResult renderFrame(Host &host) {
         const Clock::time_point renderStarted = Clock::now();
         result.renderError = sendCommand(host, PF_Cmd_SMART_RENDER, nullptr, nullptr, &renderExtra);
         inPlugin += Clock::now() - renderStarted;
-        const std::string message = messageOf(host.outData);
+        const std::string message = shownMessage(host);
         if (!message.empty()) result.message = message;
     }
 

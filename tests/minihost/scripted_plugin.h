@@ -15,8 +15,18 @@ inline CommandScript &activeScript() {
     return script;
 }
 
-inline PF_Err scriptedEntry(PF_Cmd cmd, PF_InData *in, PF_OutData *out, PF_ParamDef **, PF_LayerDef *, void *extra) {
-    return activeScript() ? activeScript()(cmd, *in, *out, extra) : PF_Err_NONE;
+// The `params` array of the command in progress, for scripts that read it.
+inline PF_ParamDef **&commandParams() {
+    static PF_ParamDef **params = nullptr;
+    return params;
+}
+
+inline PF_Err scriptedEntry(PF_Cmd cmd, PF_InData *in, PF_OutData *out, PF_ParamDef **params, PF_LayerDef *,
+                            void *extra) {
+    commandParams() = params;
+    const PF_Err err = activeScript() ? activeScript()(cmd, *in, *out, extra) : PF_Err_NONE;
+    commandParams() = nullptr;
+    return err;
 }
 
 // Makes `script` the plug-in of `host`.
