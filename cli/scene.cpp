@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <set>
@@ -123,15 +124,6 @@ minihost::Image readImageFile(const json &value, const std::string &field, const
     return image;
 }
 
-std::vector<std::string> choicesOf(const PF_ParamDef &def) {
-    std::vector<std::string> choices;
-    if (!def.u.pd.u.namesptr) return choices;
-    std::stringstream list(def.u.pd.u.namesptr);
-    std::string choice;
-    while (std::getline(list, choice, '|')) choices.push_back(choice);
-    return choices;
-}
-
 void checkRange(double value, double low, double high, const std::string &field, const json &shownValue) {
     if (value < low || value > high)
         fail(field, shown(shownValue) + " is outside " + number(low) + ".." + number(high));
@@ -182,7 +174,7 @@ minihost::ParamValue readValue(const json &value, const std::string &field, cons
         result.number = value.get<bool>() ? 1 : 0;
         break;
     case PF_Param_POPUP: {
-        const std::vector<std::string> choices = choicesOf(def);
+        const std::vector<std::string> choices = popupChoices(def);
         if (value.is_string()) {
             const auto found = std::find(choices.begin(), choices.end(), value.get<std::string>());
             if (found == choices.end()) {
@@ -333,7 +325,7 @@ SceneEffect readEffect(const json &params, const std::string &where, const std::
         const std::string field = where + "." + quoted(item.key());
         int index = -1;
         for (size_t i = 1; i < defs.size(); ++i)
-            if (!item.key().empty() && item.key() == defs[i].name) index = int(i);
+            if (!item.key().empty() && item.key() == paramName(defs[i])) index = int(i);
         if (index < 0) fail(field, "no parameter of that name");
         const PF_ParamDef &def = defs[size_t(index)];
         if (def.param_type == PF_Param_GROUP_START || def.param_type == PF_Param_GROUP_END)
@@ -429,6 +421,17 @@ std::string cleanJsonMessage(const std::string &what) {
 }
 
 }  // namespace
+
+std::vector<std::string> popupChoices(const PF_ParamDef &def) {
+    std::vector<std::string> choices;
+    if (def.param_type != PF_Param_POPUP || !def.u.pd.u.namesptr) return choices;
+    std::stringstream list(def.u.pd.u.namesptr);
+    std::string choice;
+    while (std::getline(list, choice, '|')) choices.push_back(choice);
+    return choices;
+}
+
+std::string paramName(const PF_ParamDef &def) { return std::string(def.name, strnlen(def.name, sizeof def.name)); }
 
 bool parseHexColor(const std::string &text, PF_Pixel &color) {
     if ((text.size() != 7 && text.size() != 9) || text[0] != '#') return false;

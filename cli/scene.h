@@ -52,6 +52,12 @@ bool parseScene(const std::string &text, const std::string &name, const std::str
 // Reads the scene file at `path` (its folder is the base of relative paths).
 bool loadScene(const std::string &path, const std::vector<PF_ParamDef> &defs, Scene &scene, std::string &error);
 
+// A popup's choices in order (choice 1 first); empty for any other type.
+std::vector<std::string> popupChoices(const PF_ParamDef &def);
+
+// A definition's name; a name that fills its field has no terminating NUL.
+std::string paramName(const PF_ParamDef &def);
+
 // Parses the numbers and colours of scene files, for the reader and its tests.
 // "#rrggbb", "#rrggbbaa" (alpha 255 when absent). False when malformed.
 bool parseHexColor(const std::string &text, PF_Pixel &color);

@@ -2,6 +2,8 @@
 // reach the host in the units minihost takes.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "cli/image_io.h"
 #include "cli/scene.h"
 #include "tests/cli/cli_fixtures.h"
@@ -283,6 +285,23 @@ TEST(SceneValues, EffectsInTheirOrder) {
     EXPECT_EQ(scene.effects[0].params[0].track.value.number, 3);
     ASSERT_EQ(scene.effects[1].params.size(), 2u);
     EXPECT_EQ(scene.effects[1].params[0].track.value.number, 2);
+}
+
+// A registered name that fills its 32 bytes has no NUL: the reader matches it
+// by those bytes and does not read on into the definition's flags.
+TEST(SceneValues, ANameThatFillsItsFieldIsFound) {
+    std::vector<PF_ParamDef> defs(2);
+    defs[1].param_type = PF_Param_SLIDER;
+    std::memset(defs[1].name, 'n', sizeof defs[1].name);
+    defs[1].flags = 'x';
+    defs[1].u.sd.valid_max = 9;
+    Scene scene;
+    std::string error;
+    ASSERT_TRUE(pathbloom::parseScene(R"({"width": 2, "height": 2, "params": {")" + std::string(32, 'n') + R"(": 4}})",
+                                      "scene.json", "", defs, scene, error))
+        << error;
+    ASSERT_EQ(scene.effects[0].params.size(), 1u);
+    EXPECT_EQ(scene.effects[0].params[0].track.value.number, 4);
 }
 
 TEST(SceneValues, BackgroundImageIsReadBesideTheScene) {
