@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/contact_sheet.h"
+#include "cli/effect_session.h"
 #include "cli/image_io.h"
 #include "cli/printed.h"
 #include "cli/scene.h"
@@ -47,16 +48,6 @@ bool parseInt(const std::string &text, int &value) {
     value = std::stoi(text);
     return true;
 }
-
-// Ends the effect and the library in one place whatever the way out.
-struct EffectSession {
-    minihost::Host host;
-    bool setUp = false;
-    ~EffectSession() {
-        if (setUp) minihost::teardownEffect(host);
-        minihost::closePlugin(host);
-    }
-};
 
 std::string counted(long count, const char *noun) {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
@@ -125,23 +116,12 @@ std::string frameFileName(int frame, const std::string &extension) {
 }
 
 int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err) {
-    const std::string pluginPath = options.pluginPath.empty() ? minihost::defaultPluginPath() : options.pluginPath;
     // One effect instance to read the scene with; more once the scene asks.
     std::vector<std::unique_ptr<EffectSession>> sessions;
     std::string error;
     auto addSession = [&]() {
         auto session = std::make_unique<EffectSession>();
-        if (!minihost::openPlugin(session->host, pluginPath, error)) {
-            err << "pathbloom: " << (error.find(pluginPath) == std::string::npos ? pluginPath + ": " : "") << error
-                << "\n";
-            return false;
-        }
-        const PF_Err setupError = minihost::setupEffect(session->host);
-        if (setupError != PF_Err_NONE) {
-            err << "pathbloom: setting up the effect failed with error " << setupError << "\n";
-            return false;
-        }
-        session->setUp = true;
+        if (!startEffect(*session, options.pluginPath, err)) return false;
         sessions.push_back(std::move(session));
         return true;
     };
@@ -163,9 +143,19 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
     }
     while (sessions.size() < scene.effects.size())
         if (!addSession()) return 1;
+    // The plug-in greys out what the scene's values make it ignore, as it
+    // would in a host's control panel; a failure there is the plug-in's
+    // message to the user, shown as a warning, and the frames still render.
     for (size_t e = 0; e < sessions.size(); ++e) {
-        applyScene(sessions[e]->host, scene, e);
-        if (options.prepareHost) options.prepareHost(sessions[e]->host);
+        minihost::Host &host = sessions[e]->host;
+        applyScene(host, scene, e);
+        host.frame = scene.firstFrame;
+        if (options.beforeUIUpdate) options.beforeUIUpdate(host);
+        std::string failure;
+        if (!updateUI(host, failure))
+            err << "pathbloom: warning: " << (sessions.size() > 1 ? "effect " + std::to_string(e + 1) + ": " : "")
+                << failure << "\n";
+        if (options.prepareHost) options.prepareHost(host);
     }
 
     std::error_code fsError;

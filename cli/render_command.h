@@ -20,8 +20,11 @@ struct RenderOptions {
     bool preview = false;                  // 16-bit PNG beside each float frame's EXR
     bool progressBar = false;              // drawn on `err`; the caller decides (a terminal)
     std::string contactSheet;              // file to tile the frames into; empty: none
-    // Called for every effect instance once the scene is applied, before the
-    // first frame: lets tests inject host faults.
+    // Called for every effect instance once the scene is applied:
+    // `beforeUIUpdate` before the plug-in's parameter UI update, `prepareHost`
+    // after it, before the first frame. Let tests stand in for the plug-in or
+    // inject host faults.
+    void (*beforeUIUpdate)(minihost::Host &host) = nullptr;
     void (*prepareHost)(minihost::Host &host) = nullptr;
 };
 
