@@ -66,8 +66,8 @@ bool greyedWith(const Probe &probe, const std::vector<Change> &changes, Greyed &
     }
     if (!updateUI(host, failure)) {
         std::string with;
-        for (const Change &c : changes) with += (with.empty() ? "" : " and ") + changeText(probe.scene, c);
-        failure = "with " + with + ", " + failure;
+        for (const Change &c : changes) with += (with.empty() ? "with " : " and ") + changeText(probe.scene, c);
+        if (!with.empty()) failure = with + ", " + failure;
         return false;
     }
     greyed.assign(host.paramDefs.size(), false);
@@ -186,6 +186,11 @@ std::string reasonLine(const minihost::Host &scene, int index, const std::vector
 // The reasons for the greyed-out settings `greyed` of the scene's host.
 bool probeReasons(const Probe &probe, const std::set<int> &greyed, std::vector<std::string> &lines,
                   std::string &failure) {
+    // First the scene as it is, as on the scene's host: a plug-in that
+    // renews its UI only when the parameters differ from those it last saw
+    // then starts from the same state as there.
+    Greyed unchanged;
+    if (!greyedWith(probe, {}, unchanged, failure)) return false;
     const std::vector<Change> singles = singleChanges(probe.scene);
     std::vector<Greyed> singleGreyed(singles.size());
     for (size_t k = 0; k < singles.size(); ++k)

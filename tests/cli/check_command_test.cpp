@@ -140,7 +140,8 @@ TEST(CheckCommand, AFailedUIUpdateExitsWithTwo) {
     const std::string scene = sceneFile(folder, closedMask, R"(, "params": {"Side": 6})");
     const std::pair<void (*)(minihost::Host &), std::string> cases[] = {
         {standInFailing<1>, "the parameter UI update failed with error 512: ERROR\n"},  // the scene's own
-        {standInFailing<6>, "with \"Mode\" \"Line\", the parameter UI update failed with error 512: ERROR\n"},
+        // The probing instance first takes the scene as it is, then "Mode" "Number".
+        {standInFailing<6>, "with \"Mode\" \"Number\", the parameter UI update failed with error 512: ERROR\n"},
     };
     for (const auto &[prepare, message] : cases) {
         std::ostringstream out, err;
