@@ -2,11 +2,12 @@
 // of a plug-in file, as minihost reads them.
 #include "cli/info_command.h"
 
-#include <cstring>
 #include <iomanip>
 #include <sstream>
 
+#include "cli/effect_session.h"
 #include "cli/printed.h"
+#include "cli/scene.h"
 
 namespace pathbloom {
 
@@ -72,13 +73,13 @@ std::string effectVersion(uint32_t v) {
 
 }  // namespace
 
-std::string describeParam(int index, const PF_ParamDef &def) {
-    // A name that fills its field has no terminating NUL.
-    const std::string name(def.name, strnlen(def.name, sizeof def.name));
+std::string describeParam(int index, const PF_ParamDef &def, const char *column) {
+    const std::string name = paramName(def);
     std::ostringstream line;
-    line << std::setw(3) << index << "  " << std::left << std::setw(28)
-         << (name.empty() ? std::string("(group end)") : "\"" + name + "\"") << std::setw(15)
-         << typeName(def.param_type);
+    line << std::setw(3) << index << "  ";
+    if (column) line << std::left << std::setw(8) << column;
+    line << std::left << std::setw(28) << (name.empty() ? std::string("(group end)") : "\"" + name + "\"")
+         << std::setw(15) << typeName(def.param_type);
     std::string details;
     switch (def.param_type) {
     case PF_Param_SLIDER:
@@ -120,8 +121,8 @@ std::string describeParam(int index, const PF_ParamDef &def) {
     return line.str();
 }
 
-int runInfo(const std::string &pluginPath, std::ostream &out, std::ostream &err) {
-    const std::string path = pluginPath.empty() ? minihost::defaultPluginPath() : pluginPath;
+int runInfo(const InfoOptions &options, std::ostream &out, std::ostream &err) {
+    const std::string path = options.pluginPath.empty() ? minihost::defaultPluginPath() : options.pluginPath;
     minihost::Host host;
     std::string error;
     if (!minihost::openPlugin(host, path, error)) {
@@ -160,8 +161,31 @@ int runInfo(const std::string &pluginPath, std::ostream &out, std::ostream &err)
         err << "pathbloom: setting up the effect failed with error " << setupError << "\n";
         code = 1;
     }
+    // What a control panel shows with the scene's values: the plug-in's UI
+    // update decides what is greyed out.
+    bool greyedColumn = false;
+    if (setupError == PF_Err_NONE && !options.scenePath.empty()) {
+        Scene scene;
+        std::string failure;
+        if (!loadScene(options.scenePath, host.paramDefs, scene, failure)) {
+            err << "pathbloom: " << failure << "\n";
+            code = 1;
+        } else {
+            applyScene(host, scene);
+            host.frame = scene.firstFrame;
+            if (options.prepareHost) options.prepareHost(host);
+            if (!updateUI(host, failure)) {
+                err << "pathbloom: " << failure << "\n";
+                code = 1;
+            }
+            greyedColumn = true;
+        }
+    }
     out << "\nParameters (" << (host.paramDefs.empty() ? 0 : host.paramDefs.size() - 1) << ")\n";
-    for (size_t i = 1; i < host.paramDefs.size(); ++i) out << describeParam(int(i), host.paramDefs[i]) << "\n";
+    for (size_t i = 1; i < host.paramDefs.size(); ++i) {
+        const char *column = !greyedColumn ? nullptr : minihost::paramDisabled(host, int(i)) ? "greyed" : "";
+        out << describeParam(int(i), host.paramDefs[i], column) << "\n";
+    }
     if (setupError == PF_Err_NONE) {
         const PF_Err teardownError = minihost::teardownEffect(host);
         if (teardownError != PF_Err_NONE) {

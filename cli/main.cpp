@@ -1,10 +1,11 @@
-// The pathbloom command: inspect the plug-in, render scene files through
-// minihost, tile rendered frames into a contact sheet.
+// The pathbloom command: inspect the plug-in, check and render scene files
+// through minihost, tile rendered frames into a contact sheet.
 #include <CLI/CLI.hpp>
 
 #include <unistd.h>
 #include <iostream>
 
+#include "cli/check_command.h"
 #include "cli/contact_sheet.h"
 #include "cli/info_command.h"
 #include "cli/render_command.h"
@@ -13,9 +14,17 @@ int main(int argc, char **argv) {
     CLI::App app{"pathbloom: renders VomrelPathBloom scenes through minihost"};
     app.require_subcommand(1);
 
-    std::string infoPlugin;
+    pathbloom::InfoOptions infoOptions;
     CLI::App *info = app.add_subcommand("info", "Show the plug-in's property list, about text and parameters");
-    info->add_option("PLUGIN", infoPlugin, "Plug-in file (default: the one built beside pathbloom)");
+    info->add_option("PLUGIN", infoOptions.pluginPath, "Plug-in file (default: the one built beside pathbloom)");
+    info->add_option("--scene", infoOptions.scenePath,
+                     "Also show which parameters the plug-in greys out with this scene's values");
+
+    pathbloom::CheckOptions checkOptions;
+    CLI::App *check = app.add_subcommand(
+        "check", "List the scene's settings that the plug-in ignores, and what would make it use them");
+    check->add_option("SCENE", checkOptions.scenePath, "Scene file (JSON)")->required();
+    check->add_option("--plugin", checkOptions.pluginPath, "Plug-in file");
 
     pathbloom::RenderOptions options;
     std::string frames, downsample;
@@ -39,7 +48,8 @@ int main(int argc, char **argv) {
 
     CLI11_PARSE(app, argc, argv);
 
-    if (*info) return pathbloom::runInfo(infoPlugin, std::cout, std::cerr);
+    if (*info) return pathbloom::runInfo(infoOptions, std::cout, std::cerr);
+    if (*check) return pathbloom::runCheck(checkOptions, std::cout, std::cerr);
     if (*sheet) return pathbloom::runContactSheet(sheetFolder, sheetOutput, std::cout, std::cerr);
 
     if (!frames.empty() && !pathbloom::parseFrameRange(frames, options.firstFrame, options.lastFrame)) {
