@@ -78,7 +78,7 @@ std::string describeParam(int index, const PF_ParamDef &def, const char *column)
     std::ostringstream line;
     line << std::setw(3) << index << "  ";
     if (column) line << std::left << std::setw(8) << column;
-    line << std::left << std::setw(28) << (name.empty() ? std::string("(group end)") : "\"" + name + "\"")
+    line << std::left << std::setw(29) << (name.empty() ? std::string("(group end)") : "\"" + name + "\"")
          << std::setw(15) << typeName(def.param_type);
     std::string details;
     switch (def.param_type) {
