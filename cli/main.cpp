@@ -9,6 +9,7 @@
 #include "cli/contact_sheet.h"
 #include "cli/info_command.h"
 #include "cli/render_command.h"
+#include "cli/scene.h"
 
 int main(int argc, char **argv) {
     CLI::App app{"pathbloom: renders VomrelPathBloom scenes through minihost"};
@@ -53,7 +54,8 @@ int main(int argc, char **argv) {
     if (*sheet) return pathbloom::runContactSheet(sheetFolder, sheetOutput, std::cout, std::cerr);
 
     if (!frames.empty() && !pathbloom::parseFrameRange(frames, options.firstFrame, options.lastFrame)) {
-        std::cerr << "pathbloom: --frames: \"" << frames << "\" is not A-B or A\n";
+        std::cerr << "pathbloom: --frames: \"" << frames << "\" is not A-B or A, frames 0.." << pathbloom::maxFrame
+                  << "\n";
         return 2;
     }
     if (!downsample.empty() && !pathbloom::parseDownsample(downsample, options.downsampleX, options.downsampleY)) {

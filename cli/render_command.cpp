@@ -78,11 +78,12 @@ int progressPercent(long current, long total) {
 bool parseFrameRange(const std::string &text, int &first, int &last) {
     const auto dash = text.find('-');
     if (dash == std::string::npos) {
-        if (!parseInt(text, first)) return false;
+        if (!parseInt(text, first) || first > maxFrame) return false;
         last = first;
         return true;
     }
-    return parseInt(text.substr(0, dash), first) && parseInt(text.substr(dash + 1), last) && first <= last;
+    return parseInt(text.substr(0, dash), first) && parseInt(text.substr(dash + 1), last) && first <= last &&
+           last <= maxFrame;
 }
 
 bool parseDownsample(const std::string &text, int &x, int &y) {

@@ -371,13 +371,13 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
     }
     if (root.contains("fps")) {
         scene.fps = readNumber(root["fps"], "fps");
-        if (scene.fps <= 0) fail("fps", shown(root["fps"]) + " is not above 0");
+        checkRange(scene.fps, minFps, maxFps, "fps", root["fps"]);
     }
     if (root.contains("frames")) {
         const json &frames = root["frames"];
         if (!frames.is_array() || frames.size() != 2) wrongType("frames", "[first, last]", frames);
-        scene.firstFrame = int(readIntegerIn(frames[0], "frames[0]", 0, 1000000));
-        scene.lastFrame = int(readIntegerIn(frames[1], "frames[1]", 0, 1000000));
+        scene.firstFrame = int(readIntegerIn(frames[0], "frames[0]", 0, maxFrame));
+        scene.lastFrame = int(readIntegerIn(frames[1], "frames[1]", 0, maxFrame));
         if (scene.lastFrame < scene.firstFrame)
             fail("frames", "last frame " + std::to_string(scene.lastFrame) + " is before first " +
                                std::to_string(scene.firstFrame));

@@ -27,10 +27,20 @@ TEST(RenderOptions, FrameRangesAndDownsampling) {
         const char *text;
         bool ok;
         int a, b;
-    } cases[] = {{range, "3", true, 3, 3},     {range, "0-7", true, 0, 7},   {range, "7-3", false, 0, 0},
-                 {range, "a-3", false, 0, 0},  {range, "", false, 0, 0},     {range, "-3", false, 0, 0},
-                 {factors, "2", true, 2, 2},   {factors, "2,3", true, 2, 3}, {factors, "0", false, 0, 0},
-                 {factors, "2,", false, 0, 0}, {factors, "x", false, 0, 0}};
+    } cases[] = {{range, "3", true, 3, 3},
+                 {range, "0-7", true, 0, 7},
+                 {range, "7-3", false, 0, 0},
+                 {range, "a-3", false, 0, 0},
+                 {range, "", false, 0, 0},
+                 {range, "-3", false, 0, 0},
+                 {range, "1000000", true, 1000000, 1000000},
+                 {range, "2147484", false, 0, 0},
+                 {range, "0-1000001", false, 0, 0},
+                 {factors, "2", true, 2, 2},
+                 {factors, "2,3", true, 2, 3},
+                 {factors, "0", false, 0, 0},
+                 {factors, "2,", false, 0, 0},
+                 {factors, "x", false, 0, 0}};
     for (const auto &c : cases) {
         int a = 0, b = 0;
         EXPECT_EQ(c.parse(c.text, a, b), c.ok) << c.text;
