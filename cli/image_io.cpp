@@ -10,12 +10,15 @@
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
 #include <ImfOutputFile.h>
+#include <ImfStdIO.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace pathbloom {
@@ -135,6 +138,11 @@ void closeRead(PngSession &s) {
     if (s.file) std::fclose(s.file);
 }
 
+// After a failed flush or close, with errno cleared before it.
+std::string writeFailure() {
+    return errno ? std::string("write failed: ") + std::strerror(errno) : std::string("write failed");
+}
+
 void closeWrite(PngSession &s) {
     if (s.png) png_destroy_write_struct(&s.png, s.info ? &s.info : nullptr);
 }
@@ -227,9 +235,11 @@ bool writePng(const std::string &path, const minihost::Image &source, std::strin
     if (s.png) s.info = png_create_info_struct(s.png);
     const bool ok = s.info && writePngRows(s, rows, image.width, image.height, deep ? 16 : 8);
     closeWrite(s);
+    // A small file sits in the C library's buffer until the close writes it.
+    errno = 0;
     const bool closed = std::fclose(s.file) == 0;
     if (!ok || !closed) {
-        error = path + ": " + (ok ? std::string("write failed") : std::string(s.message));
+        error = path + ": " + (ok ? writeFailure() : std::string(s.message));
         return false;
     }
     return true;
@@ -258,9 +268,26 @@ bool writeExr(const std::string &path, const minihost::Image &source, std::strin
             frame.insert(names[c], Imf::Slice(Imf::FLOAT, reinterpret_cast<char *>(planes.data() + pixels * size_t(c)),
                                               sizeof(float), sizeof(float) * size_t(image.width)));
         }
-        Imf::OutputFile file(path.c_str(), header);
-        file.setFrameBuffer(frame);
-        file.writePixels(image.height);
+        // The file's own stream, so that its close is seen: OpenEXR writes
+        // the line offsets as the output file goes and ignores a failure
+        // there, and a small file is written only when the stream closes.
+        std::ofstream stream(path, std::ios::binary);
+        if (!stream) {
+            error = "cannot write " + path;
+            return false;
+        }
+        Imf::StdOFStream exrStream(stream, path.c_str());
+        {
+            Imf::OutputFile file(exrStream, header);
+            file.setFrameBuffer(frame);
+            file.writePixels(image.height);
+        }
+        errno = 0;
+        stream.close();
+        if (stream.fail()) {
+            error = path + ": " + writeFailure();
+            return false;
+        }
     } catch (const std::exception &e) {
         error = path + ": " + e.what();
         return false;

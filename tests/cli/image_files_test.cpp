@@ -269,6 +269,18 @@ TEST(ExrFiles, FloatImagesRoundTripThroughPremultipliedChannels) {
     for (int c = 0; c < 8; ++c) EXPECT_FLOAT_EQ(read[c], expected[c]) << c;
 }
 
+// A full disk: the small file is written only when it is closed, and that
+// failure is the writer's result.
+TEST(ImageWriters, AFailedCloseIsAFailure) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const minihost::Image image = gradient(2, 2, minihost::Depth::Float);
+    for (auto write : {pathbloom::writePng, pathbloom::writeExr}) {
+        std::string error;
+        EXPECT_FALSE(write("/dev/full", image, error));
+        EXPECT_EQ(error, "/dev/full: write failed: No space left on device");
+    }
+}
+
 TEST(ContactSheet, FramesTileOverACheckerboardWithGaps) {
     const std::vector<minihost::Image> frames = {
         minihost::solidImage(10, 10, PF_Pixel{255, 200, 0, 0}, minihost::Depth::Bits8),
