@@ -8,6 +8,7 @@
 #include "cli/check_command.h"
 #include "cli/contact_sheet.h"
 #include "cli/info_command.h"
+#include "cli/output_file.h"
 #include "cli/render_command.h"
 #include "cli/scene.h"
 
@@ -48,6 +49,7 @@ int main(int argc, char **argv) {
     sheet->add_option("-o,--output", sheetOutput, "Sheet file (PNG)")->required();
 
     CLI11_PARSE(app, argc, argv);
+    pathbloom::stopCleanlyOnSignals();
 
     if (*info) return pathbloom::runInfo(infoOptions, std::cout, std::cerr);
     if (*check) return pathbloom::runCheck(checkOptions, std::cout, std::cerr);
