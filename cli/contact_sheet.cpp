@@ -8,6 +8,7 @@
 #include <map>
 
 #include "cli/image_io.h"
+#include "cli/output_file.h"
 
 namespace pathbloom {
 
@@ -91,7 +92,9 @@ bool writeContactSheet(const std::vector<std::string> &files, const std::string 
     std::vector<minihost::Image> frames(files.size());
     for (size_t f = 0; f < files.size(); ++f)
         if (!readFrame(files[f], frames[f], error)) return false;
-    return writePng(outputPath, tileFrames(frames), error);
+    const minihost::Image sheet = tileFrames(frames);
+    return writeWhole(
+        outputPath, [&](const std::string &path, std::string &e) { return writePng(path, sheet, e); }, error);
 }
 
 int runContactSheet(const std::string &folder, const std::string &outputPath, std::ostream &out, std::ostream &err) {

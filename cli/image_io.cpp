@@ -3,17 +3,22 @@
 #include "cli/image_io.h"
 
 #include <png.h>
+#include <sys/stat.h>
 
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
 #include <ImfOutputFile.h>
+#include <ImfStdIO.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace pathbloom {
@@ -33,10 +38,33 @@ namespace {
 // setjmp, so that nothing is lost when libpng jumps back on an error.
 struct PngSession {
     FILE *file = nullptr;
+    uint64_t fileBytes = 0;  // the file's size, which bounds what it can decompress to
     png_structp png = nullptr;
     png_infop info = nullptr;
+    std::vector<png_bytep> rowPointers;
     char message[256] = "unknown libpng error";
 };
+
+// Deflate turns at most 1032 bytes into 1 (a run of 258-byte matches), so a
+// PNG's rows cannot hold more than 1032 times the file's size.
+constexpr uint64_t deflateRatio = 1032;
+
+bool pngSizeFits(PngSession &s, png_uint_32 width, png_uint_32 height) {
+    if (width > maxImageSide || height > maxImageSide || uint64_t(width) * height > maxImagePixels) {
+        std::snprintf(s.message, sizeof s.message,
+                      "claims %u x %u pixels, more than the %d x %d and %llu pixels this reader takes", unsigned(width),
+                      unsigned(height), maxImageSide, maxImageSide, static_cast<unsigned long long>(maxImagePixels));
+        return false;
+    }
+    // Each row's bytes in the file's own layout and its filter byte.
+    const uint64_t rowBytes = png_get_rowbytes(s.png, s.info);
+    if ((rowBytes + 1) * height / deflateRatio > s.fileBytes) {
+        std::snprintf(s.message, sizeof s.message, "claims %u x %u pixels, more than its %llu bytes can hold",
+                      unsigned(width), unsigned(height), static_cast<unsigned long long>(s.fileBytes));
+        return false;
+    }
+    return true;
+}
 
 void pngError(png_structp png, png_const_charp text) {
     auto *session = static_cast<PngSession *>(png_get_error_ptr(png));
@@ -54,6 +82,7 @@ bool readPngRows(PngSession &s, std::vector<uint8_t> &rows, png_uint_32 &width, 
     png_read_info(s.png, s.info);
     int colorType = 0;
     png_get_IHDR(s.png, s.info, &width, &height, &bitDepth, &colorType, nullptr, nullptr, nullptr);
+    if (!pngSizeFits(s, width, height)) return false;
     png_set_expand(s.png);  // palette to RGB, low grey depths to 8, tRNS to alpha
     if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(s.png);
     if (!(colorType & PNG_COLOR_MASK_ALPHA) && !png_get_valid(s.png, s.info, PNG_INFO_tRNS))
@@ -64,9 +93,10 @@ bool readPngRows(PngSession &s, std::vector<uint8_t> &rows, png_uint_32 &width, 
     if (png_get_channels(s.png, s.info) != 4) png_error(s.png, "unsupported PNG layout");
     const size_t rowBytes = png_get_rowbytes(s.png, s.info);
     rows.assign(rowBytes * height, 0);
-    std::vector<png_bytep> pointers(height);
-    for (png_uint_32 y = 0; y < height; ++y) pointers[y] = rows.data() + rowBytes * y;
-    png_read_image(s.png, pointers.data());
+    // The pointers belong to the session: an error jumps over this frame.
+    s.rowPointers.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y) s.rowPointers[y] = rows.data() + rowBytes * y;
+    png_read_image(s.png, s.rowPointers.data());
     png_read_end(s.png, nullptr);
     return true;
 }
@@ -83,9 +113,34 @@ bool writePngRows(PngSession &s, const std::vector<uint8_t> &rows, int width, in
     return true;
 }
 
+// A folder or a device is refused before it is opened: a FIFO would block
+// and a device could read forever.
+bool regularFile(const std::string &path, const char *expected, std::string &error) {
+    std::error_code fsError;
+    const std::filesystem::file_status status = std::filesystem::status(path, fsError);
+    if (!std::filesystem::exists(status)) {
+        error = "cannot open " + path;
+        return false;
+    }
+    if (std::filesystem::is_directory(status)) {
+        error = path + " is a folder, not " + expected;
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        error = path + " is not a regular file";
+        return false;
+    }
+    return true;
+}
+
 void closeRead(PngSession &s) {
     if (s.png) png_destroy_read_struct(&s.png, s.info ? &s.info : nullptr, nullptr);
     if (s.file) std::fclose(s.file);
+}
+
+// After a failed flush or close, with errno cleared before it.
+std::string writeFailure() {
+    return errno ? std::string("write failed: ") + std::strerror(errno) : std::string("write failed");
 }
 
 void closeWrite(PngSession &s) {
@@ -95,12 +150,15 @@ void closeWrite(PngSession &s) {
 }  // namespace
 
 bool readPng(const std::string &path, minihost::Image &image, std::string &error) {
+    if (!regularFile(path, "a PNG file", error)) return false;
     PngSession s;
     s.file = std::fopen(path.c_str(), "rb");
     if (!s.file) {
         error = "cannot open " + path;
         return false;
     }
+    struct stat status {};
+    if (fstat(fileno(s.file), &status) == 0) s.fileBytes = uint64_t(status.st_size);
     unsigned char signature[8] = {};
     if (std::fread(signature, 1, 8, s.file) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
         closeRead(s);
@@ -177,9 +235,11 @@ bool writePng(const std::string &path, const minihost::Image &source, std::strin
     if (s.png) s.info = png_create_info_struct(s.png);
     const bool ok = s.info && writePngRows(s, rows, image.width, image.height, deep ? 16 : 8);
     closeWrite(s);
+    // A small file sits in the C library's buffer until the close writes it.
+    errno = 0;
     const bool closed = std::fclose(s.file) == 0;
     if (!ok || !closed) {
-        error = path + ": " + (ok ? std::string("write failed") : std::string(s.message));
+        error = path + ": " + (ok ? writeFailure() : std::string(s.message));
         return false;
     }
     return true;
@@ -208,9 +268,26 @@ bool writeExr(const std::string &path, const minihost::Image &source, std::strin
             frame.insert(names[c], Imf::Slice(Imf::FLOAT, reinterpret_cast<char *>(planes.data() + pixels * size_t(c)),
                                               sizeof(float), sizeof(float) * size_t(image.width)));
         }
-        Imf::OutputFile file(path.c_str(), header);
-        file.setFrameBuffer(frame);
-        file.writePixels(image.height);
+        // The file's own stream, so that its close is seen: OpenEXR writes
+        // the line offsets as the output file goes and ignores a failure
+        // there, and a small file is written only when the stream closes.
+        std::ofstream stream(path, std::ios::binary);
+        if (!stream) {
+            error = "cannot write " + path;
+            return false;
+        }
+        Imf::StdOFStream exrStream(stream, path.c_str());
+        {
+            Imf::OutputFile file(exrStream, header);
+            file.setFrameBuffer(frame);
+            file.writePixels(image.height);
+        }
+        errno = 0;
+        stream.close();
+        if (stream.fail()) {
+            error = path + ": " + writeFailure();
+            return false;
+        }
     } catch (const std::exception &e) {
         error = path + ": " + e.what();
         return false;
@@ -219,11 +296,19 @@ bool writeExr(const std::string &path, const minihost::Image &source, std::strin
 }
 
 bool readExr(const std::string &path, minihost::Image &image, std::string &error) {
+    if (!regularFile(path, "an OpenEXR file", error)) return false;
     try {
         Imf::InputFile file(path.c_str());
         const Imath::Box2i window = file.header().dataWindow();
-        const int width = window.max.x - window.min.x + 1;
-        const int height = window.max.y - window.min.y + 1;
+        const int64_t wide = int64_t(window.max.x) - window.min.x + 1, high = int64_t(window.max.y) - window.min.y + 1;
+        if (wide < 1 || high < 1 || wide > maxImageSide || high > maxImageSide ||
+            wide * high > int64_t(maxImagePixels)) {
+            error = path + ": claims " + std::to_string(wide) + " x " + std::to_string(high) +
+                    " pixels, more than the " + std::to_string(maxImageSide) + " x " + std::to_string(maxImageSide) +
+                    " and " + std::to_string(maxImagePixels) + " pixels this reader takes";
+            return false;
+        }
+        const int width = int(wide), height = int(high);
         const size_t pixels = size_t(width) * size_t(height);
         std::vector<float> planes(pixels * 4, 0.0f);
         const char *names[4] = {"R", "G", "B", "A"};

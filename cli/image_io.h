@@ -14,9 +14,17 @@ namespace pathbloom {
 uint16_t pngChannelFromHost16(uint16_t channel);
 uint16_t host16ChannelFromPng(uint16_t channel);
 
-// Reads any PNG as straight RGBA: an 8-bit file gives an 8-bit image, a
-// 16-bit file a 16-bit image (channels 0..32768). Palettes, grey and missing
-// alpha are expanded. False with a message on failure.
+// The largest image the readers take: 30000 pixels a side, as a scene's
+// layers, and 2^28 pixels in all (1 GiB of 8-bit RGBA). A file is refused
+// from its header, before anything is allocated.
+constexpr int maxImageSide = 30000;
+constexpr uint64_t maxImagePixels = uint64_t(1) << 28;
+
+// Reads any PNG as straight RGBA: an 8-bit file (or one of 1, 2 or 4 bits) gives
+// an 8-bit image, a 16-bit file a 16-bit image (channels 0..32768). Palettes,
+// grey, transparency chunks and missing alpha are expanded, interlacing undone.
+// False with a message on failure, also for a file larger than the limits
+// above or than its compressed size can hold, and for a folder or a device.
 bool readPng(const std::string &path, minihost::Image &image, std::string &error);
 
 // Writes straight RGBA: an 8-bit image as an 8-bit PNG, a 16-bit image as a

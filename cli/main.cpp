@@ -8,7 +8,9 @@
 #include "cli/check_command.h"
 #include "cli/contact_sheet.h"
 #include "cli/info_command.h"
+#include "cli/output_file.h"
 #include "cli/render_command.h"
+#include "cli/scene.h"
 
 int main(int argc, char **argv) {
     CLI::App app{"pathbloom: renders VomrelPathBloom scenes through minihost"};
@@ -47,13 +49,15 @@ int main(int argc, char **argv) {
     sheet->add_option("-o,--output", sheetOutput, "Sheet file (PNG)")->required();
 
     CLI11_PARSE(app, argc, argv);
+    pathbloom::stopCleanlyOnSignals();
 
     if (*info) return pathbloom::runInfo(infoOptions, std::cout, std::cerr);
     if (*check) return pathbloom::runCheck(checkOptions, std::cout, std::cerr);
     if (*sheet) return pathbloom::runContactSheet(sheetFolder, sheetOutput, std::cout, std::cerr);
 
     if (!frames.empty() && !pathbloom::parseFrameRange(frames, options.firstFrame, options.lastFrame)) {
-        std::cerr << "pathbloom: --frames: \"" << frames << "\" is not A-B or A\n";
+        std::cerr << "pathbloom: --frames: \"" << frames << "\" is not A-B or A, frames 0.." << pathbloom::maxFrame
+                  << "\n";
         return 2;
     }
     if (!downsample.empty() && !pathbloom::parseDownsample(downsample, options.downsampleX, options.downsampleY)) {

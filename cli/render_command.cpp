@@ -2,7 +2,9 @@
 // the registered parameters and renders its frames into image files.
 #include "cli/render_command.h"
 
+#include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include "cli/contact_sheet.h"
 #include "cli/effect_session.h"
 #include "cli/image_io.h"
+#include "cli/output_file.h"
 #include "cli/printed.h"
 #include "cli/scene.h"
 #include "minihost/minihost.h"
@@ -78,11 +81,12 @@ int progressPercent(long current, long total) {
 bool parseFrameRange(const std::string &text, int &first, int &last) {
     const auto dash = text.find('-');
     if (dash == std::string::npos) {
-        if (!parseInt(text, first)) return false;
+        if (!parseInt(text, first) || first > maxFrame) return false;
         last = first;
         return true;
     }
-    return parseInt(text.substr(0, dash), first) && parseInt(text.substr(dash + 1), last) && first <= last;
+    return parseInt(text.substr(0, dash), first) && parseInt(text.substr(dash + 1), last) && first <= last &&
+           last <= maxFrame;
 }
 
 bool parseDownsample(const std::string &text, int &x, int &y) {
@@ -158,10 +162,15 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
         if (options.prepareHost) options.prepareHost(host);
     }
 
+    // A folder that cannot take the frames is found before the first renders.
     std::error_code fsError;
     std::filesystem::create_directories(options.outputDir, fsError);
     if (fsError) {
         err << "pathbloom: cannot create " << options.outputDir << ": " << fsError.message() << "\n";
+        return 1;
+    }
+    if (access(options.outputDir.c_str(), W_OK | X_OK) != 0) {
+        err << "pathbloom: cannot write in " << options.outputDir << ": " << std::strerror(errno) << "\n";
         return 1;
     }
 
@@ -226,12 +235,14 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
 
         const std::string png = options.outputDir + "/" + frameFileName(frame, "png");
         const std::string exr = options.outputDir + "/" + frameFileName(frame, "exr");
+        const FileWriter asPng = [&](const std::string &path, std::string &e) { return writePng(path, output, e); };
+        const FileWriter asExr = [&](const std::string &path, std::string &e) { return writeExr(path, output, e); };
         bool written = true;
         if (scene.depth == minihost::Depth::Float) {
-            written = writeExr(exr, output, error) && (!options.preview || writePng(png, output, error));
+            written = writeWhole(exr, asExr, error) && (!options.preview || writeWhole(png, asPng, error));
             frameFiles.push_back(options.preview ? png : exr);
         } else {
-            written = writePng(png, output, error);
+            written = writeWhole(png, asPng, error);
             frameFiles.push_back(png);
         }
         if (!written) {

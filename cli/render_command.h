@@ -28,7 +28,8 @@ struct RenderOptions {
     void (*prepareHost)(minihost::Host &host) = nullptr;
 };
 
-// Parses "A-B" or "A" into a frame range; false when malformed.
+// Parses "A-B" or "A" into a frame range within 0..maxFrame; false when
+// malformed or outside.
 bool parseFrameRange(const std::string &text, int &first, int &last);
 // Parses "X" or "X,Y" into downsampling factors of at least 1.
 bool parseDownsample(const std::string &text, int &x, int &y);

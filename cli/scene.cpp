@@ -32,12 +32,53 @@ struct SceneError {
 
 [[noreturn]] void fail(const std::string &field, const std::string &what) { throw SceneError{field, what}; }
 
-std::string quoted(const std::string &text) { return json(text).dump(); }
+// Messages show values and names cut to about 60 characters, and lists and
+// objects nested past the third level as [...] and {...}: a long or deep
+// value in the file makes neither a long message nor a deep recursion.
+constexpr size_t shownLength = 60;
+constexpr int shownDepth = 3;
+
+// `text` cut to at most `length` bytes with "..." at the end, never inside a
+// UTF-8 sequence.
+std::string shortened(const std::string &text, size_t length = shownLength) {
+    if (text.size() <= length) return text;
+    size_t end = length - 3;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80) --end;
+    return text.substr(0, end) + "...";
+}
+
+std::string quoted(const std::string &text) {
+    return json(text.substr(0, shownLength + 1)).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+void summarize(const json &value, int depth, std::string &out) {
+    if (out.size() > shownLength) return;
+    if (value.is_string()) {
+        out += quoted(value.get_ref<const std::string &>());
+        return;
+    }
+    if (!value.is_array() && !value.is_object()) {
+        out += value.dump();
+        return;
+    }
+    const bool list = value.is_array();
+    if (value.empty() || depth >= shownDepth) {
+        out += list ? (value.empty() ? "[]" : "[...]") : (value.empty() ? "{}" : "{...}");
+        return;
+    }
+    out += list ? '[' : '{';
+    for (auto item = value.begin(); item != value.end() && out.size() <= shownLength; ++item) {
+        if (item != value.begin()) out += ',';
+        if (!list) out += quoted(item.key()) + ":";
+        summarize(item.value(), depth + 1, out);
+    }
+    out += list ? ']' : '}';
+}
 
 std::string shown(const json &value) {
-    std::string text = value.dump();
-    if (text.size() > 60) text = text.substr(0, 57) + "...";
-    return text;
+    std::string text;
+    summarize(value, 0, text);
+    return shortened(text);
 }
 
 std::string number(double value) { return printed("%.10g", value); }
@@ -58,7 +99,8 @@ std::string typeName(const json &value) {
 void allowOnly(const json &object, const std::string &field, const std::set<std::string> &known) {
     for (auto item = object.begin(); item != object.end(); ++item) {
         if (item.key() == "comment" || known.count(item.key())) continue;
-        fail(field.empty() ? item.key() : field + "." + item.key(), "unknown field");
+        const std::string name = shortened(item.key());
+        fail(field.empty() ? name : field + "." + name, "unknown field");
     }
 }
 
@@ -118,6 +160,8 @@ std::string joinPath(const std::string &folder, const std::string &file) {
 
 minihost::Image readImageFile(const json &value, const std::string &field, const std::string &folder) {
     if (!value.is_string()) wrongType(field, "a PNG file name", value);
+    // The C library would read the name only up to the NUL.
+    if (value.get_ref<const std::string &>().find('\0') != std::string::npos) fail(field, "contains a NUL character");
     minihost::Image image;
     std::string error;
     if (!readPng(joinPath(folder, value.get<std::string>()), image, error)) fail(field, error);
@@ -322,7 +366,7 @@ SceneEffect readEffect(const json &params, const std::string &where, const std::
     SceneEffect effect;
     for (auto item = params.begin(); item != params.end(); ++item) {
         if (item.key() == "comment") continue;
-        const std::string field = where + "." + quoted(item.key());
+        const std::string field = where + "." + shortened(quoted(item.key()));
         int index = -1;
         for (size_t i = 1; i < defs.size(); ++i)
             if (!item.key().empty() && item.key() == paramName(defs[i])) index = int(i);
@@ -371,13 +415,13 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
     }
     if (root.contains("fps")) {
         scene.fps = readNumber(root["fps"], "fps");
-        if (scene.fps <= 0) fail("fps", shown(root["fps"]) + " is not above 0");
+        checkRange(scene.fps, minFps, maxFps, "fps", root["fps"]);
     }
     if (root.contains("frames")) {
         const json &frames = root["frames"];
         if (!frames.is_array() || frames.size() != 2) wrongType("frames", "[first, last]", frames);
-        scene.firstFrame = int(readIntegerIn(frames[0], "frames[0]", 0, 1000000));
-        scene.lastFrame = int(readIntegerIn(frames[1], "frames[1]", 0, 1000000));
+        scene.firstFrame = int(readIntegerIn(frames[0], "frames[0]", 0, maxFrame));
+        scene.lastFrame = int(readIntegerIn(frames[1], "frames[1]", 0, maxFrame));
         if (scene.lastFrame < scene.firstFrame)
             fail("frames", "last frame " + std::to_string(scene.lastFrame) + " is before first " +
                                std::to_string(scene.firstFrame));
@@ -398,7 +442,8 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
         const json &layers = root["layers"];
         if (!layers.is_object()) wrongType("layers", "an object of layers by name", layers);
         for (auto item = layers.begin(); item != layers.end(); ++item)
-            scene.layers.push_back(readLayer(item.key(), item.value(), "layers." + quoted(item.key()), folder));
+            scene.layers.push_back(
+                readLayer(item.key(), item.value(), "layers." + shortened(quoted(item.key())), folder));
     }
     if (root.contains("params") && root.contains("effects"))
         fail("effects", "cannot be given together with \"params\"");
@@ -412,6 +457,29 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
         scene.effects.push_back(root.contains("params") ? readEffect(root["params"], "params", defs, scene)
                                                         : SceneEffect{});
     }
+}
+
+// Deeper than any scene needs; refused while parsing, before the reader or a
+// message walks the value.
+constexpr int maxJsonDepth = 64;
+
+// Parses the text, refusing nesting past maxJsonDepth and a key given twice
+// in one object (the parser would keep the last silently).
+json parseJson(const std::string &text) {
+    std::vector<std::set<std::string>> keysOfObjects;
+    const json::parser_callback_t check = [&](int depth, json::parse_event_t event, json &parsed) {
+        if (depth > maxJsonDepth) fail("", "bad JSON: nested deeper than " + std::to_string(maxJsonDepth) + " levels");
+        if (event == json::parse_event_t::object_start) {
+            keysOfObjects.emplace_back();
+        } else if (event == json::parse_event_t::object_end) {
+            keysOfObjects.pop_back();
+        } else if (event == json::parse_event_t::key) {
+            const std::string &key = parsed.get_ref<const std::string &>();
+            if (!keysOfObjects.back().insert(key).second) fail("", "bad JSON: duplicate key " + shortened(quoted(key)));
+        }
+        return true;
+    };
+    return json::parse(text, check);
 }
 
 std::string cleanJsonMessage(const std::string &what) {
@@ -453,9 +521,12 @@ bool parseScene(const std::string &text, const std::string &name, const std::str
                 const std::vector<PF_ParamDef> &defs, Scene &scene, std::string &error) {
     json root;
     try {
-        root = json::parse(text);
+        root = parseJson(text);
     } catch (const json::exception &e) {
         error = name + ": bad JSON: " + cleanJsonMessage(e.what());
+        return false;
+    } catch (const SceneError &e) {
+        error = name + ": " + e.what;
         return false;
     }
     Scene result;

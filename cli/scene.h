@@ -10,6 +10,14 @@
 
 namespace pathbloom {
 
+// Frame numbers a scene, or render's --frames, may ask for: 0..1000000. At
+// 1000 host ticks a frame the last is at tick 10^9, within the host's 32-bit
+// time fields.
+constexpr int maxFrame = 1000000;
+// Frame rates a scene may give, frames per second: the host's time scale
+// (fps * 1000 ticks per second) stays a whole number of ticks above 0.
+constexpr double minFps = 0.01, maxFps = 10000;
+
 // One parameter the scene sets, by registered index (1..63).
 struct SceneParam {
     int index = 0;

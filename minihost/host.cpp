@@ -19,6 +19,13 @@ thread_local Host *current = nullptr;
 // on a whole tick: time_scale = fps * 1000 ticks per second, 1000 ticks per frame.
 constexpr A_long ticksPerFrame = 1000;
 
+// The host's time fields are 32 bits; times are worked out in 64 bits and
+// pinned into the field's range.
+A_long pinnedTime(int64_t ticks) {
+    return static_cast<A_long>(
+        std::clamp<int64_t>(ticks, std::numeric_limits<A_long>::min(), std::numeric_limits<A_long>::max()));
+}
+
 PF_ParamDef inputLayerDef() {
     PF_ParamDef def{};
     def.param_type = PF_Param_LAYER;
@@ -44,7 +51,7 @@ PF_InData buildInData(Host &host) {
     in.time_step = timeStep(host);
     in.local_time_step = timeStep(host);
     in.time_scale = timeScale(host);
-    in.total_time = static_cast<A_long>(timeScale(host)) * 10;
+    in.total_time = pinnedTime(int64_t{timeScale(host)} * 10);
     in.field = PF_Field_FRAME;
     in.width = scaledSize(host.input.width, host.downsampleX);
     in.height = scaledSize(host.input.height, host.downsampleY);
@@ -124,13 +131,16 @@ long callCount(const Host &host, const std::string &function) {
 }
 
 A_u_long timeScale(const Host &host) {
+    // 1..2^31-1 ticks per second: never 0, so that ticks / scale is a time,
+    // and within what the signed fields that carry it hold.
     const double fps = host.fps > 0 ? host.fps : 30;
-    return static_cast<A_u_long>(std::lround(fps * ticksPerFrame));
+    const double ticks = std::clamp(std::round(fps * ticksPerFrame), 1.0, double(std::numeric_limits<A_long>::max()));
+    return static_cast<A_u_long>(ticks);
 }
 
 A_long timeStep(const Host &) { return ticksPerFrame; }
 
-A_long currentTime(const Host &host) { return host.frame * ticksPerFrame; }
+A_long currentTime(const Host &host) { return pinnedTime(int64_t{host.frame} * ticksPerFrame); }
 
 PF_Err sendCommand(Host &host, PF_Cmd cmd, PF_ParamDef **params, PF_LayerDef *output, void *extra) {
     if (!host.entry) return PF_Err_INVALID_CALLBACK;

@@ -169,6 +169,8 @@ struct Host {
     std::vector<Mask> masks;
 
     // Time and resolution of the next command.
+    // Frames per second; the time scale, fps * 1000 ticks per second, is
+    // pinned to 1..2^31-1 and times past 32 bits to the field's range.
     double fps = 30;
     int frame = 0;
     int downsampleX = 1, downsampleY = 1;

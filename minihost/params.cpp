@@ -97,7 +97,8 @@ ParamValue paramValueAt(const Host &host, int index, double seconds) {
     const ParamTrack &track = host.params.at(static_cast<std::size_t>(index));
     const std::vector<Keyframe> &keys = track.keyframes;
     if (keys.empty()) return track.value;
-    if (seconds <= keys.front().seconds) return keys.front().value;
+    // A time that is not a number is before every key, never between two.
+    if (std::isnan(seconds) || seconds <= keys.front().seconds) return keys.front().value;
     if (seconds >= keys.back().seconds) return keys.back().value;
     // The last key at or before the time; the one after it exists.
     const auto after = std::upper_bound(keys.begin(), keys.end(), seconds,

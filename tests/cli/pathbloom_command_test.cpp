@@ -2,9 +2,16 @@
 // and exit codes.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -12,6 +19,7 @@
 
 #include "cli/image_io.h"
 #include "cli/info_command.h"
+#include "cli/output_file.h"
 #include "cli/render_command.h"
 #include "tests/cli/cli_fixtures.h"
 
@@ -27,10 +35,20 @@ TEST(RenderOptions, FrameRangesAndDownsampling) {
         const char *text;
         bool ok;
         int a, b;
-    } cases[] = {{range, "3", true, 3, 3},     {range, "0-7", true, 0, 7},   {range, "7-3", false, 0, 0},
-                 {range, "a-3", false, 0, 0},  {range, "", false, 0, 0},     {range, "-3", false, 0, 0},
-                 {factors, "2", true, 2, 2},   {factors, "2,3", true, 2, 3}, {factors, "0", false, 0, 0},
-                 {factors, "2,", false, 0, 0}, {factors, "x", false, 0, 0}};
+    } cases[] = {{range, "3", true, 3, 3},
+                 {range, "0-7", true, 0, 7},
+                 {range, "7-3", false, 0, 0},
+                 {range, "a-3", false, 0, 0},
+                 {range, "", false, 0, 0},
+                 {range, "-3", false, 0, 0},
+                 {range, "1000000", true, 1000000, 1000000},
+                 {range, "2147484", false, 0, 0},
+                 {range, "0-1000001", false, 0, 0},
+                 {factors, "2", true, 2, 2},
+                 {factors, "2,3", true, 2, 3},
+                 {factors, "0", false, 0, 0},
+                 {factors, "2,", false, 0, 0},
+                 {factors, "x", false, 0, 0}};
     for (const auto &c : cases) {
         int a = 0, b = 0;
         EXPECT_EQ(c.parse(c.text, a, b), c.ok) << c.text;
@@ -262,6 +280,78 @@ TEST(RenderCommand, RenderErrorsStopWithThePluginsMessageAndCode) {
         EXPECT_EQ(pathbloom::runRender(options, out, err), 1) << c.what;
         EXPECT_EQ(err.str(), c.message) << c.what;
         EXPECT_FALSE(fs::exists(folder + "/out/frame_0001.png")) << c.what;
+    }
+}
+
+TEST(RenderCommand, AnOutputFolderThatCannotTakeFramesStopsFirst) {
+    const std::string folder = scratchFolder();
+    writeTextFile(folder + "/scene.json", smallScene);
+    writeTextFile(folder + "/file", "x");
+    for (const char *output : {"/file", "/file/sub"}) {
+        const CommandResult result =
+            runPathbloom("render '" + folder + "/scene.json' -o '" + folder + output + "'" + plugin());
+        EXPECT_EQ(result.status, 1) << output;
+        EXPECT_EQ(result.err, "pathbloom: cannot create " + folder + output + ": Not a directory\n");
+    }
+}
+
+// A failed write leaves the earlier file and no temporary one; the message
+// names the final file.
+TEST(OutputFiles, AFailedWriteLeavesTheEarlierFile) {
+    const std::string folder = scratchFolder();
+    writeTextFile(folder + "/frame.png", "earlier");
+    std::string error;
+    EXPECT_FALSE(pathbloom::writeWhole(
+        folder + "/frame.png",
+        [](const std::string &path, std::string &e) {
+            writeTextFile(path, "cut");
+            e = path + ": write failed";
+            return false;
+        },
+        error));
+    EXPECT_EQ(error, folder + "/frame.png: write failed");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    std::ifstream file(folder + "/frame.png");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "earlier");
+}
+
+// An interrupt or a kill mid-render: the frames written so far stay whole,
+// nothing is left under a temporary name, the status is 128 + the signal.
+TEST(RenderCommand, ASignalStopsWithTheFramesWrittenWhole) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const std::string folder = scratchFolder(), out = folder + "/out";
+        writeTextFile(folder + "/scene.json", R"({"width": 64, "height": 64, "frames": [0, 100000],
+            "masks": [{"closed": true, "points": [[8, 8], [56, 8], [56, 56]]}], "params": {"Number": 40}})");
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            const std::string scene = folder + "/scene.json", pluginPath = mainPluginPath();
+            execl(PATHBLOOM_CLI, "pathbloom", "render", scene.c_str(), "-o", out.c_str(), "--plugin",
+                  pluginPath.c_str(), static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        // Once the second frame is there the handlers are in place.
+        int status = 0;
+        bool ended = false;
+        while (!fs::exists(out + "/frame_0001.png") && !ended) {
+            ended = waitpid(child, &status, WNOHANG) == child;
+            usleep(1000);
+        }
+        ASSERT_FALSE(ended) << "pathbloom ended before the signal";
+        kill(child, signal);
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        for (const auto &entry : fs::directory_iterator(out)) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_EQ(name.rfind("frame_", 0), 0u) << name;
+            minihost::Image frame;
+            std::string error;
+            EXPECT_TRUE(pathbloom::readPng(entry.path().string(), frame, error)) << error;
+        }
     }
 }
 

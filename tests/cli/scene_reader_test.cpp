@@ -19,7 +19,27 @@ struct SceneFault {
     bool prefix;
 };
 
+// Faults whose text is too long to write out: a 100000-byte name, a list
+// nested 3000 deep.
+const std::string longKey(100000, 'k');
+const std::string longFieldScene = R"({"width": 8, "height": 8, ")" + longKey + R"(": 1})";
+const std::string longFieldMessage = "scene.json: " + longKey.substr(0, 57) + "...: unknown field";
+const std::string longParamScene = R"({"width": 8, "height": 8, "params": {")" + longKey + R"(": 1}})";
+const std::string longParamMessage = "scene.json: params.\"" + longKey.substr(0, 56) + "...: no parameter of that name";
+const std::string deepScene = R"({"width": )" + std::string(3000, '[') + std::string(3000, ']') + "}";
+
 const SceneFault sceneFaults[] = {
+    {"long unknown field", longFieldScene.c_str(), longFieldMessage.c_str(), false},
+    {"long parameter name", longParamScene.c_str(), longParamMessage.c_str(), false},
+    {"deep nesting", deepScene.c_str(), "scene.json: bad JSON: nested deeper than 64 levels", false},
+    {"nested value of the wrong type", R"({"height": 8, "width": [[[[[[[[[[1]]]]]]]]]]})",
+     "scene.json: width: expected an integer, got a list [[[[...]]]]", false},
+    {"duplicate key", R"({"width": 8, "height": 8, "width": 9})", R"(scene.json: bad JSON: duplicate key "width")",
+     false},
+    {"duplicate parameter", R"({"width": 8, "height": 8, "params": {"Start": 1, "End": 2, "Start": 3}})",
+     R"(scene.json: bad JSON: duplicate key "Start")", false},
+    {"NUL inside an image path", R"({"width": 8, "height": 8, "background": {"image": "back.png\u0000.txt"}})",
+     "scene.json: background.image: contains a NUL character", false},
     {"unknown parameter", R"({"width": 8, "height": 8, "params": {"First Radios": 5}})",
      R"(scene.json: params."First Radios": no parameter of that name)", false},
     {"unknown choice", R"({"width": 8, "height": 8, "params": {"Mode": "Vertice"}})",
@@ -67,6 +87,12 @@ const SceneFault sceneFaults[] = {
     {"unknown top-level field", R"({"width": 8, "height": 8, "widht": 8})", R"(scene.json: widht: unknown field)",
      false},
     {"bad depth", R"({"width": 8, "height": 8, "depth": 12})", R"(scene.json: depth: 12 is not 8, 16 or 32)", false},
+    {"fps too low for a whole tick", R"({"width": 8, "height": 8, "fps": 0.0004})",
+     R"(scene.json: fps: 0.0004 is outside 0.01..10000)", false},
+    {"fps past the host's time scale", R"({"width": 8, "height": 8, "fps": 214749})",
+     R"(scene.json: fps: 214749 is outside 0.01..10000)", false},
+    {"frame past the last", R"({"width": 8, "height": 8, "frames": [0, 1000001]})",
+     R"(scene.json: frames[1]: 1000001 is outside 0..1000000)", false},
     {"frames backwards", R"({"width": 8, "height": 8, "frames": [5, 2]})",
      R"(scene.json: frames: last frame 2 is before first 5)", false},
     {"mask without points", R"({"width": 8, "height": 8, "masks": [{"closed": true}]})",

@@ -1,7 +1,9 @@
 // What minihost hands the plug-in with each command: time, resolution and the
 // basic suite in PF_InData, memory handles, the string functions, and the
 // global and sequence data it keeps between commands.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -23,7 +25,14 @@ TEST(HostRecords, TimeCountsWholeTicksPerFrame) {
         A_long time;
         A_u_long scale;
     };
-    const Case cases[] = {{30, 0, 0, 30000}, {30, 15, 15000, 30000}, {25, 7, 7000, 25000}, {29.97, 3, 3000, 29970}};
+    // Past 32 bits the host pins: never a scale of 0, never a wrapped time.
+    const Case cases[] = {{30, 0, 0, 30000},
+                          {30, 15, 15000, 30000},
+                          {25, 7, 7000, 25000},
+                          {29.97, 3, 3000, 29970},
+                          {0.0001, 0, 0, 1},
+                          {1e9, 0, 0, 2147483647u},
+                          {30, 2147484, 2147483647, 30000}};
     for (const Case &c : cases) {
         Host host;
         host.fps = c.fps;
@@ -33,7 +42,10 @@ TEST(HostRecords, TimeCountsWholeTicksPerFrame) {
         EXPECT_EQ(seen.current_time, c.time) << c.fps;
         EXPECT_EQ(seen.time_scale, c.scale) << c.fps;
         EXPECT_EQ(seen.time_step, 1000);
-        EXPECT_DOUBLE_EQ(double(seen.current_time) / seen.time_scale, c.frame / c.fps);
+        EXPECT_EQ(seen.total_time, A_long(std::min<int64_t>(int64_t{c.scale} * 10, 2147483647))) << c.fps;
+        if (seen.time_scale == std::lround(c.fps * 1000) && seen.current_time == c.frame * 1000LL) {
+            EXPECT_DOUBLE_EQ(double(seen.current_time) / seen.time_scale, c.frame / c.fps);
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 // Parameters as the plug-in checks them out: each type in its own
 // representation, keyframes interpolated or held, layers as pixel worlds.
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -170,6 +171,8 @@ TEST(Keyframes, LinearBetweenKeysAndHeldOutside) {
     };
     const Case cases[] = {{0, 100}, {10, 100}, {11, 120}, {15, 200}, {19, 280}, {20, 300}, {50, 300}};
     for (const Case &c : cases) EXPECT_EQ(checkout(host, Slider, c.frame).u.sd.value, c.expected) << c.frame;
+    // A time that is no number (0 ticks of a scale of 0) reads the first key.
+    EXPECT_EQ(paramValueAt(host, Slider, std::nan("")).number, 100);
     activeScript() = nullptr;
 }
 

@@ -1,0 +1,74 @@
+// Output files renamed into place when complete, and the signal handling that
+// removes a half-written one.
+#include "cli/output_file.h"
+
+#include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+namespace pathbloom {
+
+namespace {
+
+// The temporary file being written, for the signal handler: a fixed buffer,
+// so that the handler reads it without allocating, valid while `pending`.
+char pendingPath[4096];
+volatile std::sig_atomic_t pending = 0;
+
+extern "C" void stopOnSignal(int signal) {
+    // Only async-signal-safe calls here.
+    if (pending) unlink(pendingPath);
+    _exit(128 + signal);
+}
+
+std::string temporaryPath(const std::string &path) {
+    const auto slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + "." + name + "." + std::to_string(getpid()) + ".part";
+}
+
+void track(const std::string &temporary) {
+    if (temporary.size() >= sizeof pendingPath) return;  // past any path the system takes
+    std::memcpy(pendingPath, temporary.c_str(), temporary.size() + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    pending = 1;
+}
+
+void untrack() {
+    pending = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+}  // namespace
+
+bool writeWhole(const std::string &path, const FileWriter &write, std::string &error) {
+    const std::string temporary = temporaryPath(path);
+    track(temporary);
+    bool ok = write(temporary, error);
+    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = "cannot rename " + temporary + " to " + path + ": " + std::strerror(errno);
+        ok = false;
+    }
+    if (!ok) {
+        std::remove(temporary.c_str());
+        // The writer named the file it was given; the user knows the final one.
+        for (auto at = error.find(temporary); at != std::string::npos; at = error.find(temporary, at + path.size()))
+            error.replace(at, temporary.size(), path);
+    }
+    untrack();
+    return ok;
+}
+
+void stopCleanlyOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = stopOnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace pathbloom

@@ -1,0 +1,22 @@
+// Output files written whole or not at all: each goes to a temporary name in
+// its own folder and is renamed into place once complete, so that a failure,
+// an interrupt or a kill never leaves a cut file under the final name.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace pathbloom {
+
+// Writes `path` by handing `write` a temporary path beside it
+// (".NAME.PID.part"), then renames that into place. False with the writer's
+// or the rename's message, naming `path`; the temporary file is removed and
+// an earlier file at `path` is left as it was.
+using FileWriter = std::function<bool(const std::string &temporaryPath, std::string &error)>;
+bool writeWhole(const std::string &path, const FileWriter &write, std::string &error);
+
+// From now on SIGINT and SIGTERM remove the temporary file being written, if
+// any, and end the process with status 128 + the signal: 130 and 143.
+void stopCleanlyOnSignals();
+
+}  // namespace pathbloom
