@@ -43,7 +43,7 @@ TEST(HostRecords, TimeCountsWholeTicksPerFrame) {
         EXPECT_EQ(seen.time_scale, c.scale) << c.fps;
         EXPECT_EQ(seen.time_step, 1000);
         EXPECT_EQ(seen.total_time, A_long(std::min<int64_t>(int64_t{c.scale} * 10, 2147483647))) << c.fps;
-        if (seen.time_scale == std::lround(c.fps * 1000) && seen.current_time == c.frame * 1000LL) {
+        if (int64_t{seen.time_scale} == std::llround(c.fps * 1000) && seen.current_time == c.frame * 1000LL) {
             EXPECT_DOUBLE_EQ(double(seen.current_time) / seen.time_scale, c.frame / c.fps);
         }
     }
