@@ -23,11 +23,6 @@ constexpr int kMaxVertices = 6;
 // one input renders in milliseconds; the plug-in's own cap of 2^20 points
 // takes seconds per frame under the sanitizers.
 constexpr double kMaxNumber = 256;
-// Radii and stroke widths beyond kMaxRadius pixels make the plug-in ask the
-// host for layer-stamp worlds of up to 32768 x 32768 pixels, gigabytes that
-// exceed the fuzzer's memory limit; such values (infinities too) are brought
-// back within it. NaN stays.
-constexpr double kMaxRadius = 4096;
 
 // A double: mostly ordinary, now and then an extreme.
 double pickDouble(FuzzedDataProvider &bytes) {
@@ -162,11 +157,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (std::string(def.name) == "Number" && !(std::fabs(value.number) <= kMaxNumber))
             value.number = std::fmod(std::fabs(value.number), kMaxNumber + 1);
         if (!std::isfinite(value.number) && def.param_type == PF_Param_SLIDER) value.number = kMaxNumber;
-        const std::string name = def.name;
-        if ((name == "First Radius" || name == "Delta Radius" || name == "Stroke Thickness") &&
-            std::fabs(value.number) > kMaxRadius)
-            value.number = std::isinf(value.number) ? std::copysign(kMaxRadius, value.number)
-                                                    : std::fmod(value.number, kMaxRadius);
         minihost::setParam(host, int(index), value);
     }
 

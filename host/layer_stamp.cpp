@@ -1,7 +1,6 @@
 // Layer stamping's preparation, tint and clean-up.
 #include "host/layer_stamp.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "engine/instance_colors.h"
@@ -37,10 +36,7 @@ void prepareLayer(LayerStamp &layer, HostCommand &command, SuiteHandler &suites,
                                  nullptr,
                                  nullptr,
                                  &command.pending};
-    // A fraction 0..1; a host may hand out values beyond the parameter's
-    // valid range (16.16 fixed point holds up to 32767 %), which would not fit
-    // the transfer mode's 8- and 16-bit opacities.
-    const double opacity = params.colorOpacity > 0 ? std::min(params.colorOpacity, 1.0) : 0.0;
+    const double opacity = params.colorOpacity;
     layer.tinting = opacity > 0;
     layer.tintMode.xfer = transferModeOf(params.layerBlendMode);
     layer.tintMode.rand_seed = 0;
