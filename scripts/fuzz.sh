@@ -3,7 +3,10 @@
 # seconds, starting from the committed seed corpus (fuzz/corpus/NAME) and the
 # corpus earlier runs grew (ROOT/fuzz/corpus/NAME, kept out of git). Inputs
 # that crash, leak, hang or trip a sanitizer are written to
-# ROOT/fuzz/artifacts/. Exits 1 if any harness reported one.
+# ROOT/fuzz/artifacts/. Exits 1 if any harness reported one. With
+# FUZZ_FRESH=1 a run starts from the seeds alone and grows a corpus of its
+# own, emptied first (ROOT/fuzz/fresh-corpus/NAME): replaying a large grown
+# corpus takes minutes before any fuzzing starts, whatever SECONDS says.
 # usage: fuzz.sh SECONDS [ROOT [HARNESS...]] (default build; scene and params)
 set -uo pipefail
 
@@ -22,6 +25,10 @@ failed=0
 for harness in "${harnesses[@]}"; do
     program=$dir/${harness}_fuzzer
     corpus=$dir/corpus/$harness
+    if [[ ${FUZZ_FRESH:-0} == 1 ]]; then
+        corpus=$dir/fresh-corpus/$harness
+        rm -rf "$corpus"
+    fi
     log=$dir/$harness.log
     mkdir -p "$corpus"
     options=(-max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -print_final_stats=1
