@@ -49,10 +49,11 @@ TEST(BezierPathExtremes, NonFiniteVerticesGiveANonFiniteLength) {
     }
 }
 
-// Segments of a mask the parameter fuzzer made, with handles near the largest
-// double: the speed overflows on part of the curve. Measuring them once took
-// 2^40 quadratures; now the length is infinite where the speed overflows and
-// never shorter than the chord where it does not.
+// Segments of masks the parameter fuzzer made, with handles near the largest
+// double: the speed overflows on part of the curve, or its rounding error
+// stays above any tolerance. Measuring them once took up to 2^40 quadratures;
+// now the length is infinite where the speed overflows and never shorter than
+// the chord where it does not.
 TEST(BezierPathExtremes, HandlesNearTheLargestDouble) {
     const struct {
         const char *name;
@@ -82,6 +83,12 @@ TEST(BezierPathExtremes, HandlesNearTheLargestDouble) {
           {0x1.41de180c44c81p+8, 0x1.1ffffffffffffp+3},
           {-0x1.0813c24757a8p+7, 0x1.95d0e4d11b7c6p+1021},
           {0x1.5555555555555p+3, 0x1.95d0e4d11b7c6p+1021}},
+         true},
+        {"out to 2^1020 and back",
+         {{0x0.5555555555555p-1022, -0x1.4p+2},
+          {0x1.47d3206eaa1d1p+1020, -0x1.4p+3},
+          {0x1.47d3206eaa1d1p+1020, 0x1.1p+5},
+          {0x1.ap+3, 0x1.38p+5}},
          true},
     };
     for (const auto &c : cases) {
