@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -48,7 +49,8 @@ struct FuzzImages {
 };
 
 FuzzImages &images() {
-    static FuzzImages built = [] {
+    // Never destroyed, so that the exit handler below still finds the folder.
+    static FuzzImages *const built = new FuzzImages([] {
         FuzzImages made;
         char folder[] = "/tmp/pathbloom-fuzz-XXXXXX";
         if (!mkdtemp(folder)) {
@@ -56,6 +58,8 @@ FuzzImages &images() {
             std::exit(1);
         }
         made.folder = folder;
+        // Gone when the run ends normally; a crashed run leaves it behind.
+        std::atexit([] { std::filesystem::remove_all(images().folder); });
         const struct {
             const char *name;
             int width, height;
@@ -73,8 +77,8 @@ FuzzImages &images() {
             made.layerFiles.push_back(file.name);
         }
         return made;
-    }();
-    return built;
+    }());
+    return *built;
 }
 
 // The file name that stands for a background image of the scene's size, the
