@@ -3,13 +3,15 @@
 #   make test   install what is missing, build all four targets, run every test
 #   make build  native build only (build/)
 #   make bench  native build with the benchmarks, then run them
+#   make fuzz   clang build of the fuzz harnesses, then each runs FUZZ_SECONDS (default 180) from its corpus
 # B sets the build folder (default build), JOBS the parallel compiles (default 2).
 
 B ?= build
 JOBS ?= 2
+FUZZ_SECONDS ?= 180
 export JOBS
 
-.PHONY: all demo test build bench deps asan i686 win64 win32 clean
+.PHONY: all demo test build bench fuzz deps asan i686 win64 win32 clean
 
 all: build
 
@@ -41,6 +43,10 @@ bench: deps
 	@found=0; for program in $$(find $(B)/bench -maxdepth 1 -type f -executable 2>/dev/null | sort); do \
 	    found=1; echo "--- $$program"; $$program || exit 1; done; \
 	[ $$found = 1 ] || echo "bench: no benchmark programs built yet"
+
+fuzz: deps
+	scripts/build.sh fuzz $(B)
+	scripts/fuzz.sh $(FUZZ_SECONDS) $(B)
 
 clean:
 	rm -rf $(B) out

@@ -15,6 +15,14 @@ file(GLOB PATHBLOOM_ENGINE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/engine/
 file(GLOB PATHBLOOM_HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp)
 list(FILTER PATHBLOOM_HOST_SOURCES EXCLUDE REGEX ".*/host/entry_point\\.cpp$")
 
+# Shared libraries must resolve every symbol themselves, except under clang's
+# sanitizers, whose runtime is linked into the executable that loads them.
+if(NOT WIN32 AND NOT (PATHBLOOM_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
+  set(PATHBLOOM_NO_UNDEFINED ON)
+else()
+  set(PATHBLOOM_NO_UNDEFINED OFF)
+endif()
+
 add_library(pathbloom_hostapi INTERFACE)
 target_include_directories(pathbloom_hostapi INTERFACE ${CMAKE_SOURCE_DIR})
 
@@ -28,7 +36,7 @@ function(pathbloom_layer name sources dependencies)
   set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
   add_library(${name}_link_check SHARED $<TARGET_OBJECTS:${name}>)
   target_link_libraries(${name}_link_check PRIVATE ${dependencies})
-  if(NOT WIN32)
+  if(PATHBLOOM_NO_UNDEFINED)
     target_link_options(${name}_link_check PRIVATE -Wl,--no-undefined)
   endif()
   add_dependencies(${name} pathbloom_include_check)
@@ -70,8 +78,10 @@ function(pathbloom_add_plugin target profile outdir)
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
   else()
     set_target_properties(${target} PROPERTIES SUFFIX ".so")
-    target_link_options(${target} PRIVATE -Wl,--no-undefined
-      -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/plugin_exports.map)
+    target_link_options(${target} PRIVATE -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/plugin_exports.map)
+    if(PATHBLOOM_NO_UNDEFINED)
+      target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    endif()
     set_target_properties(${target} PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/plugin_exports.map)
   endif()
   if(COMMAND pathbloom_attach_pipl)

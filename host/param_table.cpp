@@ -2,6 +2,7 @@
 #include "host/param_table.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
 
 #include "raster/fixed_point.h"
@@ -214,12 +215,22 @@ double reducedTurns(double degrees, A_FpLong (*fmod)(A_FpLong, A_FpLong)) {
     return turns < 0 ? turns + 1.0 : turns;
 }
 
+// A slider's value within its valid range, in the units the user sees. A host
+// keeps values there, but one that does not must not hand the arithmetic an
+// opacity of 32767 %, a radius of 1e308 pixels or a NaN: those take the
+// nearest end of the range, NaN the default.
+double validSliderValue(const ParamRow &row, double value) {
+    if (std::isnan(value)) return row.dephault;
+    return value < row.validMin ? row.validMin : value > row.validMax ? row.validMax : value;
+}
+
 // A slider's value in engine units: fixed percentages and percent float
 // sliders as fractions, pixel float sliders times the downsampling.
 double sliderValue(const ParamRow &row, const PF_ParamDef &def, double downsample) {
-    if (row.type == PF_Param_FIX_SLIDER) return fromFixed16(def.u.fd.value) * 0.01;
-    if (row.displayFlags == PF_ValueDisplayFlag_PERCENT) return def.u.fs_d.value * 0.01;
-    return def.u.fs_d.value * downsample;
+    if (row.type == PF_Param_FIX_SLIDER) return validSliderValue(row, fromFixed16(def.u.fd.value)) * 0.01;
+    const double value = validSliderValue(row, def.u.fs_d.value);
+    if (row.displayFlags == PF_ValueDisplayFlag_PERCENT) return value * 0.01;
+    return value * downsample;
 }
 
 double realValue(const ParamRow &row, const PF_ParamDef &def, double downsample, A_FpLong (*fmod)(A_FpLong, A_FpLong)) {

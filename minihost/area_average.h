@@ -13,13 +13,14 @@
 namespace minihost {
 
 // The largest channel value of a pixel type; 0 for float channels, which
-// keep the mean as it is.
+// keep the mean as it is. Inline: the explicit specializations are
+// definitions in every file that includes this header, one variable each.
 template <typename Pixel>
-constexpr double channelCeiling = 0;
+inline constexpr double channelCeiling = 0;
 template <>
-constexpr double channelCeiling<PF_Pixel> = 255;
+inline constexpr double channelCeiling<PF_Pixel> = 255;
 template <>
-constexpr double channelCeiling<PF_Pixel16> = 32768;
+inline constexpr double channelCeiling<PF_Pixel16> = 32768;
 
 template <typename Pixel>
 const Pixel *rowOf(const PF_EffectWorld &world, A_long y) {

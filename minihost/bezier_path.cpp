@@ -51,18 +51,29 @@ double gaussLegendre5(const BezierSegment &s, double a, double b) {
 
 // Arc length between parameters a and b, refined until two halves agree with
 // the whole to `tolerance` pixels. The speed is smooth except near cusps, where
-// the refinement goes deeper.
-double arcLength(const BezierSegment &s, double a, double b, double whole, double tolerance, int depth) {
+// the refinement goes deeper. A length that is not finite (coordinates near
+// the largest doubles, or NaN) cannot converge: it is returned as it is. Each
+// split spends one of `splits`; once they are spent the halves are taken as
+// they are, so that a curve whose rounding error stays above the tolerance
+// (handles near the largest doubles) costs thousands of evaluations, not 2^40.
+double arcLength(const BezierSegment &s, double a, double b, double whole, double tolerance, int depth, int &splits) {
     const double mid = 0.5 * (a + b);
     const double left = gaussLegendre5(s, a, mid), right = gaussLegendre5(s, mid, b);
-    if (depth >= 40 || std::fabs(left + right - whole) <= tolerance) return left + right;
-    return arcLength(s, a, mid, left, 0.5 * tolerance, depth + 1) +
-           arcLength(s, mid, b, right, 0.5 * tolerance, depth + 1);
+    if (depth >= 40 || splits <= 0 || !std::isfinite(left + right) || std::fabs(left + right - whole) <= tolerance)
+        return left + right;
+    --splits;
+    return arcLength(s, a, mid, left, 0.5 * tolerance, depth + 1, splits) +
+           arcLength(s, mid, b, right, 0.5 * tolerance, depth + 1, splits);
 }
 
 double arcLength(const BezierSegment &s, double a, double b) {
     if (b <= a) return 0;
-    return arcLength(s, a, b, gaussLegendre5(s, a, b), 1e-10, 0);
+    // 1e-10 pixels, or 1e-13 of the length where that is more: the rounding
+    // error of a long curve's length grows with it, and an absolute tolerance
+    // below it is never met.
+    const double whole = gaussLegendre5(s, a, b);
+    int splits = 4096;
+    return arcLength(s, a, b, whole, std::max(1e-10, 1e-13 * std::fabs(whole)), 0, splits);
 }
 
 // Control points on the chord and between its ends: the curve runs along the

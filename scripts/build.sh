@@ -4,6 +4,8 @@
 #
 #   build.sh native [ROOT]  Linux x64: plug-in, minihost, pathbloom, tests  -> ROOT
 #   build.sh asan   [ROOT]  the same with AddressSanitizer+UBSan            -> ROOT/asan
+#   build.sh fuzz   [ROOT]  clang, libFuzzer harnesses and the plug-in,
+#                           with coverage, AddressSanitizer+UBSan          -> ROOT/fuzz
 #   build.sh i686   [ROOT]  Linux 32-bit: plug-in and unit_tests            -> ROOT/linux-i686
 #   build.sh win64  [ROOT]  Windows x64 DLL (.aex) and unit_tests.exe       -> ROOT/win64
 #   build.sh win32  [ROOT]  Windows 32-bit DLL (.aex) only                   -> ROOT/win32
@@ -21,6 +23,7 @@ buildDir() {
     case $name in
         native) echo "$root" ;;
         asan) echo "$root/asan" ;;
+        fuzz) echo "$root/fuzz" ;;
         i686) echo "$root/linux-i686" ;;
         win64) echo "$root/win64" ;;
         win32) echo "$root/win32" ;;
@@ -37,7 +40,8 @@ configureAndBuild() {
         echo "build.sh: configuring $dir failed" >&2
         return 1
     }
-    cmake --build "$dir" -j "$jobs"
+    # shellcheck disable=SC2086
+    cmake --build "$dir" -j "$jobs" ${buildTargets:+--target $buildTargets}
 }
 
 # Cross builds write their property lists with the build machine's pipl_tool.
@@ -55,7 +59,7 @@ nativePiplTool() {
     echo "$root/pipl_tool"
 }
 
-name=${1:?usage: build.sh native|asan|i686|win64|win32 [ROOT]}
+name=${1:?usage: build.sh native|asan|fuzz|i686|win64|win32 [ROOT]}
 if [[ $name == dir ]]; then
     buildDir "${2:?}" "$(realpath -m "${3:-build}")"
     exit
@@ -71,6 +75,12 @@ case $name in
     asan)
         # -O1 with line tables: much quicker to compile than -O2 -g, still readable reports.
         configureAndBuild "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPATHBLOOM_SANITIZE=ON \
+            -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1"
+        ;;
+    fuzz)
+        # Only the harnesses and what they load: the tests run in the other builds.
+        CC=clang CXX=clang++ buildTargets="scene_fuzzer params_fuzzer" configureAndBuild "$dir" \
+            -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPATHBLOOM_FUZZ=ON -DPATHBLOOM_TESTS=OFF \
             -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1"
         ;;
     i686)

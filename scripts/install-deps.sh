@@ -8,6 +8,8 @@ packages=(
     g++ cmake ninja-build make pkg-config python3 binutils
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev libopenexr-dev nlohmann-json3-dev libcli11-dev
+    # fuzz build: clang with libFuzzer and the sanitizer runtimes
+    clang libclang-rt-14-dev
     # 32-bit Linux build, run under emulation
     g++-multilib qemu-user
     # Windows builds, the 64-bit tests run under wine
