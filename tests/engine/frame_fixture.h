@@ -17,7 +17,9 @@
 
 namespace frametest {
 
+using hosttest::colorValue;
 using hosttest::expectNothingHeld;
+using hosttest::numberValue;
 using hosttest::polyline;
 using hosttest::vertex;
 using minihost::Depth;
@@ -68,18 +70,6 @@ inline Raw rawAt(const Image &image, int x, int y) {
 // The pinned frame hashes start from 1469598103934665603.
 inline uint64_t frameHash(const Image &image) {
     return contentHash(image.data.data(), image.data.size(), 1469598103934665603ull);
-}
-
-inline ParamValue numberValue(double number) {
-    ParamValue value;
-    value.number = number;
-    return value;
-}
-
-inline ParamValue colorValue(PF_Pixel color) {
-    ParamValue value;
-    value.color = color;
-    return value;
 }
 
 inline const char *depthName(Depth depth) {

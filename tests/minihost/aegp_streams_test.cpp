@@ -16,6 +16,9 @@
 namespace minihost {
 namespace {
 
+using hosttest::colorValue;
+using hosttest::numberValue;
+
 using hosttest::expectNothingHeld;
 
 enum Index { Slider = 1, Fixed, Float, Color, Popup, Path, Count };
@@ -39,18 +42,6 @@ void setUp(Host &host) {
     });
     ASSERT_EQ(setupEffect(host), PF_Err_NONE);
     ASSERT_EQ(host.paramDefs.size(), size_t(Count));
-}
-
-ParamValue number(double n) {
-    ParamValue v;
-    v.number = n;
-    return v;
-}
-
-ParamValue color(A_u_char a, A_u_char r, A_u_char g, A_u_char b) {
-    ParamValue v;
-    v.color = {a, r, g, b};
-    return v;
 }
 
 // What the plug-in holds inside one command: the suites and its AEGP id.
@@ -120,12 +111,12 @@ TEST(AegpStreams, ValuesAreWhatACheckoutHandsOutAtTheSameTime) {
     Host host;
     setUp(host);
     host.fps = 10;  // 10000 ticks per second
-    setParamKeyframes(host, Float, {{0.0, number(0)}, {1.0, number(10)}}, Interpolation::Linear);
-    setParamKeyframes(host, Fixed, {{0.0, number(10)}, {1.0, number(33.3)}}, Interpolation::Linear);
-    setParamKeyframes(host, Popup, {{0.0, number(1)}, {1.0, number(3)}}, Interpolation::Linear);
-    setParamKeyframes(host, Color, {{0.0, color(255, 0, 100, 255)}, {1.0, color(255, 255, 101, 0)}},
+    setParamKeyframes(host, Float, {{0.0, numberValue(0)}, {1.0, numberValue(10)}}, Interpolation::Linear);
+    setParamKeyframes(host, Fixed, {{0.0, numberValue(10)}, {1.0, numberValue(33.3)}}, Interpolation::Linear);
+    setParamKeyframes(host, Popup, {{0.0, numberValue(1)}, {1.0, numberValue(3)}}, Interpolation::Linear);
+    setParamKeyframes(host, Color, {{0.0, colorValue({255, 0, 100, 255})}, {1.0, colorValue({255, 255, 101, 0})}},
                       Interpolation::Linear);
-    setParam(host, Slider, number(7));
+    setParam(host, Slider, numberValue(7));
     const struct {
         int index;
         A_long ticks;
@@ -159,9 +150,10 @@ TEST(AegpStreams, KeyframesInTimeOrderWithTimesInTicks) {
     Host host;
     setUp(host);
     host.fps = 29.97;  // 29970 ticks per second
-    setParamKeyframes(host, Fixed,
-                      {{1.0 / 3, number(33.3)}, {0.123456, number(50)}, {-2.0, number(0)}, {1e12, number(1)}},
-                      Interpolation::Linear);
+    setParamKeyframes(
+        host, Fixed,
+        {{1.0 / 3, numberValue(33.3)}, {0.123456, numberValue(50)}, {-2.0, numberValue(0)}, {1e12, numberValue(1)}},
+        Interpolation::Linear);
     std::vector<A_Time> times;
     std::vector<double> values;
     A_long count = -1, none = -1;
@@ -201,7 +193,7 @@ TEST(AegpStreams, KeyframesInTimeOrderWithTimesInTicks) {
 TEST(AegpStreams, TheHostRefusesWhatItDidNotHandOut) {
     Host host, other;
     setUp(host);
-    setParamKeyframes(host, Fixed, {{0.0, number(10)}, {1.0, number(20)}}, Interpolation::Linear);
+    setParamKeyframes(host, Fixed, {{0.0, numberValue(10)}, {1.0, numberValue(20)}}, Interpolation::Linear);
     int refusals = 0;
     withAegp(host, [&](Aegp &a, AEGP_EffectRefH effectH) {
         const AEGP_StreamSuite9 &s = *a.stream;
@@ -290,7 +282,7 @@ TEST(AegpStreams, AnInjectedFailureHandsNothingOut) {
                                  "AEGP_GetNewKeyframeValue", "AEGP_GetKeyframeTime", "AEGP_GetNewStreamValue"}) {
         Host host;
         setUp(host);
-        setParamKeyframes(host, Float, {{0.0, number(1)}, {1.0, number(2)}}, Interpolation::Linear);
+        setParamKeyframes(host, Float, {{0.0, numberValue(1)}, {1.0, numberValue(2)}}, Interpolation::Linear);
         host.faults.failCall[function] = {1, PF_Err_OUT_OF_MEMORY};
         // The plug-in's read, both ways, stopping at the first error: what
         // the calls before it handed out is there, nothing after.
@@ -330,8 +322,9 @@ TEST(AegpStreams, AnInjectedFailureHandsNothingOut) {
 TEST(AegpStreams, EaseIsSmoothstepOnNumbersAndChannels) {
     Host host;
     setUp(host);
-    setParamKeyframes(host, Float, {{1.0, number(0)}, {3.0, number(100)}}, Interpolation::Ease);
-    setParamKeyframes(host, Color, {{1.0, color(255, 0, 0, 255)}, {3.0, color(255, 255, 100, 0)}}, Interpolation::Ease);
+    setParamKeyframes(host, Float, {{1.0, numberValue(0)}, {3.0, numberValue(100)}}, Interpolation::Ease);
+    setParamKeyframes(host, Color, {{1.0, colorValue({255, 0, 0, 255})}, {3.0, colorValue({255, 255, 100, 0})}},
+                      Interpolation::Ease);
     const struct {
         double seconds;
         double number;

@@ -15,6 +15,9 @@
 namespace minihost {
 namespace {
 
+using hosttest::colorValue;
+using hosttest::numberValue;
+
 using hosttest::expectNothingHeld;
 
 enum Index { Slider = 1, Fixed, Angle, Float, Check, Color, Popup, Path, Layer };
@@ -74,18 +77,6 @@ PF_ParamDef checkout(Host &host, int index, int frame) {
     return def;
 }
 
-ParamValue number(double n) {
-    ParamValue v;
-    v.number = n;
-    return v;
-}
-
-ParamValue color(A_u_char a, A_u_char r, A_u_char g, A_u_char b) {
-    ParamValue v;
-    v.color = {a, r, g, b};
-    return v;
-}
-
 TEST(ParamCheckout, DefaultsComeFromTheRegistration) {
     Host host;
     setUp(host);
@@ -128,7 +119,7 @@ TEST(ParamCheckout, ValuesTakeTheirTypesRepresentation) {
         {Angle, -40000, -2147483647 - 1},
     };
     for (const Case &c : cases) {
-        setParam(host, c.index, number(c.value));
+        setParam(host, c.index, numberValue(c.value));
         const PF_ParamDef def = checkout(host, c.index, 0);
         long got = 0;
         switch (def.param_type) {
@@ -155,7 +146,7 @@ TEST(ParamCheckout, ValuesTakeTheirTypesRepresentation) {
         }
         EXPECT_EQ(got, c.expected) << "index " << c.index << " value " << c.value;
     }
-    setParam(host, Float, number(-3.25));
+    setParam(host, Float, numberValue(-3.25));
     EXPECT_EQ(checkout(host, Float, 0).u.fs_d.value, -3.25);
     activeScript() = nullptr;
 }
@@ -164,7 +155,7 @@ TEST(Keyframes, LinearBetweenKeysAndHeldOutside) {
     Host host;
     setUp(host);
     host.fps = 10;
-    setParamKeyframes(host, Slider, {{2.0, number(300)}, {1.0, number(100)}}, Interpolation::Linear);
+    setParamKeyframes(host, Slider, {{2.0, numberValue(300)}, {1.0, numberValue(100)}}, Interpolation::Linear);
     struct Case {
         int frame;
         long expected;
@@ -180,7 +171,8 @@ TEST(Keyframes, HoldKeepsTheEarlierValueUntilTheNextKey) {
     Host host;
     setUp(host);
     host.fps = 10;
-    setParamKeyframes(host, Fixed, {{0.0, number(10)}, {1.0, number(50)}, {2.0, number(90)}}, Interpolation::Hold);
+    setParamKeyframes(host, Fixed, {{0.0, numberValue(10)}, {1.0, numberValue(50)}, {2.0, numberValue(90)}},
+                      Interpolation::Hold);
     const struct {
         int frame;
         double percent;
@@ -194,7 +186,7 @@ TEST(Keyframes, ColoursMixPerChannelRounded) {
     Host host;
     setUp(host);
     host.fps = 4;
-    setParamKeyframes(host, Color, {{0.0, color(255, 0, 100, 255)}, {1.0, color(255, 255, 101, 0)}},
+    setParamKeyframes(host, Color, {{0.0, colorValue({255, 0, 100, 255})}, {1.0, colorValue({255, 255, 101, 0})}},
                       Interpolation::Linear);
     const PF_Pixel half = checkout(host, Color, 2).u.cd.value;  // 0.5 s
     EXPECT_EQ((std::vector<int>{half.alpha, half.red, half.green, half.blue}),
@@ -209,7 +201,7 @@ TEST(Keyframes, PopupsAndCheckboxesAlwaysHold) {
     Host host;
     setUp(host);
     host.fps = 10;
-    setParamKeyframes(host, Popup, {{0.0, number(1)}, {1.0, number(3)}}, Interpolation::Linear);
+    setParamKeyframes(host, Popup, {{0.0, numberValue(1)}, {1.0, numberValue(3)}}, Interpolation::Linear);
     EXPECT_EQ(checkout(host, Popup, 9).u.pd.value, 1);
     EXPECT_EQ(checkout(host, Popup, 10).u.pd.value, 3);
     activeScript() = nullptr;
@@ -220,7 +212,7 @@ TEST(Keyframes, CheckoutAtAnotherTimeThanTheCurrentFrame) {
     setUp(host);
     host.fps = 10;
     host.frame = 0;
-    setParamKeyframes(host, Float, {{0.0, number(0)}, {1.0, number(10)}}, Interpolation::Linear);
+    setParamKeyframes(host, Float, {{0.0, numberValue(0)}, {1.0, numberValue(10)}}, Interpolation::Linear);
     EXPECT_DOUBLE_EQ(checkout(host, Float, 5).u.fs_d.value, 5.0);
     EXPECT_DOUBLE_EQ(paramValueAt(host, Float, 0.25).number, 2.5);
     activeScript() = nullptr;
@@ -235,7 +227,7 @@ TEST(LayerCheckout, HandsOutTheLayerAtTheRenderDepthAndResolution) {
     host.depth = Depth::Bits16;
     host.downsampleX = 2;
     host.downsampleY = 2;
-    setParam(host, Layer, number(1));
+    setParam(host, Layer, numberValue(1));
     ASSERT_EQ(runInCommand(host,
                            [&](PF_InData &in, PF_OutData &) {
                                PF_ParamDef def{};

@@ -2,6 +2,8 @@
 // points and circles, and the check that nothing is left outstanding.
 #pragma once
 
+#include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -40,6 +42,47 @@ inline minihost::Mask circle(double cx, double cy, double r) {
     left.inY = k, left.outY = -k;
     top.inX = -k, top.outX = k;
     return polyline(true, {right, bottom, left, top});
+}
+
+// Parameter values for setParam and keyframes: a number in user units, a colour.
+inline minihost::ParamValue numberValue(double number) {
+    minihost::ParamValue value;
+    value.number = number;
+    return value;
+}
+
+inline minihost::ParamValue colorValue(PF_Pixel color) {
+    minihost::ParamValue value;
+    value.color = color;
+    return value;
+}
+
+// Host functions whose failure nothing can see: the maths and string
+// functions, and the handle calls without a result.
+inline const std::set<std::string> &callsThatCannotFail() {
+    static const std::set<std::string> calls = {"atan",
+                                                "atan2",
+                                                "ceil",
+                                                "cos",
+                                                "exp",
+                                                "fabs",
+                                                "floor",
+                                                "fmod",
+                                                "hypot",
+                                                "log",
+                                                "log10",
+                                                "pow",
+                                                "sin",
+                                                "sqrt",
+                                                "tan",
+                                                "asin",
+                                                "acos",
+                                                "sprintf",
+                                                "strcpy",
+                                                "host_unlock_handle",
+                                                "host_dispose_handle",
+                                                "host_get_handle_size"};
+    return calls;
 }
 
 // Every ledger count back at zero but the memory handles, of which `handles`
