@@ -34,24 +34,12 @@ bool parseFrameRange(const std::string &text, int &first, int &last);
 // Parses "X" or "X,Y" into downsampling factors of at least 1.
 bool parseDownsample(const std::string &text, int &x, int &y);
 
-// Pixel-replicated copy of a downsampled image at the full `width` x `height`;
-// downsampling it by `x`, `y` again gives back `image`.
-minihost::Image upsampleNearest(const minihost::Image &image, int width, int height, int x, int y);
-
 // The whole percent of a frame done that the progress bar shows, 0..100
 // whatever the plug-in reports (a count past the total, a negative count).
 int progressPercent(long current, long total);
 
 // File name of frame `frame` in the output folder: frame_0007.png.
 std::string frameFileName(int frame, const std::string &extension);
-
-// The --stats lines of the AEGP streams an effect read in one frame, one a
-// stream: `  "First Radius": 3 keyframes, 3 values read`, or with no value
-// read `  "Opacity": 0 keyframes, the parameter's own value is used`.
-// `effectNumber` (1-based) prefixes "effect N, " when the scene has several
-// effects; 0 leaves it out.
-std::string streamReadLines(const minihost::Host &host, const std::vector<minihost::StreamRead> &reads,
-                            size_t effectNumber);
 
 // Returns the process exit code.
 int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err);

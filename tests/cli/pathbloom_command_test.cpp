@@ -20,6 +20,7 @@
 #include "cli/image_io.h"
 #include "cli/info_command.h"
 #include "cli/output_file.h"
+#include "cli/effect_session.h"
 #include "cli/render_command.h"
 #include "tests/cli/cli_fixtures.h"
 
