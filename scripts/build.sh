@@ -59,6 +59,11 @@ nativePiplTool() {
     echo "$root/pipl_tool"
 }
 
+# The other builds compare their frames with the native build's.
+frameReference() {
+    echo "-DPATHBLOOM_FRAMES_REFERENCE=$1/same-frames"
+}
+
 name=${1:?usage: build.sh native|asan|fuzz|i686|win64|win32 [ROOT]}
 if [[ $name == dir ]]; then
     buildDir "${2:?}" "$(realpath -m "${3:-build}")"
@@ -74,7 +79,7 @@ case $name in
         ;;
     asan)
         # -O1 with line tables: much quicker to compile than -O2 -g, still readable reports.
-        configureAndBuild "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPATHBLOOM_SANITIZE=ON \
+        configureAndBuild "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPATHBLOOM_SANITIZE=ON "$(frameReference "$root")" \
             -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1"
         ;;
     fuzz)
@@ -87,13 +92,13 @@ case $name in
         tool=$(nativePiplTool "$root")
         configureAndBuild "$dir" -DCMAKE_BUILD_TYPE=Release \
             -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchains/linux-i686.cmake" \
-            -DPATHBLOOM_IMAGE_TOOLS=OFF -DPATHBLOOM_GTEST_FROM_SOURCE=ON -DPATHBLOOM_PIPL_TOOL="$tool"
+            -DPATHBLOOM_IMAGE_TOOLS=OFF "$(frameReference "$root")" -DPATHBLOOM_GTEST_FROM_SOURCE=ON -DPATHBLOOM_PIPL_TOOL="$tool"
         ;;
     win64)
         tool=$(nativePiplTool "$root")
         configureAndBuild "$dir" -DCMAKE_BUILD_TYPE=Release \
             -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchains/mingw-x64.cmake" \
-            -DPATHBLOOM_IMAGE_TOOLS=OFF -DPATHBLOOM_GTEST_FROM_SOURCE=ON -DPATHBLOOM_PIPL_TOOL="$tool"
+            -DPATHBLOOM_IMAGE_TOOLS=OFF "$(frameReference "$root")" -DPATHBLOOM_GTEST_FROM_SOURCE=ON -DPATHBLOOM_PIPL_TOOL="$tool"
         ;;
     win32)
         tool=$(nativePiplTool "$root")

@@ -14,6 +14,8 @@ packages=(
     g++-multilib qemu-user
     # Windows builds, the 64-bit tests run under wine
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
+    # the frame comparison reads scene images in the builds without libpng
+    libstb-dev
 )
 
 missing=()
