@@ -89,6 +89,8 @@ bool renderSceneFrame(SceneEffects &effects, const Scene &scene, int frame, bool
         const auto finished = std::chrono::steady_clock::now();
         const std::string where =
             "frame " + std::to_string(frame) + (effects.size() > 1 ? ", effect " + std::to_string(e + 1) : "");
+        const std::string held = minihost::outstanding(host.ledger);
+        if (!held.empty()) result.warnings += "pathbloom: warning: " + where + " left " + held + "\n";
         const PF_Err renderError =
             rendered.preRenderError != PF_Err_NONE ? rendered.preRenderError : rendered.renderError;
         if (renderError != PF_Err_NONE) {
@@ -97,16 +99,6 @@ bool renderSceneFrame(SceneEffects &effects, const Scene &scene, int frame, bool
                              (rendered.message.empty() ? "" : ": " + rendered.message);
             return false;
         }
-        const minihost::Ledger &l = host.ledger;
-        if (l.suites || l.lockedHandles || l.worlds || l.checkouts || l.preRenderBlocks || l.effects || l.streams ||
-            l.streamValues || l.invalidCalls)
-            result.warnings += "pathbloom: warning: " + where + " left " + std::to_string(l.suites) + " suites, " +
-                               std::to_string(l.lockedHandles) + " handle locks, " + std::to_string(l.worlds) +
-                               " worlds, " + std::to_string(l.checkouts) + " checkouts, " +
-                               std::to_string(l.preRenderBlocks) + " pre-render blocks, " + std::to_string(l.effects) +
-                               " effects, " + std::to_string(l.streams) + " streams and " +
-                               std::to_string(l.streamValues) + " stream values outstanding, " +
-                               std::to_string(l.invalidCalls) + " invalid calls\n";
         if (stats) result.streamLines += streamReadLines(host, rendered.streamReads, effects.size() > 1 ? e + 1 : 0);
         result.milliseconds += std::chrono::duration<double, std::milli>(finished - started).count();
         result.placed += host.progressTotal > 0 ? host.progressTotal - 1 : 0;

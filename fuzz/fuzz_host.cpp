@@ -42,15 +42,9 @@ void stopEffect(minihost::Host &host) {
 }
 
 void requireClearLedger(const minihost::Host &host, const char *after) {
-    const minihost::Ledger &l = host.ledger;
-    if (!l.suites && !l.lockedHandles && !l.worlds && !l.checkouts && !l.preRenderBlocks && !l.effects && !l.streams &&
-        !l.streamValues && !l.invalidCalls)
-        return;
-    std::fprintf(stderr,
-                 "fuzz: after %s the plug-in left %d suites, %d handle locks, %d worlds, %d checkouts, "
-                 "%d pre-render blocks, %d effects, %d streams, %d stream values; %d invalid calls\n",
-                 after, l.suites, l.lockedHandles, l.worlds, l.checkouts, l.preRenderBlocks, l.effects, l.streams,
-                 l.streamValues, l.invalidCalls);
+    const std::string held = minihost::outstanding(host.ledger);
+    if (held.empty()) return;
+    std::fprintf(stderr, "fuzz: after %s the plug-in left %s\n", after, held.c_str());
     __builtin_trap();
 }
 

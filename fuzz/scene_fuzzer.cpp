@@ -17,12 +17,12 @@
 #include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/effect_session.h"
 #include "cli/image_io.h"
-#include "cli/render_command.h"
 #include "cli/scene.h"
 #include "fuzz/fuzz_host.h"
 
@@ -174,34 +174,26 @@ bool renderWithinCaps(const pathbloom::Scene &scene, const std::vector<PF_ParamD
 // Renders the scene as `pathbloom render` does: one effect instance per
 // entry of "effects", each frame through all of them in turn.
 void renderScene(const pathbloom::Scene &scene) {
-    std::vector<std::unique_ptr<minihost::Host>> hosts;
-    for (size_t e = 0; e < scene.effects.size(); ++e) {
-        hosts.push_back(std::make_unique<minihost::Host>());
-        minihost::Host &host = *hosts.back();
-        fuzz::startEffect(host);
-        pathbloom::applyScene(host, scene, e);
-        host.frame = scene.firstFrame;
-        std::string failure;
-        pathbloom::updateUI(host, failure);
-        fuzz::requireClearLedger(host, "the parameter UI update");
+    pathbloom::SceneEffects effects;
+    std::ostringstream err;
+    const auto setUp = [](minihost::Host &host) { fuzz::requireClearLedger(host, "the effect's set-up"); };
+    const auto uiUpdated = [](minihost::Host &host) { fuzz::requireClearLedger(host, "the parameter UI update"); };
+    if (!pathbloom::startSceneEffects(effects, scene, fuzz::pluginPath(), setUp, uiUpdated, err)) {
+        std::fprintf(stderr, "fuzz: %s", err.str().c_str());
+        std::exit(1);
     }
     for (int frame = scene.firstFrame; frame <= scene.lastFrame; ++frame) {
-        minihost::Image output;
-        for (size_t e = 0; e < hosts.size(); ++e) {
-            minihost::Host &host = *hosts[e];
-            if (e > 0) {
-                if (output.data.empty()) break;  // the last effect failed: nothing to go on with
-                host.input =
-                    pathbloom::upsampleNearest(output, scene.width, scene.height, scene.downsampleX, scene.downsampleY);
-            }
-            host.frame = frame;
-            minihost::RenderResult result = minihost::renderFrame(host);
-            fuzz::requireClearLedger(host, "a frame");
-            if (result.preRenderError || result.renderError) result.output = minihost::Image{};
-            output = std::move(result.output);
+        pathbloom::SceneFrame rendered;
+        pathbloom::renderSceneFrame(effects, scene, frame, false, rendered);
+        if (!rendered.warnings.empty()) {
+            std::fprintf(stderr, "fuzz: %s", rendered.warnings.c_str());
+            __builtin_trap();
         }
     }
-    for (auto &host : hosts) fuzz::stopEffect(*host);
+    for (auto &effect : effects) {
+        effect->setUp = false;
+        fuzz::stopEffect(effect->host);
+    }
 }
 
 // The registered parameter definitions, read once from a set-up effect.

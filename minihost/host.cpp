@@ -219,6 +219,22 @@ void resetLedger(Host &host) {
     host.progressCurrent = host.progressTotal = host.progressCalls = 0;
 }
 
+std::string outstanding(const Ledger &l) {
+    const std::pair<int, const char *> held[] = {
+        {l.suites, "suite"},       {l.lockedHandles, "handle lock"},        {l.worlds, "world"},
+        {l.checkouts, "checkout"}, {l.preRenderBlocks, "pre-render block"}, {l.effects, "effect"},
+        {l.streams, "stream"},     {l.streamValues, "stream value"}};
+    std::string text;
+    for (const auto &[count, noun] : held)
+        if (count != 0)
+            text += (text.empty() ? "" : ", ") + std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+    if (!text.empty()) text += " outstanding";
+    if (l.invalidCalls != 0)
+        text += (text.empty() ? "" : "; ") + std::to_string(l.invalidCalls) + " invalid call" +
+                (l.invalidCalls == 1 ? "" : "s");
+    return text;
+}
+
 PF_Fixed fixedFromDouble(double value) {
     const double scaled = value >= 0 ? std::trunc(value * 65536 + 0.5) : std::trunc(value * 65536 - 0.5);
     if (std::isnan(scaled)) return 0;

@@ -289,6 +289,10 @@ RenderResult renderFrame(Host &host);
 // Counts after the reset are relative: releasing something acquired before it
 // makes a count negative.
 void resetLedger(Host &host);
+// What the ledger holds besides handles (which live on between commands), in
+// words: "2 worlds, 1 checkout outstanding; 1 invalid call". Empty when
+// nothing is held and no call was invalid.
+std::string outstanding(const Ledger &ledger);
 
 // Calls of a host function since the host was made or the ledger reset.
 long callCount(const Host &host, const std::string &function);

@@ -208,6 +208,21 @@ TEST(Faults, TheNthHandleAllocationReturnsNone) {
     expectNothingHeld(host);
 }
 
+TEST(Ledger, OutstandingNamesWhatIsHeldButHandles) {
+    struct Case {
+        Ledger ledger;
+        const char *text;
+    };
+    const Case cases[] = {{Ledger{}, ""},
+                          {Ledger{0, 3, 0, 0, 0, 0, 0, 0, 0, 0}, ""},
+                          {Ledger{1, 0, 0, 2, 0, 0, 0, 0, 0, 0}, "1 suite, 2 worlds outstanding"},
+                          {Ledger{0, 0, 0, 0, 0, 0, 0, -1, 0, 2}, "-1 streams outstanding; 2 invalid calls"},
+                          {Ledger{0, 0, 1, 0, 1, 1, 1, 0, 1, 1},
+                           "1 handle lock, 1 checkout, 1 pre-render block, 1 effect, 1 stream value outstanding; "
+                           "1 invalid call"}};
+    for (const Case &c : cases) EXPECT_EQ(outstanding(c.ledger), c.text);
+}
+
 TEST(Faults, ResetLedgerRestartsTheCounts) {
     Host host;
     host.logCalls = true;
