@@ -316,12 +316,27 @@ TEST(OutputFiles, AFailedWriteLeavesTheEarlierFile) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "earlier");
 }
 
-// An interrupt or a kill mid-render: the frames written so far stay whole,
-// nothing is left under a temporary name, the status is 128 + the signal.
+// A scene of the most frames there may be: its last frames render, keyframes
+// read at the end of the host's time range.
+TEST(RenderCommand, TheLastOfAMillionFramesRender) {
+    const std::string folder = scratchFolder(), out = folder + "/out";
+    writeTextFile(folder + "/scene.json", R"({"width": 32, "height": 32, "frames": [0, 1000000], "fps": 10000,
+        "masks": [{"closed": true, "points": [[4, 4], [28, 4], [28, 28]]}],
+        "params": {"Radius Mode": "Keyframe 2", "First Radius": {"keyframes": [[0, 1], [100, 3]]}}})");
+    const CommandResult result =
+        runPathbloom("render '" + folder + "/scene.json' -o '" + out + "' --frames 999999-1000000" + plugin());
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    for (const char *name : {"/frame_999999.png", "/frame_1000000.png"}) EXPECT_TRUE(fs::exists(out + name)) << name;
+}
+
+// An interrupt or a kill mid-render of a million frames: the frames written
+// so far stay whole, nothing is left under a temporary name, the status is
+// 128 + the signal.
 TEST(RenderCommand, ASignalStopsWithTheFramesWrittenWhole) {
     for (const int signal : {SIGINT, SIGTERM}) {
         const std::string folder = scratchFolder(), out = folder + "/out";
-        writeTextFile(folder + "/scene.json", R"({"width": 64, "height": 64, "frames": [0, 100000],
+        writeTextFile(folder + "/scene.json", R"({"width": 64, "height": 64, "frames": [0, 999999],
             "masks": [{"closed": true, "points": [[8, 8], [56, 8], [56, 56]]}], "params": {"Number": 40}})");
         const pid_t child = fork();
         ASSERT_GE(child, 0);
