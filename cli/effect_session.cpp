@@ -87,8 +87,8 @@ bool renderSceneFrame(SceneEffects &effects, const Scene &scene, int frame, bool
         const auto started = std::chrono::steady_clock::now();
         minihost::RenderResult rendered = minihost::renderFrame(host);
         const auto finished = std::chrono::steady_clock::now();
-        const std::string where =
-            "frame " + std::to_string(frame) + (effects.size() > 1 ? ", effect " + std::to_string(e + 1) : "");
+        const std::string where = "frame " + std::to_string(scene.start + frame) +
+                                  (effects.size() > 1 ? ", effect " + std::to_string(e + 1) : "");
         const std::string held = minihost::outstanding(host.ledger);
         if (!held.empty()) result.warnings += "pathbloom: warning: " + where + " left " + held + "\n";
         const PF_Err renderError =
@@ -99,7 +99,12 @@ bool renderSceneFrame(SceneEffects &effects, const Scene &scene, int frame, bool
                              (rendered.message.empty() ? "" : ": " + rendered.message);
             return false;
         }
-        if (stats) result.streamLines += streamReadLines(host, rendered.streamReads, effects.size() > 1 ? e + 1 : 0);
+        if (stats) {
+            result.streamLines += streamReadLines(host, rendered.streamReads, effects.size() > 1 ? e + 1 : 0);
+            for (const minihost::StreamRead &read : rendered.streamReads)
+                result.streams.push_back(
+                    {e + 1, paramName(host.paramDefs.at(size_t(read.paramIndex))), read.keyframes, read.valuesRead});
+        }
         result.milliseconds += std::chrono::duration<double, std::milli>(finished - started).count();
         result.placed += host.progressTotal > 0 ? host.progressTotal - 1 : 0;
         result.drawn += host.progressCalls > 0 ? host.progressCalls - 1 : 0;

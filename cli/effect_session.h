@@ -52,17 +52,26 @@ bool startSceneEffects(SceneEffects &effects, const Scene &scene, const std::str
                        void (*beforeUIUpdate)(minihost::Host &), void (*prepareHost)(minihost::Host &),
                        std::ostream &err);
 
-// One frame of a scene through all of its effects.
-struct SceneFrame {
-    minihost::Image output;      // the last effect's output, at the scene's depth, downsampled size
-    double milliseconds = 0;     // inside renderFrame, all effects
-    long placed = 0, drawn = 0;  // points, from the plug-in's progress calls
-    std::string streamLines;     // with `stats`: the AEGP streams read (streamReadLines)
-    std::string warnings;        // lines about anything a render left held in the host
-    std::string failure;         // when false: "frame 3, effect 2: render failed with error 516: ..."
+// What the plug-in read through one AEGP stream in a frame, for --stats.
+struct StreamStat {
+    size_t effect = 1;  // 1-based
+    std::string name;   // the parameter's
+    long keyframes = 0, valuesRead = 0;
 };
 
-// Renders frame `frame` through every effect in turn. False on the first
+// One frame of a scene through all of its effects.
+struct SceneFrame {
+    minihost::Image output;           // the last effect's output, at the scene's depth, downsampled size
+    double milliseconds = 0;          // inside renderFrame, all effects
+    long placed = 0, drawn = 0;       // points, from the plug-in's progress calls
+    std::string streamLines;          // with `stats`: the AEGP streams read (streamReadLines)
+    std::vector<StreamStat> streams;  // with `stats`: the same, as records
+    std::string warnings;             // lines about anything a render left held in the host
+    std::string failure;              // when false: "frame 3, effect 2: render failed with error 516: ..."
+};
+
+// Renders frame `frame` (0-based, at frame / fps seconds; messages number it
+// from the scene's start) through every effect in turn. False on the first
 // command that fails, with `result.failure` saying which.
 bool renderSceneFrame(SceneEffects &effects, const Scene &scene, int frame, bool stats, SceneFrame &result);
 

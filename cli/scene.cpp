@@ -385,8 +385,8 @@ SceneEffect readEffect(const json &params, const std::string &where, const std::
 void readScene(const json &root, const std::string &folder, const std::vector<PF_ParamDef> &defs, Scene &scene) {
     if (!root.is_object()) wrongType("(top level)", "an object", root);
     allowOnly(root, "",
-              {"width", "height", "background", "depth", "fps", "frames", "downsample", "masks", "layers", "params",
-               "effects"});
+              {"width", "height", "background", "depth", "fps", "frames", "start", "downsample", "masks", "layers",
+               "params", "effects"});
     for (const char *key : {"width", "height"})
         if (!root.contains(key)) fail(key, "missing");
     scene.width = int(readIntegerIn(root["width"], "width", 1, 30000));
@@ -426,6 +426,7 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
             fail("frames", "last frame " + std::to_string(scene.lastFrame) + " is before first " +
                                std::to_string(scene.firstFrame));
     }
+    if (root.contains("start")) scene.start = int(readIntegerIn(root["start"], "start", 0, maxFrame));
     if (root.contains("downsample")) {
         const json &downsample = root["downsample"];
         if (!downsample.is_array() || downsample.size() != 2) wrongType("downsample", "[x, y]", downsample);

@@ -41,7 +41,10 @@ struct Scene {
     minihost::Image background;  // width x height, 8 or 16 bits
     minihost::Depth depth = minihost::Depth::Bits8;
     double fps = 30;
-    int firstFrame = 0, lastFrame = 0;  // inclusive
+    int firstFrame = 0, lastFrame = 0;  // inclusive; frame f at f / fps seconds
+    // What frame 0 is called in file names, --frames and messages: frame f is
+    // numbered start + f. Times (and keyframes, in seconds) do not move.
+    int start = 0;
     int downsampleX = 1, downsampleY = 1;
     std::vector<minihost::Mask> masks;
     std::vector<SceneLayer> layers;
