@@ -10,11 +10,14 @@
 #include "cli/info_command.h"
 #include "cli/output_file.h"
 #include "cli/render_command.h"
+#include "cli/render_workers.h"
 #include "cli/scene.h"
+#include "cli/version.h"
 
 int main(int argc, char **argv) {
     CLI::App app{"pathbloom: renders VomrelPathBloom scenes through minihost"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("pathbloom ") + pathbloom::commandVersion);
 
     pathbloom::InfoOptions infoOptions;
     CLI::App *info = app.add_subcommand("info", "Show the plug-in's property list, about text and parameters");
@@ -29,18 +32,26 @@ int main(int argc, char **argv) {
     check->add_option("--plugin", checkOptions.pluginPath, "Plug-in file");
 
     pathbloom::RenderOptions options;
-    std::string frames, downsample;
+    std::string downsample;
     CLI::App *render = app.add_subcommand("render", "Render a scene file's frames");
     render->add_option("SCENE", options.scenePath, "Scene file (JSON)")->required();
-    render->add_option("-o,--output", options.outputDir, "Output folder")->required();
+    render
+        ->add_option("-o,--output", options.output,
+                     "Output folder (frame_0007.png / .exr), or a pattern out/name.####.png or out/name.%04d.exr")
+        ->required();
     render->add_option("--plugin", options.pluginPath, "Plug-in file");
-    render->add_option("--frames", frames, "Frame range A-B (inclusive) or one frame A");
+    render->add_option("--frames", options.frames,
+                       "Frames to render, comma-separated A, A-B or A-BxN (every Nth): 1-100x4, 1,5,9, 10-20,30");
     render->add_option("--depth", options.depth, "Bits per channel: 8, 16 or 32 (float)")
         ->check(CLI::IsMember({8, 16, 32}));
     render->add_option("--downsample", downsample, "Downsampling X or X,Y");
-    render->add_flag("--stats", options.stats,
-                     "Per frame: render time, points placed and drawn, parameter streams read");
-    render->add_flag("--preview", options.preview, "Also write a 16-bit PNG for float frames");
+    CLI::Option *stats = render->add_flag("--stats", options.stats,
+                                          "Per frame: render time, points placed and drawn, parameter streams read");
+    render->add_flag("--json", options.statsJson, "With --stats: one JSON object a line, then a summary")->needs(stats);
+    render->add_flag("--preview", options.preview, "Also write a 16-bit PNG for float frames written as EXR");
+    render->add_flag("--skip-existing", options.skipExisting, "Leave out frames whose files are already there");
+    render->add_option("-j,--jobs", options.jobs, "Worker processes rendering frames at once (default: cores)")
+        ->check(CLI::Range(1, pathbloom::maxJobs));
     render->add_option("--contact-sheet", options.contactSheet, "Also tile the frames into this PNG");
 
     std::string sheetFolder, sheetOutput;
@@ -48,22 +59,24 @@ int main(int argc, char **argv) {
     sheet->add_option("DIR", sheetFolder, "Folder of frame_NNNN.png / .exr files")->required();
     sheet->add_option("-o,--output", sheetOutput, "Sheet file (PNG)")->required();
 
-    CLI11_PARSE(app, argc, argv);
+    // Usage errors exit with 2 whatever CLI11's own code for them.
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        const int status = app.exit(e);
+        return status == 0 ? 0 : 2;
+    }
     pathbloom::stopCleanlyOnSignals();
 
     if (*info) return pathbloom::runInfo(infoOptions, std::cout, std::cerr);
     if (*check) return pathbloom::runCheck(checkOptions, std::cout, std::cerr);
     if (*sheet) return pathbloom::runContactSheet(sheetFolder, sheetOutput, std::cout, std::cerr);
 
-    if (!frames.empty() && !pathbloom::parseFrameRange(frames, options.firstFrame, options.lastFrame)) {
-        std::cerr << "pathbloom: --frames: \"" << frames << "\" is not A-B or A, frames 0.." << pathbloom::maxFrame
-                  << "\n";
-        return 2;
-    }
     if (!downsample.empty() && !pathbloom::parseDownsample(downsample, options.downsampleX, options.downsampleY)) {
         std::cerr << "pathbloom: --downsample: \"" << downsample << "\" is not X or X,Y (1 or more)\n";
         return 2;
     }
     options.progressBar = isatty(STDERR_FILENO) != 0;
+    options.frameLog = !options.progressBar;
     return pathbloom::runRender(options, std::cout, std::cerr);
 }

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace pathbloom {
 
@@ -20,7 +21,7 @@ volatile std::sig_atomic_t pending = 0;
 
 extern "C" void stopOnSignal(int signal) {
     // Only async-signal-safe calls here.
-    if (pending) unlink(pendingPath);
+    removePendingFile();
     _exit(128 + signal);
 }
 
@@ -44,6 +45,32 @@ void untrack() {
 }
 
 }  // namespace
+
+void removePendingFile() {
+    if (pending) unlink(pendingPath);
+}
+
+int removeStaleTemporaries(const std::string &folder, const std::function<bool(const std::string &name)> &ours) {
+    int removed = 0;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
+        // ".NAME.PID.part": NAME is everything between the first dot and the
+        // dot before the process number.
+        const std::string file = entry.path().filename().string();
+        if (file.size() < 8 || file[0] != '.' || file.compare(file.size() - 5, 5, ".part") != 0) continue;
+        const std::string rest = file.substr(1, file.size() - 6);
+        const auto dot = rest.find_last_of('.');
+        if (dot == std::string::npos) continue;
+        const std::string digits = rest.substr(dot + 1);
+        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const pid_t pid = pid_t(std::stol(digits));
+        if (pid <= 0 || pid == getpid() || !ours(rest.substr(0, dot))) continue;
+        if (kill(pid, 0) == 0 || errno != ESRCH) continue;
+        if (std::remove(entry.path().c_str()) == 0) ++removed;
+    }
+    return removed;
+}
 
 bool writeWhole(const std::string &path, const FileWriter &write, std::string &error) {
     const std::string temporary = temporaryPath(path);

@@ -15,6 +15,17 @@ namespace pathbloom {
 using FileWriter = std::function<bool(const std::string &temporaryPath, std::string &error)>;
 bool writeWhole(const std::string &path, const FileWriter &write, std::string &error);
 
+// Removes the temporary file this process is writing, if any. Safe to call
+// from a signal handler.
+void removePendingFile();
+
+// Removes from `folder` the temporary files (".NAME.PID.part") that processes
+// no longer running on this machine left for the final names NAME that `ours`
+// accepts: what a killed render leaves. A live process's file, another
+// machine's included when its process number is running here, is left alone.
+// Returns how many it removed.
+int removeStaleTemporaries(const std::string &folder, const std::function<bool(const std::string &name)> &ours);
+
 // From now on SIGINT and SIGTERM remove the temporary file being written, if
 // any, and end the process with status 128 + the signal: 130 and 143.
 void stopCleanlyOnSignals();

@@ -5,20 +5,25 @@
 #include <string>
 #include <vector>
 
+#include "cli/frame_plan.h"
 #include "minihost/minihost.h"
 
 namespace pathbloom {
 
 struct RenderOptions {
     std::string scenePath;
-    std::string outputDir;
+    std::string output;                    // -o: a folder or a file name pattern (parseOutput)
     std::string pluginPath;                // empty: the plug-in built beside the executable
-    int firstFrame = -1, lastFrame = -1;   // -1: the scene's range
+    std::string frames;                    // --frames list (parseFrameSpans); empty: the scene's frames
     int depth = 0;                         // 8, 16 or 32; 0: the scene's
     int downsampleX = 0, downsampleY = 0;  // 0: the scene's
     bool stats = false;                    // a line per frame (time, points placed and drawn), then its stream reads
+    bool statsJson = false;                // with `stats`: a JSON object a line instead, and a summary
     bool preview = false;                  // 16-bit PNG beside each float frame's EXR
+    bool skipExisting = false;             // leave out frames whose files are all there
+    int jobs = 0;                          // worker processes, 1..maxJobs; 0: the machine's cores
     bool progressBar = false;              // drawn on `err`; the caller decides (a terminal)
+    bool frameLog = false;                 // a line on `err` per frame written; the caller decides (no terminal)
     std::string contactSheet;              // file to tile the frames into; empty: none
     // Called for every effect instance once the scene is applied:
     // `beforeUIUpdate` before the plug-in's parameter UI update, `prepareHost`
@@ -28,9 +33,6 @@ struct RenderOptions {
     void (*prepareHost)(minihost::Host &host) = nullptr;
 };
 
-// Parses "A-B" or "A" into a frame range within 0..maxFrame; false when
-// malformed or outside.
-bool parseFrameRange(const std::string &text, int &first, int &last);
 // Parses "X" or "X,Y" into downsampling factors of at least 1.
 bool parseDownsample(const std::string &text, int &x, int &y);
 
@@ -38,10 +40,9 @@ bool parseDownsample(const std::string &text, int &x, int &y);
 // whatever the plug-in reports (a count past the total, a negative count).
 int progressPercent(long current, long total);
 
-// File name of frame `frame` in the output folder: frame_0007.png.
-std::string frameFileName(int frame, const std::string &extension);
-
-// Returns the process exit code.
+// Returns the process exit code: 0 done, 1 a fault in the scene, a frame
+// outside it, a render or file error, 2 a malformed option, 128 + the signal
+// when SIGINT or SIGTERM stopped it.
 int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err);
 
 }  // namespace pathbloom
