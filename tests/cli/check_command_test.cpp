@@ -127,7 +127,7 @@ TEST(RenderCommand, AFailedUIUpdateIsAWarning) {
     const std::string folder = scratchFolder();
     pathbloom::RenderOptions options;
     options.scenePath = sceneFile(folder, closedMask, "");
-    options.outputDir = folder + "/out";
+    options.output = folder + "/out";
     options.pluginPath = mainPluginPath();
     options.beforeUIUpdate = failingUpdate<2>;
     std::ostringstream out, err;

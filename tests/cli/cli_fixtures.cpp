@@ -85,6 +85,14 @@ CommandResult runPathbloom(const std::string &arguments) {
     return result;
 }
 
+std::string withoutFrameLog(const std::string &err) {
+    std::istringstream lines(err);
+    std::string kept;
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("frame ", 0) != 0 || line.find(" written: ") == std::string::npos) kept += line + "\n";
+    return kept;
+}
+
 bool readPngHeader(const std::string &path, PngHeader &header) {
     const std::string bytes = readWhole(path);
     if (bytes.size() < 26 || bytes.compare(1, 3, "PNG") != 0 || bytes.compare(12, 4, "IHDR") != 0) return false;

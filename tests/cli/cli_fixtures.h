@@ -25,6 +25,10 @@ struct CommandResult {
 };
 CommandResult runPathbloom(const std::string &arguments);
 
+// `err` of a render without its log lines ("frame 3 written: ..."), which it
+// prints when stderr is not a terminal.
+std::string withoutFrameLog(const std::string &err);
+
 // Bit depth and colour type bytes of a PNG's header; false for a non-PNG.
 struct PngHeader {
     int width = 0, height = 0, bitDepth = 0, colorType = 0;
