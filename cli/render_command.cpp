@@ -203,7 +203,7 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
         lastPercent = -1;
     };
     const auto print = [&](size_t item) {
-        const FrameOutcome &outcome = outcomes[item];
+        FrameOutcome &outcome = outcomes[item];
         const int number = frames[todo[item]];
         clearBar();
         err << outcome.record.value("warnings", std::string());
@@ -234,6 +234,7 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
                            outcome.record.value("placed", 0L), outcome.record.value("drawn", 0L))
                 << outcome.record.value("streamLines", std::string()) << std::flush;
         }
+        outcome.record = nullptr;  // printed: a long render keeps no report it is done with
     };
     const auto drawBar = [&] {
         if (!options.progressBar || todo.empty()) return;

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +20,7 @@
 #include "cli/frame_plan.h"
 #include "cli/image_io.h"
 #include "cli/render_command.h"
+#include "cli/render_workers.h"
 #include "cli/version.h"
 #include "tests/cli/cli_fixtures.h"
 
@@ -409,6 +412,54 @@ TEST(RenderPipeline, AFailingFrameStopsTheJobWithTheFirstError) {
     EXPECT_EQ(pathbloom::runRender(options, out, err), 1);
     EXPECT_EQ(err.str(), "pathbloom: frame 0: render failed with error 517\n");
     EXPECT_TRUE(fs::is_empty(folder + "/out"));
+}
+
+// The worker machinery on its own: every item reported once whatever the
+// jobs; a failure stops the handing out; a worker that dies is reported with
+// the item it was on.
+TEST(RenderWorkers, ReportsEveryItemFailuresAndCrashes) {
+    const struct {
+        int jobs;
+        int failAt, crashAt;  // -1: none
+        std::vector<int> okItems;
+        int failedItem;  // -1: none
+        const char *failedReport;
+    } cases[] = {
+        {1, -1, -1, {0, 1, 2, 3, 4, 5, 6}, -1, ""},
+        {4, -1, -1, {0, 1, 2, 3, 4, 5, 6}, -1, ""},
+        {1, 2, -1, {0, 1}, 2, "item 2"},
+        {1, -1, 3, {0, 1, 2}, 3, "the worker rendering it ended by signal 9 (Killed)"},
+    };
+    for (const auto &c : cases) {
+        std::vector<int> okItems, reports(7, 0);
+        int failedItem = -1;
+        std::string failedReport;
+        const pathbloom::ItemWork work = [&](int item, std::string &report) {
+            if (item == c.crashAt) raise(SIGKILL);
+            report = "item " + std::to_string(item);
+            return item != c.failAt;
+        };
+        const pathbloom::ItemReport onReport = [&](int item, bool ok, const std::string &report, bool crashed) {
+            ++reports.at(size_t(item));
+            if (ok) {
+                EXPECT_EQ(report, "item " + std::to_string(item));
+                okItems.push_back(item);
+            } else {
+                EXPECT_EQ(crashed, item == c.crashAt);
+                failedItem = item;
+                failedReport = report;
+            }
+        };
+        const pathbloom::WorkersResult result = pathbloom::runInWorkers(c.jobs, 7, work, onReport, [] {});
+        std::sort(okItems.begin(), okItems.end());
+        EXPECT_EQ(okItems, c.okItems) << c.jobs << " " << c.failAt << " " << c.crashAt;
+        EXPECT_EQ(failedItem, c.failedItem);
+        EXPECT_EQ(failedReport, c.failedReport);
+        EXPECT_EQ(result.failed, c.failedItem >= 0);
+        EXPECT_EQ(result.stopSignal, 0);
+        EXPECT_EQ(result.error, "");
+        for (int count : reports) EXPECT_LE(count, 1);
+    }
 }
 
 TEST(RenderPipeline, VersionOnStdout) {

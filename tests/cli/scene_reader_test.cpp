@@ -158,6 +158,7 @@ TEST(SceneValues, DefaultsOfTheSceneFields) {
     EXPECT_EQ(scene.fps, 30);
     EXPECT_EQ(scene.firstFrame, 0);
     EXPECT_EQ(scene.lastFrame, 0);
+    EXPECT_EQ(scene.start, 0);
     EXPECT_EQ(scene.downsampleX, 1);
     EXPECT_EQ(scene.downsampleY, 1);
     ASSERT_EQ(scene.effects.size(), 1u);
