@@ -50,6 +50,10 @@ extern "C" void parentOnSignal(int signal) {
     }
     for (int w = 0; w < workerCount; ++w) kill(workerPids[w], SIGUSR1);
     removePendingFile();
+    static const char said[] = "pathbloom: stopped at once by a second signal\n";
+    if (write(STDERR_FILENO, said, sizeof said - 1) < 0) {
+        // Nothing left to tell it with.
+    }
     _exit(128 + signal);
 }
 
