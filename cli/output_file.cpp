@@ -53,7 +53,10 @@ void removePendingFile() {
 int removeStaleTemporaries(const std::string &folder, const std::function<bool(const std::string &name)> &ours) {
     int removed = 0;
     std::error_code error;
-    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
+    // Incremented with an error code: a listing that fails part way ends the
+    // tidying, not the render.
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::filesystem::directory_entry &entry = *it;
         // ".NAME.PID.part": NAME is everything between the first dot and the
         // dot before the process number.
         const std::string file = entry.path().filename().string();
