@@ -16,6 +16,8 @@ packages=(
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
     # the frame comparison reads scene images in the builds without libpng
     libstb-dev
+    # the farm example: chunks of a render with GNU parallel
+    parallel
 )
 
 missing=()
