@@ -52,6 +52,7 @@ struct World {
     A_long rowbytes = 0;        // (width + worldRowPadding) * pixel size
     std::vector<unsigned char> storage;
     bool createdByPlugin = false;  // through a world suite; counted in the ledger
+    bool kept = false;             // one of the host's own, handed out again: pixels of an earlier frame
     int suiteVersion = 0;          // the world suite version that made it (0: the host)
 };
 

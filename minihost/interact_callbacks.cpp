@@ -118,17 +118,25 @@ void layerSize(const Host &host, const Image &layer, int &width, int &height) {
     height = (layer.height + stepY - 1) / stepY;
 }
 
-// Every pixel written from the layer: downsampleImage(convertImage(layer,
-// depth), x, y) in one pass, into a world kept from an earlier frame when
-// one fits.
+// Every pixel from the layer: downsampleImage(convertImage(layer, depth), x,
+// y) in one pass, into a world kept from an earlier frame when one fits. A
+// kept world that most likely held this very layer (the same depth, full
+// resolution) has each row compared first and written only where it differs:
+// reading both is cheaper than writing, and the layer seldom changes between
+// frames.
 World &layerWorld(Host &host, const Image &layer) {
     const int stepX = std::max(host.downsampleX, 1), stepY = std::max(host.downsampleY, 1);
     int width = 0, height = 0;
     layerSize(host, layer, width, height);
     World &world = hostWorld(host, width, height, host.depth, HostWorldPixels::Overwritten);
-    for (int y = 0; y < height; ++y)
-        convertRow(layer, y * stepY, stepX, host.depth, width,
-                   world.storage.data() + static_cast<std::ptrdiff_t>(y) * world.rowbytes);
+    const bool comparable = world.kept && layer.depth == host.depth && stepX == 1;
+    const std::size_t rowSize = static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel(host.depth));
+    for (int y = 0; y < height; ++y) {
+        unsigned char *row = world.storage.data() + static_cast<std::ptrdiff_t>(y) * world.rowbytes;
+        const unsigned char *from = layer.data.data() + static_cast<std::size_t>(y) * stepY * rowSize;
+        if (comparable && std::memcmp(row, from, rowSize) == 0) continue;
+        convertRow(layer, y * stepY, stepX, host.depth, width, row);
+    }
     return world;
 }
 

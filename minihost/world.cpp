@@ -2,6 +2,7 @@
 // the registry that tells a world's depth, and conversion to and from images.
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "minihost/host_state.h"
 
@@ -104,11 +105,15 @@ World &hostWorld(Host &host, int width, int height, Depth depth, HostWorldPixels
         return spare->depth == depth && spare->width == width && spare->height == height;
     };
     std::unique_ptr<World> world;
-    const auto spare = std::find_if(spares.begin(), spares.end(), fits);
-    if (spare != spares.end()) {
+    // The latest kept first: a frame takes its output before the input
+    // layer's pixels and gives them back the other way round, so each world
+    // keeps its part from frame to frame.
+    const auto spare = std::find_if(spares.rbegin(), spares.rend(), fits);
+    if (spare != spares.rend()) {
         world = std::move(*spare);
-        spares.erase(spare);
+        spares.erase(std::next(spare).base());
         describeWorld(*world);
+        world->kept = true;
     } else {
         world = newWorld(width, height, depth);
     }
