@@ -222,6 +222,25 @@ TEST_F(SmallFrame, WorldsOfAnEarlierFrameComeBackAsNew) {
     expectNothingHeld(host);
 }
 
+// The plug-in holds the host's own record of the output: a record it
+// enlarged must not lead the host's fill past the pixels it allocated.
+TEST_F(SmallFrame, AnOutputRecordEnlargedByThePluginIsRefused) {
+    PF_Err filled = PF_Err_NONE;
+    useScript(host, [&](PF_Cmd cmd, PF_InData &in, PF_OutData &out, void *extra) {
+        if (cmd != PF_Cmd_SMART_RENDER) return effect(cmd, in, out, extra);
+        PF_EffectWorld *output = nullptr;
+        static_cast<PF_SmartRenderExtra *>(extra)->cb->checkout_output(in.effect_ref, &output);
+        output->height += 1000;
+        filled = in.utils->fill(in.effect_ref, nullptr, nullptr, output);
+        return PF_Err(PF_Err_NONE);
+    });
+    const RenderResult result = renderFrame(host);
+    EXPECT_EQ(filled, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(result.output.height, 4);
+    EXPECT_EQ(result.output.data, solidImage(4, 4, {255, 255, 0, 255}, Depth::Bits8).data);
+    expectNothingHeld(host, 0, 1);
+}
+
 // The real plug-in with no mask chosen: the frame is the input with "On
 // Original" and transparent black without it.
 class PluginFrame : public ::testing::TestWithParam<PluginUnderTest> {};
