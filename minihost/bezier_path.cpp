@@ -187,10 +187,11 @@ PathPoint bezierPointAtLength(const BezierMeasure &m, double length) {
     return bezierPoint(m.segment, bezierParamAtLength(m, length));
 }
 
-PathPoint bezierDirectionAtLength(const BezierMeasure &m, double length) {
-    const BezierSegment &s = m.segment;
-    if (m.straight) return unit(sub(s.p3, s.p0));
-    const double t = bezierParamAtLength(m, length);
+namespace {
+
+// Direction of travel of a curved segment at parameter t (see
+// bezierDirectionAtLength).
+PathPoint directionAtParam(const BezierSegment &s, double t) {
     const double negligible = 1e-9 * polygonSize(s);
     const PathPoint first = bezierDerivative(s, t);
     if (norm(first) > negligible) return unit(first);
@@ -199,6 +200,23 @@ PathPoint bezierDirectionAtLength(const BezierMeasure &m, double length) {
     const PathPoint second = secondDerivative(s, t);
     if (norm(second) > negligible) return unit(t >= 1 ? scale(second, -1) : second);
     return unit(thirdDerivative(s));
+}
+
+}  // namespace
+
+PathPoint bezierDirectionAtLength(const BezierMeasure &m, double length) {
+    const BezierSegment &s = m.segment;
+    if (m.straight) return unit(sub(s.p3, s.p0));
+    return directionAtParam(s, bezierParamAtLength(m, length));
+}
+
+PathSample bezierSampleAtLength(const BezierMeasure &m, double length) {
+    const BezierSegment &s = m.segment;
+    if (m.straight) return {bezierPointAtLength(m, length), unit(sub(s.p3, s.p0))};
+    const double t = bezierParamAtLength(m, length);
+    const double along = clampLength(m, length);
+    const PathPoint point = along <= 0 ? s.p0 : along >= m.length ? s.p3 : bezierPoint(s, t);
+    return {point, directionAtParam(s, t)};
 }
 
 }  // namespace minihost

@@ -48,6 +48,13 @@ PathPoint bezierPointAtLength(const BezierMeasure &measure, double length);
 // non-vanishing derivative. (0, 0) only for a segment that is a single point.
 PathPoint bezierDirectionAtLength(const BezierMeasure &measure, double length);
 
+// Both at one length, the parameter found once: the values of
+// bezierPointAtLength and bezierDirectionAtLength, in half the time.
+struct PathSample {
+    PathPoint point, direction;
+};
+PathSample bezierSampleAtLength(const BezierMeasure &measure, double length);
+
 // Plain evaluation by parameter, t in [0, 1].
 PathPoint bezierPoint(const BezierSegment &segment, double t);
 PathPoint bezierDerivative(const BezierSegment &segment, double t);

@@ -43,12 +43,16 @@ struct HandleBlock {
 // assumes rowbytes == width * pixel size reads the wrong pixels.
 constexpr int worldRowPadding = 3;
 
-// An image buffer owned by the host.
+// An image buffer owned by the host. `def` is the record handed out; the
+// size the host allocated is kept apart, since the plug-in can write `def`.
 struct World {
     PF_EffectWorld def{};
     Depth depth = Depth::Bits8;
+    int width = 0, height = 0;  // pixels
+    A_long rowbytes = 0;        // (width + worldRowPadding) * pixel size
     std::vector<unsigned char> storage;
     bool createdByPlugin = false;  // through a world suite; counted in the ledger
+    bool kept = false;             // one of the host's own, handed out again: pixels of an earlier frame
     int suiteVersion = 0;          // the world suite version that made it (0: the host)
 };
 
@@ -77,6 +81,10 @@ struct Host::Internals {
 
     std::map<PF_Handle, std::unique_ptr<HandleBlock>> handles;
     std::map<const void *, std::unique_ptr<World>> worlds;  // keyed by the pixel address
+    // The host's own worlds (outputs, layer pixels) of earlier frames, not
+    // known to the plug-in, kept so that the next frame of the same size and
+    // depth finds its buffers allocated and touched; oldest first.
+    std::vector<std::unique_ptr<World>> spareWorlds;
     std::map<std::pair<std::string, A_long>, int> acquiredSuites;
     std::vector<ParamCheckout> paramCheckouts;
     FrameState frame;
@@ -131,7 +139,15 @@ inline unsigned char *pixelAddress(const PF_EffectWorld &world, int x, int y, in
 
 // Worlds of the host (world.cpp). Pixels of a new world are the "unwritten"
 // pattern (opaque magenta) unless cleared; row padding holds garbage bytes.
+// createWorld makes one afresh (the world suites).
 World &createWorld(Host &host, int width, int height, Depth depth, bool clear);
+// The host's own worlds (outputs, layer pixels) come from hostWorld, which
+// takes a spare world of the same size and depth when there is one, and go
+// back through destroyWorld, which keeps them as spares. `Overwritten`: the
+// caller writes every pixel before anyone reads one, so the pattern is not
+// written.
+enum class HostWorldPixels { Unwritten, Overwritten };
+World &hostWorld(Host &host, int width, int height, Depth depth, HostWorldPixels pixels);
 World *findWorld(const Host &host, const void *pixels);
 // findWorld, remembered as the last world found (world.cpp).
 const World *rememberWorld(const Host &host, const void *pixels);
@@ -143,16 +159,20 @@ const World *rememberWorld(const Host &host, const void *pixels);
 inline const World *knownWorld(const Host &host, const PF_EffectWorld *world) {
     if (!world) return nullptr;
     const World *known = host.internals->lastWorld;
-    if (!known || known->def.data != world->data) known = rememberWorld(host, world->data);
+    if (!known || known->storage.data() != static_cast<const void *>(world->data))
+        known = rememberWorld(host, world->data);
     if (!known) return nullptr;
-    const PF_EffectWorld &own = known->def;
-    const bool fits = world->width >= 0 && world->height >= 0 && world->width <= own.width &&
-                      world->height <= own.height && world->rowbytes == own.rowbytes;
+    const bool fits = world->width >= 0 && world->height >= 0 && world->width <= known->width &&
+                      world->height <= known->height && world->rowbytes == known->rowbytes;
     return fits ? known : nullptr;
 }
 void destroyWorld(Host &host, World &world);
-World &worldFromImage(Host &host, const Image &image);
-Image imageFromWorld(const World &world);
+// The pixels of a world into `image`, reusing its buffer when it has the size.
+void copyWorldInto(const World &world, Image &image);
+
+// Row `row` of `image`, every `stepX`-th pixel from the first, converted to
+// `depth` as convertImage does, into the `width` pixels at `out` (image.cpp).
+void convertRow(const Image &image, int row, int stepX, Depth depth, int width, unsigned char *out);
 
 // Parameter checkouts (interact_callbacks.cpp) and the frame's worlds
 // (smart_callbacks.cpp) that the host takes back.
@@ -191,9 +211,13 @@ PF_ParamDef defWithValue(const Host &host, int index, const ParamValue &value);
 // tally when next read (aegp_suites.cpp).
 std::vector<StreamRead> takeStreamReads(Host &host);
 
-// The layer a LAYER parameter value names, at the command's depth and
-// resolution; false for no layer (0, or a number with no layer behind it).
-bool layerImageFor(const Host &host, double layerNumber, Image &image);
+// The layer a LAYER parameter value names (PF_LayerDefault_MYSELF: the
+// input); null for no layer (0, or a number with no layer behind it).
+const Image *layerSource(const Host &host, double layerNumber);
+// Its size at the command's resolution (interact_callbacks.cpp).
+void layerSize(const Host &host, const Image &layer, int &width, int &height);
+// A host world holding the layer at the command's depth and resolution.
+World &layerWorld(Host &host, const Image &layer);
 
 // Fixed-point conversion of a real: rounded half away from zero, pinned to
 // what 16.16 holds (-32768..32767.99998); NaN gives 0.

@@ -15,10 +15,9 @@ struct Channels {
     double c[4];
 };
 
-Channels readPixel(const Image &image, std::size_t index) {
-    const unsigned char *at = image.data.data() + index * static_cast<std::size_t>(bytesPerPixel(image.depth));
+Channels readPixel(const unsigned char *at, Depth depth) {
     Channels out{};
-    switch (image.depth) {
+    switch (depth) {
     case Depth::Bits8:
         for (int i = 0; i < 4; ++i) out.c[i] = at[i];
         break;
@@ -55,9 +54,8 @@ double convertChannel(double value, Depth from, Depth to) {
     return value;
 }
 
-void writePixel(Image &image, std::size_t index, const Channels &channels) {
-    unsigned char *at = image.data.data() + index * static_cast<std::size_t>(bytesPerPixel(image.depth));
-    switch (image.depth) {
+void writePixel(unsigned char *at, Depth depth, const Channels &channels) {
+    switch (depth) {
     case Depth::Bits8:
         for (int i = 0; i < 4; ++i) at[i] = static_cast<unsigned char>(channels.c[i]);
         break;
@@ -118,7 +116,8 @@ Image solidImage(int width, int height, PF_Pixel color, Depth depth) {
     Channels channels = {{double(color.alpha), double(color.red), double(color.green), double(color.blue)}};
     for (double &c : channels.c) c = convertChannel(c, Depth::Bits8, depth);
     const std::size_t count = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
-    for (std::size_t i = 0; i < count; ++i) writePixel(image, i, channels);
+    const std::size_t size = static_cast<std::size_t>(bytesPerPixel(depth));
+    for (std::size_t i = 0; i < count; ++i) writePixel(image.data.data() + i * size, depth, channels);
     return image;
 }
 
@@ -126,12 +125,35 @@ Image convertImage(const Image &image, Depth depth) {
     if (image.depth == depth) return image;
     Image out = makeImage(image.width, image.height, depth);
     const std::size_t count = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
+    const std::size_t from = static_cast<std::size_t>(bytesPerPixel(image.depth));
+    const std::size_t to = static_cast<std::size_t>(bytesPerPixel(depth));
     for (std::size_t i = 0; i < count; ++i) {
-        Channels channels = readPixel(image, i);
+        Channels channels = readPixel(image.data.data() + i * from, image.depth);
         for (double &c : channels.c) c = convertChannel(c, image.depth, depth);
-        writePixel(out, i, channels);
+        writePixel(out.data.data() + i * to, depth, channels);
     }
     return out;
+}
+
+void convertRow(const Image &image, int row, int stepX, Depth depth, int width, unsigned char *out) {
+    const std::size_t from = static_cast<std::size_t>(bytesPerPixel(image.depth));
+    const std::size_t to = static_cast<std::size_t>(bytesPerPixel(depth));
+    const unsigned char *in = image.data.data() + static_cast<std::size_t>(row) * image.width * from;
+    if (image.depth == depth && stepX == 1) {
+        std::memcpy(out, in, static_cast<std::size_t>(width) * to);
+        return;
+    }
+    for (int x = 0; x < width; ++x) {
+        const unsigned char *at = in + static_cast<std::size_t>(x) * stepX * from;
+        unsigned char *into = out + static_cast<std::size_t>(x) * to;
+        if (image.depth == depth) {
+            std::memcpy(into, at, to);
+            continue;
+        }
+        Channels channels = readPixel(at, image.depth);
+        for (double &c : channels.c) c = convertChannel(c, image.depth, depth);
+        writePixel(into, depth, channels);
+    }
 }
 
 Image downsampleImage(const Image &image, int x, int y) {

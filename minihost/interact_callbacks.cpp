@@ -37,9 +37,10 @@ PF_Err checkoutParam(PF_ProgPtr effectRef, PF_ParamIndex index, A_long what_time
     ParamCheckout checkout;
     checkout.index = index;
     checkout.id = param->uu.id;
-    Image layer;
-    if (param->param_type == PF_Param_LAYER && layerImageFor(host, paramValueAt(host, index, seconds).number, layer)) {
-        checkout.layer = &worldFromImage(host, layer);
+    const Image *layer =
+        param->param_type == PF_Param_LAYER ? layerSource(host, paramValueAt(host, index, seconds).number) : nullptr;
+    if (layer) {
+        checkout.layer = &layerWorld(host, *layer);
         const A_long dephault = param->u.ld.dephault;
         param->u.ld = checkout.layer->def;
         param->u.ld.dephault = dephault;
@@ -103,16 +104,40 @@ PF_InteractCallbacks interactCallbacks() {
     return callbacks;
 }
 
-bool layerImageFor(const Host &host, double layerNumber, Image &image) {
+const Image *layerSource(const Host &host, double layerNumber) {
     const long number = std::lround(layerNumber);
-    const Image *source = nullptr;
-    if (number == PF_LayerDefault_MYSELF)
-        source = &host.input;
-    else if (number >= 1 && static_cast<std::size_t>(number) <= host.layers.size())
-        source = &host.layers[static_cast<std::size_t>(number) - 1];
-    if (!source) return false;
-    image = downsampleImage(convertImage(*source, host.depth), host.downsampleX, host.downsampleY);
-    return true;
+    if (number == PF_LayerDefault_MYSELF) return &host.input;
+    if (number >= 1 && static_cast<std::size_t>(number) <= host.layers.size())
+        return &host.layers[static_cast<std::size_t>(number) - 1];
+    return nullptr;
+}
+
+void layerSize(const Host &host, const Image &layer, int &width, int &height) {
+    const int stepX = std::max(host.downsampleX, 1), stepY = std::max(host.downsampleY, 1);
+    width = (layer.width + stepX - 1) / stepX;
+    height = (layer.height + stepY - 1) / stepY;
+}
+
+// Every pixel from the layer: downsampleImage(convertImage(layer, depth), x,
+// y) in one pass, into a world kept from an earlier frame when one fits. A
+// kept world that most likely held this very layer (the same depth, full
+// resolution) has each row compared first and written only where it differs:
+// reading both is cheaper than writing, and the layer seldom changes between
+// frames.
+World &layerWorld(Host &host, const Image &layer) {
+    const int stepX = std::max(host.downsampleX, 1), stepY = std::max(host.downsampleY, 1);
+    int width = 0, height = 0;
+    layerSize(host, layer, width, height);
+    World &world = hostWorld(host, width, height, host.depth, HostWorldPixels::Overwritten);
+    const bool comparable = world.kept && layer.depth == host.depth && stepX == 1;
+    const std::size_t rowSize = static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel(host.depth));
+    for (int y = 0; y < height; ++y) {
+        unsigned char *row = world.storage.data() + static_cast<std::ptrdiff_t>(y) * world.rowbytes;
+        const unsigned char *from = layer.data.data() + static_cast<std::size_t>(y) * stepY * rowSize;
+        if (comparable && std::memcmp(row, from, rowSize) == 0) continue;
+        convertRow(layer, y * stepY, stepX, host.depth, width, row);
+    }
+    return world;
 }
 
 void releaseParamCheckouts(Host &host) {

@@ -268,6 +268,10 @@ struct StreamRead {
 // Renders the current frame: smart pre-render, then smart render, then the
 // pre-render data's deletion. `output` receives the frame at the host's depth
 // (at the downsampled size). `drawn` and `placed` are not known to the host.
+// Like a compositing host, the Host keeps the worlds it hands out (the
+// output, the layers' pixels) from frame to frame and gives them out again
+// for a frame of the same size and depth; each still holds what a fresh one
+// would: the layer's pixels, or the unwritten pattern in the output.
 struct RenderResult {
     PF_Err preRenderError = PF_Err_NONE;
     PF_Err renderError = PF_Err_NONE;
@@ -283,6 +287,10 @@ struct RenderResult {
     std::vector<StreamRead> streamReads;
 };
 RenderResult renderFrame(Host &host);
+// The same into `result`, whose output buffer is reused when it already has
+// the frame's size (a caller rendering frame after frame keeps one result);
+// every other field is the new frame's.
+void renderFrame(Host &host, RenderResult &result);
 
 // Starts afresh: zeroes the ledger, the call log, the per-function call
 // counts (which fault injection counts against) and the progress counters.

@@ -264,12 +264,11 @@ PF_Err pathEvalSegLengthDeriv1(PF_ProgPtr ref, PF_PathOutlinePtr pathP, PF_PathS
     return lengthCall(ref, "PF_PathEvalSegLengthDeriv1", pathP, which_segL, lengthPrepPP0,
                       [&](Host &host, const BezierMeasure &measure) -> PF_Err {
                           if (!x || !y || !deriv1x || !deriv1y) return refused(host);
-                          const PathPoint p = bezierPointAtLength(measure, lengthF);
-                          const PathPoint d = bezierDirectionAtLength(measure, lengthF);
-                          *x = p.x;
-                          *y = p.y;
-                          *deriv1x = d.x;
-                          *deriv1y = d.y;
+                          const PathSample sample = bezierSampleAtLength(measure, lengthF);
+                          *x = sample.point.x;
+                          *y = sample.point.y;
+                          *deriv1x = sample.direction.x;
+                          *deriv1y = sample.direction.y;
                           return PF_Err_NONE;
                       });
 }

@@ -10,16 +10,15 @@ namespace {
 // Red, green, blue and alpha: every channel of the output is wanted.
 constexpr PF_ChannelMask allChannels = 15;
 
-}  // namespace
-
-RenderResult renderFrame(Host &host) {
-    RenderResult result;
+// The frame into `result`, which holds no frame's values but perhaps an
+// output buffer to reuse.
+void renderInto(Host &host, RenderResult &result) {
     releaseFrame(host);
     takeStreamReads(host);  // streams read outside any frame are not this frame's
     World &output = frameOutput(host);
 
     PF_RenderRequest request{};
-    request.rect = {0, 0, output.def.width, output.def.height};
+    request.rect = {0, 0, output.width, output.height};
     request.field = PF_Field_FRAME;
     request.channel_mask = allChannels;
     const A_short bitdepth = static_cast<A_short>(static_cast<int>(host.depth));
@@ -61,10 +60,24 @@ RenderResult renderFrame(Host &host) {
 
     result.pluginMilliseconds =
         std::chrono::duration<double, std::milli>(inPlugin).count() - host.internals->frame.layerCopyMs;
-    result.output = imageFromWorld(output);
+    copyWorldInto(output, result.output);
     result.streamReads = takeStreamReads(host);
     releaseFrame(host);
+}
+
+}  // namespace
+
+RenderResult renderFrame(Host &host) {
+    RenderResult result;
+    renderInto(host, result);
     return result;
+}
+
+void renderFrame(Host &host, RenderResult &result) {
+    Image output = std::move(result.output);
+    result = RenderResult{};
+    result.output = std::move(output);
+    renderInto(host, result);
 }
 
 }  // namespace minihost

@@ -1,6 +1,5 @@
 // The callbacks of the smart pre-render (layer requests) and the smart render
 // (layer pixels and the output world), and the frame state behind them.
-#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -26,18 +25,13 @@ PF_Err checkoutLayer(PF_ProgPtr effectRef, PF_ParamIndex index, A_long checkoutI
     host.internals->frame.layerRequests[checkoutId] = layerNumber;
     *result = PF_CheckoutResult{};
     result->par = {1, 1};
-    // Only the layer's size is wanted; the copy made to learn it is the
-    // host's own cost, left out of the plug-in's time like the one below.
-    const auto started = std::chrono::steady_clock::now();
-    Image layer;
-    const bool found = layerImageFor(host, layerNumber, layer);
-    host.internals->frame.layerCopyMs +=
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-    if (found) {
-        result->result_rect = {0, 0, layer.width, layer.height};
+    if (const Image *layer = layerSource(host, layerNumber)) {
+        int width = 0, height = 0;
+        layerSize(host, *layer, width, height);
+        result->result_rect = {0, 0, width, height};
         result->max_result_rect = result->result_rect;
-        result->ref_width = layer.width;
-        result->ref_height = layer.height;
+        result->ref_width = width;
+        result->ref_height = height;
     }
     return PF_Err_NONE;
 }
@@ -57,10 +51,10 @@ PF_Err checkoutLayerPixels(PF_ProgPtr effectRef, A_long checkoutId, PF_EffectWor
     }
     // A compositing host hands out pixels it already holds; this copy is
     // ours, so benchmarks leave its time out of the plug-in's.
+    const Image *layer = layerSource(host, request->second);
+    if (!layer) return PF_Err_NONE;
     const auto started = std::chrono::steady_clock::now();
-    Image layer;
-    if (!layerImageFor(host, request->second, layer)) return PF_Err_NONE;
-    World &world = worldFromImage(host, layer);
+    World &world = layerWorld(host, *layer);
     frame.layerCopyMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     frame.layerPixels[checkoutId] = &world;
     ++host.ledger.checkouts;
@@ -97,13 +91,14 @@ PF_PreRenderCallbacks preRenderCallbacks() { return {checkoutLayer}; }
 PF_SmartRenderCallbacks smartRenderCallbacks() { return {checkoutLayerPixels, checkinLayerPixels, checkoutOutput}; }
 
 // The output world of the frame: the input layer's size at the command's
-// resolution and depth, holding the unwritten pattern until the plug-in writes it.
+// resolution and depth, holding the unwritten pattern until the plug-in
+// writes it, whether made afresh or kept from an earlier frame.
 World &frameOutput(Host &host) {
     FrameState &frame = host.internals->frame;
     if (!frame.output) {
-        const int width = (host.input.width + std::max(host.downsampleX, 1) - 1) / std::max(host.downsampleX, 1);
-        const int height = (host.input.height + std::max(host.downsampleY, 1) - 1) / std::max(host.downsampleY, 1);
-        frame.output = &createWorld(host, width, height, host.depth, false);
+        int width = 0, height = 0;
+        layerSize(host, host.input, width, height);
+        frame.output = &hostWorld(host, width, height, host.depth, HostWorldPixels::Unwritten);
     }
     return *frame.output;
 }

@@ -2,6 +2,7 @@
 // the registry that tells a world's depth, and conversion to and from images.
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "minihost/host_state.h"
 
@@ -10,7 +11,8 @@ namespace {
 
 constexpr unsigned char rowPaddingByte = 0xA5;
 
-// Opaque magenta: what a world holds before anyone wrote it.
+// Opaque magenta: what a world holds before anyone wrote it. One row is
+// written pixel by pixel, the others are copies of it.
 void writeUnwritten(World &world) {
     const int size = bytesPerPixel(world.depth);
     unsigned char pixel[16];
@@ -31,38 +33,93 @@ void writeUnwritten(World &world) {
         break;
     }
     }
-    for (int y = 0; y < world.def.height; ++y)
-        for (int x = 0; x < world.def.width; ++x)
-            std::memcpy(pixelAddress(world.def, x, y, size), pixel, static_cast<std::size_t>(size));
+    if (world.height <= 0) return;
+    unsigned char *first = world.storage.data();
+    for (int x = 0; x < world.width; ++x)
+        std::memcpy(first + static_cast<std::ptrdiff_t>(x) * size, pixel, static_cast<std::size_t>(size));
+    const std::size_t rowSize = static_cast<std::size_t>(world.width) * static_cast<std::size_t>(size);
+    for (int y = 1; y < world.height; ++y)
+        std::memcpy(first + static_cast<std::ptrdiff_t>(y) * world.rowbytes, first, rowSize);
+}
+
+// Spare worlds of the host's own kept at most: a frame holds its output, the
+// input layer's pixels and a "Layer" layer or two.
+constexpr std::size_t maxSpareWorlds = 4;
+
+void registerWorld(Host &host, std::unique_ptr<World> world) {
+    const void *pixels = world->storage.data();
+    host.internals->worlds.emplace(pixels, std::move(world));
+}
+
+// The record handed out for a world: its pixels, padded rows and size, as
+// the host made them (a record the plug-in changed is made anew on reuse).
+void describeWorld(World &world) {
+    PF_EffectWorld &def = world.def;
+    def = PF_EffectWorld{};
+    def.world_flags = PF_WorldFlag_WRITEABLE | (world.depth == Depth::Bits16 ? PF_WorldFlag_DEEP : 0);
+    def.data = reinterpret_cast<PF_PixelPtr>(world.storage.data());
+    def.rowbytes = world.rowbytes;
+    def.width = world.width;
+    def.height = world.height;
+    def.extent_hint = {0, 0, world.width, world.height};
+    def.pix_aspect_ratio = {1, 1};
+}
+
+std::unique_ptr<World> newWorld(int width, int height, Depth depth) {
+    auto world = std::make_unique<World>();
+    world->depth = depth;
+    world->width = std::max(width, 0);
+    world->height = std::max(height, 0);
+    const int size = bytesPerPixel(depth);
+    const std::size_t rowbytes =
+        static_cast<std::size_t>(world->width + worldRowPadding) * static_cast<std::size_t>(size);
+    world->rowbytes = static_cast<A_long>(rowbytes);
+    // At least one row, so that even an empty world has a unique pixel address.
+    world->storage.assign(rowbytes * static_cast<std::size_t>(std::max(world->height, 1)), rowPaddingByte);
+    describeWorld(*world);
+    return world;
 }
 
 }  // namespace
 
 World &createWorld(Host &host, int width, int height, Depth depth, bool clear) {
-    auto world = std::make_unique<World>();
-    world->depth = depth;
-    width = std::max(width, 0);
-    height = std::max(height, 0);
-    const int size = bytesPerPixel(depth);
-    const std::size_t rowbytes = static_cast<std::size_t>(width + worldRowPadding) * static_cast<std::size_t>(size);
-    // At least one row, so that even an empty world has a unique pixel address.
-    world->storage.assign(rowbytes * static_cast<std::size_t>(std::max(height, 1)), rowPaddingByte);
-    PF_EffectWorld &def = world->def;
-    def.world_flags = PF_WorldFlag_WRITEABLE | (depth == Depth::Bits16 ? PF_WorldFlag_DEEP : 0);
-    def.data = reinterpret_cast<PF_PixelPtr>(world->storage.data());
-    def.rowbytes = static_cast<A_long>(rowbytes);
-    def.width = width;
-    def.height = height;
-    def.extent_hint = {0, 0, width, height};
-    def.pix_aspect_ratio = {1, 1};
+    std::unique_ptr<World> world = newWorld(width, height, depth);
     if (clear) {
-        for (int y = 0; y < height; ++y)
-            std::memset(pixelAddress(def, 0, y, size), 0, static_cast<std::size_t>(width * size));
+        const std::size_t rowSize =
+            static_cast<std::size_t>(world->width) * static_cast<std::size_t>(bytesPerPixel(depth));
+        for (int y = 0; y < world->height; ++y)
+            std::memset(world->storage.data() + static_cast<std::ptrdiff_t>(y) * world->rowbytes, 0, rowSize);
     } else {
         writeUnwritten(*world);
     }
     World &result = *world;
-    host.internals->worlds.emplace(world->storage.data(), std::move(world));
+    registerWorld(host, std::move(world));
+    return result;
+}
+
+World &hostWorld(Host &host, int width, int height, Depth depth, HostWorldPixels pixels) {
+    std::vector<std::unique_ptr<World>> &spares = host.internals->spareWorlds;
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    const auto fits = [&](const std::unique_ptr<World> &spare) {
+        return spare->depth == depth && spare->width == width && spare->height == height;
+    };
+    std::unique_ptr<World> world;
+    // The latest kept first: a frame takes its output before the input
+    // layer's pixels and gives them back the other way round, so each world
+    // keeps its part from frame to frame.
+    const auto spare = std::find_if(spares.rbegin(), spares.rend(), fits);
+    if (spare != spares.rend()) {
+        world = std::move(*spare);
+        spares.erase(std::next(spare).base());
+        describeWorld(*world);
+        world->kept = true;
+    } else {
+        world = newWorld(width, height, depth);
+    }
+    if (pixels == HostWorldPixels::Unwritten) writeUnwritten(*world);
+    World &result = *world;
+    registerWorld(host, std::move(world));
     return result;
 }
 
@@ -78,8 +135,17 @@ const World *rememberWorld(const Host &host, const void *pixels) {
 }
 
 void destroyWorld(Host &host, World &world) {
-    if (host.internals->lastWorld == &world) host.internals->lastWorld = nullptr;
-    host.internals->worlds.erase(world.storage.data());
+    Host::Internals &internals = *host.internals;
+    if (internals.lastWorld == &world) internals.lastWorld = nullptr;
+    const auto found = internals.worlds.find(world.storage.data());
+    if (found == internals.worlds.end()) return;
+    if (!world.createdByPlugin) {
+        // Kept for the next frame: no longer known to the plug-in, its pixels
+        // stay allocated and touched.
+        if (internals.spareWorlds.size() >= maxSpareWorlds) internals.spareWorlds.erase(internals.spareWorlds.begin());
+        internals.spareWorlds.push_back(std::move(found->second));
+    }
+    internals.worlds.erase(found);
 }
 
 bool worldDepth(const Host &host, const PF_EffectWorld &world, Depth &depth) {
@@ -89,22 +155,27 @@ bool worldDepth(const Host &host, const PF_EffectWorld &world, Depth &depth) {
     return true;
 }
 
-World &worldFromImage(Host &host, const Image &image) {
-    World &world = createWorld(host, image.width, image.height, image.depth, false);
-    const std::size_t rowSize = static_cast<std::size_t>(image.width * bytesPerPixel(image.depth));
-    for (int y = 0; y < image.height; ++y)
-        std::memcpy(pixelAddress(world.def, 0, y, bytesPerPixel(image.depth)),
-                    image.data.data() + rowSize * static_cast<std::size_t>(y), rowSize);
-    return world;
-}
-
-Image imageFromWorld(const World &world) {
-    Image image = makeImage(world.def.width, world.def.height, world.depth);
-    const std::size_t rowSize = static_cast<std::size_t>(image.width * bytesPerPixel(image.depth));
-    for (int y = 0; y < image.height; ++y)
-        std::memcpy(image.data.data() + rowSize * static_cast<std::size_t>(y),
-                    pixelAddress(world.def, 0, y, bytesPerPixel(image.depth)), rowSize);
-    return image;
+void copyWorldInto(const World &world, Image &image) {
+    const std::size_t rowSize =
+        static_cast<std::size_t>(world.width) * static_cast<std::size_t>(bytesPerPixel(world.depth));
+    const std::size_t size = rowSize * static_cast<std::size_t>(world.height);
+    image.width = world.width;
+    image.height = world.height;
+    image.depth = world.depth;
+    const unsigned char *pixels = world.storage.data();
+    if (image.data.size() == size) {
+        for (int y = 0; y < world.height; ++y)
+            std::memcpy(image.data.data() + rowSize * static_cast<std::size_t>(y),
+                        pixels + std::ptrdiff_t{y} * world.rowbytes, rowSize);
+        return;
+    }
+    // Appended row by row: a new buffer is not zeroed first.
+    image.data.clear();
+    image.data.reserve(size);
+    for (int y = 0; y < world.height; ++y) {
+        const unsigned char *row = pixels + std::ptrdiff_t{y} * world.rowbytes;
+        image.data.insert(image.data.end(), row, row + rowSize);
+    }
 }
 
 }  // namespace minihost

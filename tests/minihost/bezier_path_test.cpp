@@ -2,6 +2,7 @@
 #include "minihost/bezier_path.h"
 
 #include <cmath>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -215,6 +216,30 @@ TEST(BezierPath, DirectionsAreNeverZeroAndAgreeWithNeighbouringPoints) {
             const PathPoint a = bezierPointAtLength(m, i == 50 ? length - step : length);
             const PathPoint b = bezierPointAtLength(m, i == 50 ? length : length + step);
             EXPECT_GT((b.x - a.x) * d.x + (b.y - a.y) * d.y, 0.99 * std::hypot(b.x - a.x, b.y - a.y));
+        }
+    }
+}
+
+// Point and direction found together are the ones found apart, bit for bit,
+// before, along and past straight, curved, cusped and single-point segments.
+TEST(BezierPath, ASampleIsThePointAndTheDirection) {
+    const BezierSegment cases[] = {
+        makeBezierSegment(0, 0, 0, 0, 3, 4, 0, 0),
+        makeBezierSegment(0, 0, 0, 0, 10, 0, 0, 10),
+        makeBezierSegment(0, 0, 0, 10, 10, 0, 0, 0),
+        makeBezierSegment(0, 0, 50, -80, 100, 0, 40, 90),
+        makeBezierSegment(0, 0, 10, 10, 0, 10, 10, 10),
+        makeBezierSegment(4, 4, 0, 0, 4, 4, 0, 0),
+        quarterCircle(5),
+    };
+    for (const BezierSegment &s : cases) {
+        const BezierMeasure m = measureBezier(s);
+        for (int i = -2; i <= 42; ++i) {
+            const double length = m.length * i / 40;
+            const PathSample sample = bezierSampleAtLength(m, length);
+            const PathPoint p = bezierPointAtLength(m, length), d = bezierDirectionAtLength(m, length);
+            EXPECT_EQ(std::memcmp(&sample.point, &p, sizeof p), 0) << i;
+            EXPECT_EQ(std::memcmp(&sample.direction, &d, sizeof d), 0) << i;
         }
     }
 }

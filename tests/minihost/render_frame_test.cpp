@@ -175,6 +175,72 @@ TEST_F(SmallFrame, UnrequestedLayerPixelsAreRefused) {
     EXPECT_EQ(host.ledger.invalidCalls, 1);
 }
 
+// A plug-in that scribbles on both worlds and shrinks their records: the
+// next frame, whose worlds the host may make of the same buffers, still gets
+// whole records, the input's pixels and an unwritten output.
+TEST_F(SmallFrame, WorldsOfAnEarlierFrameComeBackAsNew) {
+    const PF_Pixel red = {255, 255, 0, 0};
+    int frame = 0;
+    std::vector<PF_Pixel> seenOutput, seenInput;
+    std::vector<A_long> seenRecords;
+    useScript(host, [&](PF_Cmd cmd, PF_InData &in, PF_OutData &out, void *extra) {
+        if (cmd != PF_Cmd_SMART_RENDER) return effect(cmd, in, out, extra);
+        auto *render = static_cast<PF_SmartRenderExtra *>(extra);
+        PF_EffectWorld *input = nullptr, *output = nullptr;
+        render->cb->checkout_layer_pixels(in.effect_ref, 0, &input);
+        render->cb->checkout_output(in.effect_ref, &output);
+        for (const PF_EffectWorld *world : {input, output})
+            seenRecords.insert(seenRecords.end(), {world->width, world->height, world->rowbytes});
+        for (int i = 0; i < 16; ++i) {
+            seenInput.push_back(reinterpret_cast<const PF_Pixel *>(input->data)[i % 4 + i / 4 * input->rowbytes / 4]);
+            seenOutput.push_back(
+                reinterpret_cast<const PF_Pixel *>(output->data)[i % 4 + i / 4 * output->rowbytes / 4]);
+        }
+        if (frame++ == 0) {
+            for (PF_EffectWorld *world : {input, output}) {
+                *reinterpret_cast<PF_Pixel *>(world->data) = red;
+                world->width = world->height = 1;
+                world->rowbytes = 4;
+            }
+        }
+        return PF_Err(PF_Err_NONE);
+    });
+    const Image first = renderFrame(host).output;
+    RenderResult second;
+    renderFrame(host, second);
+    ASSERT_EQ(seenOutput.size(), 32u);
+    const Image unwritten = solidImage(4, 4, {255, 255, 0, 255}, Depth::Bits8);
+    EXPECT_EQ(std::memcmp(&seenOutput[16], unwritten.data.data(), 64), 0);
+    EXPECT_EQ(std::memcmp(&seenInput[16], host.input.data.data(), 64), 0);
+    EXPECT_EQ(std::vector<A_long>(seenRecords.begin() + 6, seenRecords.end()),
+              std::vector<A_long>(seenRecords.begin(), seenRecords.begin() + 6));
+    // Each frame copied out whole, by the host's own size of the world.
+    Image scribbled = unwritten;
+    std::memcpy(scribbled.data.data(), &red, 4);
+    EXPECT_EQ(first.data, scribbled.data);
+    EXPECT_EQ(second.output.data, unwritten.data);
+    expectNothingHeld(host);
+}
+
+// The plug-in holds the host's own record of the output: a record it
+// enlarged must not lead the host's fill past the pixels it allocated.
+TEST_F(SmallFrame, AnOutputRecordEnlargedByThePluginIsRefused) {
+    PF_Err filled = PF_Err_NONE;
+    useScript(host, [&](PF_Cmd cmd, PF_InData &in, PF_OutData &out, void *extra) {
+        if (cmd != PF_Cmd_SMART_RENDER) return effect(cmd, in, out, extra);
+        PF_EffectWorld *output = nullptr;
+        static_cast<PF_SmartRenderExtra *>(extra)->cb->checkout_output(in.effect_ref, &output);
+        output->height += 1000;
+        filled = in.utils->fill(in.effect_ref, nullptr, nullptr, output);
+        return PF_Err(PF_Err_NONE);
+    });
+    const RenderResult result = renderFrame(host);
+    EXPECT_EQ(filled, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(result.output.height, 4);
+    EXPECT_EQ(result.output.data, solidImage(4, 4, {255, 255, 0, 255}, Depth::Bits8).data);
+    expectNothingHeld(host, 0, 1);
+}
+
 // The real plug-in with no mask chosen: the frame is the input with "On
 // Original" and transparent black without it.
 class PluginFrame : public ::testing::TestWithParam<PluginUnderTest> {};
