@@ -7,6 +7,7 @@
 
 #include "cli/check_command.h"
 #include "cli/contact_sheet.h"
+#include "cli/image_io.h"
 #include "cli/info_command.h"
 #include "cli/output_file.h"
 #include "cli/render_command.h"
@@ -42,18 +43,36 @@ int main(int argc, char **argv) {
                      "Per frame: render time, points placed and drawn, parameter streams read");
     render->add_flag("--preview", options.preview, "Also write a 16-bit PNG for float frames");
     render->add_option("--contact-sheet", options.contactSheet, "Also tile the frames into this PNG");
+    std::string pngCompression = "fast", exrCompression = pathbloom::exrCompressionName(options.exr.compression);
+    render->add_option("--png-compression", pngCompression,
+                       std::string("PNG frames: ") + pathbloom::pngCompressionChoices + " (default fast)");
+    render->add_option(
+        "--exr-compression", exrCompression,
+        std::string("EXR frames: ") + pathbloom::exrCompressionChoices + " (default " + exrCompression + ")");
+    render->add_flag("--half", options.exr.half, "EXR frames with 16-bit half-float channels");
 
     std::string sheetFolder, sheetOutput;
     CLI::App *sheet = app.add_subcommand("contact-sheet", "Tile a render's frames into one PNG");
     sheet->add_option("DIR", sheetFolder, "Folder of frame_NNNN.png / .exr files")->required();
     sheet->add_option("-o,--output", sheetOutput, "Sheet file (PNG)")->required();
+    std::string sheetCompression = "default";
+    sheet->add_option("--png-compression", sheetCompression,
+                      std::string(pathbloom::pngCompressionChoices) + " (default default)");
 
     CLI11_PARSE(app, argc, argv);
     pathbloom::stopCleanlyOnSignals();
 
     if (*info) return pathbloom::runInfo(infoOptions, std::cout, std::cerr);
     if (*check) return pathbloom::runCheck(checkOptions, std::cout, std::cerr);
-    if (*sheet) return pathbloom::runContactSheet(sheetFolder, sheetOutput, std::cout, std::cerr);
+    if (*sheet) {
+        pathbloom::PngSettings sheetPng;
+        if (!pathbloom::parsePngCompression(sheetCompression, sheetPng)) {
+            std::cerr << "pathbloom: --png-compression: \"" << sheetCompression << "\" is not "
+                      << pathbloom::pngCompressionChoices << "\n";
+            return 2;
+        }
+        return pathbloom::runContactSheet(sheetFolder, sheetOutput, std::cout, std::cerr, sheetPng);
+    }
 
     if (!frames.empty() && !pathbloom::parseFrameRange(frames, options.firstFrame, options.lastFrame)) {
         std::cerr << "pathbloom: --frames: \"" << frames << "\" is not A-B or A, frames 0.." << pathbloom::maxFrame
@@ -62,6 +81,16 @@ int main(int argc, char **argv) {
     }
     if (!downsample.empty() && !pathbloom::parseDownsample(downsample, options.downsampleX, options.downsampleY)) {
         std::cerr << "pathbloom: --downsample: \"" << downsample << "\" is not X or X,Y (1 or more)\n";
+        return 2;
+    }
+    if (!pathbloom::parsePngCompression(pngCompression, options.png)) {
+        std::cerr << "pathbloom: --png-compression: \"" << pngCompression << "\" is not "
+                  << pathbloom::pngCompressionChoices << "\n";
+        return 2;
+    }
+    if (!pathbloom::parseExrCompression(exrCompression, options.exr.compression)) {
+        std::cerr << "pathbloom: --exr-compression: \"" << exrCompression << "\" is not "
+                  << pathbloom::exrCompressionChoices << "\n";
         return 2;
     }
     options.progressBar = isatty(STDERR_FILENO) != 0;

@@ -142,8 +142,12 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
 
         const std::string png = options.outputDir + "/" + frameFileName(frame, "png");
         const std::string exr = options.outputDir + "/" + frameFileName(frame, "exr");
-        const FileWriter asPng = [&](const std::string &path, std::string &e) { return writePng(path, output, e); };
-        const FileWriter asExr = [&](const std::string &path, std::string &e) { return writeExr(path, output, e); };
+        const FileWriter asPng = [&](const std::string &path, std::string &e) {
+            return writePng(path, output, e, options.png);
+        };
+        const FileWriter asExr = [&](const std::string &path, std::string &e) {
+            return writeExr(path, output, e, options.exr);
+        };
         bool written = true;
         if (scene.depth == minihost::Depth::Float) {
             written = writeWhole(exr, asExr, error) && (!options.preview || writeWhole(png, asPng, error));

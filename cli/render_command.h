@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/image_io.h"
 #include "minihost/minihost.h"
 
 namespace pathbloom {
@@ -20,6 +21,8 @@ struct RenderOptions {
     bool preview = false;                  // 16-bit PNG beside each float frame's EXR
     bool progressBar = false;              // drawn on `err`; the caller decides (a terminal)
     std::string contactSheet;              // file to tile the frames into; empty: none
+    PngSettings png = fastPng;             // frames and previews; the contact sheet has its own
+    ExrSettings exr = fastExr;             // float frames
     // Called for every effect instance once the scene is applied:
     // `beforeUIUpdate` before the plug-in's parameter UI update, `prepareHost`
     // after it, before the first frame. Let tests stand in for the plug-in or
