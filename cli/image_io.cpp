@@ -70,6 +70,8 @@ int pngFilterBits(PngFilter filter) {
         return PNG_FILTER_SUB;
     case PngFilter::up:
         return PNG_FILTER_UP;
+    case PngFilter::noneOrUp:
+        return PNG_FILTER_NONE | PNG_FILTER_UP;
     case PngFilter::adaptive:
         break;
     }
@@ -211,14 +213,20 @@ bool parsePngCompression(const std::string &text, PngSettings &settings) {
     if (text.size() != 1 || text[0] < '0' || text[0] > '9') return false;
     const int level = text[0] - '0';
     settings.level = level;
-    settings.filter = level == 0 ? PngFilter::none : level <= 3 ? PngFilter::sub : PngFilter::adaptive;
+    settings.filter = level == 0 ? PngFilter::none : level <= 3 ? PngFilter::noneOrUp : PngFilter::adaptive;
     return true;
 }
 
-bool parseExrCompression(const std::string &text, ExrCompression &compression) {
+bool parseExrCompression(const std::string &text, ExrSettings &settings) {
+    if (text == "fast") {
+        settings.compression = fastExr.compression;
+        settings.zipLevel = fastExr.zipLevel;
+        return true;
+    }
     for (const ExrMethod &method : exrMethods) {
         if (text == method.name) {
-            compression = method.compression;
+            settings.compression = method.compression;
+            settings.zipLevel = -1;
             return true;
         }
     }
@@ -285,8 +293,10 @@ bool readPng(const std::string &path, minihost::Image &image, std::string &error
 }
 
 bool writePng(const std::string &path, const minihost::Image &source, std::string &error, const PngSettings &settings) {
-    const minihost::Image image =
-        source.depth == minihost::Depth::Float ? minihost::convertImage(source, minihost::Depth::Bits16) : source;
+    // Converted only when it must be: a frame is copied for nothing otherwise.
+    minihost::Image converted;
+    if (source.depth == minihost::Depth::Float) converted = minihost::convertImage(source, minihost::Depth::Bits16);
+    const minihost::Image &image = source.depth == minihost::Depth::Float ? converted : source;
     const bool deep = image.depth == minihost::Depth::Bits16;
     const size_t pixels = size_t(image.width) * size_t(image.height);
     std::vector<uint8_t> rows(pixels * (deep ? 8 : 4));
@@ -329,8 +339,9 @@ bool writePng(const std::string &path, const minihost::Image &source, std::strin
 }
 
 bool writeExr(const std::string &path, const minihost::Image &source, std::string &error, const ExrSettings &settings) {
-    const minihost::Image image =
-        source.depth == minihost::Depth::Float ? source : minihost::convertImage(source, minihost::Depth::Float);
+    minihost::Image converted;
+    if (source.depth != minihost::Depth::Float) converted = minihost::convertImage(source, minihost::Depth::Float);
+    const minihost::Image &image = source.depth == minihost::Depth::Float ? source : converted;
     const size_t pixels = size_t(image.width) * size_t(image.height);
     // Planar premultiplied channels R, G, B, A, as floats or halves: the
     // conversion to half is done here, once, rather than by OpenEXR per line.
@@ -350,6 +361,7 @@ bool writeExr(const std::string &path, const minihost::Image &source, std::strin
     try {
         Imf::Header header(image.width, image.height);
         header.compression() = exrMethod(settings.compression).imf;
+        if (settings.zipLevel > 0) header.zipCompressionLevel() = std::min(settings.zipLevel, 9);
         const char *names[4] = {"R", "G", "B", "A"};
         const Imf::PixelType type = settings.half ? Imf::HALF : Imf::FLOAT;
         const size_t channelBytes = settings.half ? sizeof(half) : sizeof(float);

@@ -43,12 +43,12 @@ int main(int argc, char **argv) {
                      "Per frame: render time, points placed and drawn, parameter streams read");
     render->add_flag("--preview", options.preview, "Also write a 16-bit PNG for float frames");
     render->add_option("--contact-sheet", options.contactSheet, "Also tile the frames into this PNG");
-    std::string pngCompression = "fast", exrCompression = pathbloom::exrCompressionName(options.exr.compression);
+    std::string pngCompression = "fast", exrCompression = "fast";
     render->add_option("--png-compression", pngCompression,
-                       std::string("PNG frames: ") + pathbloom::pngCompressionChoices + " (default fast)");
+                       std::string("PNG frames: ") + pathbloom::pngCompressionChoices + " (default fast: level 1)");
     render->add_option(
         "--exr-compression", exrCompression,
-        std::string("EXR frames: ") + pathbloom::exrCompressionChoices + " (default " + exrCompression + ")");
+        std::string("EXR frames: ") + pathbloom::exrCompressionChoices + " (default fast: zip at zlib level 1)");
     render->add_flag("--half", options.exr.half, "EXR frames with 16-bit half-float channels");
 
     std::string sheetFolder, sheetOutput;
@@ -88,7 +88,7 @@ int main(int argc, char **argv) {
                   << pathbloom::pngCompressionChoices << "\n";
         return 2;
     }
-    if (!pathbloom::parseExrCompression(exrCompression, options.exr.compression)) {
+    if (!pathbloom::parseExrCompression(exrCompression, options.exr)) {
         std::cerr << "pathbloom: --exr-compression: \"" << exrCompression << "\" is not "
                   << pathbloom::exrCompressionChoices << "\n";
         return 2;

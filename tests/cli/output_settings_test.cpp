@@ -10,6 +10,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,11 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+std::string readWhole(const std::string &path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 // Smooth ramps with flat runs and noise: each filter and level has something
 // to find, and every channel value occurs.
@@ -54,9 +61,9 @@ TEST(PngCompression, NamesAndLevels) {
         bool ok;
         int level;
         PngFilter filter;
-    } cases[] = {{"fast", true, 1, PngFilter::sub},      {"default", true, 6, PngFilter::adaptive},
+    } cases[] = {{"fast", true, 1, PngFilter::noneOrUp}, {"default", true, 6, PngFilter::adaptive},
                  {"best", true, 9, PngFilter::adaptive}, {"none", true, 0, PngFilter::none},
-                 {"0", true, 0, PngFilter::none},        {"3", true, 3, PngFilter::sub},
+                 {"0", true, 0, PngFilter::none},        {"3", true, 3, PngFilter::noneOrUp},
                  {"4", true, 4, PngFilter::adaptive},    {"9", true, 9, PngFilter::adaptive},
                  {"10", false, 0, PngFilter::none},      {"-1", false, 0, PngFilter::none},
                  {"", false, 0, PngFilter::none},        {"Fast", false, 0, PngFilter::none},
@@ -94,9 +101,10 @@ TEST(PngCompression, EverySettingReadsBackExactly) {
     }
 }
 
-// The settings reach zlib: stored rows are larger than the pixels, the
-// smallest setting well under them.
-TEST(PngCompression, TheLevelChangesTheFile) {
+// The settings reach libpng and zlib: stored rows are larger than the
+// pixels, the smallest setting well under them; on rows that each add one
+// to the row above, UP leaves nothing for deflate but NONE leaves noise.
+TEST(PngCompression, TheSettingsChangeTheFile) {
     const std::string folder = scratchFolder();
     const minihost::Image image = testImage(minihost::Depth::Bits8);
     std::string error;
@@ -104,26 +112,42 @@ TEST(PngCompression, TheLevelChangesTheFile) {
     ASSERT_TRUE(pathbloom::writePng(folder + "/best.png", image, error, {9, pathbloom::PngFilter::adaptive}));
     EXPECT_GT(fs::file_size(folder + "/none.png"), image.data.size());
     EXPECT_LT(fs::file_size(folder + "/best.png") * 3, image.data.size() * 2);
+
+    minihost::Image steps = minihost::makeImage(64, 64, minihost::Depth::Bits8);
+    uint32_t noise = 99;
+    for (size_t i = 0; i < steps.data.size(); ++i) {
+        noise = noise * 1103515245u + 12345u;
+        steps.data[i] = i < 64 * 4 ? uint8_t(noise >> 16) : uint8_t(steps.data[i - 64 * 4] + 1);
+    }
+    ASSERT_TRUE(pathbloom::writePng(folder + "/none1.png", steps, error, {1, pathbloom::PngFilter::none}));
+    ASSERT_TRUE(pathbloom::writePng(folder + "/up1.png", steps, error, {1, pathbloom::PngFilter::up}));
+    EXPECT_LT(fs::file_size(folder + "/up1.png") * 4, fs::file_size(folder + "/none1.png"));
 }
 
-// The option's names and what OpenEXR calls each.
+// The option's names, what OpenEXR calls each and the zlib level asked for.
 const struct {
     const char *name;
     Imf::Compression imf;
-} exrMethods[] = {{"none", Imf::NO_COMPRESSION},  {"rle", Imf::RLE_COMPRESSION},   {"zips", Imf::ZIPS_COMPRESSION},
-                  {"zip", Imf::ZIP_COMPRESSION},  {"piz", Imf::PIZ_COMPRESSION},   {"pxr24", Imf::PXR24_COMPRESSION},
-                  {"b44", Imf::B44_COMPRESSION},  {"b44a", Imf::B44A_COMPRESSION}, {"dwaa", Imf::DWAA_COMPRESSION},
-                  {"dwab", Imf::DWAB_COMPRESSION}};
+    const char *method;
+    int zipLevel;
+} exrMethods[] = {{"none", Imf::NO_COMPRESSION, "none", -1},      {"rle", Imf::RLE_COMPRESSION, "rle", -1},
+                  {"zips", Imf::ZIPS_COMPRESSION, "zips", -1},    {"zip", Imf::ZIP_COMPRESSION, "zip", -1},
+                  {"fast", Imf::ZIP_COMPRESSION, "zip", 1},       {"piz", Imf::PIZ_COMPRESSION, "piz", -1},
+                  {"pxr24", Imf::PXR24_COMPRESSION, "pxr24", -1}, {"b44", Imf::B44_COMPRESSION, "b44", -1},
+                  {"b44a", Imf::B44A_COMPRESSION, "b44a", -1},    {"dwaa", Imf::DWAA_COMPRESSION, "dwaa", -1},
+                  {"dwab", Imf::DWAB_COMPRESSION, "dwab", -1}};
 
-TEST(ExrCompression, NamesRoundTrip) {
+TEST(ExrCompression, Names) {
     for (const auto &m : exrMethods) {
-        pathbloom::ExrCompression compression = pathbloom::ExrCompression::none;
-        ASSERT_TRUE(pathbloom::parseExrCompression(m.name, compression)) << m.name;
-        EXPECT_EQ(pathbloom::exrCompressionName(compression), m.name);
+        pathbloom::ExrSettings settings{pathbloom::ExrCompression::none, true, 7};
+        ASSERT_TRUE(pathbloom::parseExrCompression(m.name, settings)) << m.name;
+        EXPECT_EQ(pathbloom::exrCompressionName(settings.compression), m.method);
+        EXPECT_EQ(settings.zipLevel, m.zipLevel) << m.name;
+        EXPECT_TRUE(settings.half) << m.name << " leaves half alone";
     }
-    for (const char *bad : {"", "ZIP", "zip1", "dwa", "lzw"}) {
-        pathbloom::ExrCompression compression = pathbloom::ExrCompression::none;
-        EXPECT_FALSE(pathbloom::parseExrCompression(bad, compression)) << bad;
+    for (const char *bad : {"", "ZIP", "zip1", "dwa", "lzw", "Fast"}) {
+        pathbloom::ExrSettings settings;
+        EXPECT_FALSE(pathbloom::parseExrCompression(bad, settings)) << bad;
     }
 }
 
@@ -140,11 +164,13 @@ TEST(ExrCompression, HeaderAndPixelsOfEveryMethod) {
         minihost::Image reference;
         ASSERT_TRUE(pathbloom::readExr(plain, reference, error)) << error;
         for (const auto &m : exrMethods) {
-            pathbloom::ExrCompression compression = pathbloom::ExrCompression::none;
-            ASSERT_TRUE(pathbloom::parseExrCompression(m.name, compression)) << m.name;
+            pathbloom::ExrSettings settings;
+            ASSERT_TRUE(pathbloom::parseExrCompression(m.name, settings)) << m.name;
+            settings.half = half;
+            const pathbloom::ExrCompression compression = settings.compression;
             const std::string name = std::string(m.name) + (half ? " half" : " float");
             const std::string path = folder + "/" + m.name + ".exr";
-            ASSERT_TRUE(pathbloom::writeExr(path, image, error, {compression, half})) << error;
+            ASSERT_TRUE(pathbloom::writeExr(path, image, error, settings)) << error;
             {
                 Imf::InputFile file(path.c_str());
                 EXPECT_EQ(file.header().compression(), m.imf) << name;
@@ -163,6 +189,8 @@ TEST(ExrCompression, HeaderAndPixelsOfEveryMethod) {
             else
                 EXPECT_FALSE(same) << name << " is said to be lossy on this image";
         }
+        // The zlib level reaches the file: level 1 deflates differently.
+        EXPECT_NE(readWhole(folder + "/fast.exr"), readWhole(folder + "/zip.exr"));
     }
 }
 
@@ -215,9 +243,10 @@ TEST(CompressionOptions, BadValuesStopWithStatusTwoBeforeAnyFile) {
         {"render scene.json -o OUT --png-compression fastest",
          "pathbloom: --png-compression: \"fastest\" is not fast, default, best, none or a level 0..9\n"},
         {"render scene.json -o OUT --exr-compression zip9",
-         "pathbloom: --exr-compression: \"zip9\" is not none, rle, zips, zip, piz, pxr24, b44, b44a, dwaa or dwab\n"},
+         "pathbloom: --exr-compression: \"zip9\" is not fast, none, rle, zips, zip, piz, pxr24, b44, b44a, dwaa or "
+         "dwab\n"},
         {"render scene.json -o OUT --exr-compression ''",
-         "pathbloom: --exr-compression: \"\" is not none, rle, zips, zip, piz, pxr24, b44, b44a, dwaa or dwab\n"},
+         "pathbloom: --exr-compression: \"\" is not fast, none, rle, zips, zip, piz, pxr24, b44, b44a, dwaa or dwab\n"},
         {"contact-sheet IN -o OUT/sheet.png --png-compression x",
          "pathbloom: --png-compression: \"x\" is not fast, default, best, none or a level 0..9\n"},
     };
@@ -249,7 +278,7 @@ TEST(CompressionOptions, RenderWritesWhatTheOptionsAsk) {
         const char *options;
         Imf::Compression compression;
         Imf::PixelType type;
-    } cases[] = {{"", Imf::ZIPS_COMPRESSION, Imf::FLOAT},
+    } cases[] = {{"", Imf::ZIP_COMPRESSION, Imf::FLOAT},
                  {"--exr-compression piz --half", Imf::PIZ_COMPRESSION, Imf::HALF},
                  {"--exr-compression none --png-compression best", Imf::NO_COMPRESSION, Imf::FLOAT},
                  {"--exr-compression dwaa --png-compression 0", Imf::DWAA_COMPRESSION, Imf::FLOAT}};
