@@ -19,7 +19,9 @@ int main(int argc, char **argv) {
 
     pathbloom::InfoOptions infoOptions;
     CLI::App *info = app.add_subcommand("info", "Show the plug-in's property list, about text and parameters");
-    info->add_option("PLUGIN", infoOptions.pluginPath, "Plug-in file (default: the one built beside pathbloom)");
+    info->add_option("PLUGIN", infoOptions.pluginPath,
+                     "Plug-in file (default: $PATHBLOOM_PLUGIN, else the one built or installed with pathbloom)");
+    info->add_flag("--json", infoOptions.json, "The property list, about text and parameters as one JSON document");
     info->add_option("--scene", infoOptions.scenePath,
                      "Also show which parameters the plug-in greys out with this scene's values");
 
