@@ -36,6 +36,8 @@ uint16_t host16ChannelFromPng(uint16_t channel) {
 
 namespace {
 
+// An --exr-compression name, OpenEXR's method, and whether it gives back
+// exactly what was written to 32-bit float and to half channels.
 struct ExrMethod {
     const char *name;
     ExrCompression compression;
