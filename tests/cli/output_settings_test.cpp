@@ -301,4 +301,22 @@ TEST(CompressionOptions, RenderWritesWhatTheOptionsAsk) {
     }
 }
 
+// The sheet's setting reaches its file: stored is larger, the pixels are
+// the same.
+TEST(CompressionOptions, ContactSheetTakesItsOwnSetting) {
+    const std::string folder = scratchFolder();
+    writeTextFile(folder + "/scene.json", floatScene);
+    ASSERT_EQ(runPathbloom("render '" + folder + "/scene.json' -o '" + folder + "/frames'" + plugin()).status, 0);
+    const std::string sheet = folder + "/sheet.png", stored = folder + "/stored.png";
+    ASSERT_EQ(runPathbloom("contact-sheet '" + folder + "/frames' -o '" + sheet + "'").status, 0);
+    ASSERT_EQ(runPathbloom("contact-sheet '" + folder + "/frames' -o '" + stored + "' --png-compression none").status,
+              0);
+    EXPECT_GT(fs::file_size(stored), fs::file_size(sheet) * 2);
+    minihost::Image a, b;
+    std::string error;
+    ASSERT_TRUE(pathbloom::readPng(sheet, a, error)) << error;
+    ASSERT_TRUE(pathbloom::readPng(stored, b, error)) << error;
+    EXPECT_EQ(a.data, b.data);
+}
+
 }  // namespace
