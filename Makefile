@@ -3,15 +3,19 @@
 #   make test   install what is missing, build all four targets, run every test
 #   make build  native build only (build/)
 #   make bench  native build with the benchmarks, then run them
+#   make install  native build, then pathbloom into $(DESTDIR)$(PREFIX)/bin and the plug-in (.so, .pipl)
+#               into $(DESTDIR)$(PREFIX)/lib/vomrelpathbloom, where the installed pathbloom finds it
 #   make fuzz   clang build of the fuzz harnesses, then each runs FUZZ_SECONDS (default 180) from its corpus
-# B sets the build folder (default build), JOBS the parallel compiles (default 2).
+# B sets the build folder (default build), JOBS the parallel compiles (default 2),
+# PREFIX the installation's root (default /usr/local), DESTDIR a staging folder before it.
 
 B ?= build
 JOBS ?= 2
 FUZZ_SECONDS ?= 180
+PREFIX ?= /usr/local
 export JOBS
 
-.PHONY: all demo test build bench fuzz deps asan i686 win64 win32 clean
+.PHONY: all demo test build bench fuzz deps asan i686 win64 win32 install clean
 
 all: build
 
@@ -20,6 +24,9 @@ deps:
 
 build: deps
 	scripts/build.sh native $(B)
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(B) --prefix "$(PREFIX)"
 
 asan i686 win64 win32: deps
 	scripts/build.sh $@ $(B)

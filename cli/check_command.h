@@ -11,7 +11,7 @@ namespace pathbloom {
 
 struct CheckOptions {
     std::string scenePath;
-    std::string pluginPath;  // empty: the plug-in built beside the executable
+    std::string pluginPath;  // empty: the one findPlugin finds
     // Called for every host the check sets up (the scene's and the one it
     // probes), once the scene is applied, before the plug-in's parameter UI
     // update first runs: lets tests stand in for the plug-in or inject faults.

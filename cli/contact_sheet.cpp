@@ -84,7 +84,8 @@ minihost::Image tileFrames(const std::vector<minihost::Image> &frames) {
     return sheet;
 }
 
-bool writeContactSheet(const std::vector<std::string> &files, const std::string &outputPath, std::string &error) {
+bool writeContactSheet(const std::vector<std::string> &files, const std::string &outputPath, std::string &error,
+                       const PngSettings &settings) {
     if (files.empty()) {
         error = "no frames to put on a contact sheet";
         return false;
@@ -94,17 +95,18 @@ bool writeContactSheet(const std::vector<std::string> &files, const std::string 
         if (!readFrame(files[f], frames[f], error)) return false;
     const minihost::Image sheet = tileFrames(frames);
     return writeWhole(
-        outputPath, [&](const std::string &path, std::string &e) { return writePng(path, sheet, e); }, error);
+        outputPath, [&](const std::string &path, std::string &e) { return writePng(path, sheet, e, settings); }, error);
 }
 
-int runContactSheet(const std::string &folder, const std::string &outputPath, std::ostream &out, std::ostream &err) {
+int runContactSheet(const std::string &folder, const std::string &outputPath, std::ostream &out, std::ostream &err,
+                    const PngSettings &settings) {
     const std::vector<std::string> files = renderedFrames(folder);
     if (files.empty()) {
         err << "pathbloom: " << folder << ": no frame_NNNN.png or frame_NNNN.exr files\n";
         return 1;
     }
     std::string error;
-    if (!writeContactSheet(files, outputPath, error)) {
+    if (!writeContactSheet(files, outputPath, error, settings)) {
         err << "pathbloom: " << error << "\n";
         return 1;
     }

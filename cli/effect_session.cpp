@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "cli/plugin_location.h"
+
 namespace pathbloom {
 
 namespace {
@@ -20,8 +22,11 @@ EffectSession::~EffectSession() {
 }
 
 bool startEffect(EffectSession &session, const std::string &pluginPath, std::ostream &err) {
-    const std::string path = pluginPath.empty() ? minihost::defaultPluginPath() : pluginPath;
-    std::string error;
+    std::string path, error;
+    if (!findPlugin(pluginPath, path, error)) {
+        err << "pathbloom: " << error << "\n";
+        return false;
+    }
     if (!minihost::openPlugin(session.host, path, error)) {
         err << "pathbloom: " << (error.find(path) == std::string::npos ? path + ": " : "") << error << "\n";
         return false;

@@ -25,8 +25,8 @@ struct EffectSession {
     ~EffectSession();
 };
 
-// Opens the plug-in at `pluginPath` (empty: the one built beside the
-// executable) and sets the effect up. False after saying why on `err`.
+// Opens the plug-in at `pluginPath` (empty: the one findPlugin finds) and
+// sets the effect up. False after saying why on `err`.
 bool startEffect(EffectSession &session, const std::string &pluginPath, std::ostream &err);
 
 // Sends PF_Cmd_UPDATE_PARAMS_UI, as a host does once parameters are set, to a

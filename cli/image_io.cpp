@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 
 #include <ImfChannelList.h>
+#include <ImfCompression.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
 #include <ImfOutputFile.h>
 #include <ImfStdIO.h>
+#include <half.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -33,6 +35,50 @@ uint16_t host16ChannelFromPng(uint16_t channel) {
 }
 
 namespace {
+
+// An --exr-compression name, OpenEXR's method, and whether it gives back
+// exactly what was written to 32-bit float and to half channels.
+struct ExrMethod {
+    const char *name;
+    ExrCompression compression;
+    Imf::Compression imf;
+    bool losslessFloat, losslessHalf;
+};
+
+const ExrMethod exrMethods[] = {
+    {"none", ExrCompression::none, Imf::NO_COMPRESSION, true, true},
+    {"rle", ExrCompression::rle, Imf::RLE_COMPRESSION, true, true},
+    {"zips", ExrCompression::zips, Imf::ZIPS_COMPRESSION, true, true},
+    {"zip", ExrCompression::zip, Imf::ZIP_COMPRESSION, true, true},
+    {"piz", ExrCompression::piz, Imf::PIZ_COMPRESSION, true, true},
+    {"pxr24", ExrCompression::pxr24, Imf::PXR24_COMPRESSION, false, true},
+    {"b44", ExrCompression::b44, Imf::B44_COMPRESSION, true, false},
+    {"b44a", ExrCompression::b44a, Imf::B44A_COMPRESSION, true, false},
+    {"dwaa", ExrCompression::dwaa, Imf::DWAA_COMPRESSION, false, false},
+    {"dwab", ExrCompression::dwab, Imf::DWAB_COMPRESSION, false, false},
+};
+
+const ExrMethod &exrMethod(ExrCompression compression) {
+    for (const ExrMethod &method : exrMethods)
+        if (method.compression == compression) return method;
+    return exrMethods[3];
+}
+
+int pngFilterBits(PngFilter filter) {
+    switch (filter) {
+    case PngFilter::none:
+        return PNG_FILTER_NONE;
+    case PngFilter::sub:
+        return PNG_FILTER_SUB;
+    case PngFilter::up:
+        return PNG_FILTER_UP;
+    case PngFilter::noneOrUp:
+        return PNG_FILTER_NONE | PNG_FILTER_UP;
+    case PngFilter::adaptive:
+        break;
+    }
+    return PNG_ALL_FILTERS;
+}
 
 // Everything a libpng call touches lives here, outside the frame that calls
 // setjmp, so that nothing is lost when libpng jumps back on an error.
@@ -101,9 +147,12 @@ bool readPngRows(PngSession &s, std::vector<uint8_t> &rows, png_uint_32 &width, 
     return true;
 }
 
-bool writePngRows(PngSession &s, const std::vector<uint8_t> &rows, int width, int height, int bitDepth) {
+bool writePngRows(PngSession &s, const std::vector<uint8_t> &rows, int width, int height, int bitDepth,
+                  const PngSettings &settings) {
     if (setjmp(png_jmpbuf(s.png))) return false;
     png_init_io(s.png, s.file);
+    png_set_compression_level(s.png, std::clamp(settings.level, 0, 9));
+    png_set_filter(s.png, PNG_FILTER_TYPE_BASE, pngFilterBits(settings.filter));
     png_set_IHDR(s.png, s.info, png_uint_32(width), png_uint_32(height), bitDepth, PNG_COLOR_TYPE_RGB_ALPHA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(s.png, s.info);
@@ -148,6 +197,50 @@ void closeWrite(PngSession &s) {
 }
 
 }  // namespace
+
+bool parsePngCompression(const std::string &text, PngSettings &settings) {
+    static const struct {
+        const char *name;
+        PngSettings settings;
+    } named[] = {{"fast", fastPng},
+                 {"default", {6, PngFilter::adaptive}},
+                 {"best", {9, PngFilter::adaptive}},
+                 {"none", {0, PngFilter::none}}};
+    for (const auto &n : named) {
+        if (text == n.name) {
+            settings = n.settings;
+            return true;
+        }
+    }
+    if (text.size() != 1 || text[0] < '0' || text[0] > '9') return false;
+    const int level = text[0] - '0';
+    settings.level = level;
+    settings.filter = level == 0 ? PngFilter::none : level <= 3 ? PngFilter::noneOrUp : PngFilter::adaptive;
+    return true;
+}
+
+bool parseExrCompression(const std::string &text, ExrSettings &settings) {
+    if (text == "fast") {
+        settings.compression = fastExr.compression;
+        settings.zipLevel = fastExr.zipLevel;
+        return true;
+    }
+    for (const ExrMethod &method : exrMethods) {
+        if (text == method.name) {
+            settings.compression = method.compression;
+            settings.zipLevel = -1;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string exrCompressionName(ExrCompression compression) { return exrMethod(compression).name; }
+
+bool exrCompressionIsLossless(ExrCompression compression, bool half) {
+    const ExrMethod &method = exrMethod(compression);
+    return half ? method.losslessHalf : method.losslessFloat;
+}
 
 bool readPng(const std::string &path, minihost::Image &image, std::string &error) {
     if (!regularFile(path, "a PNG file", error)) return false;
@@ -201,9 +294,11 @@ bool readPng(const std::string &path, minihost::Image &image, std::string &error
     return true;
 }
 
-bool writePng(const std::string &path, const minihost::Image &source, std::string &error) {
-    const minihost::Image image =
-        source.depth == minihost::Depth::Float ? minihost::convertImage(source, minihost::Depth::Bits16) : source;
+bool writePng(const std::string &path, const minihost::Image &source, std::string &error, const PngSettings &settings) {
+    // Converted only when it must be: a frame is copied for nothing otherwise.
+    minihost::Image converted;
+    if (source.depth == minihost::Depth::Float) converted = minihost::convertImage(source, minihost::Depth::Bits16);
+    const minihost::Image &image = source.depth == minihost::Depth::Float ? converted : source;
     const bool deep = image.depth == minihost::Depth::Bits16;
     const size_t pixels = size_t(image.width) * size_t(image.height);
     std::vector<uint8_t> rows(pixels * (deep ? 8 : 4));
@@ -233,7 +328,7 @@ bool writePng(const std::string &path, const minihost::Image &source, std::strin
     }
     s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &s, pngError, pngWarning);
     if (s.png) s.info = png_create_info_struct(s.png);
-    const bool ok = s.info && writePngRows(s, rows, image.width, image.height, deep ? 16 : 8);
+    const bool ok = s.info && writePngRows(s, rows, image.width, image.height, deep ? 16 : 8, settings);
     closeWrite(s);
     // A small file sits in the C library's buffer until the close writes it.
     errno = 0;
@@ -245,28 +340,39 @@ bool writePng(const std::string &path, const minihost::Image &source, std::strin
     return true;
 }
 
-bool writeExr(const std::string &path, const minihost::Image &source, std::string &error) {
-    const minihost::Image image =
-        source.depth == minihost::Depth::Float ? source : minihost::convertImage(source, minihost::Depth::Float);
+bool writeExr(const std::string &path, const minihost::Image &source, std::string &error, const ExrSettings &settings) {
+    minihost::Image converted;
+    if (source.depth != minihost::Depth::Float) converted = minihost::convertImage(source, minihost::Depth::Float);
+    const minihost::Image &image = source.depth == minihost::Depth::Float ? source : converted;
     const size_t pixels = size_t(image.width) * size_t(image.height);
-    // Planar premultiplied channels R, G, B, A.
-    std::vector<float> planes(pixels * 4);
+    // Planar premultiplied channels R, G, B, A, as floats or halves: the
+    // conversion to half is done here, once, rather than by OpenEXR per line.
+    std::vector<float> planes(settings.half ? 0 : pixels * 4);
+    std::vector<half> halfPlanes(settings.half ? pixels * 4 : 0);
     for (size_t i = 0; i < pixels; ++i) {
         float argb[4];
         std::memcpy(argb, image.data.data() + i * 16, 16);
-        planes[i] = argb[1] * argb[0];
-        planes[pixels + i] = argb[2] * argb[0];
-        planes[pixels * 2 + i] = argb[3] * argb[0];
-        planes[pixels * 3 + i] = argb[0];
+        const float rgba[4] = {argb[1] * argb[0], argb[2] * argb[0], argb[3] * argb[0], argb[0]};
+        for (size_t c = 0; c < 4; ++c) {
+            if (settings.half)
+                halfPlanes[pixels * c + i] = half(rgba[c]);
+            else
+                planes[pixels * c + i] = rgba[c];
+        }
     }
     try {
         Imf::Header header(image.width, image.height);
+        header.compression() = exrMethod(settings.compression).imf;
+        if (settings.zipLevel > 0) header.zipCompressionLevel() = std::min(settings.zipLevel, 9);
         const char *names[4] = {"R", "G", "B", "A"};
+        const Imf::PixelType type = settings.half ? Imf::HALF : Imf::FLOAT;
+        const size_t channelBytes = settings.half ? sizeof(half) : sizeof(float);
         Imf::FrameBuffer frame;
         for (int c = 0; c < 4; ++c) {
-            header.channels().insert(names[c], Imf::Channel(Imf::FLOAT));
-            frame.insert(names[c], Imf::Slice(Imf::FLOAT, reinterpret_cast<char *>(planes.data() + pixels * size_t(c)),
-                                              sizeof(float), sizeof(float) * size_t(image.width)));
+            char *plane = settings.half ? reinterpret_cast<char *>(halfPlanes.data() + pixels * size_t(c))
+                                        : reinterpret_cast<char *>(planes.data() + pixels * size_t(c));
+            header.channels().insert(names[c], Imf::Channel(type));
+            frame.insert(names[c], Imf::Slice(type, plane, channelBytes, channelBytes * size_t(image.width)));
         }
         // The file's own stream, so that its close is seen: OpenEXR writes
         // the line offsets as the output file goes and ignores a failure

@@ -7,6 +7,7 @@
 
 #include "cli/check_command.h"
 #include "cli/contact_sheet.h"
+#include "cli/image_io.h"
 #include "cli/info_command.h"
 #include "cli/output_file.h"
 #include "cli/render_command.h"
@@ -21,7 +22,9 @@ int main(int argc, char **argv) {
 
     pathbloom::InfoOptions infoOptions;
     CLI::App *info = app.add_subcommand("info", "Show the plug-in's property list, about text and parameters");
-    info->add_option("PLUGIN", infoOptions.pluginPath, "Plug-in file (default: the one built beside pathbloom)");
+    info->add_option("PLUGIN", infoOptions.pluginPath,
+                     "Plug-in file (default: $PATHBLOOM_PLUGIN, else the one built or installed with pathbloom)");
+    info->add_flag("--json", infoOptions.json, "The property list, about text and parameters as one JSON document");
     info->add_option("--scene", infoOptions.scenePath,
                      "Also show which parameters the plug-in greys out with this scene's values");
 
@@ -53,11 +56,21 @@ int main(int argc, char **argv) {
     render->add_option("-j,--jobs", options.jobs, "Worker processes rendering frames at once (default: cores)")
         ->check(CLI::Range(1, pathbloom::maxJobs));
     render->add_option("--contact-sheet", options.contactSheet, "Also tile the frames into this PNG");
+    std::string pngCompression = "fast", exrCompression = "fast";
+    render->add_option("--png-compression", pngCompression,
+                       std::string("PNG frames: ") + pathbloom::pngCompressionChoices + " (default fast: level 1)");
+    render->add_option(
+        "--exr-compression", exrCompression,
+        std::string("EXR frames: ") + pathbloom::exrCompressionChoices + " (default fast: zip at zlib level 1)");
+    render->add_flag("--half", options.exr.half, "EXR frames with 16-bit half-float channels");
 
     std::string sheetFolder, sheetOutput;
     CLI::App *sheet = app.add_subcommand("contact-sheet", "Tile a render's frames into one PNG");
     sheet->add_option("DIR", sheetFolder, "Folder of frame_NNNN.png / .exr files")->required();
     sheet->add_option("-o,--output", sheetOutput, "Sheet file (PNG)")->required();
+    std::string sheetCompression = "default";
+    sheet->add_option("--png-compression", sheetCompression,
+                      std::string(pathbloom::pngCompressionChoices) + " (default default)");
 
     // Usage errors exit with 2 whatever CLI11's own code for them.
     try {
@@ -70,10 +83,28 @@ int main(int argc, char **argv) {
 
     if (*info) return pathbloom::runInfo(infoOptions, std::cout, std::cerr);
     if (*check) return pathbloom::runCheck(checkOptions, std::cout, std::cerr);
-    if (*sheet) return pathbloom::runContactSheet(sheetFolder, sheetOutput, std::cout, std::cerr);
+    if (*sheet) {
+        pathbloom::PngSettings sheetPng;
+        if (!pathbloom::parsePngCompression(sheetCompression, sheetPng)) {
+            std::cerr << "pathbloom: --png-compression: \"" << sheetCompression << "\" is not "
+                      << pathbloom::pngCompressionChoices << "\n";
+            return 2;
+        }
+        return pathbloom::runContactSheet(sheetFolder, sheetOutput, std::cout, std::cerr, sheetPng);
+    }
 
     if (!downsample.empty() && !pathbloom::parseDownsample(downsample, options.downsampleX, options.downsampleY)) {
         std::cerr << "pathbloom: --downsample: \"" << downsample << "\" is not X or X,Y (1 or more)\n";
+        return 2;
+    }
+    if (!pathbloom::parsePngCompression(pngCompression, options.png)) {
+        std::cerr << "pathbloom: --png-compression: \"" << pngCompression << "\" is not "
+                  << pathbloom::pngCompressionChoices << "\n";
+        return 2;
+    }
+    if (!pathbloom::parseExrCompression(exrCompression, options.exr)) {
+        std::cerr << "pathbloom: --exr-compression: \"" << exrCompression << "\" is not "
+                  << pathbloom::exrCompressionChoices << "\n";
         return 2;
     }
     options.progressBar = isatty(STDERR_FILENO) != 0;

@@ -51,7 +51,8 @@ std::string dumped(const json &value) { return value.dump(-1, ' ', false, json::
 // In a worker: renders frame `number` and writes its files. The report is a
 // JSON object: times, counts, stream reads, warnings and the failure.
 bool renderAndWrite(SceneEffects &effects, const Scene &scene, int number, const std::vector<FrameFile> &files,
-                    bool stats, std::string &report) {
+                    const RenderOptions &options, std::string &report) {
+    const bool stats = options.stats;
     SceneFrame rendered;
     bool ok = renderSceneFrame(effects, scene, number - scene.start, stats, rendered);
     double encodeMilliseconds = 0;
@@ -60,7 +61,8 @@ bool renderAndWrite(SceneEffects &effects, const Scene &scene, int number, const
         const minihost::Image &output = rendered.output;
         for (const FrameFile &file : files) {
             const FileWriter writer = [&](const std::string &path, std::string &error) {
-                return file.format == ImageFormat::Png ? writePng(path, output, error) : writeExr(path, output, error);
+                return file.format == ImageFormat::Png ? writePng(path, output, error, options.png)
+                                                       : writeExr(path, output, error, options.exr);
             };
             if (!writeWhole(file.path, writer, rendered.failure)) {
                 ok = false;
@@ -249,7 +251,7 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
     };
     const ItemWork work = [&](int item, std::string &report) {
         const size_t index = todo[size_t(item)];
-        return renderAndWrite(effects, scene, frames[index], filesOf(index), options.stats, report);
+        return renderAndWrite(effects, scene, frames[index], filesOf(index), options, report);
     };
     const ItemReport onReport = [&](int item, bool ok, const std::string &report, bool crashed) {
         FrameOutcome &outcome = outcomes[size_t(item)];

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/frame_plan.h"
+#include "cli/image_io.h"
 #include "minihost/minihost.h"
 
 namespace pathbloom {
@@ -25,6 +26,8 @@ struct RenderOptions {
     bool progressBar = false;              // drawn on `err`; the caller decides (a terminal)
     bool frameLog = false;                 // a line on `err` per frame written; the caller decides (no terminal)
     std::string contactSheet;              // file to tile the frames into; empty: none
+    PngSettings png = fastPng;             // frames and previews; the contact sheet has its own
+    ExrSettings exr = fastExr;             // float frames
     // Called for every effect instance once the scene is applied:
     // `beforeUIUpdate` before the plug-in's parameter UI update, `prepareHost`
     // after it, before the first frame. Let tests stand in for the plug-in or

@@ -274,7 +274,11 @@ TEST(ExrFiles, FloatImagesRoundTripThroughPremultipliedChannels) {
 TEST(ImageWriters, AFailedCloseIsAFailure) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     const minihost::Image image = gradient(2, 2, minihost::Depth::Float);
-    for (auto write : {pathbloom::writePng, pathbloom::writeExr}) {
+    using Writer = bool (*)(const std::string &, const minihost::Image &, std::string &);
+    const Writer writers[] = {
+        [](const std::string &p, const minihost::Image &i, std::string &e) { return pathbloom::writePng(p, i, e); },
+        [](const std::string &p, const minihost::Image &i, std::string &e) { return pathbloom::writeExr(p, i, e); }};
+    for (Writer write : writers) {
         std::string error;
         EXPECT_FALSE(write("/dev/full", image, error));
         EXPECT_EQ(error, "/dev/full: write failed: No space left on device");
