@@ -83,14 +83,15 @@ bool renderSceneFrame(SceneEffects &effects, const Scene &scene, int frame, bool
         // full size so that the host's own downsampling returns it as is.
         if (e > 0)
             host.input =
-                upsampleNearest(result.output, scene.width, scene.height, scene.downsampleX, scene.downsampleY);
+                upsampleNearest(*result.output, scene.width, scene.height, scene.downsampleX, scene.downsampleY);
         host.frame = frame;
         host.progressCalls = 0;
         host.progressCurrent = 0;
         host.progressTotal = 0;
 
         const auto started = std::chrono::steady_clock::now();
-        minihost::RenderResult rendered = minihost::renderFrame(host);
+        minihost::RenderResult &rendered = effects[e]->rendered;
+        minihost::renderFrame(host, rendered);
         const auto finished = std::chrono::steady_clock::now();
         const std::string where = "frame " + std::to_string(scene.start + frame) +
                                   (effects.size() > 1 ? ", effect " + std::to_string(e + 1) : "");
@@ -113,7 +114,7 @@ bool renderSceneFrame(SceneEffects &effects, const Scene &scene, int frame, bool
         result.milliseconds += std::chrono::duration<double, std::milli>(finished - started).count();
         result.placed += host.progressTotal > 0 ? host.progressTotal - 1 : 0;
         result.drawn += host.progressCalls > 0 ? host.progressCalls - 1 : 0;
-        result.output = std::move(rendered.output);
+        result.output = &rendered.output;
     }
     return true;
 }

@@ -19,6 +19,8 @@ namespace pathbloom {
 struct EffectSession {
     minihost::Host host;
     bool setUp = false;
+    // The last frame rendered; its output buffer is reused by the next.
+    minihost::RenderResult rendered;
     EffectSession() = default;
     EffectSession(const EffectSession &) = delete;
     EffectSession &operator=(const EffectSession &) = delete;
@@ -61,7 +63,9 @@ struct StreamStat {
 
 // One frame of a scene through all of its effects.
 struct SceneFrame {
-    minihost::Image output;           // the last effect's output, at the scene's depth, downsampled size
+    // The last effect's output, at the scene's depth and downsampled size;
+    // its session keeps it until the next frame.
+    const minihost::Image *output = nullptr;
     double milliseconds = 0;          // inside renderFrame, all effects
     long placed = 0, drawn = 0;       // points, from the plug-in's progress calls
     std::string streamLines;          // with `stats`: the AEGP streams read (streamReadLines)

@@ -58,7 +58,7 @@ bool renderAndWrite(SceneEffects &effects, const Scene &scene, int number, const
     double encodeMilliseconds = 0;
     if (ok) {
         const auto started = std::chrono::steady_clock::now();
-        const minihost::Image &output = rendered.output;
+        const minihost::Image &output = *rendered.output;
         for (const FrameFile &file : files) {
             const FileWriter writer = [&](const std::string &path, std::string &error) {
                 return file.format == ImageFormat::Png ? writePng(path, output, error, options.png)

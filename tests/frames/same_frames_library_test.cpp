@@ -103,7 +103,7 @@ TEST_P(SameFrames, AsTheNativeBuild) {
             pathbloom::SceneFrame rendered;
             ASSERT_TRUE(pathbloom::renderSceneFrame(effects, scene, frame, false, rendered)) << rendered.failure;
             EXPECT_EQ(rendered.warnings, "") << what;
-            const std::vector<uint8_t> &pixels = rendered.output.data;
+            const std::vector<uint8_t> &pixels = rendered.output->data;
             const fs::path file = referenceFile(scenePath, frame, depth);
             ++frames;
             if (kWriteReference) {
