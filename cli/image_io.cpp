@@ -11,11 +11,14 @@
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
 #include <ImfOutputFile.h>
+#include <ImfStandardAttributes.h>
 #include <ImfStdIO.h>
+#include <ImfStringAttribute.h>
 #include <half.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -155,6 +158,9 @@ bool writePngRows(PngSession &s, const std::vector<uint8_t> &rows, int width, in
     png_set_filter(s.png, PNG_FILTER_TYPE_BASE, pngFilterBits(settings.filter));
     png_set_IHDR(s.png, s.info, png_uint_32(width), png_uint_32(height), bitDepth, PNG_COLOR_TYPE_RGB_ALPHA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // The host's code values are sRGB-encoded: say so (sRGB, with the gAMA
+    // and cHRM chunks that readers without sRGB support fall back on).
+    png_set_sRGB_gAMA_and_cHRM(s.png, s.info, PNG_sRGB_INTENT_PERCEPTUAL);
     png_write_info(s.png, s.info);
     const size_t rowBytes = size_t(width) * 4 * (bitDepth / 8);
     for (int y = 0; y < height; ++y) png_write_row(s.png, const_cast<png_bytep>(rows.data() + rowBytes * size_t(y)));
@@ -340,6 +346,8 @@ bool writePng(const std::string &path, const minihost::Image &source, std::strin
     return true;
 }
 
+float linearFromSrgb(float code) { return code <= 0.04045f ? code / 12.92f : std::pow((code + 0.055f) / 1.055f, 2.4f); }
+
 bool writeExr(const std::string &path, const minihost::Image &source, std::string &error, const ExrSettings &settings) {
     minihost::Image converted;
     if (source.depth != minihost::Depth::Float) converted = minihost::convertImage(source, minihost::Depth::Float);
@@ -352,6 +360,8 @@ bool writeExr(const std::string &path, const minihost::Image &source, std::strin
     for (size_t i = 0; i < pixels; ++i) {
         float argb[4];
         std::memcpy(argb, image.data.data() + i * 16, 16);
+        if (settings.linear)
+            for (int c = 1; c < 4; ++c) argb[c] = linearFromSrgb(argb[c]);
         const float rgba[4] = {argb[1] * argb[0], argb[2] * argb[0], argb[3] * argb[0], argb[0]};
         for (size_t c = 0; c < 4; ++c) {
             if (settings.half)
@@ -364,6 +374,11 @@ bool writeExr(const std::string &path, const minihost::Image &source, std::strin
         Imf::Header header(image.width, image.height);
         header.compression() = exrMethod(settings.compression).imf;
         if (settings.zipLevel > 0) header.zipCompressionLevel() = std::min(settings.zipLevel, 9);
+        // sRGB's primaries and white point (OpenEXR's default chromaticities:
+        // Rec. 709, D65), and what the values mean.
+        Imf::addChromaticities(header, Imf::Chromaticities());
+        header.insert(valueEncodingAttribute,
+                      Imf::StringAttribute(settings.linear ? linearEncoding : codeValuesEncoding));
         const char *names[4] = {"R", "G", "B", "A"};
         const Imf::PixelType type = settings.half ? Imf::HALF : Imf::FLOAT;
         const size_t channelBytes = settings.half ? sizeof(half) : sizeof(float);

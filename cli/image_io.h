@@ -50,12 +50,25 @@ struct ExrSettings {
     ExrCompression compression = ExrCompression::zip;  // OpenEXR's own default
     bool half = false;  // 16-bit half-float channels (values rounded to nearest, at most 65504)
     int zipLevel = -1;  // zlib level 1..9 of zip and zips; -1: OpenEXR's default (4)
+    // Colour channels decoded with the sRGB transfer function (linear light)
+    // instead of the host's code values as they are; alpha as it is.
+    bool linear = false;
 };
+
+// The sRGB transfer function's decoding of a code value (0..1 and beyond:
+// the linear segment below 0.04045, the power curve above).
+float linearFromSrgb(float code);
+
+// The value of the EXR header attribute `valueEncodingAttribute` that says
+// what the channel values are, by ExrSettings::linear.
+constexpr const char *valueEncodingAttribute = "valueEncoding";
+constexpr const char *codeValuesEncoding = "display-referred code values of the host (sRGB-encoded), not linear light";
+constexpr const char *linearEncoding = "linear light: code values decoded with the sRGB transfer function";
 
 // Float frames of a sequence: zip at zlib level 1, lossless, about half the
 // time of OpenEXR's default level for 1.1 to 1.4 times the size (README has
 // the measurements).
-constexpr ExrSettings fastExr{ExrCompression::zip, false, 1};
+constexpr ExrSettings fastExr{ExrCompression::zip, false, 1, false};
 
 // "fast" (fastExr), or one of OpenEXR's methods at its default level: "none",
 // "rle", "zips", "zip", "piz", "pxr24", "b44", "b44a", "dwaa", "dwab". Sets

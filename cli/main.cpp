@@ -63,6 +63,8 @@ int main(int argc, char **argv) {
         "--exr-compression", exrCompression,
         std::string("EXR frames: ") + pathbloom::exrCompressionChoices + " (default fast: zip at zlib level 1)");
     render->add_flag("--half", options.exr.half, "EXR frames with 16-bit half-float channels");
+    render->add_flag("--linear", options.exr.linear,
+                     "EXR frames in linear light: colour decoded with the sRGB transfer function");
 
     std::string sheetFolder, sheetOutput;
     CLI::App *sheet = app.add_subcommand("contact-sheet", "Tile a render's frames into one PNG");

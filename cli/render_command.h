@@ -14,7 +14,7 @@ namespace pathbloom {
 struct RenderOptions {
     std::string scenePath;
     std::string output;                    // -o: a folder or a file name pattern (parseOutput)
-    std::string pluginPath;                // empty: the plug-in built beside the executable
+    std::string pluginPath;                // empty: PATHBLOOM_PLUGIN, else the built or installed one (plugin_location.h)
     std::string frames;                    // --frames list (parseFrameSpans); empty: the scene's frames
     int depth = 0;                         // 8, 16 or 32; 0: the scene's
     int downsampleX = 0, downsampleY = 0;  // 0: the scene's

@@ -7,6 +7,9 @@
 #include <ImfChannelList.h>
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
+#include <ImfStandardAttributes.h>
+#include <ImfStringAttribute.h>
+#include <png.h>
 
 #include <cstring>
 #include <filesystem>
@@ -320,3 +323,52 @@ TEST(CompressionOptions, ContactSheetTakesItsOwnSetting) {
 }
 
 }  // namespace
+
+// What the numbers mean, read back with the libraries: PNG frames say sRGB,
+// EXR frames give sRGB's chromaticities and whether the values are code
+// values or linear light; --linear decodes colour, not alpha, at the values
+// worked out from the sRGB transfer function.
+TEST(ColourMetadata, FilesSayWhatTheirValuesAre) {
+    const std::string folder = scratchFolder();
+    minihost::Image image = minihost::makeImage(4, 1, minihost::Depth::Float);
+    const float argb[4][4] = {{1, 0, 0.04045f, 1}, {0.5f, 0.5f, 0.25f, 0.75f}, {1, 2, 0.01f, 1}, {0, 0, 0, 0}};
+    std::memcpy(image.data.data(), argb, sizeof argb);
+    std::string error;
+    ASSERT_TRUE(pathbloom::writePng(folder + "/f.png", image, error)) << error;
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&png, (folder + "/f.png").c_str()));
+    EXPECT_EQ(png.flags & PNG_IMAGE_FLAG_COLORSPACE_NOT_sRGB, 0u);
+    png_image_free(&png);
+
+    for (const bool linear : {false, true}) {
+        pathbloom::ExrSettings settings = pathbloom::fastExr;
+        settings.linear = linear;
+        const std::string path = folder + (linear ? "/linear.exr" : "/codes.exr");
+        ASSERT_TRUE(pathbloom::writeExr(path, image, error, settings)) << error;
+        Imf::InputFile file(path.c_str());
+        ASSERT_TRUE(Imf::hasChromaticities(file.header()));
+        const Imf::Chromaticities c = Imf::chromaticities(file.header());
+        EXPECT_FLOAT_EQ(c.red.x, 0.64f);
+        EXPECT_FLOAT_EQ(c.green.y, 0.6f);
+        EXPECT_FLOAT_EQ(c.white.x, 0.3127f);
+        const auto *encoding = file.header().findTypedAttribute<Imf::StringAttribute>("valueEncoding");
+        ASSERT_NE(encoding, nullptr);
+        EXPECT_EQ(encoding->value(), linear ? pathbloom::linearEncoding : pathbloom::codeValuesEncoding);
+        minihost::Image back;
+        ASSERT_TRUE(pathbloom::readExr(path, back, error)) << error;
+        float read[4][4];
+        std::memcpy(read, back.data.data(), sizeof read);
+        // Alpha first. Code 0.5 is 0.21404114 linear, 0.25 is 0.05087609,
+        // 0.75 is 0.52252155, 0.04045 (the
+        // end of the linear segment) 0.00313080, 0.01 is 0.01 / 12.92 and 2
+        // is ((2 + 0.055) / 1.055)^2.4 = 4.9538458; alpha stays.
+        const float expected[4][4] = {
+            {1, 0, linear ? 0.0031308f : 0.04045f, 1},
+            {0.5f, linear ? 0.21404114f : 0.5f, linear ? 0.05087609f : 0.25f, linear ? 0.52252155f : 0.75f},
+            {1, linear ? 4.9538458f : 2, linear ? 0.00077399f : 0.01f, 1},
+            {0, 0, 0, 0}};
+        for (int p = 0; p < 3; ++p)
+            for (int ch = 0; ch < 4; ++ch) EXPECT_NEAR(read[p][ch], expected[p][ch], 2e-6f) << p << " " << ch;
+    }
+}
