@@ -266,13 +266,31 @@ minihost::ParamTrack readTrack(const json &value, const std::string &field, cons
     allowOnly(value, field, {"keyframes", "interpolation"});
     if (!value.contains("keyframes")) fail(field + ".keyframes", "missing");
     const json &keys = value["keyframes"];
-    if (!keys.is_array() || keys.empty()) wrongType(field + ".keyframes", "a non-empty list of [seconds, value]", keys);
+    const char *keyForm = "[seconds, value], {\"seconds\": S, \"value\": V} or {\"frame\": F, \"value\": V}";
+    if (!keys.is_array() || keys.empty())
+        wrongType(field + ".keyframes", std::string("a non-empty list of ") + keyForm, keys);
     for (size_t k = 0; k < keys.size(); ++k) {
         const std::string where = field + ".keyframes[" + std::to_string(k) + "]";
-        if (!keys[k].is_array() || keys[k].size() != 2) wrongType(where, "[seconds, value]", keys[k]);
+        const json &entry = keys[k];
         minihost::Keyframe key;
-        key.seconds = readNumber(keys[k][0], where + "[0]");
-        key.value = readValue(keys[k][1], where + "[1]", context);
+        if (entry.is_array() && entry.size() == 2) {
+            key.seconds = readNumber(entry[0], where + "[0]");
+            key.value = readValue(entry[1], where + "[1]", context);
+        } else if (entry.is_object() && entry.contains("value") &&
+                   (entry.contains("seconds") != entry.contains("frame"))) {
+            allowOnly(entry, where, {"seconds", "frame", "value"});
+            // A frame in the scene's own numbering (from "start"), at the
+            // scene's frame rate: frame start + f is at f / fps seconds.
+            key.seconds = entry.contains("seconds")
+                              ? readNumber(entry["seconds"], where + ".seconds")
+                              : double(readIntegerIn(entry["frame"], where + ".frame", context.scene->start,
+                                                     context.scene->start + maxFrame) -
+                                       context.scene->start) /
+                                    context.scene->fps;
+            key.value = readValue(entry["value"], where + ".value", context);
+        } else {
+            wrongType(where, keyForm, entry);
+        }
         track.keyframes.push_back(key);
     }
     std::stable_sort(track.keyframes.begin(), track.keyframes.end(),

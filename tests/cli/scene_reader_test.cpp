@@ -67,7 +67,15 @@ const SceneFault sceneFaults[] = {
      R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [[0, 0]], "interpolation": "cubic"}}})",
      R"(scene.json: params."Start".interpolation: "cubic" is not "linear", "hold" or "ease")", false},
     {"keyframe not a pair", R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [[0, 0, 1]]}}})",
-     R"(scene.json: params."Start".keyframes[0]: expected [seconds, value], got a list [0,0,1])", false},
+     R"(scene.json: params."Start".keyframes[0]: expected [seconds, value], {"seconds": S, "value": V} or {"frame": F, "value": V}, got a list [0,0,1])",
+     false},
+    {"keyframe with a frame and seconds",
+     R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [{"frame": 2, "seconds": 1, "value": 0}]}}})",
+     R"(scene.json: params."Start".keyframes[0]: expected [seconds, value], {"seconds": S, "value": V} or {"frame": F, "value": V}, got an object {"frame":2,"seconds":1,"value":0})",
+     false},
+    {"keyframe frame before the start",
+     R"({"width": 8, "height": 8, "start": 1001, "params": {"Start": {"keyframes": [{"frame": 12, "value": 0}]}}})",
+     R"(scene.json: params."Start".keyframes[0].frame: 12 is outside 1001..1001001)", false},
     {"two keyframes at one time",
      R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [[0.5, 0], [0.5, 10]]}}})",
      R"(scene.json: params."Start".keyframes: two keyframes at 0.5 s)", false},
@@ -269,6 +277,20 @@ TEST(SceneValues, KeyframesSortedWithTheirInterpolation) {
     const pathbloom::SceneParam *shape = findParam(scene, "Shape Mode");
     EXPECT_EQ(shape->track.interpolation, minihost::Interpolation::Hold);
     EXPECT_EQ(shape->track.keyframes[1].value.number, 2);
+}
+
+// A keyframe's frame is in the scene's numbering: frame start + f is at
+// f / fps seconds, as the frame itself renders.
+TEST(SceneValues, KeyframesAtFrames) {
+    const Scene scene = parsed(R"({"width": 8, "height": 8, "fps": 25, "start": 1001, "params": {
+        "Start": {"keyframes": [{"frame": 1011, "value": 50}, {"seconds": 0.1, "value": 10}, [2, 70]]}}})");
+    const pathbloom::SceneParam *start = findParam(scene, "Start");
+    ASSERT_NE(start, nullptr);
+    ASSERT_EQ(start->track.keyframes.size(), 3u);
+    EXPECT_EQ(start->track.keyframes[0].seconds, 0.1);
+    EXPECT_EQ(start->track.keyframes[1].seconds, 0.4);
+    EXPECT_EQ(start->track.keyframes[1].value.number, 50);
+    EXPECT_EQ(start->track.keyframes[2].seconds, 2);
 }
 
 TEST(SceneValues, PopupsColoursAndIntegerSlidersTakeKeyframes) {
