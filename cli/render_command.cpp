@@ -197,6 +197,7 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
     std::vector<FrameOutcome> outcomes(todo.size());
     size_t nextToPrint = 0, reported = 0, written = 0;
     double renderMilliseconds = 0;
+    long placedInAll = 0;  // points placed over all frames written, all effects
     int lastPercent = -1;
     bool barShown = false;
     const auto clearBar = [&] {
@@ -213,6 +214,7 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
         ++written;
         const double milliseconds = outcome.record.value("milliseconds", 0.0);
         renderMilliseconds += milliseconds;
+        placedInAll += outcome.record.value("placed", 0L);
         std::string paths;
         json pathList = json::array();
         for (const FrameFile &file : filesOf(todo[item])) {
@@ -296,6 +298,14 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
         }
         err << "pathbloom: " << (result.error.empty() ? "a worker failed" : result.error) << "\n";
         return 1;
+    }
+    // Frames with nothing on them are most likely a scene that forgot its
+    // mask or asks for no points: say so rather than leave empty files.
+    if (written > 0 && placedInAll == 0) {
+        err << "pathbloom: warning: no frame has a point on it: "
+            << (scene.masks.empty() ? "the scene has no mask (\"masks\") for \"Path\" to name"
+                                    : "check \"Path\" (0 is no mask), \"Number\", \"Start\" and \"End\"")
+            << "\n";
     }
     if (result.stopSignal) {
         err << "pathbloom: stopped by " << signalName(result.stopSignal) << " with " << written << " of " << todo.size()

@@ -384,3 +384,26 @@ TEST(InfoCommand, ShowsThePropertyListAboutTextAndParameters) {
 }
 
 }  // namespace
+
+// A render in which no frame has a point says why it may be.
+TEST(RenderCommand, FramesWithNothingOnThemAreReported) {
+    const struct {
+        const char *scene;
+        const char *warning;
+    } cases[] = {
+        {R"({"width": 16, "height": 16})",
+         "pathbloom: warning: no frame has a point on it: the scene has no mask (\"masks\") for \"Path\" to name\n"},
+        {R"({"width": 16, "height": 16, "masks": [{"points": [[2, 2], [12, 12]]}],
+             "params": {"Mode": "Number", "Number": 0}})",
+         "pathbloom: warning: no frame has a point on it: check \"Path\" (0 is no mask), \"Number\", \"Start\" and "
+         "\"End\"\n"},
+        {R"({"width": 16, "height": 16, "masks": [{"points": [[2, 2], [12, 12]]}]})", ""}};
+    for (const auto &c : cases) {
+        const std::string folder = scratchFolder();
+        writeTextFile(folder + "/scene.json", c.scene);
+        const CommandResult result =
+            runPathbloom("render '" + folder + "/scene.json' -o '" + folder + "/out' --jobs 1" + plugin());
+        EXPECT_EQ(result.status, 0) << c.scene;
+        EXPECT_EQ(withoutFrameLog(result.err), c.warning) << c.scene;
+    }
+}
