@@ -16,6 +16,7 @@
 
 #include "cli/image_io.h"
 #include "cli/printed.h"
+#include "minihost/area_average.h"
 
 namespace pathbloom {
 
@@ -357,6 +358,57 @@ minihost::Mask readMask(const json &value, const std::string &field) {
     return mask;
 }
 
+// How a background image of another size is made the scene's size.
+enum class Fit { stretch, contain, cover };
+
+// One axis of a fit: the source span under destination pixel `k` of `size`
+// when the image's `length` pixels are scaled by num / den (destination
+// pixels per source pixel) and centred. Source position u of destination x
+// is (x - o) den / num with o = (size - length num / den) / 2; in units of
+// 1 / (2 num) source pixel every bound is an integer.
+minihost::AxisSpan fitSpan(int64_t k, int64_t size, int64_t length, int64_t num, int64_t den) {
+    const int64_t lo = 2 * k * den - (size * den - length * num);
+    return minihost::axisSpan(lo, lo + 2 * den, 2 * num, A_long(length));
+}
+
+// The image made width x height: each scene pixel the area average of the
+// image under it (premultiplied; outside the image transparent), so a
+// smaller picture is averaged down and a larger one blown up in blocks with
+// mixed pixels only where blocks meet. "contain" and "cover" keep the aspect
+// ratio and centre the image, "contain" leaving transparent bars.
+minihost::Image fitImage(const minihost::Image &image, int width, int height, Fit fit) {
+    const int64_t w = image.width, h = image.height, W = width, H = height;
+    int64_t numX = W, denX = w, numY = H, denY = h;  // stretch
+    if (fit != Fit::stretch) {
+        const bool widthTighter = W * h <= H * w;
+        const bool byWidth = fit == Fit::contain ? widthTighter : !widthTighter;
+        numX = numY = byWidth ? W : H;
+        denX = denY = byWidth ? w : h;
+    }
+    PF_EffectWorld world{};
+    world.data = reinterpret_cast<PF_PixelPtr>(const_cast<uint8_t *>(image.data.data()));
+    world.width = A_long(w);
+    world.height = A_long(h);
+    world.rowbytes = A_long(w * minihost::bytesPerPixel(image.depth));
+    minihost::Image fitted = minihost::makeImage(width, height, image.depth);
+    std::vector<minihost::AxisSpan> columns;
+    for (int64_t x = 0; x < W; ++x) columns.push_back(fitSpan(x, W, w, numX, denX));
+    for (int64_t y = 0; y < H; ++y) {
+        const minihost::AxisSpan row = fitSpan(y, H, h, numY, denY);
+        for (int64_t x = 0; x < W; ++x) {
+            uint8_t *to = fitted.data.data() + size_t(y * W + x) * size_t(minihost::bytesPerPixel(image.depth));
+            if (image.depth == minihost::Depth::Bits16) {
+                const PF_Pixel16 p = minihost::areaAverage<PF_Pixel16>(world, columns[size_t(x)], row);
+                std::memcpy(to, &p, sizeof p);
+            } else {
+                const PF_Pixel p = minihost::areaAverage<PF_Pixel>(world, columns[size_t(x)], row);
+                std::memcpy(to, &p, sizeof p);
+            }
+        }
+    }
+    return fitted;
+}
+
 SceneLayer readLayer(const std::string &name, const json &value, const std::string &field, const std::string &folder) {
     if (!value.is_object()) wrongType(field, "a layer object", value);
     allowOnly(value, field, {"image", "width", "height", "color"});
@@ -414,13 +466,25 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
     if (root.contains("background")) {
         const json &background = root["background"];
         if (background.is_object()) {
-            allowOnly(background, "background", {"image"});
+            allowOnly(background, "background", {"image", "fit"});
             if (!background.contains("image")) fail("background.image", "missing");
             scene.background = readImageFile(background["image"], "background.image", folder);
-            if (scene.background.width != scene.width || scene.background.height != scene.height)
+            const bool sameSize = scene.background.width == scene.width && scene.background.height == scene.height;
+            if (background.contains("fit")) {
+                const json &fit = background["fit"];
+                const Fit fits[] = {Fit::stretch, Fit::contain, Fit::cover};
+                const char *names[] = {"stretch", "contain", "cover"};
+                int chosen = -1;
+                for (int i = 0; i < 3; ++i)
+                    if (fit == names[i]) chosen = i;
+                if (chosen < 0) fail("background.fit", shown(fit) + " is not \"stretch\", \"contain\" or \"cover\"");
+                if (!sameSize) scene.background = fitImage(scene.background, scene.width, scene.height, fits[chosen]);
+            } else if (!sameSize) {
                 fail("background.image", "is " + std::to_string(scene.background.width) + "x" +
                                              std::to_string(scene.background.height) + ", the scene is " +
-                                             std::to_string(scene.width) + "x" + std::to_string(scene.height));
+                                             std::to_string(scene.width) + "x" + std::to_string(scene.height) +
+                                             " (\"fit\": \"stretch\", \"contain\" or \"cover\" scales it)");
+            }
         } else {
             scene.background = minihost::solidImage(scene.width, scene.height, readColor(background, "background"),
                                                     minihost::Depth::Bits8);

@@ -2,6 +2,7 @@
 // reach the host in the units minihost takes.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 #include "cli/image_io.h"
@@ -390,6 +391,82 @@ TEST(SceneValues, AppliedSceneDrivesTheHost) {
     EXPECT_EQ(minihost::paramValueAt(host, mode, 0).number, 2);
     EXPECT_DOUBLE_EQ(minihost::paramValueAt(host, start, 0.5).number, 25);
     EXPECT_EQ(minihost::teardownEffect(host), PF_Err_NONE);
+}
+
+}  // namespace
+
+namespace {
+
+// Background images of another size, fitted: scene pixels are the area
+// average of the image under them, worked out here by hand.
+TEST(SceneValues, BackgroundFits) {
+    const std::string folder = scratchFolder();
+    minihost::Image picture = minihost::makeImage(3, 1, minihost::Depth::Bits8);
+    const uint8_t argb[12] = {255, 255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255};  // red, green, blue
+    std::memcpy(picture.data.data(), argb, sizeof argb);
+    std::string error;
+    ASSERT_TRUE(pathbloom::writePng(folder + "/rgb.png", picture, error)) << error;
+    using Pixel = std::array<int, 4>;
+    const Pixel red{255, 255, 0, 0}, blue{255, 0, 0, 255}, clear{0, 0, 0, 0};
+    // Stretched to 2 wide, pixel 0 covers red and half of green: alpha 1,
+    // red 255 / 1.5 = 170, green 127.5 / 1.5 = 85.
+    const Pixel redGreen{255, 170, 85, 0}, greenBlue{255, 0, 85, 170};
+    const struct {
+        const char *fit;
+        int width, height;
+        std::vector<Pixel> pixels;  // row after row
+    } cases[] = {{"stretch", 2, 2, {redGreen, greenBlue, redGreen, greenBlue}},
+                 // 3x1 scaled by 2 to 6x2 in 6x4: rows 1 and 2, bars above and below.
+                 {"contain",
+                  6,
+                  4,
+                  {clear,
+                   clear,
+                   clear,
+                   clear,
+                   clear,
+                   clear,
+                   red,
+                   red,
+                   std::array<int, 4>{255, 0, 255, 0},
+                   std::array<int, 4>{255, 0, 255, 0},
+                   blue,
+                   blue,
+                   red,
+                   red,
+                   std::array<int, 4>{255, 0, 255, 0},
+                   std::array<int, 4>{255, 0, 255, 0},
+                   blue,
+                   blue,
+                   clear,
+                   clear,
+                   clear,
+                   clear,
+                   clear,
+                   clear}},
+                 // Scaled by 2 to 6x2 to cover 2x2: the middle, green.
+                 {"cover", 2, 2, std::vector<Pixel>(4, Pixel{255, 0, 255, 0})}};
+    for (const auto &c : cases) {
+        Scene scene;
+        const std::string text = "{\"width\": " + std::to_string(c.width) +
+                                 ", \"height\": " + std::to_string(c.height) +
+                                 R"(, "background": {"image": "rgb.png", "fit": ")" + c.fit + "\"}}";
+        ASSERT_TRUE(pathbloom::parseScene(text, "scene.json", folder, registeredParams(), scene, error)) << error;
+        ASSERT_EQ(scene.background.width, c.width);
+        for (size_t i = 0; i < c.pixels.size(); ++i)
+            for (size_t ch = 0; ch < 4; ++ch)
+                EXPECT_EQ(scene.background.data[i * 4 + ch], c.pixels[i][ch]) << c.fit << " pixel " << i << " " << ch;
+    }
+    Scene scene;
+    EXPECT_FALSE(pathbloom::parseScene(R"({"width": 2, "height": 2, "background": {"image": "rgb.png"}})", "scene.json",
+                                       folder, registeredParams(), scene, error));
+    EXPECT_EQ(error,
+              "scene.json: background.image: is 3x1, the scene is 2x2 (\"fit\": \"stretch\", \"contain\" or "
+              "\"cover\" scales it)");
+    EXPECT_FALSE(
+        pathbloom::parseScene(R"({"width": 3, "height": 1, "background": {"image": "rgb.png", "fit": "fill"}})",
+                              "scene.json", folder, registeredParams(), scene, error));
+    EXPECT_EQ(error, "scene.json: background.fit: \"fill\" is not \"stretch\", \"contain\" or \"cover\"");
 }
 
 }  // namespace
