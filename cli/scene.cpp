@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -160,12 +161,16 @@ std::string joinPath(const std::string &folder, const std::string &file) {
 }
 
 minihost::Image readImageFile(const json &value, const std::string &field, const std::string &folder) {
-    if (!value.is_string()) wrongType(field, "a PNG file name", value);
+    if (!value.is_string()) wrongType(field, "a PNG or EXR file name", value);
+    const std::string &name = value.get_ref<const std::string &>();
     // The C library would read the name only up to the NUL.
-    if (value.get_ref<const std::string &>().find('\0') != std::string::npos) fail(field, "contains a NUL character");
+    if (name.find('\0') != std::string::npos) fail(field, "contains a NUL character");
+    std::string extension = name.size() >= 4 ? name.substr(name.size() - 4) : "";
+    for (char &c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
     minihost::Image image;
     std::string error;
-    if (!readPng(joinPath(folder, value.get<std::string>()), image, error)) fail(field, error);
+    const std::string path = joinPath(folder, name);
+    if (!(extension == ".exr" ? readExr(path, image, error) : readPng(path, image, error))) fail(field, error);
     return image;
 }
 
@@ -397,7 +402,10 @@ minihost::Image fitImage(const minihost::Image &image, int width, int height, Fi
         const minihost::AxisSpan row = fitSpan(y, H, h, numY, denY);
         for (int64_t x = 0; x < W; ++x) {
             uint8_t *to = fitted.data.data() + size_t(y * W + x) * size_t(minihost::bytesPerPixel(image.depth));
-            if (image.depth == minihost::Depth::Bits16) {
+            if (image.depth == minihost::Depth::Float) {
+                const PF_PixelFloat p = minihost::areaAverage<PF_PixelFloat>(world, columns[size_t(x)], row);
+                std::memcpy(to, &p, sizeof p);
+            } else if (image.depth == minihost::Depth::Bits16) {
                 const PF_Pixel16 p = minihost::areaAverage<PF_Pixel16>(world, columns[size_t(x)], row);
                 std::memcpy(to, &p, sizeof p);
             } else {

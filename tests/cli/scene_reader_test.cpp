@@ -470,3 +470,38 @@ TEST(SceneValues, BackgroundFits) {
 }
 
 }  // namespace
+
+namespace {
+
+// 16-bit PNG and float EXR backgrounds keep their depth (the host converts
+// them to the render's), and fit as 8-bit ones do.
+TEST(SceneValues, DeepBackgrounds) {
+    const std::string folder = scratchFolder();
+    minihost::Image deep = minihost::makeImage(2, 1, minihost::Depth::Bits16);
+    const uint16_t argb16[8] = {32768, 32768, 1000, 0, 16384, 0, 0, 32768};
+    std::memcpy(deep.data.data(), argb16, sizeof argb16);
+    minihost::Image floats = minihost::makeImage(2, 1, minihost::Depth::Float);
+    const float argbF[8] = {1, 0.25f, 0.5f, 2, 1, 0.75f, 0.5f, 0};
+    std::memcpy(floats.data.data(), argbF, sizeof argbF);
+    std::string error;
+    ASSERT_TRUE(pathbloom::writePng(folder + "/deep.png", deep, error)) << error;
+    ASSERT_TRUE(pathbloom::writeExr(folder + "/floats.exr", floats, error)) << error;
+    Scene scene;
+    ASSERT_TRUE(pathbloom::parseScene(R"({"width": 2, "height": 1, "background": {"image": "deep.png"}})", "scene.json",
+                                      folder, registeredParams(), scene, error))
+        << error;
+    ASSERT_EQ(scene.background.depth, minihost::Depth::Bits16);
+    EXPECT_EQ(std::memcmp(scene.background.data.data(), argb16, sizeof argb16), 0);
+    ASSERT_TRUE(
+        pathbloom::parseScene(R"({"width": 1, "height": 1, "background": {"image": "floats.exr", "fit": "stretch"}})",
+                              "scene.json", folder, registeredParams(), scene, error))
+        << error;
+    ASSERT_EQ(scene.background.depth, minihost::Depth::Float);
+    float mean[4];
+    std::memcpy(mean, scene.background.data.data(), sizeof mean);
+    // Both pixels opaque: the plain mean of each colour channel.
+    const float expected[4] = {1, 0.5f, 0.5f, 1};
+    for (int c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(mean[c], expected[c]) << c;
+}
+
+}  // namespace

@@ -1,6 +1,6 @@
 // The scene reader's PNG input in the builds that have no libpng (32-bit
 // Linux, Windows), so that they read the scenes' images and render the same
-// frames as the native build. Reads 8-bit files only: the scenes have no
+// frames as the native build. Reads 8-bit PNG files only: the scenes have no
 // other kind.
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
@@ -44,6 +44,12 @@ bool readPng(const std::string &path, minihost::Image &image, std::string &error
     }
     stbi_image_free(rgba);
     return true;
+}
+
+// The scenes have no EXR images; a scene that does fails here with a message.
+bool readExr(const std::string &path, minihost::Image &, std::string &error) {
+    error = path + ": EXR images are not read in this build";
+    return false;
 }
 
 }  // namespace pathbloom
