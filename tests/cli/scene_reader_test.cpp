@@ -366,7 +366,9 @@ TEST(SceneValues, BackgroundImageIsReadBesideTheScene) {
 
     writeTextFile(folder + "/wrong.json", R"({"width": 4, "height": 2, "background": {"image": "back.png"}})");
     EXPECT_FALSE(pathbloom::loadScene(folder + "/wrong.json", registeredParams(), scene, error));
-    EXPECT_EQ(error, folder + "/wrong.json: background.image: is 3x2, the scene is 4x2");
+    EXPECT_EQ(error, folder +
+                         "/wrong.json: background.image: is 3x2, the scene is 4x2 (\"fit\": \"stretch\", \"contain\" "
+                         "or \"cover\" scales it)");
 }
 
 TEST(SceneValues, AppliedSceneDrivesTheHost) {
@@ -458,11 +460,6 @@ TEST(SceneValues, BackgroundFits) {
                 EXPECT_EQ(scene.background.data[i * 4 + ch], c.pixels[i][ch]) << c.fit << " pixel " << i << " " << ch;
     }
     Scene scene;
-    EXPECT_FALSE(pathbloom::parseScene(R"({"width": 2, "height": 2, "background": {"image": "rgb.png"}})", "scene.json",
-                                       folder, registeredParams(), scene, error));
-    EXPECT_EQ(error,
-              "scene.json: background.image: is 3x1, the scene is 2x2 (\"fit\": \"stretch\", \"contain\" or "
-              "\"cover\" scales it)");
     EXPECT_FALSE(
         pathbloom::parseScene(R"({"width": 3, "height": 1, "background": {"image": "rgb.png", "fit": "fill"}})",
                               "scene.json", folder, registeredParams(), scene, error));
