@@ -73,6 +73,12 @@ int main(int argc, char **argv) {
     std::string sheetCompression = "default";
     sheet->add_option("--png-compression", sheetCompression,
                       std::string(pathbloom::pngCompressionChoices) + " (default default)");
+    pathbloom::SheetLayout sheetLayout;
+    sheet->add_option("--width", sheetLayout.width,
+                      "Sheet width in pixels; frames scaled down to fit, aspect kept (default: frames at full size)");
+    sheet->add_option("--columns", sheetLayout.columns, "Tiles a row (default: the square root of the frame count)");
+    sheet->add_flag("--labels,!--no-labels", sheetLayout.labels,
+                    "Frame numbers on the tiles (default: none; the last of --labels, --no-labels counts)");
 
     // Usage errors exit with 2 whatever CLI11's own code for them.
     try {
@@ -92,7 +98,16 @@ int main(int argc, char **argv) {
                       << pathbloom::pngCompressionChoices << "\n";
             return 2;
         }
-        return pathbloom::runContactSheet(sheetFolder, sheetOutput, std::cout, std::cerr, sheetPng);
+        if (sheet->count("--width") && (sheetLayout.width < 1 || sheetLayout.width > pathbloom::maxSheetWidth)) {
+            std::cerr << "pathbloom: --width: " << sheetLayout.width << " is not 1.." << pathbloom::maxSheetWidth
+                      << " pixels\n";
+            return 2;
+        }
+        if (sheet->count("--columns") && sheetLayout.columns < 1) {
+            std::cerr << "pathbloom: --columns: " << sheetLayout.columns << " is not 1 or more\n";
+            return 2;
+        }
+        return pathbloom::runContactSheet(sheetFolder, sheetOutput, std::cout, std::cerr, sheetPng, sheetLayout);
     }
 
     if (!downsample.empty() && !pathbloom::parseDownsample(downsample, options.downsampleX, options.downsampleY)) {
