@@ -284,7 +284,18 @@ minihost::ParamTrack readTrack(const json &value, const std::string &field, cons
             key.value = readValue(entry[1], where + "[1]", context);
         } else if (entry.is_object() && entry.contains("value") &&
                    (entry.contains("seconds") != entry.contains("frame"))) {
-            allowOnly(entry, where, {"seconds", "frame", "value"});
+            allowOnly(entry, where, {"seconds", "frame", "value", "easeIn", "easeOut"});
+            // Influence in percent, as hosts show it.
+            if (entry.contains("easeIn")) {
+                const double percent = readNumber(entry["easeIn"], where + ".easeIn");
+                checkRange(percent, 0.1, 100, where + ".easeIn", entry["easeIn"]);
+                key.easeIn = percent / 100;
+            }
+            if (entry.contains("easeOut")) {
+                const double percent = readNumber(entry["easeOut"], where + ".easeOut");
+                checkRange(percent, 0.1, 100, where + ".easeOut", entry["easeOut"]);
+                key.easeOut = percent / 100;
+            }
             // A frame in the scene's own numbering (from "start"), at the
             // scene's frame rate: frame start + f is at f / fps seconds.
             key.seconds = entry.contains("seconds")

@@ -105,6 +105,10 @@ struct ParamValue {
 struct Keyframe {
     double seconds = 0;
     ParamValue value;
+    // With Interpolation::Ease: how far the key's handles reach into the
+    // interval before it (easeIn) and after it (easeOut), as a fraction of
+    // that interval, 0.001..1. A third each is the smoothstep 3t^2 - 2t^3.
+    double easeIn = 1.0 / 3, easeOut = 1.0 / 3;
 };
 
 struct ParamTrack {
@@ -246,6 +250,11 @@ int paramIndex(const Host &host, const std::string &name);  // -1 when unknown
 void setParam(Host &host, int index, ParamValue value);
 void setParamKeyframes(Host &host, int index, std::vector<Keyframe> keys, Interpolation interp);
 ParamValue paramValueAt(const Host &host, int index, double seconds);
+// The eased share of the way from one key to the next at time share t
+// (0..1): a cubic Bezier from (0, 0) to (1, 1) in (time, value) whose
+// handles are flat in value (speed 0 at both keys) and reach `out` (the first
+// key's easeOut) and `in` (the second's easeIn) of the interval.
+double easedFraction(double t, double out, double in);
 // The definition that PF_CHECKOUT_PARAM hands out at a time.
 PF_ParamDef paramDefAt(const Host &host, int index, double seconds);
 // Whether a control panel shows parameter `index` greyed out: PF_PUI_DISABLED

@@ -93,6 +93,25 @@ void setParamKeyframes(Host &host, int index, std::vector<Keyframe> keys, Interp
     track.interpolation = interp;
 }
 
+double easedFraction(double t, double out, double in) {
+    // A third each: x(s) = s, and the closed form is exact.
+    if (out == 1.0 / 3 && in == 1.0 / 3) return t * t * (3 - 2 * t);
+    const double x1 = out, x2 = 1 - in;
+    const auto x = [&](double s) {
+        const double r = 1 - s;
+        return 3 * s * r * r * x1 + 3 * s * s * r * x2 + s * s * s;
+    };
+    // x rises from 0 to 1 for handles within the interval: halve [lo, hi]
+    // down to the last bit, the same steps on every machine.
+    double lo = 0, hi = 1;
+    for (int i = 0; i < 64; ++i) {
+        const double mid = (lo + hi) / 2;
+        (x(mid) < t ? lo : hi) = mid;
+    }
+    const double s = (lo + hi) / 2;
+    return s * s * (3 - 2 * s);
+}
+
 ParamValue paramValueAt(const Host &host, int index, double seconds) {
     const ParamTrack &track = host.params.at(static_cast<std::size_t>(index));
     const std::vector<Keyframe> &keys = track.keyframes;
@@ -110,7 +129,7 @@ ParamValue paramValueAt(const Host &host, int index, double seconds) {
                        holdsBetweenKeys(host.paramDefs[static_cast<std::size_t>(index)].param_type));
     if (hold || b.seconds <= a.seconds) return a.value;
     double t = (seconds - a.seconds) / (b.seconds - a.seconds);
-    if (track.interpolation == Interpolation::Ease) t = t * t * (3 - 2 * t);
+    if (track.interpolation == Interpolation::Ease) t = easedFraction(t, a.easeOut, b.easeIn);
     return mixValues(a.value, b.value, t);
 }
 

@@ -74,6 +74,9 @@ const SceneFault sceneFaults[] = {
      R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [{"frame": 2, "seconds": 1, "value": 0}]}}})",
      R"(scene.json: params."Start".keyframes[0]: expected [seconds, value], {"seconds": S, "value": V} or {"frame": F, "value": V}, got an object {"frame":2,"seconds":1,"value":0})",
      false},
+    {"keyframe influence beyond 100 %",
+     R"({"width": 8, "height": 8, "params": {"Start": {"keyframes": [{"seconds": 0, "value": 0, "easeIn": 101}]}}})",
+     R"(scene.json: params."Start".keyframes[0].easeIn: 101 is outside 0.1..100)", false},
     {"keyframe frame before the start",
      R"({"width": 8, "height": 8, "start": 1001, "params": {"Start": {"keyframes": [{"frame": 12, "value": 0}]}}})",
      R"(scene.json: params."Start".keyframes[0].frame: 12 is outside 1001..1001001)", false},
@@ -284,7 +287,8 @@ TEST(SceneValues, KeyframesSortedWithTheirInterpolation) {
 // f / fps seconds, as the frame itself renders.
 TEST(SceneValues, KeyframesAtFrames) {
     const Scene scene = parsed(R"({"width": 8, "height": 8, "fps": 25, "start": 1001, "params": {
-        "Start": {"keyframes": [{"frame": 1011, "value": 50}, {"seconds": 0.1, "value": 10}, [2, 70]]}}})");
+        "Start": {"keyframes": [{"frame": 1011, "value": 50, "easeIn": 75}, {"seconds": 0.1, "value": 10, "easeOut": 0.1},
+        [2, 70]], "interpolation": "ease"}}})");
     const pathbloom::SceneParam *start = findParam(scene, "Start");
     ASSERT_NE(start, nullptr);
     ASSERT_EQ(start->track.keyframes.size(), 3u);
@@ -292,6 +296,9 @@ TEST(SceneValues, KeyframesAtFrames) {
     EXPECT_EQ(start->track.keyframes[1].seconds, 0.4);
     EXPECT_EQ(start->track.keyframes[1].value.number, 50);
     EXPECT_EQ(start->track.keyframes[2].seconds, 2);
+    EXPECT_EQ(start->track.keyframes[0].easeOut, 0.001);
+    EXPECT_EQ(start->track.keyframes[1].easeIn, 0.75);
+    EXPECT_EQ(start->track.keyframes[1].easeOut, 1.0 / 3);
 }
 
 TEST(SceneValues, PopupsColoursAndIntegerSlidersTakeKeyframes) {

@@ -343,5 +343,27 @@ TEST(AegpStreams, EaseIsSmoothstepOnNumbersAndChannels) {
     activeScript() = nullptr;
 }
 
+// Influences other than a third: the Bezier's time handles reach further or
+// less far; s solves x(s) = t, the value is 3s^2 - 2s^3, worked out by
+// bisection to the last bit by hand (in Python) for t = 1/4.
+TEST(AegpStreams, EaseInfluencesBendTheCurve) {
+    Host host;
+    setUp(host);
+    const struct {
+        double out, in;    // the first key's easeOut, the second's easeIn
+        double atQuarter;  // value at a quarter of the way, of 0..100
+    } cases[] = {{0.75, 0.75, 5.419690527673842}, {0.1, 0.9, 59.03254667641429}, {1.0 / 3, 1.0 / 3, 15.625}};
+    for (const auto &c : cases) {
+        Keyframe a{1.0, numberValue(0)}, b{3.0, numberValue(100)};
+        a.easeOut = c.out;
+        b.easeIn = c.in;
+        setParamKeyframes(host, Float, {a, b}, Interpolation::Ease);
+        EXPECT_NEAR(paramValueAt(host, Float, 1.5).number, c.atQuarter, 1e-9) << c.out << " " << c.in;
+        // The checkout and the stream suites read the same definition.
+        EXPECT_EQ(paramDefAt(host, Float, 1.5).u.fs_d.value, paramValueAt(host, Float, 1.5).number);
+    }
+    activeScript() = nullptr;
+}
+
 }  // namespace
 }  // namespace minihost
