@@ -2,6 +2,7 @@
 // a few words, by the name the plug-in registers it under.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace pathbloom {

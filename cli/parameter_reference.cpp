@@ -146,7 +146,7 @@ int runDescribe(const DescribeOptions &options, std::ostream &out, std::ostream 
     }
     Prober p{Probe{defaults.host, prober.host}, {}, {}};
     const std::vector<Literal> literals = allLiterals(defaults.host);
-    // Every pair first, so that "never" means never greyed in any of them.
+    // Every single choice and pair first: "never" means greyed in none of them.
     for (size_t k = 0; k < literals.size(); ++k)
         for (size_t l = k; l < literals.size(); ++l)
             if ((k == l || literals[k].popup != literals[l].popup) && !greyedFor(p, {literals[k], literals[l]})) {

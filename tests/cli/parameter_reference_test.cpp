@@ -3,6 +3,7 @@
 // and docs/parameters.md against what the command prints now.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
