@@ -13,67 +13,10 @@
 
 #include "cli/effect_session.h"
 #include "cli/scene.h"
+#include "cli/ui_probe.h"
 
 namespace pathbloom {
 namespace {
-
-// The popups whose choices decide which settings the plug-in uses.
-const char *const probedPopups[] = {"Mode",       "Sub Mode",   "Order",       "Radius Mode",
-                                    "Shape Mode", "Color Mode", "Stroke Mode", "Opacity Mode"};
-
-// One change a probe makes to the scene: a popup set to another choice, or
-// the mask that "Path" names turned the other way (open or closed).
-struct Change {
-    int popup = 0;   // parameter index; 0: the mask instead
-    int choice = 0;  // 1-based popup choice; for the mask, its number
-};
-
-// Greyed out in a control panel, by parameter index.
-using Greyed = std::vector<bool>;
-
-// The scene's host after its own UI update, and the second instance that
-// probes: before each probe it takes the scene's parameters, masks and time.
-struct Probe {
-    const minihost::Host &scene;
-    minihost::Host &host;
-};
-
-std::string quoted(const std::string &text) { return "\"" + text + "\""; }
-
-std::string choiceName(const PF_ParamDef &def, int choice) {
-    const std::vector<std::string> names = popupChoices(def);
-    return choice >= 1 && size_t(choice) <= names.size() ? names[size_t(choice) - 1] : std::to_string(choice);
-}
-
-bool maskClosed(const minihost::Host &host, int mask) { return host.masks.at(size_t(mask) - 1).closed; }
-
-std::string changeText(const minihost::Host &scene, const Change &c) {
-    if (c.popup == 0) return maskClosed(scene, c.choice) ? "the mask open" : "the mask closed";
-    const PF_ParamDef &def = scene.paramDefs[size_t(c.popup)];
-    return quoted(paramName(def)) + " " + quoted(choiceName(def, c.choice));
-}
-
-bool greyedWith(const Probe &probe, const std::vector<Change> &changes, Greyed &greyed, std::string &failure) {
-    minihost::Host &host = probe.host;
-    host.params = probe.scene.params;
-    host.masks = probe.scene.masks;
-    host.frame = probe.scene.frame;
-    for (const Change &c : changes) {
-        if (c.popup > 0)
-            minihost::setParam(host, c.popup, minihost::ParamValue{double(c.choice)});
-        else
-            host.masks[size_t(c.choice) - 1].closed = !maskClosed(probe.scene, c.choice);
-    }
-    if (!updateUI(host, failure)) {
-        std::string with;
-        for (const Change &c : changes) with += (with.empty() ? "with " : " and ") + changeText(probe.scene, c);
-        if (!with.empty()) failure = with + ", " + failure;
-        return false;
-    }
-    greyed.assign(host.paramDefs.size(), false);
-    for (size_t i = 0; i < greyed.size(); ++i) greyed[i] = minihost::paramDisabled(host, int(i));
-    return true;
-}
 
 // Every other choice of every probed popup at the scene's time, then the
 // mask that "Path" names, if it names one.
@@ -93,84 +36,6 @@ std::vector<Change> singleChanges(const minihost::Host &scene) {
         if (mask >= 1 && size_t(mask) <= scene.masks.size()) changes.push_back({0, int(mask)});
     }
     return changes;
-}
-
-// One way to enable a setting: every popup named at one of its choices, and
-// the mask turned the other way when `mask` is its number.
-struct Enabler {
-    std::map<int, std::set<int>> popups;  // parameter index -> choices
-    int mask = 0;
-};
-
-Enabler enablerOf(const std::vector<Change> &changes) {
-    Enabler e;
-    for (const Change &c : changes) {
-        if (c.popup > 0)
-            e.popups[c.popup].insert(c.choice);
-        else
-            e.mask = c.choice;
-    }
-    return e;
-}
-
-// The one popup whose choices differ between two enablers that are otherwise
-// the same; 0 when they are the same, -1 when they differ otherwise or more.
-int onlyDifference(const Enabler &a, const Enabler &b) {
-    if (a.mask != b.mask || a.popups.size() != b.popups.size()) return -1;
-    int popup = 0;
-    for (const auto &[index, choices] : a.popups) {
-        const auto other = b.popups.find(index);
-        if (other == b.popups.end()) return -1;
-        if (other->second == choices) continue;
-        if (popup != 0) return -1;
-        popup = index;
-    }
-    return popup;
-}
-
-// Joins enablers that differ only in the choices of one popup, so that
-// "Stroke Mode" "Normal" and "Stroke Mode" "Dependent" read as one, until no
-// two can be joined.
-void joinChoices(std::vector<Enabler> &enablers) {
-    for (bool joined = true; joined;) {
-        joined = false;
-        for (size_t i = 0; i < enablers.size(); ++i) {
-            for (size_t j = i + 1; j < enablers.size();) {
-                const int popup = onlyDifference(enablers[i], enablers[j]);
-                if (popup < 0) {
-                    ++j;
-                    continue;
-                }
-                if (popup > 0) {
-                    const std::set<int> &more = enablers[j].popups.at(popup);
-                    enablers[i].popups[popup].insert(more.begin(), more.end());
-                }
-                enablers.erase(enablers.begin() + std::ptrdiff_t(j));
-                joined = true;
-            }
-        }
-    }
-}
-
-// `"A"`, `"A" or "B"`, `"A", "B" or "C"`.
-std::string listed(const std::vector<std::string> &items) {
-    std::string text;
-    for (size_t i = 0; i < items.size(); ++i) text += (i == 0 ? "" : i + 1 == items.size() ? " or " : ", ") + items[i];
-    return text;
-}
-
-std::string enablerText(const minihost::Host &scene, const Enabler &e) {
-    std::string text;
-    for (const auto &[popup, choices] : e.popups) {
-        const PF_ParamDef &def = scene.paramDefs[size_t(popup)];
-        std::vector<std::string> names;
-        for (int choice : choices) names.push_back(quoted(choiceName(def, choice)));
-        text += (text.empty() ? "" : " and ") + quoted(paramName(def)) + " is " + listed(names);
-    }
-    if (e.mask)
-        text +=
-            (text.empty() ? "" : " ") + std::string(maskClosed(scene, e.mask) ? "on an open mask" : "on a closed mask");
-    return text;
 }
 
 std::string reasonLine(const minihost::Host &scene, int index, const std::vector<Enabler> &enablers) {

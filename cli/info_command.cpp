@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/effect_session.h"
+#include "cli/parameter_reference.h"
 #include "cli/plugin_location.h"
 #include "cli/printed.h"
 #include "cli/scene.h"
@@ -222,6 +223,7 @@ std::string describeParam(int index, const PF_ParamDef &def, const char *column)
 }
 
 int runInfo(const InfoOptions &options, std::ostream &out, std::ostream &err) {
+    if (options.describe) return runDescribe({options.pluginPath, options.markdown, options.prepareHost}, out, err);
     std::string path, error;
     if (!findPlugin(options.pluginPath, path, error)) {
         err << "pathbloom: " << error << "\n";

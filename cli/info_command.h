@@ -30,6 +30,11 @@ struct InfoOptions {
     // update: lets tests stand in for the plug-in.
     void (*prepareHost)(minihost::Host &host) = nullptr;
     bool json = false;  // one JSON document instead of the text
+    // Instead of the above, the parameter reference: what each parameter
+    // does, its unit and when it is ignored (runDescribe), as text or, with
+    // `markdown`, as a Markdown table.
+    bool describe = false;
+    bool markdown = false;
 };
 
 // Prints the property list, the about text and the registered parameters of

@@ -27,6 +27,11 @@ int main(int argc, char **argv) {
     info->add_flag("--json", infoOptions.json, "The property list, about text and parameters as one JSON document");
     info->add_option("--scene", infoOptions.scenePath,
                      "Also show which parameters the plug-in greys out with this scene's values");
+    CLI::Option *describe = info->add_flag(
+        "--describe", infoOptions.describe,
+        "Instead: each parameter's purpose, unit and when the plug-in ignores it, asked of its own UI update");
+    info->add_flag("--markdown", infoOptions.markdown, "With --describe: a Markdown table (docs/parameters.md)")
+        ->needs(describe);
 
     pathbloom::CheckOptions checkOptions;
     CLI::App *check = app.add_subcommand(
