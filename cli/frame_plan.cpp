@@ -10,15 +10,6 @@ namespace pathbloom {
 
 namespace {
 
-// A whole number of at most 9 digits, no sign.
-bool parseNumber(const std::string &text, int &value) {
-    if (text.empty() || text.size() > 9) return false;
-    for (char c : text)
-        if (c < '0' || c > '9') return false;
-    value = std::stoi(text);
-    return true;
-}
-
 bool parseSpan(const std::string &text, FrameSpan &span) {
     const auto dash = text.find('-');
     if (dash == std::string::npos) {
@@ -50,6 +41,14 @@ std::string replacedExtension(const std::string &path, const char *extension) {
 }
 
 }  // namespace
+
+bool parseNumber(const std::string &text, int &value) {
+    if (text.empty() || text.size() > 9) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    value = std::stoi(text);
+    return true;
+}
 
 bool parseFrameSpans(const std::string &text, std::vector<FrameSpan> &spans) {
     spans.clear();

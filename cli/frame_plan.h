@@ -13,6 +13,10 @@ namespace pathbloom {
 // numbered from the scene's "start" (also 0..maxFrame) on.
 constexpr int maxFrameNumber = 2000000;
 
+// A whole number of at most 9 digits, no sign: the numbers of --frames and
+// --downsample.
+bool parseNumber(const std::string &text, int &value);
+
 // One item of a --frames list: `first` to `last` inclusive, every `step`th.
 struct FrameSpan {
     int first = 0, last = 0, step = 1;

@@ -31,14 +31,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-bool parseInt(const std::string &text, int &value) {
-    if (text.empty() || text.size() > 9) return false;
-    for (char c : text)
-        if (c < '0' || c > '9') return false;
-    value = std::stoi(text);
-    return true;
-}
-
 // The plug-in's progress calls, in a worker, for the parent's bar.
 void reportProgress(void *, long current, long total) { setWorkerPercent(progressPercent(current, total)); }
 
@@ -106,9 +98,9 @@ int progressPercent(long current, long total) {
 bool parseDownsample(const std::string &text, int &x, int &y) {
     const auto comma = text.find(',');
     if (comma == std::string::npos) {
-        if (!parseInt(text, x)) return false;
+        if (!parseNumber(text, x)) return false;
         y = x;
-    } else if (!parseInt(text.substr(0, comma), x) || !parseInt(text.substr(comma + 1), y)) {
+    } else if (!parseNumber(text.substr(0, comma), x) || !parseNumber(text.substr(comma + 1), y)) {
         return false;
     }
     return x >= 1 && y >= 1;

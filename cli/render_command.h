@@ -13,10 +13,10 @@ namespace pathbloom {
 
 struct RenderOptions {
     std::string scenePath;
-    std::string output;                    // -o: a folder or a file name pattern (parseOutput)
-    std::string pluginPath;                // empty: PATHBLOOM_PLUGIN, else the built or installed one (plugin_location.h)
-    std::string frames;                    // --frames list (parseFrameSpans); empty: the scene's frames
-    int depth = 0;                         // 8, 16 or 32; 0: the scene's
+    std::string output;      // -o: a folder or a file name pattern (parseOutput)
+    std::string pluginPath;  // empty: PATHBLOOM_PLUGIN, else the built or installed one (plugin_location.h)
+    std::string frames;      // --frames list (parseFrameSpans); empty: the scene's frames
+    int depth = 0;           // 8, 16 or 32; 0: the scene's
     int downsampleX = 0, downsampleY = 0;  // 0: the scene's
     bool stats = false;                    // a line per frame (time, points placed and drawn), then its stream reads
     bool statsJson = false;                // with `stats`: a JSON object a line instead, and a summary

@@ -286,15 +286,11 @@ minihost::ParamTrack readTrack(const json &value, const std::string &field, cons
                    (entry.contains("seconds") != entry.contains("frame"))) {
             allowOnly(entry, where, {"seconds", "frame", "value", "easeIn", "easeOut"});
             // Influence in percent, as hosts show it.
-            if (entry.contains("easeIn")) {
-                const double percent = readNumber(entry["easeIn"], where + ".easeIn");
-                checkRange(percent, 0.1, 100, where + ".easeIn", entry["easeIn"]);
-                key.easeIn = percent / 100;
-            }
-            if (entry.contains("easeOut")) {
-                const double percent = readNumber(entry["easeOut"], where + ".easeOut");
-                checkRange(percent, 0.1, 100, where + ".easeOut", entry["easeOut"]);
-                key.easeOut = percent / 100;
+            for (const auto &[name, influence] : {std::pair{"easeIn", &key.easeIn}, {"easeOut", &key.easeOut}}) {
+                if (!entry.contains(name)) continue;
+                const double percent = readNumber(entry[name], where + "." + name);
+                checkRange(percent, 0.1, 100, where + "." + name, entry[name]);
+                *influence = percent / 100;
             }
             // A frame in the scene's own numbering (from "start"), at the
             // scene's frame rate: frame start + f is at f / fps seconds.

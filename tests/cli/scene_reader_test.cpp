@@ -416,7 +416,7 @@ TEST(SceneValues, BackgroundFits) {
     std::string error;
     ASSERT_TRUE(pathbloom::writePng(folder + "/rgb.png", picture, error)) << error;
     using Pixel = std::array<int, 4>;
-    const Pixel red{255, 255, 0, 0}, blue{255, 0, 0, 255}, clear{0, 0, 0, 0};
+    const Pixel red{255, 255, 0, 0}, green{255, 0, 255, 0}, blue{255, 0, 0, 255}, clear{0, 0, 0, 0};
     // Stretched to 2 wide, pixel 0 covers red and half of green: alpha 1,
     // red 255 / 1.5 = 170, green 127.5 / 1.5 = 85.
     const Pixel redGreen{255, 170, 85, 0}, greenBlue{255, 0, 85, 170};
@@ -424,37 +424,13 @@ TEST(SceneValues, BackgroundFits) {
         const char *fit;
         int width, height;
         std::vector<Pixel> pixels;  // row after row
-    } cases[] = {{"stretch", 2, 2, {redGreen, greenBlue, redGreen, greenBlue}},
-                 // 3x1 scaled by 2 to 6x2 in 6x4: rows 1 and 2, bars above and below.
-                 {"contain",
-                  6,
-                  4,
-                  {clear,
-                   clear,
-                   clear,
-                   clear,
-                   clear,
-                   clear,
-                   red,
-                   red,
-                   std::array<int, 4>{255, 0, 255, 0},
-                   std::array<int, 4>{255, 0, 255, 0},
-                   blue,
-                   blue,
-                   red,
-                   red,
-                   std::array<int, 4>{255, 0, 255, 0},
-                   std::array<int, 4>{255, 0, 255, 0},
-                   blue,
-                   blue,
-                   clear,
-                   clear,
-                   clear,
-                   clear,
-                   clear,
-                   clear}},
-                 // Scaled by 2 to 6x2 to cover 2x2: the middle, green.
-                 {"cover", 2, 2, std::vector<Pixel>(4, Pixel{255, 0, 255, 0})}};
+    } cases[] = {
+        {"stretch", 2, 2, {redGreen, greenBlue, redGreen, greenBlue}},
+        // 3x1 scaled by 2 to 6x2 in 6x4: rows 1 and 2, bars above and below.
+        {"contain", 6, 4, {clear, clear, clear, clear, clear, clear, red,   red,   green, green, blue,  blue,
+                           red,   red,   green, green, blue,  blue,  clear, clear, clear, clear, clear, clear}},
+        // Scaled by 2 to 6x2 to cover 2x2: the middle, green.
+        {"cover", 2, 2, std::vector<Pixel>(4, green)}};
     for (const auto &c : cases) {
         Scene scene;
         const std::string text = "{\"width\": " + std::to_string(c.width) +
