@@ -18,6 +18,12 @@ packages=(
     libstb-dev
     # the farm example: chunks of a render with GNU parallel
     parallel
+    # animated previews (mp4, webp, gif) are encoded by the ffmpeg command
+    ffmpeg
+    # SVG mask paths: the document is read with pugixml
+    libpugixml-dev
+    # the drawing cost benchmark plots its tables
+    gnuplot-nox
 )
 
 missing=()
