@@ -134,7 +134,8 @@ int runDescribe(const DescribeOptions &options, std::ostream &out, std::ostream 
     // The defaults on a closed mask, and a second instance that probes.
     EffectSession defaults, prober;
     if (!startEffect(defaults, options.pluginPath, err) || !startEffect(prober, options.pluginPath, err)) return 1;
-    const minihost::Mask triangle{true, {{5, 5}, {35, 5}, {35, 25}}};
+    minihost::Mask triangle;
+    triangle.vertices = {{5, 5}, {35, 5}, {35, 25}};
     for (EffectSession *session : {&defaults, &prober}) {
         session->host.masks = {triangle};
         if (options.prepareHost) options.prepareHost(session->host);

@@ -263,6 +263,41 @@ minihost::ParamValue readValue(const json &value, const std::string &field, cons
     return result;
 }
 
+// The time of a keyframe object, {"seconds": S} or {"frame": F}, and its
+// ease influences "easeIn"/"easeOut" in percent, as hosts show them.
+template <class Key>
+void readKeyTiming(const json &entry, const std::string &where, const Scene &scene, Key &key) {
+    for (const auto &[name, influence] : {std::pair{"easeIn", &key.easeIn}, {"easeOut", &key.easeOut}}) {
+        if (!entry.contains(name)) continue;
+        const double percent = readNumber(entry[name], where + "." + name);
+        checkRange(percent, 0.1, 100, where + "." + name, entry[name]);
+        *influence = percent / 100;
+    }
+    // A frame in the scene's own numbering (from "start"), at the scene's
+    // frame rate: frame start + f is at f / fps seconds.
+    key.seconds = entry.contains("seconds")
+                      ? readNumber(entry["seconds"], where + ".seconds")
+                      : double(readIntegerIn(entry["frame"], where + ".frame", scene.start, scene.start + maxFrame) -
+                               scene.start) /
+                            scene.fps;
+}
+
+bool hasOneTime(const json &entry) { return entry.contains("seconds") != entry.contains("frame"); }
+
+template <class Key>
+void sortKeys(std::vector<Key> &keys, const std::string &field) {
+    std::stable_sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) { return a.seconds < b.seconds; });
+    for (size_t k = 1; k < keys.size(); ++k)
+        if (keys[k].seconds == keys[k - 1].seconds) fail(field, "two keyframes at " + number(keys[k].seconds) + " s");
+}
+
+minihost::Interpolation readInterpolation(const json &value, const std::string &field) {
+    if (value == "linear") return minihost::Interpolation::Linear;
+    if (value == "hold") return minihost::Interpolation::Hold;
+    if (value == "ease") return minihost::Interpolation::Ease;
+    fail(field, shown(value) + " is not \"linear\", \"hold\" or \"ease\"");
+}
+
 minihost::ParamTrack readTrack(const json &value, const std::string &field, const ValueContext &context) {
     minihost::ParamTrack track;
     if (!value.is_object()) {
@@ -282,47 +317,19 @@ minihost::ParamTrack readTrack(const json &value, const std::string &field, cons
         if (entry.is_array() && entry.size() == 2) {
             key.seconds = readNumber(entry[0], where + "[0]");
             key.value = readValue(entry[1], where + "[1]", context);
-        } else if (entry.is_object() && entry.contains("value") &&
-                   (entry.contains("seconds") != entry.contains("frame"))) {
+        } else if (entry.is_object() && entry.contains("value") && hasOneTime(entry)) {
             allowOnly(entry, where, {"seconds", "frame", "value", "easeIn", "easeOut"});
-            // Influence in percent, as hosts show it.
-            for (const auto &[name, influence] : {std::pair{"easeIn", &key.easeIn}, {"easeOut", &key.easeOut}}) {
-                if (!entry.contains(name)) continue;
-                const double percent = readNumber(entry[name], where + "." + name);
-                checkRange(percent, 0.1, 100, where + "." + name, entry[name]);
-                *influence = percent / 100;
-            }
-            // A frame in the scene's own numbering (from "start"), at the
-            // scene's frame rate: frame start + f is at f / fps seconds.
-            key.seconds = entry.contains("seconds")
-                              ? readNumber(entry["seconds"], where + ".seconds")
-                              : double(readIntegerIn(entry["frame"], where + ".frame", context.scene->start,
-                                                     context.scene->start + maxFrame) -
-                                       context.scene->start) /
-                                    context.scene->fps;
+            readKeyTiming(entry, where, *context.scene, key);
             key.value = readValue(entry["value"], where + ".value", context);
         } else {
             wrongType(where, keyForm, entry);
         }
         track.keyframes.push_back(key);
     }
-    std::stable_sort(track.keyframes.begin(), track.keyframes.end(),
-                     [](const minihost::Keyframe &a, const minihost::Keyframe &b) { return a.seconds < b.seconds; });
-    for (size_t k = 1; k < track.keyframes.size(); ++k)
-        if (track.keyframes[k].seconds == track.keyframes[k - 1].seconds)
-            fail(field + ".keyframes", "two keyframes at " + number(track.keyframes[k].seconds) + " s");
+    sortKeys(track.keyframes, field + ".keyframes");
     track.value = track.keyframes.front().value;
-    if (value.contains("interpolation")) {
-        const json &interpolation = value["interpolation"];
-        if (interpolation == "linear")
-            track.interpolation = minihost::Interpolation::Linear;
-        else if (interpolation == "hold")
-            track.interpolation = minihost::Interpolation::Hold;
-        else if (interpolation == "ease")
-            track.interpolation = minihost::Interpolation::Ease;
-        else
-            fail(field + ".interpolation", shown(interpolation) + " is not \"linear\", \"hold\" or \"ease\"");
-    }
+    if (value.contains("interpolation"))
+        track.interpolation = readInterpolation(value["interpolation"], field + ".interpolation");
     return track;
 }
 
@@ -331,21 +338,16 @@ std::pair<double, double> readPoint(const json &value, const std::string &field)
     return {readNumber(value[0], field + "[0]"), readNumber(value[1], field + "[1]")};
 }
 
-minihost::Mask readMask(const json &value, const std::string &field) {
-    if (!value.is_object()) wrongType(field, "a mask object", value);
-    allowOnly(value, field, {"closed", "points", "in", "out"});
-    minihost::Mask mask;
-    if (value.contains("closed")) {
-        if (!value["closed"].is_boolean()) wrongType(field + ".closed", "true or false", value["closed"]);
-        mask.closed = value["closed"].get<bool>();
-    }
+// "points" with optional "in" and "out" tangents of one mask shape.
+std::vector<minihost::MaskVertex> readShape(const json &value, const std::string &field) {
     if (!value.contains("points")) fail(field + ".points", "missing");
     const json &points = value["points"];
     if (!points.is_array() || points.empty()) wrongType(field + ".points", "a non-empty list of [x, y]", points);
+    std::vector<minihost::MaskVertex> vertices;
     for (size_t v = 0; v < points.size(); ++v) {
         minihost::MaskVertex vertex;
         std::tie(vertex.x, vertex.y) = readPoint(points[v], field + ".points[" + std::to_string(v) + "]");
-        mask.vertices.push_back(vertex);
+        vertices.push_back(vertex);
     }
     for (const char *side : {"in", "out"}) {
         if (!value.contains(side)) continue;
@@ -357,7 +359,7 @@ minihost::Mask readMask(const json &value, const std::string &field) {
                             " points");
         for (size_t v = 0; v < tangents.size(); ++v) {
             const auto offset = readPoint(tangents[v], where + "[" + std::to_string(v) + "]");
-            minihost::MaskVertex &vertex = mask.vertices[v];
+            minihost::MaskVertex &vertex = vertices[v];
             if (side[0] == 'i') {
                 vertex.inX = offset.first;
                 vertex.inY = offset.second;
@@ -367,6 +369,48 @@ minihost::Mask readMask(const json &value, const std::string &field) {
             }
         }
     }
+    return vertices;
+}
+
+// A mask of fixed shape, or one keyframed: "keys" of shapes with times,
+// every key with as many points as the first.
+minihost::Mask readMask(const json &value, const std::string &field, const Scene &scene) {
+    if (!value.is_object()) wrongType(field, "a mask object", value);
+    allowOnly(value, field, {"closed", "points", "in", "out", "keys", "interpolation"});
+    minihost::Mask mask;
+    if (value.contains("closed")) {
+        if (!value["closed"].is_boolean()) wrongType(field + ".closed", "true or false", value["closed"]);
+        mask.closed = value["closed"].get<bool>();
+    }
+    if (!value.contains("keys")) {
+        if (value.contains("interpolation")) fail(field + ".interpolation", "is for masks with \"keys\"");
+        mask.vertices = readShape(value, field);
+        return mask;
+    }
+    for (const char *shapeField : {"points", "in", "out"})
+        if (value.contains(shapeField))
+            fail(field + "." + shapeField, "goes into each of \"keys\" when the mask has keys");
+    const json &keys = value["keys"];
+    const char *keyForm = "{\"frame\": F or \"seconds\": S, \"points\": [...], \"in\": [...], \"out\": [...]}";
+    if (!keys.is_array() || keys.empty())
+        wrongType(field + ".keys", std::string("a non-empty list of ") + keyForm, keys);
+    for (size_t k = 0; k < keys.size(); ++k) {
+        const std::string where = field + ".keys[" + std::to_string(k) + "]";
+        const json &entry = keys[k];
+        if (!entry.is_object() || !hasOneTime(entry)) wrongType(where, keyForm, entry);
+        allowOnly(entry, where, {"seconds", "frame", "points", "in", "out", "easeIn", "easeOut"});
+        minihost::MaskKey key;
+        readKeyTiming(entry, where, scene, key);
+        key.vertices = readShape(entry, where);
+        if (k > 0 && key.vertices.size() != mask.keys.front().vertices.size())
+            fail(where + ".points", "has " + std::to_string(key.vertices.size()) + " points, keys[0] has " +
+                                        std::to_string(mask.keys.front().vertices.size()));
+        mask.keys.push_back(std::move(key));
+    }
+    sortKeys(mask.keys, field + ".keys");
+    mask.vertices = mask.keys.front().vertices;
+    if (value.contains("interpolation"))
+        mask.interpolation = readInterpolation(value["interpolation"], field + ".interpolation");
     return mask;
 }
 
@@ -534,7 +578,7 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
         const json &masks = root["masks"];
         if (!masks.is_array()) wrongType("masks", "a list of masks", masks);
         for (size_t m = 0; m < masks.size(); ++m)
-            scene.masks.push_back(readMask(masks[m], "masks[" + std::to_string(m) + "]"));
+            scene.masks.push_back(readMask(masks[m], "masks[" + std::to_string(m) + "]", scene));
     }
     if (root.contains("layers")) {
         const json &layers = root["layers"];

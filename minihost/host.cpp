@@ -140,6 +140,10 @@ A_u_long timeScale(const Host &host) {
 
 A_long timeStep(const Host &) { return ticksPerFrame; }
 
+double secondsOf(const Host &host, A_long what_time, A_u_long time_scale) {
+    return static_cast<double>(what_time) / (time_scale ? time_scale : timeScale(host));
+}
+
 A_long currentTime(const Host &host) { return pinnedTime(int64_t{host.frame} * ticksPerFrame); }
 
 PF_Err sendCommand(Host &host, PF_Cmd cmd, PF_ParamDef **params, PF_LayerDef *output, void *extra) {

@@ -54,10 +54,15 @@ PF_Err transferRect(PF_ProgPtr effectRef, PF_Quality quality, PF_ModeFlags modeF
 constexpr PF_PathID pathIdBase = 1000;
 PF_PathID pathIdOfMask(const Host &host, int maskNumber);  // 0 when there is no such mask
 
-// The mask a path id names, at the resolution of the command in progress:
-// vertices and tangents divided by the horizontal and vertical downsampling.
-// False when the id names no mask.
-bool maskForPathId(const Host &host, PF_PathID id, Mask &mask);
+// The mask a path id names, its shape at a time in seconds (without keys),
+// at the resolution of the command in progress: vertices and tangents
+// divided by the horizontal and vertical downsampling. False when the id
+// names no mask.
+bool maskForPathId(const Host &host, PF_PathID id, double seconds, Mask &mask);
+
+// Seconds of a time the plug-in passes, in ticks of `time_scale` (the
+// host's own scale when 0).
+double secondsOf(const Host &host, A_long what_time, A_u_long time_scale);
 
 // Suite tables, one per name and version.
 const void *handleSuite();         // "PF Handle Suite" 1 and 2

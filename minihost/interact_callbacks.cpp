@@ -32,7 +32,7 @@ PF_Err checkoutParam(PF_ProgPtr effectRef, PF_ParamIndex index, A_long what_time
     if (const PF_Err err = enterCall(host, "checkout_param", std::to_string(index))) return err;
     if (!param) return refused(host);
     if (index < 0 || static_cast<std::size_t>(index) >= host.paramDefs.size()) return PF_Err_INVALID_INDEX;
-    const double seconds = static_cast<double>(what_time) / (time_scale ? time_scale : timeScale(host));
+    const double seconds = secondsOf(host, what_time, time_scale);
     *param = paramDefAt(host, index, seconds);
     ParamCheckout checkout;
     checkout.index = index;

@@ -79,11 +79,6 @@ struct MaskVertex {
     double outX = 0, outY = 0;
 };
 
-struct Mask {
-    bool closed = true;
-    std::vector<MaskVertex> vertices;
-};
-
 // ---------------------------------------------------------------------------
 // Parameters over time
 
@@ -116,6 +111,26 @@ struct ParamTrack {
     std::vector<Keyframe> keyframes;  // sorted by time
     Interpolation interpolation = Interpolation::Linear;
 };
+
+// A keyframed mask shape: every key has as many vertices as the mask.
+struct MaskKey {
+    double seconds = 0;
+    std::vector<MaskVertex> vertices;
+    double easeIn = 1.0 / 3, easeOut = 1.0 / 3;  // as Keyframe's
+};
+
+// A mask on the effect's layer. With keys, its shape at a time mixes every
+// vertex and tangent coordinate between the keys around it as a number
+// parameter's value mixes (Linear, Ease or Hold); `vertices` is then unused.
+struct Mask {
+    bool closed = true;
+    std::vector<MaskVertex> vertices;
+    std::vector<MaskKey> keys;  // sorted by time
+    Interpolation interpolation = Interpolation::Linear;
+};
+
+// The mask's vertices at a time in seconds.
+std::vector<MaskVertex> maskVerticesAt(const Mask &mask, double seconds);
 
 // ---------------------------------------------------------------------------
 // Fault injection, ledger and call log

@@ -47,9 +47,19 @@ void addValue(StateDigest &digest, const Host &host, PF_ParamType type, const Pa
     if (number < 1 || static_cast<std::size_t>(number) > host.masks.size()) return;
     const Mask &mask = host.masks[static_cast<std::size_t>(number) - 1];
     digest.add(uint64_t{mask.closed});
-    digest.add(uint64_t{mask.vertices.size()});
-    for (const MaskVertex &v : mask.vertices)
-        for (double coordinate : {v.x, v.y, v.inX, v.inY, v.outX, v.outY}) digest.add(coordinate);
+    const auto addVertices = [&](const std::vector<MaskVertex> &vertices) {
+        digest.add(uint64_t{vertices.size()});
+        for (const MaskVertex &v : vertices)
+            for (double coordinate : {v.x, v.y, v.inX, v.inY, v.outX, v.outY}) digest.add(coordinate);
+    };
+    if (mask.keys.empty()) return addVertices(mask.vertices);
+    // A keyframed mask: its shape over all time.
+    digest.add(uint64_t{mask.keys.size()});
+    digest.add(static_cast<uint64_t>(mask.interpolation));
+    for (const MaskKey &key : mask.keys) {
+        for (double number : {key.seconds, key.easeIn, key.easeOut}) digest.add(number);
+        addVertices(key.vertices);
+    }
 }
 
 // The value of a track without keyframes, or its keyframes and interpolation:

@@ -112,25 +112,59 @@ double easedFraction(double t, double out, double in) {
     return s * s * (3 - 2 * s);
 }
 
+namespace {
+
+// Where a time falls among keys sorted by time: the key at or before it (a),
+// the key after it (b) and the eased share t of the way from a to b. Before
+// the first key, from the last on, when holding or between keys at one time,
+// only a counts (b = a, t = 0). A time that is not a number is before every
+// key, never between two.
+template <class Key>
+struct KeySpan {
+    const Key *a;
+    const Key *b;
+    double t;
+};
+
+template <class Key>
+KeySpan<Key> keySpanAt(const std::vector<Key> &keys, double seconds, Interpolation interp) {
+    if (std::isnan(seconds) || seconds <= keys.front().seconds) return {&keys.front(), &keys.front(), 0};
+    if (seconds >= keys.back().seconds) return {&keys.back(), &keys.back(), 0};
+    const auto after =
+        std::upper_bound(keys.begin(), keys.end(), seconds, [](double t, const Key &key) { return t < key.seconds; });
+    const Key &a = *(after - 1);
+    const Key &b = *after;
+    if (interp == Interpolation::Hold || b.seconds <= a.seconds) return {&a, &a, 0};
+    double t = (seconds - a.seconds) / (b.seconds - a.seconds);
+    if (interp == Interpolation::Ease) t = easedFraction(t, a.easeOut, b.easeIn);
+    return {&a, &b, t};
+}
+
+}  // namespace
+
 ParamValue paramValueAt(const Host &host, int index, double seconds) {
     const ParamTrack &track = host.params.at(static_cast<std::size_t>(index));
-    const std::vector<Keyframe> &keys = track.keyframes;
-    if (keys.empty()) return track.value;
-    // A time that is not a number is before every key, never between two.
-    if (std::isnan(seconds) || seconds <= keys.front().seconds) return keys.front().value;
-    if (seconds >= keys.back().seconds) return keys.back().value;
-    // The last key at or before the time; the one after it exists.
-    const auto after = std::upper_bound(keys.begin(), keys.end(), seconds,
-                                        [](double t, const Keyframe &key) { return t < key.seconds; });
-    const Keyframe &a = *(after - 1);
-    const Keyframe &b = *after;
-    const bool hold = track.interpolation == Interpolation::Hold ||
-                      (static_cast<std::size_t>(index) < host.paramDefs.size() &&
-                       holdsBetweenKeys(host.paramDefs[static_cast<std::size_t>(index)].param_type));
-    if (hold || b.seconds <= a.seconds) return a.value;
-    double t = (seconds - a.seconds) / (b.seconds - a.seconds);
-    if (track.interpolation == Interpolation::Ease) t = easedFraction(t, a.easeOut, b.easeIn);
-    return mixValues(a.value, b.value, t);
+    if (track.keyframes.empty()) return track.value;
+    const bool hold = static_cast<std::size_t>(index) < host.paramDefs.size() &&
+                      holdsBetweenKeys(host.paramDefs[static_cast<std::size_t>(index)].param_type);
+    const KeySpan<Keyframe> span =
+        keySpanAt(track.keyframes, seconds, hold ? Interpolation::Hold : track.interpolation);
+    return span.a == span.b ? span.a->value : mixValues(span.a->value, span.b->value, span.t);
+}
+
+std::vector<MaskVertex> maskVerticesAt(const Mask &mask, double seconds) {
+    if (mask.keys.empty()) return mask.vertices;
+    const KeySpan<MaskKey> span = keySpanAt(mask.keys, seconds, mask.interpolation);
+    std::vector<MaskVertex> vertices = span.a->vertices;
+    if (span.a == span.b) return vertices;
+    const auto mix = [&](double a, double b) { return a + (b - a) * span.t; };
+    for (std::size_t v = 0; v < vertices.size() && v < span.b->vertices.size(); ++v) {
+        MaskVertex &m = vertices[v];
+        const MaskVertex &b = span.b->vertices[v];
+        m = {mix(m.x, b.x),     mix(m.y, b.y),       mix(m.inX, b.inX),
+             mix(m.inY, b.inY), mix(m.outX, b.outX), mix(m.outY, b.outY)};
+    }
+    return vertices;
 }
 
 PF_ParamDef defWithValue(const Host &host, int index, const ParamValue &v) {
@@ -187,9 +221,12 @@ PF_PathID pathIdOfMask(const Host &host, int maskNumber) {
     return pathIdBase + static_cast<PF_PathID>(maskNumber);
 }
 
-bool maskForPathId(const Host &host, PF_PathID id, Mask &mask) {
+bool maskForPathId(const Host &host, PF_PathID id, double seconds, Mask &mask) {
     if (id <= pathIdBase || id - pathIdBase > host.masks.size()) return false;
-    mask = host.masks[id - pathIdBase - 1];
+    const Mask &kept = host.masks[id - pathIdBase - 1];
+    mask.closed = kept.closed;
+    mask.vertices = maskVerticesAt(kept, seconds);
+    mask.keys.clear();
     const double sx = host.downsampleX > 1 ? 1.0 / host.downsampleX : 1.0;
     const double sy = host.downsampleY > 1 ? 1.0 / host.downsampleY : 1.0;
     for (MaskVertex &v : mask.vertices) {

@@ -146,13 +146,15 @@ PF_Err pathInfo(PF_ProgPtr ref, A_long indexL, PF_PathID *unique_idP) {
 }
 
 // An id that names no mask (0 among them) checks out nothing: a null outline
-// and no error. Masks do not change over time, so the time is not used.
-PF_Err checkoutPath(PF_ProgPtr ref, PF_PathID unique_id, A_long, A_long, A_u_long, PF_PathOutlinePtr *pathPP) {
+// and no error. A keyframed mask is checked out in its shape at `what_time`.
+PF_Err checkoutPath(PF_ProgPtr ref, PF_PathID unique_id, A_long what_time, A_long, A_u_long time_scale,
+                    PF_PathOutlinePtr *pathPP) {
     return pathCall(ref, "PF_CheckoutPath", "id " + std::to_string(unique_id), [&](Host &host) -> PF_Err {
         if (!pathPP) return refused(host);
         *pathPP = nullptr;
         Mask mask;
-        if (unique_id == 0 || !maskForPathId(host, unique_id, mask)) return PF_Err_NONE;
+        if (unique_id == 0 || !maskForPathId(host, unique_id, secondsOf(host, what_time, time_scale), mask))
+            return PF_Err_NONE;
 
         auto outline = std::make_unique<PF_PathOutline>();
         outline->host = &host;
@@ -296,7 +298,7 @@ PF_Err pathCleanupSegLength(PF_ProgPtr ref, PF_PathOutlinePtr pathP, A_long whic
 PF_Err pathIsInverted(PF_ProgPtr ref, PF_PathID unique_id, PF_Boolean *invertedB) {
     return pathCall(ref, "PF_PathIsInverted", "id " + std::to_string(unique_id), [&](Host &host) -> PF_Err {
         Mask mask;
-        if (!invertedB || !maskForPathId(host, unique_id, mask)) return refused(host);
+        if (!invertedB || !maskForPathId(host, unique_id, 0, mask)) return refused(host);
         *invertedB = 0;
         return PF_Err_NONE;
     });

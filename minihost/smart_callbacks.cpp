@@ -20,7 +20,7 @@ PF_Err checkoutLayer(PF_ProgPtr effectRef, PF_ParamIndex index, A_long checkoutI
     const bool layerParam = index > 0 && static_cast<std::size_t>(index) < host.paramDefs.size() &&
                             host.paramDefs[static_cast<std::size_t>(index)].param_type == PF_Param_LAYER;
     if (index != 0 && !layerParam) return PF_Err_INVALID_INDEX;
-    const double seconds = static_cast<double>(what_time) / (time_scale ? time_scale : timeScale(host));
+    const double seconds = secondsOf(host, what_time, time_scale);
     const double layerNumber = index == 0 ? -1.0 : paramValueAt(host, index, seconds).number;
     host.internals->frame.layerRequests[checkoutId] = layerNumber;
     *result = PF_CheckoutResult{};

@@ -53,12 +53,13 @@ struct Placement : ::testing::Test {
 
     PathAccess path() const { return PathAccess{&data, ref, outline, &libraryAnsi()}; }
 
-    void useMask(const Mask &mask) {
+    // The mask's outline at `time` ticks of 1/scale s.
+    void useMask(const Mask &mask, A_long time = 0, A_u_long scale = 30) {
         if (outline) query.PF_CheckinPath(ref, id, false, outline);
         outline = nullptr;
         host.masks = {mask};
         id = hosttest::maskPathId(host, 1);
-        ASSERT_EQ(query.PF_CheckoutPath(ref, id, 0, 1, 30, &outline), PF_Err_NONE);
+        ASSERT_EQ(query.PF_CheckoutPath(ref, id, time, 1, scale, &outline), PF_Err_NONE);
         ASSERT_NE(outline, nullptr);
         facts = measureMask(path(), pending);
         ASSERT_EQ(pending, PF_Err_NONE);
@@ -142,6 +143,45 @@ TEST_F(Placement, VertexModeSpreadsNumberPointsPerSegment) {
 TEST_F(Placement, NumberTwoOnAnOpenMaskSitsAtBothEnds) {
     useMask(openPolyline());
     expectPoints(place(evenPlan(2)), {{0, 0}, {30, 100}});
+}
+
+// A keyed open curve: from a straight (0,0)-(100,0) at 0 s to (20,10)-(120,10)
+// with handles (0, 40) down from both ends at 1 s. Each shape is symmetric,
+// so the middle of its length is the Bezier at t = 1/2,
+// (p0 + 3 p1 + 3 p2 + p3) / 8, of the vertices and handles mixed by hand.
+TEST_F(Placement, AKeyedMaskIsPlacedOnItsShapeAtTheCheckoutTime) {
+    Mask mask;
+    mask.closed = false;
+    MaskVertex a1 = vertex(20, 10), b1 = vertex(120, 10);
+    a1.outY = 40;
+    b1.inY = 40;
+    for (const auto &[seconds, vertices] :
+         {std::pair{0.0, std::vector{vertex(0, 0), vertex(100, 0)}}, {1.0, {a1, b1}}}) {
+        minihost::MaskKey key;
+        key.seconds = seconds;
+        key.vertices = vertices;
+        mask.keys.push_back(key);
+    }
+    const struct {
+        minihost::Interpolation interpolation;
+        A_long time;
+        A_u_long scale;
+        std::vector<Point> expected;
+    } cases[] = {
+        // Mixed by a half: ends (10, 5) and (110, 5), handles 20 long.
+        {minihost::Interpolation::Linear, 15, 30, {{10, 5}, {60, 20}, {110, 5}}},
+        // A quarter of the way is 0.15625 eased: ends 1.5625 down, handles 6.25.
+        {minihost::Interpolation::Ease, 1, 4, {{3.125, 1.5625}, {53.125, 6.25}, {103.125, 1.5625}}},
+        {minihost::Interpolation::Hold, 29, 30, {{0, 0}, {50, 0}, {100, 0}}},
+        {minihost::Interpolation::Linear, 60, 30, {{20, 10}, {70, 40}, {120, 10}}},
+        {minihost::Interpolation::Linear, -30, 30, {{0, 0}, {50, 0}, {100, 0}}},
+    };
+    for (const auto &c : cases) {
+        mask.interpolation = c.interpolation;
+        useMask(mask, c.time, c.scale);
+        SCOPED_TRACE(c.time);
+        expectPoints(place(evenPlan(3)), c.expected, 1e-6);
+    }
 }
 
 TEST_F(Placement, NumberModeSpacesEvenlyOverSegments) {

@@ -278,15 +278,15 @@ TEST(Masks, PathIdsNameMasksAtTheCommandsResolution) {
     host.downsampleX = 2;
     host.downsampleY = 4;
     Mask scaled;
-    ASSERT_TRUE(maskForPathId(host, pathIdOfMask(host, 2), scaled));
+    ASSERT_TRUE(maskForPathId(host, pathIdOfMask(host, 2), 0, scaled));
     EXPECT_EQ(pathIdOfMask(host, 2), pathIdBase + 2);
     EXPECT_DOUBLE_EQ(scaled.vertices[0].x, 5);
     EXPECT_DOUBLE_EQ(scaled.vertices[0].y, 5);
     EXPECT_DOUBLE_EQ(scaled.vertices[0].outX, 2);
     EXPECT_DOUBLE_EQ(scaled.vertices[0].inY, -2);
-    EXPECT_FALSE(maskForPathId(host, 0, scaled));
-    EXPECT_FALSE(maskForPathId(host, 2, scaled));
-    EXPECT_FALSE(maskForPathId(host, pathIdBase + 3, scaled));
+    EXPECT_FALSE(maskForPathId(host, 0, 0, scaled));
+    EXPECT_FALSE(maskForPathId(host, 2, 0, scaled));
+    EXPECT_FALSE(maskForPathId(host, pathIdBase + 3, 0, scaled));
     EXPECT_EQ(pathIdOfMask(host, 3), 0u);
 }
 
