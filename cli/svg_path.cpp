@@ -183,6 +183,9 @@ void addArc(PathState &p, double rx, double ry, double degrees, bool large, bool
     double delta = std::atan2((-y1 - cyPrime) / ry, (-x1 - cxPrime) / rx) - theta;
     if (!sweep && delta > 0) delta -= 2 * pi;
     if (sweep && delta < 0) delta += 2 * pi;
+    // Coordinates near the largest doubles leave no centre to turn about.
+    if (!std::isfinite(delta) || !std::isfinite(cx) || !std::isfinite(cy))
+        throw TextFault{p.command, "the command's coordinates overflow"};
     // A quarter turn computed a hair over pi/2 is still one piece.
     const int pieces = std::max(1, int(std::ceil(std::fabs(delta) / (pi / 2) - 1e-9)));
     const double step = delta / pieces;

@@ -163,6 +163,7 @@ TEST(SvgPathData, FaultsSayWhereAndWhatWasExpected) {
         {"M0 0 L1 .e5", "at character 9: expected a number, found \".\""},
         {"M0 0 L1e999 0", "at character 7: the number 1e999 is out of range"},
         {"M0 0 L1.7e308 0 l1.7e308 0", "at character 17: the command's coordinates overflow"},
+        {"M-1e300 0 A1e-300 1 0 0 1 1e300 0", "at character 11: the command's coordinates overflow"},
     };
     for (const auto &[d, message] : faults) {
         std::vector<SvgSubpath> subpaths;
