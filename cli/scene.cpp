@@ -17,6 +17,9 @@
 
 #include "cli/image_io.h"
 #include "cli/printed.h"
+#ifndef PATHBLOOM_NO_SVG_MASKS
+#include "cli/svg_mask.h"
+#endif
 #include "minihost/area_average.h"
 
 namespace pathbloom {
@@ -338,6 +341,39 @@ std::pair<double, double> readPoint(const json &value, const std::string &field)
     return {readNumber(value[0], field + "[0]"), readNumber(value[1], field + "[1]")};
 }
 
+// {"svg": file, "path": "#id", "subpath": k}: one outline of an element of
+// an SVG file beside the scene.
+minihost::Mask readSvgMaskObject(const json &value, const std::string &field, const std::string &folder) {
+    for (const char *key : {"closed", "points", "in", "out", "keys", "interpolation"})
+        if (value.contains(key)) fail(field, std::string("gives both \"svg\" and \"") + key + "\"");
+    allowOnly(value, field, {"svg", "path", "subpath"});
+    const json &file = value["svg"];
+    if (!file.is_string()) wrongType(field + ".svg", "an SVG file name", file);
+    const std::string &name = file.get_ref<const std::string &>();
+    if (name.find('\0') != std::string::npos) fail(field + ".svg", "contains a NUL character");
+    if (!value.contains("path")) fail(field + ".path", "missing (\"#id\" of the element)");
+    const json &path = value["path"];
+    if (!path.is_string() || path.get_ref<const std::string &>().size() < 2 ||
+        path.get_ref<const std::string &>()[0] != '#')
+        wrongType(field + ".path", "\"#id\" of the element", path);
+    const long long subpath =
+        value.contains("subpath") ? readIntegerIn(value["subpath"], field + ".subpath", 0, 2147483647) : 0;
+#ifdef PATHBLOOM_NO_SVG_MASKS
+    (void)folder;
+    (void)subpath;
+    fail(field + ".svg", "SVG masks are not read in this build");
+#else
+    minihost::Mask mask;
+    SvgFault fault;
+    if (!readSvgMask(joinPath(folder, name), path.get_ref<const std::string &>().substr(1), subpath, mask, fault)) {
+        if (fault.part == SvgPart::document) fail(field + ".svg", fault.what);
+        if (fault.part == SvgPart::subpath) fail(field + ".subpath", fault.what);
+        fail(field + ".path", shown(path) + ": " + fault.what);
+    }
+    return mask;
+#endif
+}
+
 // "points" with optional "in" and "out" tangents of one mask shape.
 std::vector<minihost::MaskVertex> readShape(const json &value, const std::string &field) {
     if (!value.contains("points")) fail(field + ".points", "missing");
@@ -374,8 +410,9 @@ std::vector<minihost::MaskVertex> readShape(const json &value, const std::string
 
 // A mask of fixed shape, or one keyframed: "keys" of shapes with times,
 // every key with as many points as the first.
-minihost::Mask readMask(const json &value, const std::string &field, const Scene &scene) {
+minihost::Mask readMask(const json &value, const std::string &field, const Scene &scene, const std::string &folder) {
     if (!value.is_object()) wrongType(field, "a mask object", value);
+    if (value.contains("svg")) return readSvgMaskObject(value, field, folder);
     allowOnly(value, field, {"closed", "points", "in", "out", "keys", "interpolation"});
     minihost::Mask mask;
     if (value.contains("closed")) {
@@ -578,7 +615,7 @@ void readScene(const json &root, const std::string &folder, const std::vector<PF
         const json &masks = root["masks"];
         if (!masks.is_array()) wrongType("masks", "a list of masks", masks);
         for (size_t m = 0; m < masks.size(); ++m)
-            scene.masks.push_back(readMask(masks[m], "masks[" + std::to_string(m) + "]", scene));
+            scene.masks.push_back(readMask(masks[m], "masks[" + std::to_string(m) + "]", scene, folder));
     }
     if (root.contains("layers")) {
         const json &layers = root["layers"];

@@ -41,8 +41,11 @@ constexpr double kMaxCoordinate = 512;      // pixels, vertices and tangents ali
 constexpr double kMaxNumber = 64;           // "Number": points per mask segment or in all
 constexpr double kMaxStrokeOrRadius = 256;  // pixels
 
-// Small images the harness writes at start-up; a scene's image names are
-// replaced by one of these. The background gets one of the scene's own size.
+// Small images and an SVG file the harness writes at start-up; a scene's
+// image and SVG names are replaced by one of these. The background gets one
+// of the scene's own size.
+constexpr const char *svgFile = "shapes.svg";
+
 struct FuzzImages {
     std::string folder;
     std::vector<std::string> layerFiles;
@@ -76,6 +79,23 @@ FuzzImages &images() {
             }
             made.layerFiles.push_back(file.name);
         }
+        // Every kind of element a mask may name, under transforms and a viewBox.
+        std::ofstream svg(made.folder + "/" + svgFile);
+        svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"128\" height=\"128\" viewBox=\"0 0 64 64\">\n"
+               "<g transform=\"translate(4 4) rotate(15, 20, 20)\">\n"
+               "<path id=\"a\" d=\"M2 2C10 0 20 10 30 4S40 30 20 30Q10 40 4 20T2 2ZM40 40a8 6 30 1 0 10 10z\"/>\n"
+               "<polygon id=\"b\" points=\"0,0 20,0 10,16\"/>\n"
+               "<polyline id=\"c\" points=\"0 0 10 10 20 0 30 10\"/>\n"
+               "<rect id=\"d\" x=\"4\" y=\"4\" width=\"30\" height=\"20\" rx=\"5\"/>\n"
+               "<circle id=\"e\" cx=\"30\" cy=\"30\" r=\"12\"/>\n"
+               "<ellipse id=\"f\" cx=\"30\" cy=\"30\" rx=\"20\" ry=\"8\" transform=\"skewX(20)\"/>\n"
+               "<line id=\"g\" x1=\"2\" y1=\"60\" x2=\"60\" y2=\"2\"/>\n"
+               "</g>\n</svg>\n";
+        svg.close();
+        if (!svg) {
+            std::fprintf(stderr, "fuzz: cannot write %s\n", svgFile);
+            std::exit(1);
+        }
         return made;
     }());
     return *built;
@@ -107,8 +127,8 @@ bool sizeWithinCaps(const json &object) {
 }
 
 // Makes the parsed JSON safe to hand to the reader: false when its sizes
-// exceed the caps (the reader would allocate them), image names replaced by
-// the harness's own files.
+// exceed the caps (the reader would allocate them), image and SVG names
+// replaced by the harness's own files.
 bool prepareScene(json &root) {
     if (!root.is_object()) return true;
     if (!sizeWithinCaps(root)) return false;
@@ -134,6 +154,14 @@ bool prepareScene(json &root) {
                 const std::string named = image->get<std::string>();
                 *image = images().layerFiles[named.size() % images().layerFiles.size()];
             }
+        }
+    }
+    const auto masks = root.find("masks");
+    if (masks != root.end() && masks->is_array()) {
+        for (auto &mask : *masks) {
+            if (!mask.is_object()) continue;
+            const auto svg = mask.find("svg");
+            if (svg != mask.end() && svg->is_string()) *svg = svgFile;
         }
     }
     return true;
@@ -209,6 +237,8 @@ void writeDictionary(const char *path) {
                                    "frames",        "downsample", "masks",      "closed", "points",  "in",
                                    "out",           "layers",     "color",      "params", "effects", "keyframes",
                                    "interpolation", "linear",     "hold",       "ease",   "comment"};
+    // SVG masks: the keys and the ids of the harness's SVG file.
+    for (const char *word : {"svg", "path", "subpath", "#a", "#b", "#c", "#d", "#e", "#f", "#g"}) words.insert(word);
     for (const PF_ParamDef &def : registeredDefs()) {
         const std::string name = pathbloom::paramName(def);
         if (!name.empty()) words.insert(name);
