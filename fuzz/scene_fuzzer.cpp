@@ -237,6 +237,10 @@ void writeDictionary(const char *path) {
                                    "frames",        "downsample", "masks",      "closed", "points",  "in",
                                    "out",           "layers",     "color",      "params", "effects", "keyframes",
                                    "interpolation", "linear",     "hold",       "ease",   "comment"};
+    // Keyframe objects and keyed masks.
+    for (const char *word :
+         {"keys", "frame", "seconds", "value", "easeIn", "easeOut", "start", "fit", "stretch", "contain", "cover"})
+        words.insert(word);
     // SVG masks: the keys and the ids of the harness's SVG file.
     for (const char *word : {"svg", "path", "subpath", "#a", "#b", "#c", "#d", "#e", "#f", "#g"}) words.insert(word);
     for (const PF_ParamDef &def : registeredDefs()) {
