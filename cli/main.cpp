@@ -110,6 +110,11 @@ int main(int argc, char **argv) {
         app.parse(int(renamedArgv.size()), renamedArgv.data());
     } catch (const CLI::ParseError &e) {
         const int status = app.exit(e);
+        // A name after the old flag that is no video: the likely mistake.
+        for (int i = 1; status != 0 && i + 1 < argc; ++i)
+            if (std::string(argv[i]) == "--preview" && std::string(e.what()).find(argv[i + 1]) != std::string::npos)
+                std::cerr << "pathbloom: --preview takes a file name ending in .mp4, .webp or .gif; alone it is "
+                             "--png-preview\n";
         return status == 0 ? 0 : 2;
     }
     pathbloom::stopCleanlyOnSignals();

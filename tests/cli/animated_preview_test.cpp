@@ -2,8 +2,15 @@
 // previews encoded by ffmpeg, read back with ffprobe and the WebP container.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -250,6 +257,50 @@ TEST(AnimatedPreview, AMissingOrFailingFfmpegIsAnErrorAfterTheFrames) {
         for (const char *frame : {"0000", "0001", "0002", "0003", "0004", "0005"})
             EXPECT_TRUE(fs::exists(folder + "/frames/" + frame + ".png")) << c.path << " " << frame;
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 4) << c.path;
+    }
+}
+
+// A signal while ffmpeg writes the preview ends ffmpeg and leaves no file
+// under either name. The stand-in ffmpeg writes part of its output and waits.
+TEST(AnimatedPreview, ASignalLeavesNoPartialPreview) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const std::string folder = scratchFolder();
+        writeTextFile(folder + "/scene.json", sixFrames);
+        fs::create_directories(folder + "/bin");
+        writeTextFile(folder + "/bin/ffmpeg",
+                      "#!/bin/sh\nfor last; do :; done\necho partial > \"${last#file:}\"\nexec sleep 60\n");
+        fs::permissions(folder + "/bin/ffmpeg", fs::perms::owner_all);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            setenv("PATH", (folder + "/bin:/usr/bin:/bin").c_str(), 1);
+            const std::string scene = folder + "/scene.json", out = folder + "/frames", preview = folder + "/p.webp",
+                              pluginPath = mainPluginPath();
+            execl(PATHBLOOM_CLI, "pathbloom", "render", scene.c_str(), "-o", out.c_str(), "--plugin",
+                  pluginPath.c_str(), "--preview", preview.c_str(), static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        const auto partial = [&] {
+            for (const auto &entry : fs::directory_iterator(folder))
+                if (entry.path().extension() == ".part") return true;
+            return false;
+        };
+        int status = 0;
+        bool ended = false;
+        while (!partial() && !ended) {
+            ended = waitpid(child, &status, WNOHANG) == child;
+            usleep(1000);
+        }
+        ASSERT_FALSE(ended) << "pathbloom ended before the signal";
+        kill(child, signal);
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        EXPECT_FALSE(partial());
+        EXPECT_FALSE(fs::exists(folder + "/p.webp"));
     }
 }
 
