@@ -348,6 +348,10 @@ bool writePng(const std::string &path, const minihost::Image &source, std::strin
 
 float linearFromSrgb(float code) { return code <= 0.04045f ? code / 12.92f : std::pow((code + 0.055f) / 1.055f, 2.4f); }
 
+float srgbFromLinear(float linear) {
+    return linear <= 0.0031308f ? linear * 12.92f : 1.055f * std::pow(linear, 1 / 2.4f) - 0.055f;
+}
+
 bool writeExr(const std::string &path, const minihost::Image &source, std::string &error, const ExrSettings &settings) {
     minihost::Image converted;
     if (source.depth != minihost::Depth::Float) converted = minihost::convertImage(source, minihost::Depth::Float);
@@ -416,10 +420,14 @@ bool writeExr(const std::string &path, const minihost::Image &source, std::strin
     return true;
 }
 
-bool readExr(const std::string &path, minihost::Image &image, std::string &error) {
+bool readExr(const std::string &path, minihost::Image &image, std::string &error, bool *linearLight) {
     if (!regularFile(path, "an OpenEXR file", error)) return false;
     try {
         Imf::InputFile file(path.c_str());
+        if (linearLight) {
+            const auto *encoding = file.header().findTypedAttribute<Imf::StringAttribute>(valueEncodingAttribute);
+            *linearLight = encoding && encoding->value() == linearEncoding;
+        }
         const Imath::Box2i window = file.header().dataWindow();
         const int64_t wide = int64_t(window.max.x) - window.min.x + 1, high = int64_t(window.max.y) - window.min.y + 1;
         if (wide < 1 || high < 1 || wide > maxImageSide || high > maxImageSide ||

@@ -58,6 +58,8 @@ struct ExrSettings {
 // The sRGB transfer function's decoding of a code value (0..1 and beyond:
 // the linear segment below 0.04045, the power curve above).
 float linearFromSrgb(float code);
+// Its inverse: linear light to a code value (0..1 and beyond).
+float srgbFromLinear(float linear);
 
 // The value of the EXR header attribute `valueEncodingAttribute` that says
 // what the channel values are, by ExrSettings::linear.
@@ -100,7 +102,10 @@ bool writePng(const std::string &path, const minihost::Image &image, std::string
 bool writeExr(const std::string &path, const minihost::Image &image, std::string &error,
               const ExrSettings &settings = ExrSettings());
 
-// Reads an OpenEXR file's RGBA (half or float channels) as a straight-colour float image.
-bool readExr(const std::string &path, minihost::Image &image, std::string &error);
+// Reads an OpenEXR file's RGBA (half or float channels) as a straight-colour
+// float image. `linearLight`, when given, is set to whether the file says its
+// colour is linear light (writeExr with ExrSettings::linear): the values are
+// then as in the file, not code values.
+bool readExr(const std::string &path, minihost::Image &image, std::string &error, bool *linearLight = nullptr);
 
 }  // namespace pathbloom

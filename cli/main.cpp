@@ -3,8 +3,12 @@
 #include <CLI/CLI.hpp>
 
 #include <unistd.h>
+#include <algorithm>
 #include <iostream>
+#include <string>
+#include <vector>
 
+#include "cli/animated_preview.h"
 #include "cli/check_command.h"
 #include "cli/contact_sheet.h"
 #include "cli/image_io.h"
@@ -56,7 +60,19 @@ int main(int argc, char **argv) {
     CLI::Option *stats = render->add_flag("--stats", options.stats,
                                           "Per frame: render time, points placed and drawn, parameter streams read");
     render->add_flag("--json", options.statsJson, "With --stats: one JSON object a line, then a summary")->needs(stats);
-    render->add_flag("--preview", options.preview, "Also write a 16-bit PNG for float frames written as EXR");
+    render->add_flag("--png-preview", options.pngPreview,
+                     "Also write a 16-bit PNG for float frames written as EXR (--preview not followed by a video "
+                     "file name means this too)");
+    CLI::Option *preview =
+        render->add_option("--preview", options.preview,
+                           "Also write an animated preview of the frames at the scene's fps, encoded by ffmpeg: "
+                           "OUT.mp4 (H.264), OUT.webp or OUT.gif");
+    render
+        ->add_option("--preview-width", options.previewWidth,
+                     "Preview width in pixels, the height from the frames' aspect ratio (default: the frames' "
+                     "width; mp4 rounds both to even)")
+        ->check(CLI::Range(1, pathbloom::maxPreviewWidth))
+        ->needs(preview);
     render->add_flag("--skip-existing", options.skipExisting, "Leave out frames whose files are already there");
     render->add_option("-j,--jobs", options.jobs, "Worker processes rendering frames at once (default: cores)")
         ->check(CLI::Range(1, pathbloom::maxJobs));
@@ -86,10 +102,19 @@ int main(int argc, char **argv) {
                     "Frame numbers on the tiles (default: none; the last of --labels, --no-labels counts)");
 
     // Usage errors exit with 2 whatever CLI11's own code for them.
+    const std::vector<std::string> arguments =
+        pathbloom::renamedPreviewFlag(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    std::vector<const char *> renamedArgv{argc > 0 ? argv[0] : "pathbloom"};
+    for (const std::string &argument : arguments) renamedArgv.push_back(argument.c_str());
     try {
-        app.parse(argc, argv);
+        app.parse(int(renamedArgv.size()), renamedArgv.data());
     } catch (const CLI::ParseError &e) {
         const int status = app.exit(e);
+        // A name after the old flag that is no video: the likely mistake.
+        for (int i = 1; status != 0 && i + 1 < argc; ++i)
+            if (std::string(argv[i]) == "--preview" && std::string(e.what()).find(argv[i + 1]) != std::string::npos)
+                std::cerr << "pathbloom: --preview takes a file name ending in .mp4, .webp or .gif; alone it is "
+                             "--png-preview\n";
         return status == 0 ? 0 : 2;
     }
     pathbloom::stopCleanlyOnSignals();

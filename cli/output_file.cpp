@@ -2,6 +2,7 @@
 // removes a half-written one.
 #include "cli/output_file.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
@@ -18,6 +19,7 @@ namespace {
 // so that the handler reads it without allocating, valid while `pending`.
 char pendingPath[4096];
 volatile std::sig_atomic_t pending = 0;
+volatile pid_t pendingWriter = 0;
 
 extern "C" void stopOnSignal(int signal) {
     // Only async-signal-safe calls here.
@@ -47,7 +49,19 @@ void untrack() {
 }  // namespace
 
 void removePendingFile() {
+    // The writer is gone before the file is: it cannot create it again.
+    if (const pid_t writer = pendingWriter; writer > 0) {
+        kill(writer, SIGKILL);
+        waitpid(writer, nullptr, 0);
+        pendingWriter = 0;
+    }
     if (pending) unlink(pendingPath);
+}
+
+void setPendingWriter(pid_t child) {
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    pendingWriter = child;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
 int removeStaleTemporaries(const std::string &folder, const std::function<bool(const std::string &name)> &ours) {

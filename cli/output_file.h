@@ -3,6 +3,8 @@
 // an interrupt or a kill never leaves a cut file under the final name.
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 
@@ -15,9 +17,15 @@ namespace pathbloom {
 using FileWriter = std::function<bool(const std::string &temporaryPath, std::string &error)>;
 bool writeWhole(const std::string &path, const FileWriter &write, std::string &error);
 
-// Removes the temporary file this process is writing, if any. Safe to call
-// from a signal handler.
+// Removes the temporary file this process is writing, if any, after ending
+// (SIGKILL) and reaping the child process writing it for us, if one is set.
+// Safe to call from a signal handler.
 void removePendingFile();
+
+// The child process (an encoder) that writes the pending temporary file, or 0
+// for none. Set it with SIGINT and SIGTERM blocked from before the child is
+// started, so that no signal finds the child running but not known.
+void setPendingWriter(pid_t child);
 
 // Removes from `folder` the temporary files (".NAME.PID.part") that processes
 // no longer running on this machine left for the final names NAME that `ours`

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/animated_preview.h"
 #include "cli/contact_sheet.h"
 #include "cli/effect_session.h"
 #include "cli/image_io.h"
@@ -124,6 +125,14 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
         err << "pathbloom: --jobs: " << options.jobs << " is outside 1.." << maxJobs << "\n";
         return 2;
     }
+    if (!options.preview.empty() && previewFormatOf(options.preview) == PreviewFormat::none) {
+        err << "pathbloom: --preview: \"" << options.preview << "\" does not end in .mp4, .webp or .gif\n";
+        return 2;
+    }
+    if (options.previewWidth < 0 || options.previewWidth > maxPreviewWidth) {
+        err << "pathbloom: --preview-width: " << options.previewWidth << " is outside 1.." << maxPreviewWidth << "\n";
+        return 2;
+    }
 
     // One effect instance to read the scene with; more once the scene asks.
     SceneEffects effects;
@@ -159,9 +168,24 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
         err << "pathbloom: cannot write in " << naming.folder << ": " << std::strerror(errno) << "\n";
         return 1;
     }
+    // So is a preview's.
+    if (!options.preview.empty()) {
+        const std::string previewFolder = std::filesystem::path(options.preview).parent_path().string();
+        const std::string folder = previewFolder.empty() ? "." : previewFolder;
+        std::filesystem::create_directories(folder, fsError);
+        if (fsError || access(folder.c_str(), W_OK | X_OK) != 0) {
+            err << "pathbloom: cannot write the preview in " << folder << ": "
+                << (fsError ? fsError.message() : std::strerror(errno)) << "\n";
+            return 1;
+        }
+        const std::string previewName = std::filesystem::path(options.preview).filename().string();
+        removeStaleTemporaries(folder, [&](const std::string &name) { return name == previewName; });
+    }
 
     // A frame's files are named when needed: a million frames take no list.
-    const auto filesOf = [&](size_t index) { return frameFiles(naming, frames[index], scene.depth, options.preview); };
+    const auto filesOf = [&](size_t index) {
+        return frameFiles(naming, frames[index], scene.depth, options.pngPreview);
+    };
     std::vector<size_t> todo;  // indexes into `frames`
     for (size_t i = 0; i < frames.size(); ++i) {
         if (options.skipExisting) {
@@ -309,6 +333,16 @@ int runRender(const RenderOptions &options, std::ostream &out, std::ostream &err
         // The PNG when a frame has one (the last of its files), else the EXR.
         for (size_t i = 0; i < frames.size(); ++i) sheetFiles.push_back(filesOf(i).back().path);
         if (!writeContactSheet(sheetFiles, options.contactSheet, error)) {
+            err << "pathbloom: " << error << "\n";
+            return 1;
+        }
+    }
+    if (!options.preview.empty()) {
+        // Read back from the frames' main files, in frame order, skipped
+        // ones too: the same preview whatever the workers and resumes.
+        PreviewJob job{options.preview, options.previewWidth, scene.fps, frames.size(),
+                       [&](size_t i) { return filesOf(i).front(); }};
+        if (!writeAnimatedPreview(job, error)) {
             err << "pathbloom: " << error << "\n";
             return 1;
         }

@@ -20,12 +20,14 @@ struct RenderOptions {
     int downsampleX = 0, downsampleY = 0;  // 0: the scene's
     bool stats = false;                    // a line per frame (time, points placed and drawn), then its stream reads
     bool statsJson = false;                // with `stats`: a JSON object a line instead, and a summary
-    bool preview = false;                  // 16-bit PNG beside each float frame's EXR
+    bool pngPreview = false;               // 16-bit PNG beside each float frame's EXR
     bool skipExisting = false;             // leave out frames whose files are all there
     int jobs = 0;                          // worker processes, 1..maxJobs; 0: the machine's cores
     bool progressBar = false;              // drawn on `err`; the caller decides (a terminal)
     bool frameLog = false;                 // a line on `err` per frame written; the caller decides (no terminal)
     std::string contactSheet;              // file to tile the frames into; empty: none
+    std::string preview;                   // animated preview (.mp4, .webp, .gif); empty: none
+    int previewWidth = 0;                  // its width in pixels, 1..maxPreviewWidth; 0: the frames'
     PngSettings png = fastPng;             // frames and previews; the contact sheet has its own
     ExrSettings exr = fastExr;             // float frames
     // Called for every effect instance once the scene is applied:

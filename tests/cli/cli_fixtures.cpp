@@ -71,11 +71,12 @@ std::string readWhole(const std::string &path) {
 }
 }  // namespace
 
-CommandResult runPathbloom(const std::string &arguments) {
+CommandResult runPathbloom(const std::string &arguments, const std::string &environment) {
     const std::string folder = scratchPath().string() + "_run";
     std::filesystem::create_directories(folder);
     const std::string out = folder + "/out.txt", err = folder + "/err.txt";
-    const std::string command = std::string("'") + PATHBLOOM_CLI + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
+    const std::string command =
+        environment + " '" + PATHBLOOM_CLI + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
     CommandResult result;
     const int status = std::system(command.c_str());
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

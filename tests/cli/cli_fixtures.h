@@ -17,13 +17,14 @@ std::string scratchFolder();
 
 void writeTextFile(const std::string &path, const std::string &text);
 
-// Runs the built pathbloom command with `arguments`; returns its exit status
+// Runs the built pathbloom command with `arguments` (shell words), with the
+// `environment` assignments before it ("PATH='/x'"); returns its exit status
 // and what it wrote to stdout and stderr.
 struct CommandResult {
     int status = -1;
     std::string out, err;
 };
-CommandResult runPathbloom(const std::string &arguments);
+CommandResult runPathbloom(const std::string &arguments, const std::string &environment = "");
 
 // `err` of a render without its log lines ("frame 3 written: ..."), which it
 // prints when stderr is not a terminal.

@@ -47,7 +47,7 @@ bool readPng(const std::string &path, minihost::Image &image, std::string &error
 }
 
 // The scenes have no EXR images; a scene that does fails here with a message.
-bool readExr(const std::string &path, minihost::Image &, std::string &error) {
+bool readExr(const std::string &path, minihost::Image &, std::string &error, bool *) {
     error = path + ": EXR images are not read in this build";
     return false;
 }
