@@ -5,23 +5,26 @@
 //   radius  2 to 300 pixels, 200 circles in a 1920x1080 frame
 //   frame   960x540 to 3840x2160, 200 circles of radius 20, positions scaled
 //           with the frame
-// Positions come from one fixed seed, uniform over the frame, so each series
-// draws the first N points of the same sequence. A frame is the clear
-// (memset) plus the set-up and drawing of every point.
+//   clear   the same frame sizes without circles: the clear alone
+// Positions come from one fixed seed, uniform over the 1920x1080 frame, so
+// each series draws the first N points of the same sequence. A frame is the
+// clear (memset) plus the set-up and drawing of every point.
 //
-// Per row it prints the median, min and max milliseconds per frame, the
-// covered pixels (pixels of the frame where a circle's coverage is above 0,
-// summed over circles, so overlaps count once per circle; "edge" the part of
-// them below full coverage), and the median over those, the points and the
-// frame's pixels in nanoseconds. Then, per depth, a weighted least-squares
-// fit over every row of the three series of
+// Time is the drawing thread's CPU time, so that other work taking the core
+// of a shared machine away does not count; the wall-clock median is printed
+// beside it. Per row: the median, min and max ms per frame, the covered
+// pixels (pixels of the frame where a circle's coverage is above 0, summed
+// over the circles, so an overlap counts once per circle; "edge" those of
+// them below full coverage), and the median in ns per covered pixel, per
+// point and per frame pixel. Then, per depth, a least-squares fit over the
+// rows of every series of
 //   time = a * points + b * covered pixels + c * frame pixels
 // and of the same with covered pixels split into full and edge ones.
 //
 // Frames are taken in rounds over all rows (each round warm-up frames, then
 // timed ones per row), so that slow spells of a shared machine fall on every
-// row alike. --out DIR writes cost_points.dat, cost_radius.dat,
-// cost_frame.dat and cost_fit.dat for bench/cost_scaling.gp.
+// row alike. --out DIR writes cost_<series>.dat and cost_fit.dat for
+// bench/cost_scaling.gp.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -29,7 +32,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,8 +49,9 @@ namespace {
 constexpr int kBaseWidth = 1920, kBaseHeight = 1080;
 constexpr uint64_t kSeed = 20261208;
 
-enum Series { PointsSeries = 0, RadiusSeries = 1, FrameSeries = 2 };
-const char *const kSeriesNames[3] = {"points", "radius", "frame"};
+enum Series { PointsSeries = 0, RadiusSeries = 1, FrameSeries = 2, ClearSeries = 3 };
+constexpr int kSeriesCount = 4;
+const char *const kSeriesNames[kSeriesCount] = {"points", "radius", "frame", "clear"};
 const char *const kDepthNames[3] = {"8", "16", "float"};
 
 struct Options {
@@ -72,8 +78,9 @@ struct Config {
 struct Row {
     const Config *config;
     PixelDepth depth;
-    std::vector<double> seconds;  // one per timed frame
-    double median = 0, low = 0, high = 0;
+    std::vector<double> seconds, wallSeconds;  // one per timed frame
+    double median = 0, low = 0, high = 0, wallMedian = 0;
+    double model = 0;  // seconds the fit with full and edge pixels apart predicts
 };
 
 bool listed(const std::string &list, const std::string &name) {
@@ -141,6 +148,10 @@ std::vector<Config> makeConfigs(const Options &o) {
     if (listed(o.series, "frame")) {
         const int sizes[4][2] = {{960, 540}, {1920, 1080}, {2560, 1440}, {3840, 2160}};
         for (const auto &s : sizes) out.push_back(makeConfig(FrameSeries, s[0], 200, 20.0, s[0], s[1]));
+    }
+    if (listed(o.series, "clear")) {
+        const int sizes[4][2] = {{960, 540}, {1920, 1080}, {2560, 1440}, {3840, 2160}};
+        for (const auto &s : sizes) out.push_back(makeConfig(ClearSeries, s[0], 0, 0.0, s[0], s[1]));
     }
     return out;
 }
@@ -255,22 +266,35 @@ bool checkCounts(const Config &c, const FrameBuffer &frame) {
     return true;
 }
 
+// Seconds of this thread's CPU time and of the wall clock.
+struct FrameTime {
+    double cpu, wall;
+};
+
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
 template <class Pixel>
-double timeFrame(const Config &c, PixelDepth depth, const FrameBuffer &frame) {
+FrameTime timeFrame(const Config &c, PixelDepth depth, const FrameBuffer &frame) {
     const RasterTarget target{frame.data, c.width, c.width, c.height};
     const PointSettings settings = settingsOf(c);
     const ShapeDrawer draw = shapeDrawer(depth, PixelWrite::Over);
     const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = threadSeconds();
     std::memset(frame.data, 0, size_t(c.width) * c.height * sizeof(Pixel));
     for (size_t k = 0; k < c.points.size(); ++k) {
         RasterShape shape;
         if (setUpPoint(settings, c.points[k], static_cast<A_long>(k), shape)) draw(target, shape);
     }
+    const double cpuEnd = threadSeconds();
     const auto end = std::chrono::steady_clock::now();
-    return std::chrono::duration<double>(end - start).count();
+    return FrameTime{cpuEnd - cpuStart, std::chrono::duration<double>(end - start).count()};
 }
 
-double timeFrame(const Config &c, PixelDepth depth, const FrameBuffer &frame) {
+FrameTime timeFrame(const Config &c, PixelDepth depth, const FrameBuffer &frame) {
     switch (depth) {
     case Depth8:
         return timeFrame<PF_Pixel>(c, depth, frame);
@@ -330,8 +354,23 @@ struct Fit {
     std::vector<const char *> terms;
     std::vector<double> nanoseconds;  // per unit of each term
     double rms = 0, worst = 0;        // relative residuals over the rows
-    double worstSeries[3] = {0, 0, 0};
+    double worstSeries[kSeriesCount] = {};
 };
+
+// The fit's unknowns multiply these: points, covered pixels (or full and edge
+// pixels apart), frame pixels.
+std::vector<double> termsOf(const Config &c, bool splitEdge) {
+    const double n = static_cast<double>(c.points.size()), f = double(c.width) * c.height;
+    if (splitEdge) return {n, c.full, c.covered - c.full, f};
+    return {n, c.covered, f};
+}
+
+double predicted(const Fit &fit, const Config &c) {
+    const std::vector<double> x = termsOf(c, fit.terms.size() == 4);
+    double seconds = 0;
+    for (size_t j = 0; j < x.size() && j < fit.nanoseconds.size(); ++j) seconds += fit.nanoseconds[j] * 1e-9 * x[j];
+    return seconds;
+}
 
 Fit fitDepth(const std::vector<Row> &rows, PixelDepth depth, bool splitEdge) {
     Fit fit{depth, splitEdge ? "split" : "plain", {}, {}};
@@ -342,10 +381,7 @@ Fit fitDepth(const std::vector<Row> &rows, PixelDepth depth, bool splitEdge) {
     std::vector<const Row *> used;
     for (const Row &r : rows) {
         if (r.depth != depth) continue;
-        const Config &c = *r.config;
-        const double n = static_cast<double>(c.points.size()), f = double(c.width) * c.height;
-        x.push_back(splitEdge ? std::vector<double>{n, c.full, c.covered - c.full, f}
-                              : std::vector<double>{n, c.covered, f});
+        x.push_back(termsOf(*r.config, splitEdge));
         t.push_back(r.median);
         used.push_back(&r);
     }
@@ -410,18 +446,31 @@ void printRow(std::FILE *out, const Row &r, bool dat) {
     const Config &c = *r.config;
     const double n = static_cast<double>(c.points.size()), framePixels = double(c.width) * c.height;
     const double ns = r.median * 1e9;
+    // Quotients without a divisor are NaN in the data files, "-" in the table.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double perCovered = c.covered > 0 ? ns / c.covered : nan, perPoint = n > 0 ? ns / n : nan;
     if (dat) {
-        std::fprintf(out, "%g %d %d %zu %g %.6f %.6f %.6f %.0f %.0f %.4f %.2f %.4f\n", c.varied, c.width, c.height,
-                     c.points.size(), c.radius, r.median * 1e3, r.low * 1e3, r.high * 1e3, c.covered,
-                     c.covered - c.full, ns / c.covered, ns / n, ns / framePixels);
+        std::fprintf(out, "%g %d %d %zu %g %.6f %.6f %.6f %.0f %.0f %.4f %.2f %.4f %.6f %.6f %.4f\n", c.varied, c.width,
+                     c.height, c.points.size(), c.radius, r.median * 1e3, r.low * 1e3, r.high * 1e3, c.covered,
+                     c.covered - c.full, perCovered, perPoint, ns / framePixels, r.wallMedian * 1e3, r.model * 1e3,
+                     c.covered > 0 ? r.model * 1e9 / c.covered : nan);
         return;
     }
-    char perFrame[32] = "-";
-    if (c.series == FrameSeries) std::snprintf(perFrame, sizeof perFrame, "%.3f", ns / framePixels);
-    std::fprintf(out, "%-6s %-5s %7g %9dx%-4d %6zu %5g %9.3f %9.3f %9.3f %11.0f %9.0f %8.3f %9.1f %9s\n",
+    auto cell = [](char(&text)[32], const char *format, double v) {
+        if (std::isnan(v)) {
+            std::snprintf(text, sizeof text, "-");
+        } else {
+            std::snprintf(text, sizeof text, format, v);
+        }
+    };
+    char coveredText[32], pointText[32], frameText[32];
+    cell(coveredText, "%.3f", perCovered);
+    cell(pointText, "%.1f", perPoint);
+    cell(frameText, "%.3f", c.series == FrameSeries || c.series == ClearSeries ? ns / framePixels : nan);
+    std::fprintf(out, "%-6s %-5s %7g %9dx%-4d %6zu %5g %9.3f %9.3f %9.3f %9.3f %11.0f %9.0f %8s %9s %10s\n",
                  kSeriesNames[c.series], kDepthNames[r.depth], c.varied, c.width, c.height, c.points.size(), c.radius,
-                 r.median * 1e3, r.low * 1e3, r.high * 1e3, c.covered, c.covered - c.full, ns / c.covered, ns / n,
-                 perFrame);
+                 r.median * 1e3, r.low * 1e3, r.high * 1e3, r.wallMedian * 1e3, c.covered, c.covered - c.full,
+                 coveredText, pointText, frameText);
 }
 
 bool writeData(const Options &o, const std::vector<Row> &rows, const std::vector<PixelDepth> &depths,
@@ -429,14 +478,15 @@ bool writeData(const Options &o, const std::vector<Row> &rows, const std::vector
     std::error_code error;
     std::filesystem::create_directories(o.outDir, error);
     if (error) return false;
-    for (int series = 0; series < 3; ++series) {
+    for (int series = 0; series < kSeriesCount; ++series) {
         const std::string path = o.outDir + "/cost_" + kSeriesNames[series] + ".dat";
         std::FILE *f = std::fopen(path.c_str(), "w");
         if (!f) return false;
         std::fprintf(f,
                      "# One block per depth (gnuplot index 0, 1, 2 in the order of the block headers).\n"
                      "# %s width height points radius median_ms min_ms max_ms covered edge "
-                     "ns_per_covered ns_per_point ns_per_frame_pixel\n",
+                     "ns_per_covered ns_per_point ns_per_frame_pixel wall_median_ms model_ms model_ns_per_covered\n"
+                     "# model: the fit with full and edge pixels apart\n",
                      kSeriesNames[series]);
         for (PixelDepth d : depths) {
             std::fprintf(f, "\n\n# depth %s\n", kDepthNames[d]);
@@ -478,31 +528,49 @@ int main(int argc, char **argv) {
 
     std::vector<Row> rows;
     for (const Config &c : configs)
-        for (PixelDepth d : depths) rows.push_back(Row{&c, d, {}});
+        for (PixelDepth d : depths) rows.push_back(Row{&c, d, {}, {}});
     for (int round = 0; round < o.rounds; ++round) {
         for (Row &r : rows) {
             for (int i = 0; i < o.warmup; ++i) timeFrame(*r.config, r.depth, frame);
-            for (int i = 0; i < o.frames; ++i) r.seconds.push_back(timeFrame(*r.config, r.depth, frame));
+            for (int i = 0; i < o.frames; ++i) {
+                const FrameTime t = timeFrame(*r.config, r.depth, frame);
+                r.seconds.push_back(t.cpu);
+                r.wallSeconds.push_back(t.wall);
+            }
         }
     }
     for (Row &r : rows) {
         r.median = median(r.seconds);
+        r.wallMedian = median(r.wallSeconds);
         r.low = *std::min_element(r.seconds.begin(), r.seconds.end());
         r.high = *std::max_element(r.seconds.begin(), r.seconds.end());
     }
 
-    std::printf("# %d rounds x (%d warm-up + %d timed frames) per row; ms per frame: median, min, max\n", o.rounds,
-                o.warmup, o.frames);
-    std::printf("%-6s %-5s %7s %14s %6s %5s %9s %9s %9s %11s %9s %8s %9s %9s\n", "series", "depth", "varied", "frame",
-                "points", "rad", "median", "min", "max", "covered", "edge", "ns/cov", "ns/point", "ns/framepx");
-    for (int series = 0; series < 3; ++series)
+    std::printf(
+        "# %d rounds x (%d warm-up + %d timed frames) per row; ms of the thread's CPU time per frame: median, min,\n"
+        "# max; wall: median wall-clock ms; ns per covered pixel, point and frame pixel from the CPU median\n",
+        o.rounds, o.warmup, o.frames);
+    std::printf("%-6s %-5s %7s %14s %6s %5s %9s %9s %9s %9s %11s %9s %8s %9s %10s\n", "series", "depth", "varied",
+                "frame", "points", "rad", "median", "min", "max", "wall", "covered", "edge", "ns/cov", "ns/point",
+                "ns/framepx");
+    for (int series = 0; series < kSeriesCount; ++series)
         for (PixelDepth d : depths)
             for (const Row &r : rows)
                 if (r.depth == d && r.config->series == series) printRow(stdout, r, false);
 
     std::vector<Fit> fits;
-    std::printf("\n# time = sum of the terms' ns each; relative residuals over every row of the depth\n");
+    // Points and covered pixels grow together in the points series, covered
+    // pixels alone in the radius series, frame pixels in the frame and clear
+    // series: without all three the terms cannot be told apart.
+    const bool separable = listed(o.series, "points") && listed(o.series, "radius") &&
+                           (listed(o.series, "frame") || listed(o.series, "clear"));
+    if (separable) {
+        std::printf("\n# time = sum of the terms' ns each; relative residuals over every row of the depth\n");
+    } else {
+        std::printf("\n# no fit: it needs the points, the radius, and the frame or the clear series\n");
+    }
     for (PixelDepth d : depths) {
+        if (!separable) break;
         for (bool split : {false, true}) {
             Fit fit = fitDepth(rows, d, split);
             std::printf("%-5s %-5s", kDepthNames[d], fit.model);
@@ -512,8 +580,13 @@ int main(int argc, char **argv) {
             }
             for (size_t j = 0; j < fit.nanoseconds.size(); ++j)
                 std::printf("  %s %.4f", fit.terms[j], fit.nanoseconds[j]);
-            std::printf("  rms %.1f%%  worst %.1f%% (points %.1f%%, radius %.1f%%, frame %.1f%%)\n", fit.rms * 100,
-                        fit.worst * 100, fit.worstSeries[0] * 100, fit.worstSeries[1] * 100, fit.worstSeries[2] * 100);
+            std::printf("  rms %.1f%%  worst %.1f%% (", fit.rms * 100, fit.worst * 100);
+            for (int series = 0; series < kSeriesCount; ++series)
+                std::printf("%s%s %.1f%%", series ? ", " : "", kSeriesNames[series], fit.worstSeries[series] * 100);
+            std::printf(")\n");
+            if (split)
+                for (Row &r : rows)
+                    if (r.depth == d) r.model = predicted(fit, *r.config);
             fits.push_back(fit);
         }
     }
