@@ -7,7 +7,8 @@
 #   ROUNDS (3) and FRAMES (3): rounds over all rows, timed frames per row and
 #   round; CPU (1) the core to pin to; DATA (BUILD/cost_scaling) for the table
 #   (table.txt) and .dat files; PLOT (docs/cost_scaling.png); EXTRA more
-#   options for the program (e.g. "--depths 8 --series radius").
+#   options for the program (e.g. "--depths 8,float"; the plot needs the
+#   points, radius and frame series).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

@@ -314,37 +314,49 @@ double median(std::vector<double> v) {
 // Least squares of sum over rows of ((x . a - t) / t)^2: each row weighs by
 // its relative error, as timing noise grows with the time, so the large
 // frames do not decide the small constants alone. Columns are scaled to 1
-// before solving. Empty when the system is singular.
-std::vector<double> fitRelative(const std::vector<std::vector<double>> &x, const std::vector<double> &t) {
+// before solving. Gives a and the diagonal of (X'WX)^-1, W = 1 / t^2, for the
+// standard errors; empty when the system is singular.
+struct LeastSquares {
+    std::vector<double> a, inverseDiagonal;
+};
+
+LeastSquares fitRelative(const std::vector<std::vector<double>> &x, const std::vector<double> &t) {
     const size_t m = x.empty() ? 0 : x[0].size();
     std::vector<double> scale(m, 0.0);
     for (const auto &row : x)
         for (size_t j = 0; j < m; ++j) scale[j] = std::max(scale[j], std::fabs(row[j]));
     for (double s : scale)
         if (s == 0) return {};
-    // Normal equations [A | b], A = X'WX, b = X'Wt with W = 1 / t^2.
-    std::vector<std::vector<double>> a(m, std::vector<double>(m + 1, 0.0));
+    // [X'WX | X'Wt | I], reduced to [I | a | (X'WX)^-1].
+    const size_t width = 2 * m + 1;
+    std::vector<std::vector<double>> g(m, std::vector<double>(width, 0.0));
     for (size_t i = 0; i < x.size(); ++i) {
         const double w = 1.0 / (t[i] * t[i]);
         for (size_t j = 0; j < m; ++j) {
-            for (size_t k = 0; k < m; ++k) a[j][k] += w * (x[i][j] / scale[j]) * (x[i][k] / scale[k]);
-            a[j][m] += w * (x[i][j] / scale[j]) * t[i];
+            for (size_t k = 0; k < m; ++k) g[j][k] += w * (x[i][j] / scale[j]) * (x[i][k] / scale[k]);
+            g[j][m] += w * (x[i][j] / scale[j]) * t[i];
         }
     }
+    for (size_t j = 0; j < m; ++j) g[j][m + 1 + j] = 1.0;
     for (size_t col = 0; col < m; ++col) {
         size_t pivot = col;
         for (size_t r = col + 1; r < m; ++r)
-            if (std::fabs(a[r][col]) > std::fabs(a[pivot][col])) pivot = r;
-        if (std::fabs(a[pivot][col]) < 1e-12) return {};
-        std::swap(a[col], a[pivot]);
+            if (std::fabs(g[r][col]) > std::fabs(g[pivot][col])) pivot = r;
+        if (std::fabs(g[pivot][col]) < 1e-12) return {};
+        std::swap(g[col], g[pivot]);
+        const double p = g[col][col];
+        for (double &v : g[col]) v /= p;
         for (size_t r = 0; r < m; ++r) {
             if (r == col) continue;
-            const double f = a[r][col] / a[col][col];
-            for (size_t k = col; k <= m; ++k) a[r][k] -= f * a[col][k];
+            const double f = g[r][col];
+            for (size_t k = col; k < width; ++k) g[r][k] -= f * g[col][k];
         }
     }
-    std::vector<double> out(m);
-    for (size_t j = 0; j < m; ++j) out[j] = a[j][m] / a[j][j] / scale[j];
+    LeastSquares out;
+    for (size_t j = 0; j < m; ++j) {
+        out.a.push_back(g[j][m] / scale[j]);
+        out.inverseDiagonal.push_back(g[j][m + 1 + j] / (scale[j] * scale[j]));
+    }
     return out;
 }
 
@@ -353,6 +365,7 @@ struct Fit {
     const char *model;
     std::vector<const char *> terms;
     std::vector<double> nanoseconds;  // per unit of each term
+    std::vector<double> errors;       // their standard errors, ns
     double rms = 0, worst = 0;        // relative residuals over the rows
     double worstSeries[kSeriesCount] = {};
 };
@@ -373,7 +386,7 @@ double predicted(const Fit &fit, const Config &c) {
 }
 
 Fit fitDepth(const std::vector<Row> &rows, PixelDepth depth, bool splitEdge) {
-    Fit fit{depth, splitEdge ? "split" : "plain", {}, {}};
+    Fit fit{depth, splitEdge ? "split" : "plain", {}, {}, {}};
     fit.terms = splitEdge ? std::vector<const char *>{"point", "full_px", "edge_px", "frame_px"}
                           : std::vector<const char *>{"point", "covered_px", "frame_px"};
     std::vector<std::vector<double>> x;
@@ -385,8 +398,9 @@ Fit fitDepth(const std::vector<Row> &rows, PixelDepth depth, bool splitEdge) {
         t.push_back(r.median);
         used.push_back(&r);
     }
-    const std::vector<double> a = fitRelative(x, t);
-    if (a.empty()) return fit;
+    const LeastSquares fitted = fitRelative(x, t);
+    const std::vector<double> &a = fitted.a;
+    if (a.empty() || x.size() <= a.size()) return fit;
     double sum = 0;
     for (size_t i = 0; i < x.size(); ++i) {
         double predicted = 0;
@@ -398,7 +412,12 @@ Fit fitDepth(const std::vector<Row> &rows, PixelDepth depth, bool splitEdge) {
         s = std::max(s, std::fabs(e));
     }
     fit.rms = std::sqrt(sum / x.size());
-    for (double v : a) fit.nanoseconds.push_back(v * 1e9);
+    // The relative residuals' variance, times the diagonal of the inverse.
+    const double variance = sum / static_cast<double>(x.size() - a.size());
+    for (size_t j = 0; j < a.size(); ++j) {
+        fit.nanoseconds.push_back(a[j] * 1e9);
+        fit.errors.push_back(std::sqrt(variance * fitted.inverseDiagonal[j]) * 1e9);
+    }
     return fit;
 }
 
@@ -434,7 +453,7 @@ Options parseOptions(int argc, char **argv) {
         } else {
             std::fprintf(stderr,
                          "usage: cost_scaling_bench [--rounds N (3)] [--frames N per row and round (3)]\n"
-                         "       [--warmup N (1)] [--depths 8,16,float] [--series points,radius,frame]\n"
+                         "       [--warmup N (1)] [--depths 8,16,float] [--series points,radius,frame,clear]\n"
                          "       [--out DIR] [--no-check]\n");
             std::exit(2);
         }
@@ -498,11 +517,11 @@ bool writeData(const Options &o, const std::vector<Row> &rows, const std::vector
     const std::string path = o.outDir + "/cost_fit.dat";
     std::FILE *f = std::fopen(path.c_str(), "w");
     if (!f) return false;
-    std::fprintf(f, "# depth model term=ns_per_unit ... rms_relative worst_relative\n");
+    std::fprintf(f, "# depth model term=ns_per_unit term_error=standard_error ... rms_relative worst_relative\n");
     for (const Fit &fit : fits) {
         std::fprintf(f, "%s %s", kDepthNames[fit.depth], fit.model);
         for (size_t j = 0; j < fit.nanoseconds.size(); ++j)
-            std::fprintf(f, " %s=%.4f", fit.terms[j], fit.nanoseconds[j]);
+            std::fprintf(f, " %s=%.4f %s_error=%.4f", fit.terms[j], fit.nanoseconds[j], fit.terms[j], fit.errors[j]);
         std::fprintf(f, " %.4f %.4f\n", fit.rms, fit.worst);
     }
     return std::fclose(f) == 0;
@@ -565,7 +584,9 @@ int main(int argc, char **argv) {
     const bool separable = listed(o.series, "points") && listed(o.series, "radius") &&
                            (listed(o.series, "frame") || listed(o.series, "clear"));
     if (separable) {
-        std::printf("\n# time = sum of the terms' ns each; relative residuals over every row of the depth\n");
+        std::printf(
+            "\n# time = sum of terms, each ns per unit +- its standard error; rms and worst relative residual over\n"
+            "# the depth's rows, then the worst per series\n");
     } else {
         std::printf("\n# no fit: it needs the points, the radius, and the frame or the clear series\n");
     }
@@ -578,8 +599,12 @@ int main(int argc, char **argv) {
                 std::printf(" (singular: vary more than one series)\n");
                 continue;
             }
-            for (size_t j = 0; j < fit.nanoseconds.size(); ++j)
-                std::printf("  %s %.4f", fit.terms[j], fit.nanoseconds[j]);
+            for (size_t j = 0; j < fit.nanoseconds.size(); ++j) {
+                // Two significant digits of the error, the value to the same place.
+                const double e = fit.errors[j];
+                const int places = e > 0 ? std::max(0, 1 - static_cast<int>(std::floor(std::log10(e)))) : 3;
+                std::printf("  %s %.*f+-%.*f", fit.terms[j], places, fit.nanoseconds[j], places, e);
+            }
             std::printf("  rms %.1f%%  worst %.1f%% (", fit.rms * 100, fit.worst * 100);
             for (int series = 0; series < kSeriesCount; ++series)
                 std::printf("%s%s %.1f%%", series ? ", " : "", kSeriesNames[series], fit.worstSeries[series] * 100);
