@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # How drawing cost grows: builds cost_scaling_bench, runs it pinned to one
 # core (taskset, when there is one), keeps its table and .dat files, and plots
-# nanoseconds per covered pixel into docs/cost_scaling.png.
+# nanoseconds per covered pixel into docs/cost_scaling.png, the table beside
+# it as docs/cost_scaling.txt.
 #
 # usage: bench/cost_scaling.sh [BUILD] (default build)
 #   ROUNDS (3) and FRAMES (3): rounds over all rows, timed frames per row and
 #   round; CPU (1) the core to pin to; DATA (BUILD/cost_scaling) for the table
-#   (table.txt) and .dat files; PLOT (docs/cost_scaling.png); EXTRA more
-#   options for the program (e.g. "--depths 8,float"; the plot needs the
-#   points, radius and frame series).
+#   (table.txt) and .dat files; PLOT (docs/cost_scaling.png, the table goes
+#   beside it as .txt); EXTRA more options for the program (e.g. "--depths
+#   8,float"; the plot needs the points, radius and frame series).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -31,4 +32,5 @@ mkdir -p "$data"
 
 mkdir -p "$(dirname "$plot")"
 gnuplot -c "$repo/bench/cost_scaling.gp" "$data" "$plot"
-echo "cost_scaling.sh: table and data in $data, plot in $plot"
+cp "$data/table.txt" "${plot%.png}.txt"
+echo "cost_scaling.sh: data in $data, plot and table in ${plot%.png}.png and .txt"
