@@ -362,6 +362,7 @@ LeastSquares fitRelative(const std::vector<std::vector<double>> &x, const std::v
 
 struct Fit {
     PixelDepth depth;
+    bool splitEdge;
     const char *model;
     std::vector<const char *> terms;
     std::vector<double> nanoseconds;  // per unit of each term
@@ -379,21 +380,21 @@ std::vector<double> termsOf(const Config &c, bool splitEdge) {
 }
 
 double predicted(const Fit &fit, const Config &c) {
-    const std::vector<double> x = termsOf(c, fit.terms.size() == 4);
+    const std::vector<double> x = termsOf(c, fit.splitEdge);
     double seconds = 0;
     for (size_t j = 0; j < x.size() && j < fit.nanoseconds.size(); ++j) seconds += fit.nanoseconds[j] * 1e-9 * x[j];
     return seconds;
 }
 
 Fit fitDepth(const std::vector<Row> &rows, PixelDepth depth, bool splitEdge) {
-    Fit fit{depth, splitEdge ? "split" : "plain", {}, {}, {}};
+    Fit fit{depth, splitEdge, splitEdge ? "split" : "plain", {}, {}, {}};
     fit.terms = splitEdge ? std::vector<const char *>{"point", "full_px", "edge_px", "frame_px"}
                           : std::vector<const char *>{"point", "covered_px", "frame_px"};
     std::vector<std::vector<double>> x;
     std::vector<double> t;
     std::vector<const Row *> used;
     for (const Row &r : rows) {
-        if (r.depth != depth) continue;
+        if (r.depth != depth || !(r.median > 0)) continue;
         x.push_back(termsOf(*r.config, splitEdge));
         t.push_back(r.median);
         used.push_back(&r);
@@ -403,9 +404,9 @@ Fit fitDepth(const std::vector<Row> &rows, PixelDepth depth, bool splitEdge) {
     if (a.empty() || x.size() <= a.size()) return fit;
     double sum = 0;
     for (size_t i = 0; i < x.size(); ++i) {
-        double predicted = 0;
-        for (size_t j = 0; j < a.size(); ++j) predicted += a[j] * x[i][j];
-        const double e = (predicted - t[i]) / t[i];
+        double model = 0;
+        for (size_t j = 0; j < a.size(); ++j) model += a[j] * x[i][j];
+        const double e = (model - t[i]) / t[i];
         sum += e * e;
         fit.worst = std::max(fit.worst, std::fabs(e));
         double &s = fit.worstSeries[used[i]->config->series];
