@@ -3,6 +3,7 @@
 #   make test   install what is missing, build all four targets, run every test
 #   make build  native build only (build/)
 #   make bench  native build with the benchmarks, then run them
+#   make cost-scaling  build and run bench/cost_scaling_bench pinned to one core, plot into docs/cost_scaling.png
 #   make install  native build, then pathbloom into $(DESTDIR)$(PREFIX)/bin and the plug-in (.so, .pipl)
 #               into $(DESTDIR)$(PREFIX)/lib/vomrelpathbloom, where the installed pathbloom finds it
 #   make fuzz   clang build of the fuzz harnesses, then each runs FUZZ_SECONDS (default 180) from its corpus
@@ -15,7 +16,7 @@ FUZZ_SECONDS ?= 180
 PREFIX ?= /usr/local
 export JOBS
 
-.PHONY: all demo test build bench fuzz deps asan i686 win64 win32 install clean
+.PHONY: all demo test build bench cost-scaling fuzz deps asan i686 win64 win32 install clean
 
 all: build
 
@@ -50,6 +51,9 @@ bench: deps
 	@found=0; for program in $$(find $(B)/bench -maxdepth 1 -type f -executable 2>/dev/null | sort); do \
 	    found=1; echo "--- $$program"; $$program || exit 1; done; \
 	[ $$found = 1 ] || echo "bench: no benchmark programs built yet"
+
+cost-scaling: deps
+	bench/cost_scaling.sh $(B)
 
 fuzz: deps
 	scripts/build.sh fuzz $(B)
