@@ -11,17 +11,16 @@
 
 enum class PixelWrite { Over, Replace };
 
-// Each write takes tops prepared once (OverTop), lays one over a pixel (put,
-// or putTranslucent for a top below full alpha) or over a run (run).
+// Each write takes tops prepared once (OverTop) and lays one over a pixel
+// (put) or over a run (run).
 template <class Traits>
 struct OverWrite {
     using Pixel = typename Traits::Pixel;
     using Top = OverTop<Pixel>;
+    static constexpr bool laysOver = true;
 
     static Top prepare(Pixel p) { return overTop(p); }
     static void put(Pixel &dst, const Top &top) { compositeOverInto(dst, top); }
-    // A top known to be below full alpha (8 bits).
-    static void putTranslucent(Pixel &dst, const Top &top) { compositeTranslucentInto(dst, top); }
     static void run(Pixel *dst, int64_t count, const Top &top) {
         if (top.pixel.alpha == Traits::full) {
             std::fill(dst, dst + count, top.pixel);
@@ -35,9 +34,9 @@ template <class Traits>
 struct ReplaceWrite {
     using Pixel = typename Traits::Pixel;
     using Top = OverTop<Pixel>;
+    static constexpr bool laysOver = false;
 
     static Top prepare(Pixel p) { return Top{p, 0, 0, 0}; }
     static void put(Pixel &dst, const Top &top) { dst = top.pixel; }
-    static void putTranslucent(Pixel &dst, const Top &top) { dst = top.pixel; }
     static void run(Pixel *dst, int64_t count, const Top &top) { std::fill(dst, dst + count, top.pixel); }
 };

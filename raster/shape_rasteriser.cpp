@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
+#include <cstring>
 #include <type_traits>
 
 #include "raster/depth_traits.h"
@@ -99,12 +99,14 @@ template <class Shape>
             while (walk.first <= walk.last && (walk.first - cx) * (walk.first - cx) > room) ++walk.first;
             while (walk.last >= walk.first && (walk.last - cx) * (walk.last - cx) > room) --walk.last;
         }
-        shape.trim(fy, walk);
+        if constexpr (!Shape::wholeRows) shape.trim(fy, walk);
         Span inner{std::max(row.inner.first, walk.first), std::min(row.inner.last, walk.last)};
         // Column x of the walk is stored at pixel x - left of the row.
         Pixel *stored = data + (y - top) * rowPixels;
         auto at = [&](int64_t x) { return stored + (x - left); };
-        if (inner.first > inner.last) {
+        if constexpr (Shape::wholeRows) {
+            shape.wholeRow(at(walk.first), walk, inner, fy);
+        } else if (inner.first > inner.last) {
             shape.edges(at(walk.first), walk.first, walk.last, fy);
         } else {
             shape.edges(at(walk.first), walk.first, inner.first - 1, fy);
@@ -192,6 +194,7 @@ template <class Traits, class Write>
 struct CircleShape {
     using Pixel = typename Traits::Pixel;
     static constexpr bool cornerCut = true;
+    static constexpr bool wholeRows = false;
 
     const RasterShape s;
     Outline<Traits, Write> o;
@@ -276,6 +279,7 @@ template <class Traits, class Write>
 struct PolygonShape {
     using Pixel = typename Traits::Pixel;
     static constexpr bool cornerCut = true;
+    static constexpr bool wholeRows = false;
 
     const RasterShape s;
     Outline<Traits, Write> o;
@@ -372,105 +376,130 @@ struct PolygonShape {
 
 // ---- Soft-edged circles at 8 bits.
 
-// A pixel's alpha trunc(drawAlpha * coverage) takes only drawAlpha + 1
-// values, and each is reached below a threshold of the squared distance s
-// (the alpha never grows with s). Pixels fall into classes: 0 no coverage
-// (left alone), 1 coverage with alpha 0, j + 1 alpha j. The class of a pixel
-// is guessed in single precision and taken when s lies clear of both
-// thresholds around the guess by the class margin; otherwise it comes from
-// the exact coverage. So most edge pixels need neither the double square
-// root nor the coverage arithmetic.
-constexpr int kMaxSoftLevels = 64;  // a drawAlpha above this takes the general circle
-
-bool softCircleFits(const RasterShape &s) {
-    const double drawAlpha = Depth8Traits::drawAlpha(s.opacity);
-    return s.sides == 2 && s.edge == EdgeProfile::Soft && drawAlpha >= 1 && drawAlpha <= kMaxSoftLevels &&
-           s.radius >= 2.0 && s.radius <= 1e6;
-}
+#if defined(__SSE2__)
+// A soft circle has one colour, the fill, and its alpha depends on the
+// distance alone. The interior run of each row takes the full alpha; the
+// edge pixels either side go four at a time: the coverage in double
+// precision two lanes at a time, with the same operations in the same order
+// as circleCoverageInline (IEEE square roots, products and sums are exact to
+// the bit in either form), then the over composite of compositeEight8.
+// Pixels without coverage keep their bits.
+bool softCircleFits(const RasterShape &s) { return s.sides == 2 && s.edge == EdgeProfile::Soft; }
 
 template <class Write>
 struct SoftCircleShape8 {
     using Pixel = PF_Pixel;
-    static constexpr bool cornerCut = true;
-    using Top = typename Write::Top;
+    // Covered pixels lie within radius + 1 of the centre, so their integer
+    // offsets from (cx, cy) stay below radius + 2.5 < halfSize + 3: the
+    // corner cut never takes one, and uncovered pixels are left alone anyway.
+    static constexpr bool cornerCut = false;
+    static constexpr bool wholeRows = true;
 
-    const RasterShape s;
-    Depth8Traits::DrawAlpha alpha;
-    int drawAlpha;
-    // Class >= k for sure when s <= low[k]; class < k for sure when s > high[k].
-    // Index 0 always holds (+inf), drawAlpha + 2 never (-inf).
-    double low[kMaxSoftLevels + 3], high[kMaxSoftLevels + 3];
-    Top tops[kMaxSoftLevels + 2];  // the fill colour at each class's alpha
+    double centreX, innerRadius, drawAlpha;
+    // Squared distances: beyond anyCover no coverage, within fullCover full
+    // coverage, each with the class margin.
     double anyCover, fullCover;
-    // Class guess: 1 + drawAlpha * (r + 1 - d) / 2, floored, within 0..drawAlpha + 1.
-    float guessScale, guessBase, guessTop;
+    TopColour8 colour;  // the fill colour
 
-    explicit SoftCircleShape8(const RasterShape &shape)
-        : s(shape), alpha(Depth8Traits::drawAlpha(shape.opacity)), drawAlpha(fullAlpha<Depth8Traits>(alpha)) {
-        const double r = s.radius;
-        // Rounding moves the true thresholds by about 1e-15 of r.
-        const double margin = kClassMargin * (r + 2.0);
-        const double inf = std::numeric_limits<double>::infinity();
-        low[0] = high[0] = inf;
-        for (int k = 1; k <= drawAlpha + 1; ++k) {
-            // Coverage > 0 up to d = r + 1; alpha >= j up to d = r + 1 - 2 j / drawAlpha.
-            const double v = r + 1.0 - 2.0 * (k - 1) / drawAlpha;  // >= r - 1 >= 1
-            low[k] = (v - margin) * (v - margin);
-            high[k] = (v + margin) * (v + margin);
-        }
-        low[drawAlpha + 2] = high[drawAlpha + 2] = -inf;
-        const PF_Pixel fill = s.fill.color8;
-        for (int k = 0; k <= drawAlpha + 1; ++k) {
-            PF_Pixel p = fill;
-            p.alpha = static_cast<A_u_char>(k >= 1 ? k - 1 : 0);
-            tops[k] = Write::prepare(p);
-        }
-        anyCover = high[1];
-        fullCover = low[drawAlpha + 1];
-        guessScale = static_cast<float>(drawAlpha) * 0.5f;
-        guessBase = static_cast<float>(r + 1.0);
-        guessTop = static_cast<float>(drawAlpha + 1);
+    explicit SoftCircleShape8(const RasterShape &s)
+        : centreX(s.centreX), innerRadius(s.radius - 1.0), drawAlpha(Depth8Traits::drawAlpha(s.opacity)) {
+        const double outer = (s.radius + 1.0) * kClassGrow, inner = innerRadius * kClassShrink;
+        anyCover = outer * outer;
+        fullCover = inner > 0.0 ? inner * inner : -1.0;
+        colour = topColour8(s.fill.color8);
     }
 
-    int exactClass(double sq) const {
-        const Coverage c = circleCoverageInline(std::sqrt(sq), s.radius, 0.0, true);
-        if (c.coverage == 0.0) return 0;
-        return 1 + static_cast<int>(scaledAlpha<Depth8Traits>(alpha, c.coverage));
-    }
-
-    bool row(double fy, RowSpans &row) const { return roundRow(s.centreX, fy * fy, anyCover, fullCover, row); }
-
-    // Columns of class 0 at the ends touch nothing: the walk starts and ends
-    // at the first and last pixel with coverage.
-    void trim(double fy, Span &walk) const {
+    // The walk: the columns within anyCover. The interior run: the columns
+    // within fullCover, every one checked at the ends as roundRow does.
+    bool row(double fy, RowSpans &row) const {
         const double fy2 = fy * fy;
-        auto uncovered = [&](int64_t x) {
-            const double fx = static_cast<double>(x) - s.centreX;
-            const double sq = fx * fx + fy2;
-            return sq > anyCover || (sq > low[1] && exactClass(sq) == 0);
-        };
-        while (walk.first <= walk.last && uncovered(walk.first)) ++walk.first;
-        while (walk.last >= walk.first && uncovered(walk.last)) --walk.last;
-    }
-
-    void interior(Pixel *run, int64_t count) const { Write::run(run, count, tops[drawAlpha + 1]); }
-
-    void edges(Pixel *at, int64_t first, int64_t last, double fy) const {
-        // Locals: a pixel store could alias anything reached through `this`.
-        const double fy2 = fy * fy, centreX = s.centreX;
-        const float base = guessBase, scale = guessScale, top = guessTop;
-        for (int64_t x = first; x <= last; ++x, ++at) {
-            const double fx = static_cast<double>(x) - centreX;
-            const double sq = fx * fx + fy2;
-            const float d = std::sqrt(static_cast<float>(sq));
-            float t = (base - d) * scale + 1.0f;
-            t = t < 0.0f ? 0.0f : (t > top ? top : t);
-            int k = static_cast<int>(t);
-            if (!(sq <= low[k] && sq > high[k + 1])) k = exactClass(sq);
-            if (k != 0) Write::putTranslucent(*at, tops[k]);  // levels stay below 255
+        if (fy2 >= anyCover) return false;
+        const double reach = std::sqrt(anyCover - fy2);
+        row.walk.first = std::max(row.walk.first, ceilToColumn(centreX - reach));
+        row.walk.last = std::min(row.walk.last, floorToColumn(centreX + reach));
+        if (fullCover > fy2) {
+            const double within = std::sqrt(fullCover - fy2);
+            row.inner = Span{ceilToColumn(centreX - within), floorToColumn(centreX + within)};
+            auto passes = [&](int64_t x) {
+                const double fx = static_cast<double>(x) - centreX;
+                return fx * fx + fy2 <= fullCover;
+            };
+            while (row.inner.first <= row.inner.last && !passes(row.inner.first)) ++row.inner.first;
+            while (row.inner.last >= row.inner.first && !passes(row.inner.last)) --row.inner.last;
         }
+        return true;
+    }
+    // A row from `at`, the pixel of column walk.first, eight pixels at a
+    // time: fours wholly inside the interior run at the full alpha, the
+    // others by their coverage. The last eight reach back into the walk (the
+    // lanes drawn already kept), or go through a copy when the walk is
+    // narrower than eight.
+    void wholeRow(Pixel *at, Span walk, Span inner, double fy) const {
+        const int64_t count = walk.last - walk.first + 1;
+        if (count <= 0) return;
+        const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), half = _mm_set1_pd(0.5);
+        const __m128d innerRadii = _mm_set1_pd(innerRadius), level = _mm_set1_pd(drawAlpha);
+        const __m128d fy2 = _mm_set1_pd(fy * fy), centre = _mm_set1_pd(centreX);
+        const __m128i fullAlphas = _mm_set1_epi32(static_cast<int32_t>(drawAlpha));
+        const __m128i index = _mm_setr_epi32(0, 1, 2, 3), all = _mm_set1_epi32(-1);
+        // Offsets from walk.first of the fours whose columns all lie in the interior run.
+        const int64_t innerFrom = inner.first - walk.first, innerTo = inner.last - walk.first - 3;
+        // Top alphas and the lanes with coverage of the four pixels from offset i.
+        auto alphas = [&](int64_t i, __m128i lanes, __m128i & covered) __attribute__((always_inline)) {
+            if (i >= innerFrom && i <= innerTo) {
+                covered = lanes;
+                return fullAlphas;
+            }
+            const double x = static_cast<double>(walk.first + i);
+            auto coverage = [&](double column) {
+                const __m128d fx = _mm_sub_pd(_mm_setr_pd(column, column + 1.0), centre);
+                const __m128d d = _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(fx, fx), fy2));
+                return _mm_sub_pd(one, _mm_mul_pd(_mm_sub_pd(d, innerRadii), half));
+            };
+            const __m128d c01 = coverage(x), c23 = coverage(x + 2.0);
+            auto levels = [&](__m128d c) {
+                return _mm_cvttpd_epi32(_mm_mul_pd(level, _mm_min_pd(_mm_max_pd(c, zero), one)));
+            };
+            covered = _mm_and_si128(lanes, _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_cmpgt_pd(c01, zero)),
+                                                                           _mm_castpd_ps(_mm_cmpgt_pd(c23, zero)),
+                                                                           _MM_SHUFFLE(2, 0, 2, 0))));
+            return _mm_unpacklo_epi64(levels(c01), levels(c23));
+        };
+        // The eight pixels from offset i: the lanes that have coverage drawn, the others kept.
+        auto eight = [&](Pixel * from, int64_t i, __m128i lanes0, __m128i lanes1) __attribute__((always_inline)) {
+            __m128i covered0, covered1;
+            const __m128i ta0 = alphas(i, lanes0, covered0), ta1 = alphas(i + 4, lanes1, covered1);
+            __m128i *p = reinterpret_cast<__m128i *>(from + i);
+            const __m128i bottom0 = _mm_loadu_si128(p), bottom1 = _mm_loadu_si128(p + 1);
+            __m128i drawn0 = _mm_or_si128(colour.bits, ta0), drawn1 = _mm_or_si128(colour.bits, ta1);
+            if constexpr (Write::laysOver) {
+                drawn0 = bottom0, drawn1 = bottom1;
+                compositeEight8(drawn0, drawn1, colour, _mm_packs_epi32(ta0, ta1));
+            }
+            _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(covered0, drawn0), _mm_andnot_si128(covered0, bottom0)));
+            _mm_storeu_si128(p + 1, _mm_or_si128(_mm_and_si128(covered1, drawn1), _mm_andnot_si128(covered1, bottom1)));
+        };
+        int64_t i = 0;
+        for (; i + 8 <= count; i += 8) eight(at, i, all, all);
+        if (i == count) return;
+        if (count >= 8) {
+            // Lanes from offset i on are fresh.
+            const int64_t j = count - 8;
+            const __m128i fresh = _mm_set1_epi32(static_cast<int32_t>(i - j - 1));
+            eight(at, j, _mm_cmpgt_epi32(index, fresh),
+                  _mm_cmpgt_epi32(_mm_add_epi32(index, _mm_set1_epi32(4)), fresh));
+            return;
+        }
+        // Through a copy, whose offsets are the walk's.
+        Pixel copy[8] = {};
+        std::memcpy(copy, at, static_cast<size_t>(count) * sizeof(Pixel));
+        const __m128i present = _mm_set1_epi32(static_cast<int32_t>(count));
+        eight(copy, 0, _mm_cmpgt_epi32(present, index),
+              _mm_cmpgt_epi32(present, _mm_add_epi32(index, _mm_set1_epi32(4))));
+        std::memcpy(at, copy, static_cast<size_t>(count) * sizeof(Pixel));
     }
 };
+#endif
 
 // ---- Layer stamps at any depth.
 
@@ -493,6 +522,7 @@ template <class Traits, class Write>
 struct LayerShape {
     using Pixel = typename Traits::Pixel;
     static constexpr bool cornerCut = false;
+    static constexpr bool wholeRows = false;
 
     const LayerTransform t;
     const LayerSampler &sampler;
@@ -537,12 +567,14 @@ struct LayerShape {
 template <class Traits, template <class> class Write>
 void drawShape(const RasterTarget &target, const RasterShape &s) {
     using W = Write<Traits>;
+#if defined(__SSE2__)
     if constexpr (std::is_same_v<Traits, Depth8Traits>) {
         if (softCircleFits(s)) {
             walkSquare(target, s, SoftCircleShape8<W>(s));
             return;
         }
     }
+#endif
     if (s.sides == 1) {
         if (s.sampler) walkSquare(target, s, LayerShape<Traits, W>(s));
     } else if (s.sides == 2) {

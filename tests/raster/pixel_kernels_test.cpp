@@ -19,6 +19,53 @@ TEST(PixelKernelsTest, Reciprocal8DividesExactly) {
     }
 }
 
+#if defined(__SSE2__)
+TEST(PixelKernelsTest, Quotients8DivideExactly) {
+    for (int32_t a = 1; a < 256; ++a) {
+        const __m128i alphas = _mm_set1_epi16(static_cast<short>(a));
+        const __m128i reciprocals = alphaReciprocals8(alphas);
+        for (int32_t n = 0; n <= 255 * a; n += 8) {
+            const __m128i sums =
+                _mm_add_epi16(_mm_set1_epi16(static_cast<short>(n)), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
+            uint16_t q[8];
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(q), quotients8(sums, alphas, reciprocals));
+            for (int32_t j = 0; j < 8 && n + j <= 255 * a; ++j) ASSERT_EQ(q[j], (n + j) / a) << n + j << " / " << a;
+        }
+    }
+}
+
+// Every pair of bottom and top alpha in every lane position, with random
+// colours and some channels at 0 and 255.
+TEST(PixelKernelsTest, Eight8MatchCompositeOver8OnAllAlphaPairs) {
+    SeededValues v{86};
+    for (int ba = 0; ba < 256; ++ba) {
+        for (int ta = 0; ta < 256; ++ta) {
+            PF_Pixel bottoms[8], want[8], got[8];
+            int16_t alphas[8];
+            PF_Pixel top{0, static_cast<A_u_char>(v.range(0, 255)), static_cast<A_u_char>(v.range(0, 255)),
+                         static_cast<A_u_char>(v.range(0, 255))};
+            if (ta % 7 == 0) top.red = 255, top.blue = 0;
+            for (int j = 0; j < 8; ++j) {
+                bottoms[j] =
+                    PF_Pixel{static_cast<A_u_char>((ba + 61 * j) % 256), static_cast<A_u_char>(v.range(0, 255)),
+                             static_cast<A_u_char>(v.range(0, 255)), static_cast<A_u_char>(v.range(0, 255))};
+                if (j == 1) bottoms[j].green = 255, bottoms[j].blue = 0;
+                alphas[j] = static_cast<int16_t>((ta + 97 * j) % 256);
+                PF_Pixel t = top;
+                t.alpha = static_cast<A_u_char>(alphas[j]);
+                want[j] = compositeOver8(bottoms[j], t);
+            }
+            __m128i p0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bottoms));
+            __m128i p1 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bottoms + 4));
+            compositeEight8(p0, p1, topColour8(top), _mm_loadu_si128(reinterpret_cast<const __m128i *>(alphas)));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(got), p0);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(got + 4), p1);
+            ASSERT_EQ(std::memcmp(got, want, sizeof got), 0) << ba << " " << ta;
+        }
+    }
+}
+#endif
+
 TEST(PixelKernelsTest, InPlace8MatchesCompositeOver8OnAllAlphaPairs) {
     SeededValues v{81};
     for (int ba = 0; ba < 256; ++ba) {
