@@ -121,7 +121,7 @@ inline OverTop<PF_PixelFloat> overTop(PF_PixelFloat p) { return {p, 0, 0, 0}; }
 }
 
 // The over composite stored in place, its divisions made cheap.
-inline void compositeOverInto(PF_Pixel &dst, const OverTop<PF_Pixel> &top) {
+[[gnu::always_inline]] inline void compositeOverInto(PF_Pixel &dst, const OverTop<PF_Pixel> &top) {
     const uint32_t ba = dst.alpha;
     const uint32_t ta = top.pixel.alpha;
     if (ba == 0 || ta == 255) {

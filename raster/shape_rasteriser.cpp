@@ -248,12 +248,6 @@ struct EdgeNormals {
         return best;
     }
 
-    double polygonDistance(double fx, double fy, double cornerFactor) const {
-        double best = fx * nx[0] + fy * ny[0];
-        for (int j = 1; j < count; ++j) best = std::max(best, fx * nx[j] + fy * ny[j]);
-        return best * cornerFactor;
-    }
-
     // Offsets fx (pixels from the centre, along the row) where every normal's
     // projection fx * nx + fy * ny stays at most limit: low..high, empty when
     // low > high. Only bounds the row, so reciprocals serve for divisions.
@@ -367,9 +361,18 @@ struct PolygonShape {
             }
             return;
         }
+        // The row's part of each projection, fy * ny, taken once: the same
+        // products and sums as polygonDistance, in locals that no pixel store
+        // can alias.
+        const int count = normals.count;
+        double nx[kMaxSides], fyNy[kMaxSides];
+        for (int k = 0; k < count; ++k) nx[k] = normals.nx[k], fyNy[k] = fy * normals.ny[k];
+        const double centreX = s.centreX, cornerFactor = s.cornerFactor;
         for (int64_t x = first; x <= last; ++x, ++at) {
-            const double fx = static_cast<double>(x) - s.centreX;
-            pixel(*at, normals.polygonDistance(fx, fy, s.cornerFactor));
+            const double fx = static_cast<double>(x) - centreX;
+            double best = fx * nx[0] + fyNy[0];
+            for (int k = 1; k < count; ++k) best = std::max(best, fx * nx[k] + fyNy[k]);
+            pixel(*at, best * cornerFactor);
         }
     }
 };
