@@ -114,6 +114,7 @@ template <class Shape>
             shape.edges(at(inner.last + 1), inner.last + 1, walk.last, fy);
         }
     }
+    if constexpr (Shape::wholeRows) shape.finish();
 }
 
 // ---- Circles and polygons at any depth.
@@ -389,6 +390,15 @@ struct PolygonShape {
 // Pixels without coverage keep their bits.
 bool softCircleFits(const RasterShape &s) { return s.sides == 2 && s.edge == EdgeProfile::Soft; }
 
+// Whether the processor runs AVX2 (and the system keeps its registers).
+bool hasAvx2() {
+    static const bool yes = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return yes;
+}
+
 template <class Write>
 struct SoftCircleShape8 {
     using Pixel = PF_Pixel;
@@ -432,28 +442,65 @@ struct SoftCircleShape8 {
         }
         return true;
     }
-    // A row from `at`, the pixel of column walk.first, eight pixels at a
-    // time: fours wholly inside the interior run at the full alpha, the
-    // others by their coverage. The last eight reach back into the walk (the
-    // lanes drawn already kept), or go through a copy when the walk is
-    // narrower than eight.
-    void wholeRow(Pixel *at, Span walk, Span inner, double fy) const {
-        const int64_t count = walk.last - walk.first + 1;
-        if (count <= 0) return;
+    // One row in groups of eight pixels, from column `first` at `at`:
+    // groups from offset 0 in steps of eight; then, when the walk is not a
+    // whole number of eights, the last eight, reaching back into the walk
+    // (the lanes drawn already kept), or all of a walk narrower than eight
+    // through `copy`.
+    struct RowGroups {
+        Pixel *at;
+        int64_t first, count, whole;  // columns of the walk, groups of eight in it
+        int64_t innerFrom, innerTo;   // offsets of the fours wholly in the interior run
+        double fy;
+        Pixel copy[8];
+
+        int64_t groups() const { return count < 8 ? 1 : whole + (count % 8 != 0); }
+        Pixel *base() { return count < 8 ? copy : at; }
+        // Offset and lanes of group k.
+        int64_t offset(int64_t k, __m128i &lanes0, __m128i &lanes1) const {
+            const __m128i index = _mm_setr_epi32(0, 1, 2, 3), four = _mm_set1_epi32(4);
+            if (k < whole) {
+                lanes0 = lanes1 = _mm_set1_epi32(-1);
+                return 8 * k;
+            }
+            // The lanes from `from` to before `to` are fresh.
+            const int64_t i = count < 8 ? 0 : count - 8;
+            const __m128i from = _mm_set1_epi32(static_cast<int32_t>(count < 8 ? 0 : 8 * whole - i) - 1);
+            const __m128i to = _mm_set1_epi32(static_cast<int32_t>(count < 8 ? count : 8));
+            const __m128i index1 = _mm_add_epi32(index, four);
+            lanes0 = _mm_and_si128(_mm_cmpgt_epi32(index, from), _mm_cmpgt_epi32(to, index));
+            lanes1 = _mm_and_si128(_mm_cmpgt_epi32(index1, from), _mm_cmpgt_epi32(to, index1));
+            return i;
+        }
+    };
+
+    RowGroups rowGroups(Pixel *at, Span walk, Span inner, double fy) const {
+        RowGroups r;
+        r.at = at;
+        r.first = walk.first;
+        r.count = walk.last - walk.first + 1;
+        r.whole = r.count / 8;
+        r.innerFrom = inner.first - walk.first;
+        r.innerTo = inner.last - walk.first - 3;
+        r.fy = fy;
+        if (r.count > 0 && r.count < 8) std::memcpy(r.copy, at, static_cast<size_t>(r.count) * sizeof(Pixel));
+        return r;
+    }
+
+    static void rowDone(RowGroups &r) {
+        if (r.count > 0 && r.count < 8) std::memcpy(r.at, r.copy, static_cast<size_t>(r.count) * sizeof(Pixel));
+    }
+
+    // Top alphas of the eight pixels from offset i of row r, and the lanes
+    // of `lanes` that have coverage: fours wholly inside the interior run at
+    // the full alpha, the others by their coverage.
+    [[gnu::always_inline]] __m128i tops(const RowGroups &r, int64_t i, __m128i &lanes0, __m128i &lanes1) const {
         const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), half = _mm_set1_pd(0.5);
         const __m128d innerRadii = _mm_set1_pd(innerRadius), level = _mm_set1_pd(drawAlpha);
-        const __m128d fy2 = _mm_set1_pd(fy * fy), centre = _mm_set1_pd(centreX);
-        const __m128i fullAlphas = _mm_set1_epi32(static_cast<int32_t>(drawAlpha));
-        const __m128i index = _mm_setr_epi32(0, 1, 2, 3), all = _mm_set1_epi32(-1);
-        // Offsets from walk.first of the fours whose columns all lie in the interior run.
-        const int64_t innerFrom = inner.first - walk.first, innerTo = inner.last - walk.first - 3;
-        // Top alphas and the lanes with coverage of the four pixels from offset i.
-        auto alphas = [&](int64_t i, __m128i lanes, __m128i & covered) __attribute__((always_inline)) {
-            if (i >= innerFrom && i <= innerTo) {
-                covered = lanes;
-                return fullAlphas;
-            }
-            const double x = static_cast<double>(walk.first + i);
+        const __m128d fy2 = _mm_set1_pd(r.fy * r.fy), centre = _mm_set1_pd(centreX);
+        auto four = [&](int64_t j, __m128i & lanes) __attribute__((always_inline)) {
+            if (j >= r.innerFrom && j <= r.innerTo) return _mm_set1_epi32(static_cast<int32_t>(drawAlpha));
+            const double x = static_cast<double>(r.first + j);
             auto coverage = [&](double column) {
                 const __m128d fx = _mm_sub_pd(_mm_setr_pd(column, column + 1.0), centre);
                 const __m128d d = _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(fx, fx), fy2));
@@ -463,43 +510,89 @@ struct SoftCircleShape8 {
             auto levels = [&](__m128d c) {
                 return _mm_cvttpd_epi32(_mm_mul_pd(level, _mm_min_pd(_mm_max_pd(c, zero), one)));
             };
-            covered = _mm_and_si128(lanes, _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_cmpgt_pd(c01, zero)),
-                                                                           _mm_castpd_ps(_mm_cmpgt_pd(c23, zero)),
-                                                                           _MM_SHUFFLE(2, 0, 2, 0))));
+            lanes = _mm_and_si128(lanes, _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_cmpgt_pd(c01, zero)),
+                                                                         _mm_castpd_ps(_mm_cmpgt_pd(c23, zero)),
+                                                                         _MM_SHUFFLE(2, 0, 2, 0))));
             return _mm_unpacklo_epi64(levels(c01), levels(c23));
         };
-        // The eight pixels from offset i: the lanes that have coverage drawn, the others kept.
-        auto eight = [&](Pixel * from, int64_t i, __m128i lanes0, __m128i lanes1) __attribute__((always_inline)) {
-            __m128i covered0, covered1;
-            const __m128i ta0 = alphas(i, lanes0, covered0), ta1 = alphas(i + 4, lanes1, covered1);
-            __m128i *p = reinterpret_cast<__m128i *>(from + i);
-            const __m128i bottom0 = _mm_loadu_si128(p), bottom1 = _mm_loadu_si128(p + 1);
-            __m128i drawn0 = _mm_or_si128(colour.bits, ta0), drawn1 = _mm_or_si128(colour.bits, ta1);
-            if constexpr (Write::laysOver) {
-                drawn0 = bottom0, drawn1 = bottom1;
-                compositeEight8(drawn0, drawn1, colour, _mm_packs_epi32(ta0, ta1));
-            }
-            _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(covered0, drawn0), _mm_andnot_si128(covered0, bottom0)));
-            _mm_storeu_si128(p + 1, _mm_or_si128(_mm_and_si128(covered1, drawn1), _mm_andnot_si128(covered1, bottom1)));
-        };
-        int64_t i = 0;
-        for (; i + 8 <= count; i += 8) eight(at, i, all, all);
-        if (i == count) return;
-        if (count >= 8) {
-            // Lanes from offset i on are fresh.
-            const int64_t j = count - 8;
-            const __m128i fresh = _mm_set1_epi32(static_cast<int32_t>(i - j - 1));
-            eight(at, j, _mm_cmpgt_epi32(index, fresh),
-                  _mm_cmpgt_epi32(_mm_add_epi32(index, _mm_set1_epi32(4)), fresh));
-            return;
+        const __m128i ta0 = four(i, lanes0), ta1 = four(i + 4, lanes1);
+        return _mm_packs_epi32(ta0, ta1);
+    }
+
+    static __m128i merge(__m128i covered, __m128i drawn, __m128i bottom) {
+        return _mm_or_si128(_mm_and_si128(covered, drawn), _mm_andnot_si128(covered, bottom));
+    }
+
+    // Group k of row r, alone.
+    [[gnu::always_inline]] void group(RowGroups &r, int64_t k) const {
+        __m128i lanes0, lanes1;
+        const int64_t i = r.offset(k, lanes0, lanes1);
+        const __m128i ta = tops(r, i, lanes0, lanes1);
+        __m128i *p = reinterpret_cast<__m128i *>(r.base() + i);
+        const __m128i bottom0 = _mm_loadu_si128(p), bottom1 = _mm_loadu_si128(p + 1);
+        __m128i drawn0 = _mm_or_si128(colour.bits, _mm_unpacklo_epi16(ta, _mm_setzero_si128()));
+        __m128i drawn1 = _mm_or_si128(colour.bits, _mm_unpackhi_epi16(ta, _mm_setzero_si128()));
+        if constexpr (Write::laysOver) {
+            drawn0 = bottom0, drawn1 = bottom1;
+            compositeEight8(drawn0, drawn1, colour, ta);
         }
-        // Through a copy, whose offsets are the walk's.
-        Pixel copy[8] = {};
-        std::memcpy(copy, at, static_cast<size_t>(count) * sizeof(Pixel));
-        const __m128i present = _mm_set1_epi32(static_cast<int32_t>(count));
-        eight(copy, 0, _mm_cmpgt_epi32(present, index),
-              _mm_cmpgt_epi32(present, _mm_add_epi32(index, _mm_set1_epi32(4))));
-        std::memcpy(at, copy, static_cast<size_t>(count) * sizeof(Pixel));
+        _mm_storeu_si128(p, merge(lanes0, drawn0, bottom0));
+        _mm_storeu_si128(p + 1, merge(lanes1, drawn1, bottom1));
+    }
+
+    static void rowAlone(const SoftCircleShape8 &shape, RowGroups &r) {
+        const int64_t groups = r.groups();
+        for (int64_t k = 0; k < groups; ++k) shape.group(r, k);
+        rowDone(r);
+    }
+
+    // Two rows side by side, group k of each together while both have one.
+    [[gnu::target("avx2")]] static void rowPair(const SoftCircleShape8 &shape, RowGroups &a, RowGroups &b) {
+        const int64_t groupsA = a.groups(), groupsB = b.groups(), both = std::min(groupsA, groupsB);
+        for (int64_t k = 0; k < both; ++k) {
+            __m128i lanesA0, lanesA1, lanesB0, lanesB1;
+            const int64_t i = a.offset(k, lanesA0, lanesA1), j = b.offset(k, lanesB0, lanesB1);
+            const __m128i taA = shape.tops(a, i, lanesA0, lanesA1), taB = shape.tops(b, j, lanesB0, lanesB1);
+            __m128i *p = reinterpret_cast<__m128i *>(a.base() + i);
+            __m128i *q = reinterpret_cast<__m128i *>(b.base() + j);
+            const __m128i bottomA0 = _mm_loadu_si128(p), bottomA1 = _mm_loadu_si128(p + 1);
+            const __m128i bottomB0 = _mm_loadu_si128(q), bottomB1 = _mm_loadu_si128(q + 1);
+            __m256i p0 = _mm256_set_m128i(bottomB0, bottomA0), p1 = _mm256_set_m128i(bottomB1, bottomA1);
+            compositeSixteen8(p0, p1, shape.colour, _mm256_set_m128i(taB, taA));
+            _mm_storeu_si128(p, merge(lanesA0, _mm256_castsi256_si128(p0), bottomA0));
+            _mm_storeu_si128(p + 1, merge(lanesA1, _mm256_castsi256_si128(p1), bottomA1));
+            _mm_storeu_si128(q, merge(lanesB0, _mm256_extracti128_si256(p0, 1), bottomB0));
+            _mm_storeu_si128(q + 1, merge(lanesB1, _mm256_extracti128_si256(p1, 1), bottomB1));
+        }
+        for (int64_t k = both; k < groupsA; ++k) shape.group(a, k);
+        for (int64_t k = both; k < groupsB; ++k) shape.group(b, k);
+        rowDone(a);
+        rowDone(b);
+    }
+
+    // With AVX2 and the over write, rows go in pairs: a row waits for the
+    // next, and finish() draws one left waiting. Rows never share pixels.
+    bool pairs = Write::laysOver && hasAvx2();
+    mutable bool waiting = false;
+    mutable RowGroups waitingRow;
+
+    void wholeRow(Pixel *at, Span walk, Span inner, double fy) const {
+        if (walk.first > walk.last) return;
+        RowGroups r = rowGroups(at, walk, inner, fy);
+        if (!pairs) {
+            rowAlone(*this, r);
+        } else if (waiting) {
+            rowPair(*this, waitingRow, r);
+            waiting = false;
+        } else {
+            waitingRow = r;
+            waiting = true;
+        }
+    }
+
+    void finish() const {
+        if (waiting) rowAlone(*this, waitingRow);
+        waiting = false;
     }
 };
 #endif
