@@ -40,7 +40,7 @@ struct OverWrite {
     static constexpr bool laysOver = true;
 
     static Top prepare(Pixel p) { return overTop(p); }
-    static void put(Pixel &dst, const Top &top) { compositeOverInto(dst, top); }
+    [[gnu::always_inline]] static void put(Pixel &dst, const Top &top) { compositeOverInto(dst, top); }
     static void run(Pixel *dst, int64_t count, const Top &top) {
         if (top.pixel.alpha == Traits::full) {
             fillPixels(dst, count, top.pixel);
