@@ -586,11 +586,15 @@ struct SoftCircleShape8 {
             const __m128i bottomA0 = _mm_loadu_si128(p), bottomA1 = _mm_loadu_si128(p + 1);
             const __m128i bottomB0 = _mm_loadu_si128(q), bottomB1 = _mm_loadu_si128(q + 1);
             __m256i p0 = _mm256_set_m128i(bottomB0, bottomA0), p1 = _mm256_set_m128i(bottomB1, bottomA1);
+            const __m256i bottom0 = p0, bottom1 = p1;
             compositeSixteen8(p0, p1, shape.colour, _mm256_set_m128i(taB, taA));
-            _mm_storeu_si128(p, merge(lanesA0, _mm256_castsi256_si128(p0), bottomA0));
-            _mm_storeu_si128(p + 1, merge(lanesA1, _mm256_castsi256_si128(p1), bottomA1));
-            _mm_storeu_si128(q, merge(lanesB0, _mm256_extracti128_si256(p0, 1), bottomB0));
-            _mm_storeu_si128(q + 1, merge(lanesB1, _mm256_extracti128_si256(p1, 1), bottomB1));
+            // The lanes with coverage from the composite, the others as they were.
+            p0 = _mm256_blendv_epi8(bottom0, p0, _mm256_set_m128i(lanesB0, lanesA0));
+            p1 = _mm256_blendv_epi8(bottom1, p1, _mm256_set_m128i(lanesB1, lanesA1));
+            _mm_storeu_si128(p, _mm256_castsi256_si128(p0));
+            _mm_storeu_si128(p + 1, _mm256_castsi256_si128(p1));
+            _mm_storeu_si128(q, _mm256_extracti128_si256(p0, 1));
+            _mm_storeu_si128(q + 1, _mm256_extracti128_si256(p1, 1));
         }
         for (int64_t k = both; k < groupsA; ++k) shape.group(a, k);
         for (int64_t k = both; k < groupsB; ++k) shape.group(b, k);
