@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
+#include <cstring>
 #include <type_traits>
 
 #include "raster/depth_traits.h"
@@ -99,12 +99,14 @@ template <class Shape>
             while (walk.first <= walk.last && (walk.first - cx) * (walk.first - cx) > room) ++walk.first;
             while (walk.last >= walk.first && (walk.last - cx) * (walk.last - cx) > room) --walk.last;
         }
-        shape.trim(fy, walk);
+        if constexpr (!Shape::wholeRows) shape.trim(fy, walk);
         Span inner{std::max(row.inner.first, walk.first), std::min(row.inner.last, walk.last)};
         // Column x of the walk is stored at pixel x - left of the row.
         Pixel *stored = data + (y - top) * rowPixels;
         auto at = [&](int64_t x) { return stored + (x - left); };
-        if (inner.first > inner.last) {
+        if constexpr (Shape::wholeRows) {
+            shape.wholeRow(at(walk.first), walk, inner, fy);
+        } else if (inner.first > inner.last) {
             shape.edges(at(walk.first), walk.first, walk.last, fy);
         } else {
             shape.edges(at(walk.first), walk.first, inner.first - 1, fy);
@@ -112,6 +114,7 @@ template <class Shape>
             shape.edges(at(inner.last + 1), inner.last + 1, walk.last, fy);
         }
     }
+    if constexpr (Shape::wholeRows) shape.finish();
 }
 
 // ---- Circles and polygons at any depth.
@@ -192,6 +195,7 @@ template <class Traits, class Write>
 struct CircleShape {
     using Pixel = typename Traits::Pixel;
     static constexpr bool cornerCut = true;
+    static constexpr bool wholeRows = false;
 
     const RasterShape s;
     Outline<Traits, Write> o;
@@ -245,12 +249,6 @@ struct EdgeNormals {
         return best;
     }
 
-    double polygonDistance(double fx, double fy, double cornerFactor) const {
-        double best = fx * nx[0] + fy * ny[0];
-        for (int j = 1; j < count; ++j) best = std::max(best, fx * nx[j] + fy * ny[j]);
-        return best * cornerFactor;
-    }
-
     // Offsets fx (pixels from the centre, along the row) where every normal's
     // projection fx * nx + fy * ny stays at most limit: low..high, empty when
     // low > high. Only bounds the row, so reciprocals serve for divisions.
@@ -276,6 +274,7 @@ template <class Traits, class Write>
 struct PolygonShape {
     using Pixel = typename Traits::Pixel;
     static constexpr bool cornerCut = true;
+    static constexpr bool wholeRows = false;
 
     const RasterShape s;
     Outline<Traits, Write> o;
@@ -363,114 +362,272 @@ struct PolygonShape {
             }
             return;
         }
+        // The row's part of each projection, fy * ny, taken once: the same
+        // products and sums as polygonDistance, in locals that no pixel store
+        // can alias.
+        const int count = normals.count;
+        double nx[kMaxSides], fyNy[kMaxSides];
+        for (int k = 0; k < count; ++k) nx[k] = normals.nx[k], fyNy[k] = fy * normals.ny[k];
+        const double centreX = s.centreX, cornerFactor = s.cornerFactor;
         for (int64_t x = first; x <= last; ++x, ++at) {
-            const double fx = static_cast<double>(x) - s.centreX;
-            pixel(*at, normals.polygonDistance(fx, fy, s.cornerFactor));
+            const double fx = static_cast<double>(x) - centreX;
+            double best = fx * nx[0] + fyNy[0];
+            for (int k = 1; k < count; ++k) best = std::max(best, fx * nx[k] + fyNy[k]);
+            pixel(*at, best * cornerFactor);
         }
     }
 };
 
 // ---- Soft-edged circles at 8 bits.
 
-// A pixel's alpha trunc(drawAlpha * coverage) takes only drawAlpha + 1
-// values, and each is reached below a threshold of the squared distance s
-// (the alpha never grows with s). Pixels fall into classes: 0 no coverage
-// (left alone), 1 coverage with alpha 0, j + 1 alpha j. The class of a pixel
-// is guessed in single precision and taken when s lies clear of both
-// thresholds around the guess by the class margin; otherwise it comes from
-// the exact coverage. So most edge pixels need neither the double square
-// root nor the coverage arithmetic.
-constexpr int kMaxSoftLevels = 64;  // a drawAlpha above this takes the general circle
+#if defined(__SSE2__)
+// A soft circle has one colour, the fill, and its alpha depends on the
+// distance alone. The interior run of each row takes the full alpha; the
+// edge pixels either side go four at a time: the coverage in double
+// precision two lanes at a time, with the same operations in the same order
+// as circleCoverageInline (IEEE square roots, products and sums are exact to
+// the bit in either form), then the over composite of compositeEight8.
+// Pixels without coverage keep their bits.
+bool softCircleFits(const RasterShape &s) { return s.sides == 2 && s.edge == EdgeProfile::Soft; }
 
-bool softCircleFits(const RasterShape &s) {
-    const double drawAlpha = Depth8Traits::drawAlpha(s.opacity);
-    return s.sides == 2 && s.edge == EdgeProfile::Soft && drawAlpha >= 1 && drawAlpha <= kMaxSoftLevels &&
-           s.radius >= 2.0 && s.radius <= 1e6;
+// Whether the processor runs AVX2 (and the system keeps its registers).
+bool hasAvx2() {
+    static const bool yes = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return yes;
 }
 
 template <class Write>
 struct SoftCircleShape8 {
     using Pixel = PF_Pixel;
-    static constexpr bool cornerCut = true;
-    using Top = typename Write::Top;
+    // Covered pixels lie within radius + 1 of the centre, so their integer
+    // offsets from (cx, cy) stay below radius + 2.5 < halfSize + 3: the
+    // corner cut never takes one, and uncovered pixels are left alone anyway.
+    static constexpr bool cornerCut = false;
+    static constexpr bool wholeRows = true;
 
-    const RasterShape s;
-    Depth8Traits::DrawAlpha alpha;
-    int drawAlpha;
-    // Class >= k for sure when s <= low[k]; class < k for sure when s > high[k].
-    // Index 0 always holds (+inf), drawAlpha + 2 never (-inf).
-    double low[kMaxSoftLevels + 3], high[kMaxSoftLevels + 3];
-    Top tops[kMaxSoftLevels + 2];  // the fill colour at each class's alpha
+    double centreX, innerRadius, drawAlpha;
+    // Squared distances: beyond anyCover no coverage, within fullCover full
+    // coverage, each with the class margin.
     double anyCover, fullCover;
-    // Class guess: 1 + drawAlpha * (r + 1 - d) / 2, floored, within 0..drawAlpha + 1.
-    float guessScale, guessBase, guessTop;
+    TopColour8 colour;  // the fill colour
 
-    explicit SoftCircleShape8(const RasterShape &shape)
-        : s(shape), alpha(Depth8Traits::drawAlpha(shape.opacity)), drawAlpha(fullAlpha<Depth8Traits>(alpha)) {
-        const double r = s.radius;
-        // Rounding moves the true thresholds by about 1e-15 of r.
-        const double margin = kClassMargin * (r + 2.0);
-        const double inf = std::numeric_limits<double>::infinity();
-        low[0] = high[0] = inf;
-        for (int k = 1; k <= drawAlpha + 1; ++k) {
-            // Coverage > 0 up to d = r + 1; alpha >= j up to d = r + 1 - 2 j / drawAlpha.
-            const double v = r + 1.0 - 2.0 * (k - 1) / drawAlpha;  // >= r - 1 >= 1
-            low[k] = (v - margin) * (v - margin);
-            high[k] = (v + margin) * (v + margin);
-        }
-        low[drawAlpha + 2] = high[drawAlpha + 2] = -inf;
-        const PF_Pixel fill = s.fill.color8;
-        for (int k = 0; k <= drawAlpha + 1; ++k) {
-            PF_Pixel p = fill;
-            p.alpha = static_cast<A_u_char>(k >= 1 ? k - 1 : 0);
-            tops[k] = Write::prepare(p);
-        }
-        anyCover = high[1];
-        fullCover = low[drawAlpha + 1];
-        guessScale = static_cast<float>(drawAlpha) * 0.5f;
-        guessBase = static_cast<float>(r + 1.0);
-        guessTop = static_cast<float>(drawAlpha + 1);
+    explicit SoftCircleShape8(const RasterShape &s)
+        : centreX(s.centreX), innerRadius(s.radius - 1.0), drawAlpha(Depth8Traits::drawAlpha(s.opacity)) {
+        const double outer = (s.radius + 1.0) * kClassGrow, inner = innerRadius * kClassShrink;
+        anyCover = outer * outer;
+        fullCover = inner > 0.0 ? inner * inner : -1.0;
+        colour = topColour8(s.fill.color8);
     }
 
-    int exactClass(double sq) const {
-        const Coverage c = circleCoverageInline(std::sqrt(sq), s.radius, 0.0, true);
-        if (c.coverage == 0.0) return 0;
-        return 1 + static_cast<int>(scaledAlpha<Depth8Traits>(alpha, c.coverage));
-    }
-
-    bool row(double fy, RowSpans &row) const { return roundRow(s.centreX, fy * fy, anyCover, fullCover, row); }
-
-    // Columns of class 0 at the ends touch nothing: the walk starts and ends
-    // at the first and last pixel with coverage.
-    void trim(double fy, Span &walk) const {
+    // The walk: the columns within anyCover. The interior run: the columns
+    // within fullCover, every one checked at the ends as roundRow does.
+    bool row(double fy, RowSpans &row) const {
         const double fy2 = fy * fy;
-        auto uncovered = [&](int64_t x) {
-            const double fx = static_cast<double>(x) - s.centreX;
-            const double sq = fx * fx + fy2;
-            return sq > anyCover || (sq > low[1] && exactClass(sq) == 0);
-        };
-        while (walk.first <= walk.last && uncovered(walk.first)) ++walk.first;
-        while (walk.last >= walk.first && uncovered(walk.last)) --walk.last;
+        if (fy2 >= anyCover) return false;
+        const double reach = std::sqrt(anyCover - fy2);
+        row.walk.first = std::max(row.walk.first, ceilToColumn(centreX - reach));
+        row.walk.last = std::min(row.walk.last, floorToColumn(centreX + reach));
+        if (fullCover > fy2) {
+            const double within = std::sqrt(fullCover - fy2);
+            row.inner = Span{ceilToColumn(centreX - within), floorToColumn(centreX + within)};
+            auto passes = [&](int64_t x) {
+                const double fx = static_cast<double>(x) - centreX;
+                return fx * fx + fy2 <= fullCover;
+            };
+            while (row.inner.first <= row.inner.last && !passes(row.inner.first)) ++row.inner.first;
+            while (row.inner.last >= row.inner.first && !passes(row.inner.last)) --row.inner.last;
+        }
+        return true;
+    }
+    // One row in groups of eight pixels, from column `first` at `at`:
+    // groups from offset 0 in steps of eight; then, when the walk is not a
+    // whole number of eights, the last eight, reaching back into the walk
+    // (the lanes drawn already kept), or all of a walk narrower than eight
+    // through `copy`.
+    struct RowGroups {
+        Pixel *at;
+        int64_t first, count, whole;  // columns of the walk, groups of eight in it
+        int64_t innerFrom, innerTo;   // offsets of the fours wholly in the interior run
+        double fy;
+        Pixel copy[8];
+
+        int64_t groups() const { return count < 8 ? 1 : whole + (count % 8 != 0); }
+        Pixel *base() { return count < 8 ? copy : at; }
+        // Offset and lanes of group k.
+        int64_t offset(int64_t k, __m128i &lanes0, __m128i &lanes1) const {
+            const __m128i index = _mm_setr_epi32(0, 1, 2, 3), four = _mm_set1_epi32(4);
+            if (k < whole) {
+                lanes0 = lanes1 = _mm_set1_epi32(-1);
+                return 8 * k;
+            }
+            // The lanes from `from` to before `to` are fresh.
+            const int64_t i = count < 8 ? 0 : count - 8;
+            const __m128i from = _mm_set1_epi32(static_cast<int32_t>(count < 8 ? 0 : 8 * whole - i) - 1);
+            const __m128i to = _mm_set1_epi32(static_cast<int32_t>(count < 8 ? count : 8));
+            const __m128i index1 = _mm_add_epi32(index, four);
+            lanes0 = _mm_and_si128(_mm_cmpgt_epi32(index, from), _mm_cmpgt_epi32(to, index));
+            lanes1 = _mm_and_si128(_mm_cmpgt_epi32(index1, from), _mm_cmpgt_epi32(to, index1));
+            return i;
+        }
+    };
+
+    RowGroups rowGroups(Pixel *at, Span walk, Span inner, double fy) const {
+        RowGroups r;
+        r.at = at;
+        r.first = walk.first;
+        r.count = walk.last - walk.first + 1;
+        r.whole = r.count / 8;
+        r.innerFrom = inner.first - walk.first;
+        r.innerTo = inner.last - walk.first - 3;
+        r.fy = fy;
+        if (r.count > 0 && r.count < 8) std::memcpy(r.copy, at, static_cast<size_t>(r.count) * sizeof(Pixel));
+        return r;
     }
 
-    void interior(Pixel *run, int64_t count) const { Write::run(run, count, tops[drawAlpha + 1]); }
+    static void rowDone(RowGroups &r) {
+        if (r.count > 0 && r.count < 8) std::memcpy(r.at, r.copy, static_cast<size_t>(r.count) * sizeof(Pixel));
+    }
 
-    void edges(Pixel *at, int64_t first, int64_t last, double fy) const {
-        // Locals: a pixel store could alias anything reached through `this`.
-        const double fy2 = fy * fy, centreX = s.centreX;
-        const float base = guessBase, scale = guessScale, top = guessTop;
-        for (int64_t x = first; x <= last; ++x, ++at) {
-            const double fx = static_cast<double>(x) - centreX;
-            const double sq = fx * fx + fy2;
-            const float d = std::sqrt(static_cast<float>(sq));
-            float t = (base - d) * scale + 1.0f;
-            t = t < 0.0f ? 0.0f : (t > top ? top : t);
-            int k = static_cast<int>(t);
-            if (!(sq <= low[k] && sq > high[k + 1])) k = exactClass(sq);
-            if (k != 0) Write::putTranslucent(*at, tops[k]);  // levels stay below 255
+    // Top alphas of the eight pixels from offset i of row r, and the lanes
+    // of `lanes` that have coverage: fours wholly inside the interior run at
+    // the full alpha, the others by their coverage.
+    [[gnu::always_inline]] __m128i tops(const RowGroups &r, int64_t i, __m128i &lanes0, __m128i &lanes1) const {
+        const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), half = _mm_set1_pd(0.5);
+        const __m128d innerRadii = _mm_set1_pd(innerRadius), level = _mm_set1_pd(drawAlpha);
+        const __m128d fy2 = _mm_set1_pd(r.fy * r.fy), centre = _mm_set1_pd(centreX);
+        auto four = [&](int64_t j, __m128i & lanes) __attribute__((always_inline)) {
+            if (j >= r.innerFrom && j <= r.innerTo) return _mm_set1_epi32(static_cast<int32_t>(drawAlpha));
+            const double x = static_cast<double>(r.first + j);
+            auto coverage = [&](double column) {
+                const __m128d fx = _mm_sub_pd(_mm_setr_pd(column, column + 1.0), centre);
+                const __m128d d = _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(fx, fx), fy2));
+                return _mm_sub_pd(one, _mm_mul_pd(_mm_sub_pd(d, innerRadii), half));
+            };
+            const __m128d c01 = coverage(x), c23 = coverage(x + 2.0);
+            auto levels = [&](__m128d c) {
+                return _mm_cvttpd_epi32(_mm_mul_pd(level, _mm_min_pd(_mm_max_pd(c, zero), one)));
+            };
+            lanes = _mm_and_si128(lanes, _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_cmpgt_pd(c01, zero)),
+                                                                         _mm_castpd_ps(_mm_cmpgt_pd(c23, zero)),
+                                                                         _MM_SHUFFLE(2, 0, 2, 0))));
+            return _mm_unpacklo_epi64(levels(c01), levels(c23));
+        };
+        const __m128i ta0 = four(i, lanes0), ta1 = four(i + 4, lanes1);
+        return _mm_packs_epi32(ta0, ta1);
+    }
+
+    // tops() with four lanes of doubles at a time, for rowPair: the same
+    // operations on each lane.
+    [[gnu::target("avx2"), gnu::always_inline]] __m128i topsWide(const RowGroups &r, int64_t i, __m128i &lanes0,
+                                                                 __m128i &lanes1) const {
+        const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0), half = _mm256_set1_pd(0.5);
+        const __m256d innerRadii = _mm256_set1_pd(innerRadius), level = _mm256_set1_pd(drawAlpha);
+        const __m256d fy2 = _mm256_set1_pd(r.fy * r.fy), centre = _mm256_set1_pd(centreX);
+        const __m256i evenLanes = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
+        __m128i ta[2];
+        __m128i *lanes[2] = {&lanes0, &lanes1};
+        for (int h = 0; h < 2; ++h) {
+            const int64_t j = i + 4 * h;
+            if (j >= r.innerFrom && j <= r.innerTo) {
+                ta[h] = _mm_set1_epi32(static_cast<int32_t>(drawAlpha));
+                continue;
+            }
+            const double x = static_cast<double>(r.first + j);
+            const __m256d fx = _mm256_sub_pd(_mm256_setr_pd(x, x + 1.0, x + 2.0, x + 3.0), centre);
+            const __m256d d = _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(fx, fx), fy2));
+            const __m256d c = _mm256_sub_pd(one, _mm256_mul_pd(_mm256_sub_pd(d, innerRadii), half));
+            ta[h] = _mm256_cvttpd_epi32(_mm256_mul_pd(level, _mm256_min_pd(_mm256_max_pd(c, zero), one)));
+            const __m256i positive = _mm256_castpd_si256(_mm256_cmp_pd(c, zero, _CMP_GT_OQ));
+            *lanes[h] =
+                _mm_and_si128(*lanes[h], _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(positive, evenLanes)));
         }
+        return _mm_packs_epi32(ta[0], ta[1]);
+    }
+
+    static __m128i merge(__m128i covered, __m128i drawn, __m128i bottom) {
+        return _mm_or_si128(_mm_and_si128(covered, drawn), _mm_andnot_si128(covered, bottom));
+    }
+
+    // Group k of row r, alone.
+    [[gnu::always_inline]] void group(RowGroups &r, int64_t k) const {
+        __m128i lanes0, lanes1;
+        const int64_t i = r.offset(k, lanes0, lanes1);
+        const __m128i ta = tops(r, i, lanes0, lanes1);
+        __m128i *p = reinterpret_cast<__m128i *>(r.base() + i);
+        const __m128i bottom0 = _mm_loadu_si128(p), bottom1 = _mm_loadu_si128(p + 1);
+        __m128i drawn0 = _mm_or_si128(colour.bits, _mm_unpacklo_epi16(ta, _mm_setzero_si128()));
+        __m128i drawn1 = _mm_or_si128(colour.bits, _mm_unpackhi_epi16(ta, _mm_setzero_si128()));
+        if constexpr (Write::laysOver) {
+            drawn0 = bottom0, drawn1 = bottom1;
+            compositeEight8(drawn0, drawn1, colour, ta);
+        }
+        _mm_storeu_si128(p, merge(lanes0, drawn0, bottom0));
+        _mm_storeu_si128(p + 1, merge(lanes1, drawn1, bottom1));
+    }
+
+    static void rowAlone(const SoftCircleShape8 &shape, RowGroups &r) {
+        const int64_t groups = r.groups();
+        for (int64_t k = 0; k < groups; ++k) shape.group(r, k);
+        rowDone(r);
+    }
+
+    // Two rows side by side, group k of each together while both have one.
+    [[gnu::target("avx2")]] static void rowPair(const SoftCircleShape8 &shape, RowGroups &a, RowGroups &b) {
+        const int64_t groupsA = a.groups(), groupsB = b.groups(), both = std::min(groupsA, groupsB);
+        for (int64_t k = 0; k < both; ++k) {
+            __m128i lanesA0, lanesA1, lanesB0, lanesB1;
+            const int64_t i = a.offset(k, lanesA0, lanesA1), j = b.offset(k, lanesB0, lanesB1);
+            const __m128i taA = shape.topsWide(a, i, lanesA0, lanesA1), taB = shape.topsWide(b, j, lanesB0, lanesB1);
+            __m128i *p = reinterpret_cast<__m128i *>(a.base() + i);
+            __m128i *q = reinterpret_cast<__m128i *>(b.base() + j);
+            const __m128i bottomA0 = _mm_loadu_si128(p), bottomA1 = _mm_loadu_si128(p + 1);
+            const __m128i bottomB0 = _mm_loadu_si128(q), bottomB1 = _mm_loadu_si128(q + 1);
+            __m256i p0 = _mm256_set_m128i(bottomB0, bottomA0), p1 = _mm256_set_m128i(bottomB1, bottomA1);
+            const __m256i bottom0 = p0, bottom1 = p1;
+            compositeSixteen8(p0, p1, shape.colour, _mm256_set_m128i(taB, taA));
+            // The lanes with coverage from the composite, the others as they were.
+            p0 = _mm256_blendv_epi8(bottom0, p0, _mm256_set_m128i(lanesB0, lanesA0));
+            p1 = _mm256_blendv_epi8(bottom1, p1, _mm256_set_m128i(lanesB1, lanesA1));
+            _mm_storeu_si128(p, _mm256_castsi256_si128(p0));
+            _mm_storeu_si128(p + 1, _mm256_castsi256_si128(p1));
+            _mm_storeu_si128(q, _mm256_extracti128_si256(p0, 1));
+            _mm_storeu_si128(q + 1, _mm256_extracti128_si256(p1, 1));
+        }
+        for (int64_t k = both; k < groupsA; ++k) shape.group(a, k);
+        for (int64_t k = both; k < groupsB; ++k) shape.group(b, k);
+        rowDone(a);
+        rowDone(b);
+    }
+
+    // With AVX2 and the over write, rows go in pairs: a row waits for the
+    // next, and finish() draws one left waiting. Rows never share pixels.
+    bool pairs = Write::laysOver && hasAvx2();
+    mutable bool waiting = false;
+    mutable RowGroups waitingRow;
+
+    void wholeRow(Pixel *at, Span walk, Span inner, double fy) const {
+        if (walk.first > walk.last) return;
+        RowGroups r = rowGroups(at, walk, inner, fy);
+        if (!pairs) {
+            rowAlone(*this, r);
+        } else if (waiting) {
+            rowPair(*this, waitingRow, r);
+            waiting = false;
+        } else {
+            waitingRow = r;
+            waiting = true;
+        }
+    }
+
+    void finish() const {
+        if (waiting) rowAlone(*this, waitingRow);
+        waiting = false;
     }
 };
+#endif
 
 // ---- Layer stamps at any depth.
 
@@ -493,6 +650,7 @@ template <class Traits, class Write>
 struct LayerShape {
     using Pixel = typename Traits::Pixel;
     static constexpr bool cornerCut = false;
+    static constexpr bool wholeRows = false;
 
     const LayerTransform t;
     const LayerSampler &sampler;
@@ -537,12 +695,14 @@ struct LayerShape {
 template <class Traits, template <class> class Write>
 void drawShape(const RasterTarget &target, const RasterShape &s) {
     using W = Write<Traits>;
+#if defined(__SSE2__)
     if constexpr (std::is_same_v<Traits, Depth8Traits>) {
         if (softCircleFits(s)) {
             walkSquare(target, s, SoftCircleShape8<W>(s));
             return;
         }
     }
+#endif
     if (s.sides == 1) {
         if (s.sampler) walkSquare(target, s, LayerShape<Traits, W>(s));
     } else if (s.sides == 2) {

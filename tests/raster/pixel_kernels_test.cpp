@@ -19,6 +19,93 @@ TEST(PixelKernelsTest, Reciprocal8DividesExactly) {
     }
 }
 
+#if defined(__SSE2__)
+TEST(PixelKernelsTest, Quotients8DivideExactly) {
+    for (int32_t a = 1; a < 256; ++a) {
+        const __m128i alphas = _mm_set1_epi16(static_cast<short>(a));
+        const __m128i reciprocals = alphaReciprocals8(alphas);
+        for (int32_t n = 0; n <= 255 * a; n += 8) {
+            const __m128i sums =
+                _mm_add_epi16(_mm_set1_epi16(static_cast<short>(n)), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
+            uint16_t q[8];
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(q), quotients8(sums, alphas, reciprocals));
+            for (int32_t j = 0; j < 8 && n + j <= 255 * a; ++j) ASSERT_EQ(q[j], (n + j) / a) << n + j << " / " << a;
+        }
+    }
+}
+
+// Every pair of bottom and top alpha in every lane position, with random
+// colours and some channels at 0 and 255: eight pixels by compositeEight8
+// and, where the processor runs AVX2, sixteen by compositeSixteen8, its two
+// halves from different bottoms and top alphas.
+PF_Pixel randomColour(SeededValues &v, int ta) {
+    PF_Pixel top{0, static_cast<A_u_char>(v.range(0, 255)), static_cast<A_u_char>(v.range(0, 255)),
+                 static_cast<A_u_char>(v.range(0, 255))};
+    if (ta % 7 == 0) top.red = 255, top.blue = 0;
+    return top;
+}
+
+// Bottoms and top alphas of a group of eight from (ba, ta), and the reference results.
+void referenceGroup(SeededValues &v, int ba, int ta, PF_Pixel top, PF_Pixel *bottoms, int16_t *alphas, PF_Pixel *want) {
+    for (int j = 0; j < 8; ++j) {
+        bottoms[j] = PF_Pixel{static_cast<A_u_char>((ba + 61 * j) % 256), static_cast<A_u_char>(v.range(0, 255)),
+                              static_cast<A_u_char>(v.range(0, 255)), static_cast<A_u_char>(v.range(0, 255))};
+        if (j == 1) bottoms[j].green = 255, bottoms[j].blue = 0;
+        alphas[j] = static_cast<int16_t>((ta + 97 * j) % 256);
+        PF_Pixel t = top;
+        t.alpha = static_cast<A_u_char>(alphas[j]);
+        want[j] = compositeOver8(bottoms[j], t);
+    }
+}
+
+__m128i load(const void *p) { return _mm_loadu_si128(static_cast<const __m128i *>(p)); }
+
+TEST(PixelKernelsTest, Eight8MatchCompositeOver8OnAllAlphaPairs) {
+    SeededValues v{86};
+    for (int ba = 0; ba < 256; ++ba) {
+        for (int ta = 0; ta < 256; ++ta) {
+            PF_Pixel bottoms[8], want[8], got[8];
+            int16_t alphas[8];
+            const PF_Pixel top = randomColour(v, ta);
+            referenceGroup(v, ba, ta, top, bottoms, alphas, want);
+            __m128i p0 = load(bottoms), p1 = load(bottoms + 4);
+            compositeEight8(p0, p1, topColour8(top), load(alphas));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(got), p0);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(got + 4), p1);
+            ASSERT_EQ(std::memcmp(got, want, sizeof got), 0) << ba << " " << ta;
+        }
+    }
+}
+
+[[gnu::target("avx2")]] void sixteen(PF_Pixel *bottoms, const int16_t *alphas, PF_Pixel top) {
+    __m256i p0 = _mm256_set_m128i(load(bottoms + 8), load(bottoms));
+    __m256i p1 = _mm256_set_m128i(load(bottoms + 12), load(bottoms + 4));
+    compositeSixteen8(p0, p1, topColour8(top), _mm256_set_m128i(load(alphas + 8), load(alphas)));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(bottoms), _mm256_castsi256_si128(p0));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(bottoms + 4), _mm256_castsi256_si128(p1));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(bottoms + 8), _mm256_extracti128_si256(p0, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(bottoms + 12), _mm256_extracti128_si256(p1, 1));
+}
+
+TEST(PixelKernelsTest, Sixteen8MatchCompositeOver8OnAllAlphaPairs) {
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+    SeededValues v{87};
+    for (int ba = 0; ba < 256; ++ba) {
+        for (int ta = 0; ta < 256; ++ta) {
+            // One top colour for both halves, as drawing gives them.
+            PF_Pixel pixels[16], want[16];
+            int16_t alphas[16];
+            const PF_Pixel top = randomColour(v, ta);
+            referenceGroup(v, ba, ta, top, pixels, alphas, want);
+            referenceGroup(v, 255 - ba, (ta + 131) % 256, top, pixels + 8, alphas + 8, want + 8);
+            sixteen(pixels, alphas, top);
+            ASSERT_EQ(std::memcmp(pixels, want, sizeof want), 0) << ba << " " << ta;
+        }
+    }
+}
+#endif
+
 TEST(PixelKernelsTest, InPlace8MatchesCompositeOver8OnAllAlphaPairs) {
     SeededValues v{81};
     for (int ba = 0; ba < 256; ++ba) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -270,6 +271,7 @@ TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBit) {
         EXPECT_EQ(c.differing, 0) << "largest " << c.largest;
         EXPECT_GT(c.drawn, c.points / 4);
         EXPECT_GT(c.changed, c.pixels / 20);
+        std::printf("circles drawn %d of %d, pixels changed %ld of %ld\n", c.drawn, c.points, c.changed, c.pixels);
     }
 }
 
@@ -343,6 +345,8 @@ TEST(ShapeRasteriserTest, LineRunsMatchReferenceBitForBit) {
     for (const Comparison *c : {&c8, &c16, &cf}) {
         EXPECT_GT(c->drawn, c->points / 2);
         EXPECT_GT(c->changed, c->pixels / 10);
+        std::printf("line points drawn %d of %d, pixels changed %ld of %ld\n", c->drawn, c->points, c->changed,
+                    c->pixels);
     }
 }
 
