@@ -35,30 +35,6 @@ bool endsWith(const std::string &text, const std::string &end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-uint8_t fromFloat(float value) {
-    if (!(value > 0)) return 0;  // NaN too
-    return uint8_t(std::min(std::floor(double(value) * 255 + 0.5), 255.0));
-}
-
-// A channel of a pixel at `at` (ARGB at the image's depth), 0..255.
-uint8_t channel8(const uint8_t *at, minihost::Depth depth, int channel, bool linearLight) {
-    switch (depth) {
-    case minihost::Depth::Bits8:
-        return at[channel];
-    case minihost::Depth::Bits16: {
-        uint16_t value;
-        std::memcpy(&value, at + channel * 2, 2);
-        return uint8_t((std::min<uint32_t>(value, 32768) * 255 + 16384) / 32768);
-    }
-    case minihost::Depth::Float: {
-        float value;
-        std::memcpy(&value, at + channel * 4, 4);
-        return fromFloat(linearLight && channel > 0 ? srgbFromLinear(value) : value);
-    }
-    }
-    return 0;
-}
-
 // The palette palettegen makes: 16 x 16 colours, as RGBA.
 constexpr int paletteSide = 16;
 constexpr long paletteBytes = paletteSide * paletteSide * 4;
@@ -376,19 +352,28 @@ PreviewSize previewSize(PreviewFormat format, int frameWidth, int frameHeight, i
 }
 
 void previewPixels(const minihost::Image &frame, bool overBlack, bool linearLight, std::vector<uint8_t> &pixels) {
+    // Code values first: a linear-light EXR's colour back through the sRGB curve.
+    minihost::Image encoded;
+    if (linearLight && frame.depth == minihost::Depth::Float) {
+        encoded = frame;
+        for (size_t i = 0; i + 16 <= encoded.data.size(); i += 16)
+            for (size_t c = 1; c < 4; ++c) {
+                float value;
+                std::memcpy(&value, &encoded.data[i + 4 * c], 4);
+                value = srgbFromLinear(value);
+                std::memcpy(&encoded.data[i + 4 * c], &value, 4);
+            }
+    }
+    const minihost::Image eight =
+        minihost::convertImage(encoded.data.empty() ? frame : encoded, minihost::Depth::Bits8);
     const size_t count = size_t(frame.width) * size_t(frame.height);
-    const size_t stride = size_t(minihost::bytesPerPixel(frame.depth));
     const size_t channels = overBlack ? 3 : 4;
     pixels.resize(count * channels);
     for (size_t i = 0; i < count; ++i) {
-        const uint8_t *at = frame.data.data() + i * stride;
+        const uint8_t *at = eight.data.data() + i * 4;  // ARGB
         uint8_t *into = pixels.data() + i * channels;
-        const uint8_t alpha = channel8(at, frame.depth, 0, linearLight);
-        for (int c = 0; c < 3; ++c) {
-            const uint8_t colour = channel8(at, frame.depth, c + 1, linearLight);
-            into[c] = overBlack ? uint8_t((colour * alpha + 127) / 255) : colour;
-        }
-        if (!overBlack) into[3] = alpha;
+        for (int c = 0; c < 3; ++c) into[c] = overBlack ? uint8_t((at[c + 1] * at[0] + 127) / 255) : at[c + 1];
+        if (!overBlack) into[3] = at[0];
     }
 }
 

@@ -44,9 +44,12 @@ double convertChannel(double value, Depth from, Depth to) {
         if (to == Depth::Bits16) return std::floor((value * 32768 + 128) / 255);
         return value / 255;
     case Depth::Bits16:
-        if (to == Depth::Bits8) return std::floor((value * 255 + 16384) / 32768);
+        // Values past 32768 are outside the host's range: held at white.
+        if (to == Depth::Bits8) return std::floor((std::min(value, 32768.0) * 255 + 16384) / 32768);
         return value / 32768;
     case Depth::Float: {
+        // NaN (as an EXR file may hold) is 0, not a cast of NaN to an integer.
+        if (std::isnan(value)) return 0;
         const double full = to == Depth::Bits8 ? 255 : 32768;
         return std::clamp(std::floor(value * full + 0.5), 0.0, full);
     }

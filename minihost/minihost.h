@@ -67,7 +67,8 @@ struct Image {
 Image makeImage(int width, int height, Depth depth);
 Image solidImage(int width, int height, PF_Pixel color, Depth depth);
 // Converts channel by channel: 8->16 as (c * 32768 + 128) / 255, 8->float c / 255,
-// 16->8 and float->8 rounded to nearest, float->16 rounded to nearest.
+// 16->8 and float->8 rounded to nearest, float->16 rounded to nearest; deep
+// values beyond the range held at its ends, a float NaN 0.
 Image convertImage(const Image &image, Depth depth);
 // Downsampled copy: every x-th column and y-th row, size rounded up.
 Image downsampleImage(const Image &image, int x, int y);

@@ -1,5 +1,6 @@
 // Worlds: the two world suites, padded rows, pixel formats, and the copy and
 // fill utility callbacks at the three depths.
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -229,6 +230,16 @@ TEST(Images, ConvertAndDownsample) {
     EXPECT_EQ(channels, (std::vector<A_u_short>{32768, 32768, (128 * 32768 + 128) / 255, 0}));
     EXPECT_EQ(convertImage(deep, Depth::Bits8).data, image.data);
     EXPECT_EQ(convertImage(convertImage(image, Depth::Float), Depth::Bits8).data, image.data);
+    // Out-of-range deep values are held at the ends, NaN is 0.
+    Image wild = makeImage(2, 1, Depth::Float);
+    const float floats[8] = {std::nanf(""), 1.5f, -0.25f, 0.5f, 1, 0, 0, 0};
+    std::memcpy(wild.data.data(), floats, sizeof floats);
+    EXPECT_EQ(convertImage(wild, Depth::Bits8).data, (std::vector<uint8_t>{0, 255, 0, 128, 255, 0, 0, 0}));
+    EXPECT_EQ(convertImage(wild, Depth::Bits16).data[0], 0);
+    Image over = makeImage(1, 1, Depth::Bits16);
+    const A_u_short shorts[4] = {65535, 32769, 32768, 16384};
+    std::memcpy(over.data.data(), shorts, sizeof shorts);
+    EXPECT_EQ(convertImage(over, Depth::Bits8).data, (std::vector<uint8_t>{255, 255, 255, 128}));
     const Image half = downsampleImage(image, 2, 2);
     EXPECT_EQ(half.width, 3);
     EXPECT_EQ(half.height, 2);
