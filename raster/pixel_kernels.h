@@ -273,6 +273,93 @@ inline TopColour8 topColour8(PF_Pixel colour) {
     p1 = _mm_packus_epi16(_mm_unpacklo_epi32(arHigh, gbHigh), _mm_unpackhi_epi32(arHigh, gbHigh));
 }
 
+// ---- Eight 16-bit pixels at a time.
+
+// One top colour for compositeEight16: its channels (0..32768) in every
+// 16-bit lane, and its bits with alpha 0 in every 64-bit lane.
+struct TopColour16 {
+    __m128i red, green, blue, bits;
+};
+
+inline TopColour16 topColour16(PF_Pixel16 colour) {
+    colour.alpha = 0;
+    int64_t bits;
+    std::memcpy(&bits, &colour, 8);
+    return TopColour16{_mm_set1_epi16(static_cast<short>(colour.red)), _mm_set1_epi16(static_cast<short>(colour.green)),
+                       _mm_set1_epi16(static_cast<short>(colour.blue)), _mm_set1_epi64x(bits)};
+}
+
+// Eight pixels, two per vector in p[0..3], under one top colour at eight top
+// alphas (ta: 16-bit lanes, 0..32768, pixel i in lane i), laid over them bit
+// for bit as compositeOverReference lays them; the bottoms may hold any
+// channel values 0..65535.
+//   The weighted form gives the top where the bottom is transparent or the
+// top opaque (w = 0, a = ta), and is worked out at top alpha 1 where both
+// alphas are 0 (a = 0; the alpha stays 0). A top alpha of 0 over a bottom
+// with alpha keeps the bottom by a blend, since a capped or wrapped bottom
+// would not come back whole. The products t * ta + b * w wrap at 2^32 as the
+// reference's 32-bit ones do; each quotient is composite16's, per lane: the
+// sum in double times the double reciprocal of a, plus the nudge, truncated,
+// capped at 32768 (the cap taken before truncating, which is the same).
+[[gnu::always_inline]] inline void compositeEight16(__m128i *p, const TopColour16 &top, __m128i ta) {
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(static_cast<short>(0x8000));
+    // The channels of the eight pixels, one per vector.
+    const __m128i t0 = _mm_unpacklo_epi16(p[0], p[1]), t1 = _mm_unpackhi_epi16(p[0], p[1]);
+    const __m128i t2 = _mm_unpacklo_epi16(p[2], p[3]), t3 = _mm_unpackhi_epi16(p[2], p[3]);
+    const __m128i u0 = _mm_unpacklo_epi16(t0, t1), u1 = _mm_unpackhi_epi16(t0, t1);
+    const __m128i u2 = _mm_unpacklo_epi16(t2, t3), u3 = _mm_unpackhi_epi16(t2, t3);
+    const __m128i ba = _mm_unpacklo_epi64(u0, u2), br = _mm_unpackhi_epi64(u0, u2);
+    const __m128i bg = _mm_unpacklo_epi64(u1, u3), bb = _mm_unpackhi_epi64(u1, u3);
+    // w = ((32768 - ta) * ba) >> 15 from the 32-bit product's two halves;
+    // a = min(ta + w, 32768).
+    const __m128i rest = _mm_sub_epi16(full, ta);
+    const __m128i w = _mm_or_si128(_mm_slli_epi16(_mm_mulhi_epu16(rest, ba), 1),
+                                   _mm_srli_epi16(_mm_mullo_epi16(rest, ba), kWeightShift16));
+    const __m128i sum = _mm_adds_epu16(ta, w);
+    const __m128i a = _mm_sub_epi16(sum, _mm_subs_epu16(sum, full));
+    const __m128i none = _mm_cmpeq_epi16(a, zero);
+    const __m128i taColour = _mm_sub_epi16(ta, none), aColour = _mm_sub_epi16(a, none);
+    const __m128i keep = _mm_andnot_si128(_mm_cmpeq_epi16(ba, zero), _mm_cmpeq_epi16(ta, zero));
+    // 1 / a in double, two lanes a vector.
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128i aLow = _mm_unpacklo_epi16(aColour, zero), aHigh = _mm_unpackhi_epi16(aColour, zero);
+    const __m128d inverse[4] = {
+        _mm_div_pd(one, _mm_cvtepi32_pd(aLow)), _mm_div_pd(one, _mm_cvtepi32_pd(_mm_shuffle_epi32(aLow, 0xee))),
+        _mm_div_pd(one, _mm_cvtepi32_pd(aHigh)), _mm_div_pd(one, _mm_cvtepi32_pd(_mm_shuffle_epi32(aHigh, 0xee)))};
+    const __m128i sign = _mm_set1_epi32(INT32_MIN), bias = _mm_set1_epi32(32768);
+    const __m128d unsign = _mm_set1_pd(2147483648.0), nudge = _mm_set1_pd(kQuotientNudge16);
+    const __m128d cap = _mm_set1_pd(static_cast<double>(kFull16));
+    // Four quotients from four unsigned 32-bit sums, as four 32-bit lanes.
+    auto quotients = [&](__m128i n, __m128d inverse0, __m128d inverse1) {
+        const __m128i s = _mm_xor_si128(n, sign);  // n - 2^31, signed
+        auto two = [&](__m128i lanes, __m128d inv) {
+            const __m128d d = _mm_add_pd(_mm_cvtepi32_pd(lanes), unsign);
+            return _mm_cvttpd_epi32(_mm_min_pd(_mm_add_pd(_mm_mul_pd(d, inv), nudge), cap));
+        };
+        return _mm_unpacklo_epi64(two(s, inverse0), two(_mm_shuffle_epi32(s, 0xee), inverse1));
+    };
+    auto channel = [&](__m128i bottom, __m128i topChannel) {
+        const __m128i tLow = _mm_mullo_epi16(topChannel, taColour), tHigh = _mm_mulhi_epu16(topChannel, taColour);
+        const __m128i bLow = _mm_mullo_epi16(bottom, w), bHigh = _mm_mulhi_epu16(bottom, w);
+        const __m128i n0 = _mm_add_epi32(_mm_unpacklo_epi16(tLow, tHigh), _mm_unpacklo_epi16(bLow, bHigh));
+        const __m128i n1 = _mm_add_epi32(_mm_unpackhi_epi16(tLow, tHigh), _mm_unpackhi_epi16(bLow, bHigh));
+        // 0..32768 to 16 bits through the signed pack, offset by 32768.
+        const __m128i q = _mm_packs_epi32(_mm_sub_epi32(quotients(n0, inverse[0], inverse[1]), bias),
+                                          _mm_sub_epi32(quotients(n1, inverse[2], inverse[3]), bias));
+        const __m128i made = _mm_xor_si128(q, full);
+        return _mm_or_si128(_mm_and_si128(keep, bottom), _mm_andnot_si128(keep, made));
+    };
+    const __m128i alpha = _mm_or_si128(_mm_and_si128(keep, ba), _mm_andnot_si128(keep, a));
+    const __m128i red = channel(br, top.red), green = channel(bg, top.green), blue = channel(bb, top.blue);
+    // Back to pixels.
+    const __m128i arLow = _mm_unpacklo_epi16(alpha, red), arHigh = _mm_unpackhi_epi16(alpha, red);
+    const __m128i gbLow = _mm_unpacklo_epi16(green, blue), gbHigh = _mm_unpackhi_epi16(green, blue);
+    p[0] = _mm_unpacklo_epi32(arLow, gbLow);
+    p[1] = _mm_unpackhi_epi32(arLow, gbLow);
+    p[2] = _mm_unpacklo_epi32(arHigh, gbHigh);
+    p[3] = _mm_unpackhi_epi32(arHigh, gbHigh);
+}
+
 // ---- Sixteen 8-bit pixels at a time, with AVX2 (chosen at run time).
 
 // compositeEight8 on two groups of eight at once, one in each 128-bit half

@@ -1,6 +1,8 @@
 // The in-place over composites that drawing uses, against the plain ones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -103,6 +105,51 @@ TEST(PixelKernelsTest, Sixteen8MatchCompositeOver8OnAllAlphaPairs) {
             ASSERT_EQ(std::memcmp(pixels, want, sizeof want), 0) << ba << " " << ta;
         }
     }
+}
+
+// Every top alpha 0..32768 against 96 bottom alphas (0..3, 32766..32770,
+// 65535, every 1024th and random ones), eight pixels by compositeEight16 at
+// a time: 3,145,824 pixels. Colours are random, the bottom's above full
+// intensity in one pixel of four, with channels at 0, 32768 and 65535 now
+// and then.
+TEST(PixelKernelsTest, Eight16MatchCompositeOver16OnAlphaGrid) {
+    SeededValues v{88};
+    std::vector<int32_t> bottomAlphas{0, 1, 2, 3, 32766, 32767, 32768, 32769, 32770, 65535};
+    for (int32_t ba = 1024; ba < 65536; ba += 1024) bottomAlphas.push_back(ba);
+    while (bottomAlphas.size() < 96) bottomAlphas.push_back(v.range(0, 65535));
+    long cases = 0;
+    for (int32_t ta = 0; ta <= 32768; ++ta) {
+        auto channel = [&](int32_t top) {
+            const int32_t pick = v.range(0, 15);
+            return static_cast<A_u_short>(pick == 0 ? 0 : pick == 1 ? std::min(top, 32768) : v.range(0, top));
+        };
+        const PF_Pixel16 top{static_cast<A_u_short>(ta), channel(32768), channel(32768), channel(32768)};
+        const TopColour16 colour = topColour16(top);
+        for (size_t g = 0; g < bottomAlphas.size(); g += 8) {
+            PF_Pixel16 pixels[8], want[8];
+            int16_t alphas[8];
+            for (int j = 0; j < 8; ++j) {
+                const int32_t most = j % 4 == 3 ? 65535 : 32768;
+                pixels[j] = PF_Pixel16{static_cast<A_u_short>(bottomAlphas[g + j]), channel(most), channel(most),
+                                       channel(most)};
+                // Lane j of the group at a top alpha of its own, all met across the sweep.
+                PF_Pixel16 t = top;
+                t.alpha = static_cast<A_u_short>((ta + 4099 * j) % 32769);
+                alphas[j] = static_cast<int16_t>(t.alpha);
+                want[j] = compositeOver16(pixels[j], t);
+            }
+            __m128i p[4];
+            std::memcpy(p, pixels, sizeof pixels);
+            compositeEight16(p, colour, load(alphas));
+            std::memcpy(pixels, p, sizeof pixels);
+            for (int j = 0; j < 8; ++j) {
+                ASSERT_EQ(std::memcmp(&pixels[j], &want[j], sizeof want[j]), 0)
+                    << "ta " << alphas[j] << " ba " << bottomAlphas[g + j];
+            }
+            cases += 8;
+        }
+    }
+    std::printf("16-bit eight-pixel composite: %ld pixels\n", cases);
 }
 #endif
 
