@@ -301,35 +301,84 @@ inline TopColour16 topColour16(PF_Pixel16 colour) {
 // reference's 32-bit ones do; each quotient is composite16's, per lane: the
 // sum in double times the double reciprocal of a, plus the nudge, truncated,
 // capped at 32768 (the cap taken before truncating, which is the same).
-[[gnu::always_inline]] inline void compositeEight16(__m128i *p, const TopColour16 &top, __m128i ta) {
+//   compositeEight16 divides two lanes at a time (SSE2), compositeEight16Wide
+// four (AVX2); the rest, below, is common to both.
+
+// The eight bottoms channel by channel, their weights and result alphas.
+struct Eight16 {
+    __m128i ba, br, bg, bb;  // bottom channels, pixel i in lane i
+    __m128i w, a;            // bottom weight, result alpha
+    __m128i taColour;        // top alpha for the colour sums: 1 where a is 0
+    __m128i aColour;         // divisor: 1 where a is 0
+    __m128i keep;            // lanes that keep the bottom: top alpha 0, bottom alpha above 0
+};
+
+[[gnu::always_inline]] inline Eight16 eight16(const __m128i *p, __m128i ta) {
     const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(static_cast<short>(0x8000));
-    // The channels of the eight pixels, one per vector.
+    Eight16 e;
     const __m128i t0 = _mm_unpacklo_epi16(p[0], p[1]), t1 = _mm_unpackhi_epi16(p[0], p[1]);
     const __m128i t2 = _mm_unpacklo_epi16(p[2], p[3]), t3 = _mm_unpackhi_epi16(p[2], p[3]);
     const __m128i u0 = _mm_unpacklo_epi16(t0, t1), u1 = _mm_unpackhi_epi16(t0, t1);
     const __m128i u2 = _mm_unpacklo_epi16(t2, t3), u3 = _mm_unpackhi_epi16(t2, t3);
-    const __m128i ba = _mm_unpacklo_epi64(u0, u2), br = _mm_unpackhi_epi64(u0, u2);
-    const __m128i bg = _mm_unpacklo_epi64(u1, u3), bb = _mm_unpackhi_epi64(u1, u3);
+    e.ba = _mm_unpacklo_epi64(u0, u2), e.br = _mm_unpackhi_epi64(u0, u2);
+    e.bg = _mm_unpacklo_epi64(u1, u3), e.bb = _mm_unpackhi_epi64(u1, u3);
     // w = ((32768 - ta) * ba) >> 15 from the 32-bit product's two halves;
     // a = min(ta + w, 32768).
     const __m128i rest = _mm_sub_epi16(full, ta);
-    const __m128i w = _mm_or_si128(_mm_slli_epi16(_mm_mulhi_epu16(rest, ba), 1),
-                                   _mm_srli_epi16(_mm_mullo_epi16(rest, ba), kWeightShift16));
-    const __m128i sum = _mm_adds_epu16(ta, w);
-    const __m128i a = _mm_sub_epi16(sum, _mm_subs_epu16(sum, full));
-    const __m128i none = _mm_cmpeq_epi16(a, zero);
-    const __m128i taColour = _mm_sub_epi16(ta, none), aColour = _mm_sub_epi16(a, none);
-    const __m128i keep = _mm_andnot_si128(_mm_cmpeq_epi16(ba, zero), _mm_cmpeq_epi16(ta, zero));
+    e.w = _mm_or_si128(_mm_slli_epi16(_mm_mulhi_epu16(rest, e.ba), 1),
+                       _mm_srli_epi16(_mm_mullo_epi16(rest, e.ba), kWeightShift16));
+    const __m128i sum = _mm_adds_epu16(ta, e.w);
+    e.a = _mm_sub_epi16(sum, _mm_subs_epu16(sum, full));
+    const __m128i none = _mm_cmpeq_epi16(e.a, zero);
+    e.taColour = _mm_sub_epi16(ta, none), e.aColour = _mm_sub_epi16(e.a, none);
+    e.keep = _mm_andnot_si128(_mm_cmpeq_epi16(e.ba, zero), _mm_cmpeq_epi16(ta, zero));
+    return e;
+}
+
+// The sums t * ta + b * w of one channel, lanes 0-3 in n0 and 4-7 in n1,
+// unsigned 32-bit, wrapping.
+[[gnu::always_inline]] inline void eight16Sums(const Eight16 &e, __m128i bottom, __m128i topChannel, __m128i &n0,
+                                               __m128i &n1) {
+    const __m128i tLow = _mm_mullo_epi16(topChannel, e.taColour), tHigh = _mm_mulhi_epu16(topChannel, e.taColour);
+    const __m128i bLow = _mm_mullo_epi16(bottom, e.w), bHigh = _mm_mulhi_epu16(bottom, e.w);
+    n0 = _mm_add_epi32(_mm_unpacklo_epi16(tLow, tHigh), _mm_unpacklo_epi16(bLow, bHigh));
+    n1 = _mm_add_epi32(_mm_unpackhi_epi16(tLow, tHigh), _mm_unpackhi_epi16(bLow, bHigh));
+}
+
+// Quotients 0..32768 of lanes 0-3 (q0) and 4-7 (q1) as one channel vector,
+// the bottom's channel where it is kept.
+[[gnu::always_inline]] inline __m128i eight16Channel(const Eight16 &e, __m128i bottom, __m128i q0, __m128i q1) {
+    const __m128i bias = _mm_set1_epi32(32768);
+    // Through the signed pack offset by 32768.
+    const __m128i made = _mm_xor_si128(_mm_packs_epi32(_mm_sub_epi32(q0, bias), _mm_sub_epi32(q1, bias)),
+                                       _mm_set1_epi16(static_cast<short>(0x8000)));
+    return _mm_or_si128(_mm_and_si128(e.keep, bottom), _mm_andnot_si128(e.keep, made));
+}
+
+[[gnu::always_inline]] inline void eight16Pixels(__m128i *p, const Eight16 &e, __m128i red, __m128i green,
+                                                 __m128i blue) {
+    const __m128i alpha = _mm_or_si128(_mm_and_si128(e.keep, e.ba), _mm_andnot_si128(e.keep, e.a));
+    const __m128i arLow = _mm_unpacklo_epi16(alpha, red), arHigh = _mm_unpackhi_epi16(alpha, red);
+    const __m128i gbLow = _mm_unpacklo_epi16(green, blue), gbHigh = _mm_unpackhi_epi16(green, blue);
+    p[0] = _mm_unpacklo_epi32(arLow, gbLow);
+    p[1] = _mm_unpackhi_epi32(arLow, gbLow);
+    p[2] = _mm_unpacklo_epi32(arHigh, gbHigh);
+    p[3] = _mm_unpackhi_epi32(arHigh, gbHigh);
+}
+
+[[gnu::always_inline]] inline void compositeEight16(__m128i *p, const TopColour16 &top, __m128i ta) {
+    const Eight16 e = eight16(p, ta);
+    const __m128i zero = _mm_setzero_si128();
     // 1 / a in double, two lanes a vector.
     const __m128d one = _mm_set1_pd(1.0);
-    const __m128i aLow = _mm_unpacklo_epi16(aColour, zero), aHigh = _mm_unpackhi_epi16(aColour, zero);
+    const __m128i aLow = _mm_unpacklo_epi16(e.aColour, zero), aHigh = _mm_unpackhi_epi16(e.aColour, zero);
     const __m128d inverse[4] = {
         _mm_div_pd(one, _mm_cvtepi32_pd(aLow)), _mm_div_pd(one, _mm_cvtepi32_pd(_mm_shuffle_epi32(aLow, 0xee))),
         _mm_div_pd(one, _mm_cvtepi32_pd(aHigh)), _mm_div_pd(one, _mm_cvtepi32_pd(_mm_shuffle_epi32(aHigh, 0xee)))};
-    const __m128i sign = _mm_set1_epi32(INT32_MIN), bias = _mm_set1_epi32(32768);
+    const __m128i sign = _mm_set1_epi32(INT32_MIN);
     const __m128d unsign = _mm_set1_pd(2147483648.0), nudge = _mm_set1_pd(kQuotientNudge16);
     const __m128d cap = _mm_set1_pd(static_cast<double>(kFull16));
-    // Four quotients from four unsigned 32-bit sums, as four 32-bit lanes.
+    // Four quotients from four unsigned sums.
     auto quotients = [&](__m128i n, __m128d inverse0, __m128d inverse1) {
         const __m128i s = _mm_xor_si128(n, sign);  // n - 2^31, signed
         auto two = [&](__m128i lanes, __m128d inv) {
@@ -339,25 +388,37 @@ inline TopColour16 topColour16(PF_Pixel16 colour) {
         return _mm_unpacklo_epi64(two(s, inverse0), two(_mm_shuffle_epi32(s, 0xee), inverse1));
     };
     auto channel = [&](__m128i bottom, __m128i topChannel) {
-        const __m128i tLow = _mm_mullo_epi16(topChannel, taColour), tHigh = _mm_mulhi_epu16(topChannel, taColour);
-        const __m128i bLow = _mm_mullo_epi16(bottom, w), bHigh = _mm_mulhi_epu16(bottom, w);
-        const __m128i n0 = _mm_add_epi32(_mm_unpacklo_epi16(tLow, tHigh), _mm_unpacklo_epi16(bLow, bHigh));
-        const __m128i n1 = _mm_add_epi32(_mm_unpackhi_epi16(tLow, tHigh), _mm_unpackhi_epi16(bLow, bHigh));
-        // 0..32768 to 16 bits through the signed pack, offset by 32768.
-        const __m128i q = _mm_packs_epi32(_mm_sub_epi32(quotients(n0, inverse[0], inverse[1]), bias),
-                                          _mm_sub_epi32(quotients(n1, inverse[2], inverse[3]), bias));
-        const __m128i made = _mm_xor_si128(q, full);
-        return _mm_or_si128(_mm_and_si128(keep, bottom), _mm_andnot_si128(keep, made));
+        __m128i n0, n1;
+        eight16Sums(e, bottom, topChannel, n0, n1);
+        return eight16Channel(e, bottom, quotients(n0, inverse[0], inverse[1]), quotients(n1, inverse[2], inverse[3]));
     };
-    const __m128i alpha = _mm_or_si128(_mm_and_si128(keep, ba), _mm_andnot_si128(keep, a));
-    const __m128i red = channel(br, top.red), green = channel(bg, top.green), blue = channel(bb, top.blue);
-    // Back to pixels.
-    const __m128i arLow = _mm_unpacklo_epi16(alpha, red), arHigh = _mm_unpackhi_epi16(alpha, red);
-    const __m128i gbLow = _mm_unpacklo_epi16(green, blue), gbHigh = _mm_unpackhi_epi16(green, blue);
-    p[0] = _mm_unpacklo_epi32(arLow, gbLow);
-    p[1] = _mm_unpackhi_epi32(arLow, gbLow);
-    p[2] = _mm_unpacklo_epi32(arHigh, gbHigh);
-    p[3] = _mm_unpackhi_epi32(arHigh, gbHigh);
+    eight16Pixels(p, e, channel(e.br, top.red), channel(e.bg, top.green), channel(e.bb, top.blue));
+}
+
+// compositeEight16 with its divisions four lanes at a time (AVX2, chosen at
+// run time): the same double operations on each lane.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i quotientsWide16(__m128i n, __m256d inverse) {
+    const __m256d d =
+        _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(n, _mm_set1_epi32(INT32_MIN))), _mm256_set1_pd(2147483648.0));
+    return _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_add_pd(_mm256_mul_pd(d, inverse), _mm256_set1_pd(kQuotientNudge16)),
+                                             _mm256_set1_pd(static_cast<double>(kFull16))));
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline void compositeEight16Wide(__m128i *p, const TopColour16 &top,
+                                                                             __m128i ta) {
+    const Eight16 e = eight16(p, ta);
+    const __m128i zero = _mm_setzero_si128();
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d inverse0 = _mm256_div_pd(one, _mm256_cvtepi32_pd(_mm_unpacklo_epi16(e.aColour, zero)));
+    const __m256d inverse1 = _mm256_div_pd(one, _mm256_cvtepi32_pd(_mm_unpackhi_epi16(e.aColour, zero)));
+    __m128i n0, n1;
+    eight16Sums(e, e.br, top.red, n0, n1);
+    const __m128i red = eight16Channel(e, e.br, quotientsWide16(n0, inverse0), quotientsWide16(n1, inverse1));
+    eight16Sums(e, e.bg, top.green, n0, n1);
+    const __m128i green = eight16Channel(e, e.bg, quotientsWide16(n0, inverse0), quotientsWide16(n1, inverse1));
+    eight16Sums(e, e.bb, top.blue, n0, n1);
+    const __m128i blue = eight16Channel(e, e.bb, quotientsWide16(n0, inverse0), quotientsWide16(n1, inverse1));
+    eight16Pixels(p, e, red, green, blue);
 }
 
 // ---- Sixteen 8-bit pixels at a time, with AVX2 (chosen at run time).

@@ -564,11 +564,21 @@ struct SoftCircleShape {
             *lanes[h] =
                 _mm_and_si128(*lanes[h], _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(positive, evenLanes)));
         }
-        return _mm_packs_epi32(ta[0], ta[1]);
+        return packAlphas(ta[0], ta[1]);
     }
 
     static __m128i merge(__m128i covered, __m128i drawn, __m128i bottom) {
         return _mm_or_si128(_mm_and_si128(covered, drawn), _mm_andnot_si128(covered, bottom));
+    }
+
+    // The coverage masks of pixels 0-3 and 4-7 (32-bit lanes) per vector of pixels.
+    [[gnu::always_inline]] static void coveredLanes(__m128i lanes0, __m128i lanes1, __m128i *covered) {
+        if constexpr (is8) {
+            covered[0] = lanes0, covered[1] = lanes1;
+        } else {
+            covered[0] = _mm_unpacklo_epi32(lanes0, lanes0), covered[1] = _mm_unpackhi_epi32(lanes0, lanes0);
+            covered[2] = _mm_unpacklo_epi32(lanes1, lanes1), covered[3] = _mm_unpackhi_epi32(lanes1, lanes1);
+        }
     }
 
     // Group k of row r, alone.
@@ -582,13 +592,11 @@ struct SoftCircleShape {
         for (int v = 0; v < kVectors; ++v) bottom[v] = _mm_loadu_si128(p + v);
         // Each pixel's lane of the coverage masks, its top alpha, and the
         // colour it is put as by the replacing write.
+        coveredLanes(lanes0, lanes1, covered);
         if constexpr (is8) {
-            covered[0] = lanes0, covered[1] = lanes1;
             drawn[0] = _mm_or_si128(colour.bits, _mm_unpacklo_epi16(ta, zero));
             drawn[1] = _mm_or_si128(colour.bits, _mm_unpackhi_epi16(ta, zero));
         } else {
-            covered[0] = _mm_unpacklo_epi32(lanes0, lanes0), covered[1] = _mm_unpackhi_epi32(lanes0, lanes0);
-            covered[2] = _mm_unpacklo_epi32(lanes1, lanes1), covered[3] = _mm_unpackhi_epi32(lanes1, lanes1);
             const __m128i low = _mm_unpacklo_epi16(ta, zero), high = _mm_unpackhi_epi16(ta, zero);
             drawn[0] = _mm_or_si128(colour.bits, _mm_unpacklo_epi32(low, zero));
             drawn[1] = _mm_or_si128(colour.bits, _mm_unpackhi_epi32(low, zero));
@@ -609,6 +617,24 @@ struct SoftCircleShape {
     static void rowAlone(const SoftCircleShape &shape, RowGroups &r) {
         const int64_t groups = r.groups();
         for (int64_t k = 0; k < groups; ++k) shape.group(r, k);
+        rowDone(r);
+    }
+
+    // A 16-bit row laid over with AVX2: group() with the coverage and the
+    // composite's divisions four lanes at a time.
+    [[gnu::target("avx2")]] static void rowAloneWide(const SoftCircleShape &shape, RowGroups &r) {
+        const int64_t groups = r.groups();
+        for (int64_t k = 0; k < groups; ++k) {
+            __m128i lanes0, lanes1;
+            const int64_t i = r.offset(k, lanes0, lanes1);
+            const __m128i ta = shape.topsWide(r, i, lanes0, lanes1);
+            __m128i *p = reinterpret_cast<__m128i *>(r.base() + i);
+            __m128i bottom[kVectors], drawn[kVectors], covered[kVectors];
+            for (int v = 0; v < kVectors; ++v) drawn[v] = bottom[v] = _mm_loadu_si128(p + v);
+            coveredLanes(lanes0, lanes1, covered);
+            compositeEight16Wide(drawn, shape.colour, ta);
+            for (int v = 0; v < kVectors; ++v) _mm_storeu_si128(p + v, merge(covered[v], drawn[v], bottom[v]));
+        }
         rowDone(r);
     }
 
@@ -644,13 +670,17 @@ struct SoftCircleShape {
     // for the next, and finish() draws one left waiting. Rows never share
     // pixels.
     bool pairs = is8 && Write::laysOver && hasAvx2();
+    // At 16 bits each row goes alone, with AVX2 where there is.
+    bool wide = !is8 && Write::laysOver && hasAvx2();
     mutable bool waiting = false;
     mutable RowGroups waitingRow;
 
     void wholeRow(Pixel *at, Span walk, Span inner, double fy) const {
         if (walk.first > walk.last) return;
         RowGroups r = rowGroups(at, walk, inner, fy);
-        if (!pairs) {
+        if (wide) {
+            if constexpr (!is8) rowAloneWide(*this, r);
+        } else if (!pairs) {
             rowAlone(*this, r);
         } else if (waiting) {
             if constexpr (is8) rowPair(*this, waitingRow, r);
