@@ -302,7 +302,7 @@ inline TopColour16 topColour16(PF_Pixel16 colour) {
 // sum in double times the double reciprocal of a, plus the nudge, truncated,
 // capped at 32768 (the cap taken before truncating, which is the same).
 //   compositeEight16 divides two lanes at a time (SSE2), compositeEight16Wide
-// four (AVX2); the rest, below, is common to both.
+// eight (AVX2) by another exact division; the rest, below, is common to both.
 
 // The eight bottoms channel by channel, their weights and result alphas.
 struct Eight16 {
@@ -345,6 +345,11 @@ struct Eight16 {
     n1 = _mm_add_epi32(_mm_unpackhi_epi16(tLow, tHigh), _mm_unpackhi_epi16(bLow, bHigh));
 }
 
+// A channel as made, the bottom's where it is kept.
+[[gnu::always_inline]] inline __m128i eight16Kept(const Eight16 &e, __m128i bottom, __m128i made) {
+    return _mm_or_si128(_mm_and_si128(e.keep, bottom), _mm_andnot_si128(e.keep, made));
+}
+
 // Quotients 0..32768 of lanes 0-3 (q0) and 4-7 (q1) as one channel vector,
 // the bottom's channel where it is kept.
 [[gnu::always_inline]] inline __m128i eight16Channel(const Eight16 &e, __m128i bottom, __m128i q0, __m128i q1) {
@@ -352,7 +357,7 @@ struct Eight16 {
     // Through the signed pack offset by 32768.
     const __m128i made = _mm_xor_si128(_mm_packs_epi32(_mm_sub_epi32(q0, bias), _mm_sub_epi32(q1, bias)),
                                        _mm_set1_epi16(static_cast<short>(0x8000)));
-    return _mm_or_si128(_mm_and_si128(e.keep, bottom), _mm_andnot_si128(e.keep, made));
+    return eight16Kept(e, bottom, made);
 }
 
 [[gnu::always_inline]] inline void eight16Pixels(__m128i *p, const Eight16 &e, __m128i red, __m128i green,
@@ -395,30 +400,48 @@ struct Eight16 {
     eight16Pixels(p, e, channel(e.br, top.red), channel(e.bg, top.green), channel(e.bb, top.blue));
 }
 
-// compositeEight16 with its divisions four lanes at a time (AVX2, chosen at
-// run time): the same double operations on each lane.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m128i quotientsWide16(__m128i n, __m256d inverse) {
-    const __m256d d =
-        _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(n, _mm_set1_epi32(INT32_MIN))), _mm256_set1_pd(2147483648.0));
-    return _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_add_pd(_mm256_mul_pd(d, inverse), _mm256_set1_pd(kQuotientNudge16)),
-                                             _mm256_set1_pd(static_cast<double>(kFull16))));
+// compositeEight16 with the eight lanes of a channel in one 256-bit vector
+// (AVX2, chosen at run time), each quotient q = floor(n / a) found from a
+// single-precision estimate and put right by its remainder. The sum n
+// (below 2^32) goes to float as (n >> 16) * 65536 + (n & 65535), one
+// rounding; with the rounded reciprocal and product the estimate is within
+// 3 * 2^-24 relative of n / a, and n / a stays below 2^17 (a sum is at most
+// 65535 times its uncapped divisor, or below 2^32 over a capped one of
+// 32768), so the estimate is off by less than 2^-5 and its truncation q0 is
+// q - 1, q or q + 1. The remainder n - q0 * a, taken modulo 2^32, lies in
+// -a..2a - 1 and so reads true as a signed number; it tells which.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i quotientsWide16(__m256i n, __m256i a, __m256 reciprocal) {
+    const __m256 estimate =
+        _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(n, 16)), _mm256_set1_ps(65536.0f)),
+                      _mm256_cvtepi32_ps(_mm256_and_si256(n, _mm256_set1_epi32(0xffff))));
+    const __m256i q0 = _mm256_cvttps_epi32(_mm256_mul_ps(estimate, reciprocal));
+    const __m256i rest = _mm256_sub_epi32(n, _mm256_mullo_epi32(q0, a));
+    const __m256i over = _mm256_cmpgt_epi32(rest, _mm256_sub_epi32(a, _mm256_set1_epi32(1)));
+    const __m256i under = _mm256_cmpgt_epi32(_mm256_setzero_si256(), rest);
+    const __m256i q = _mm256_add_epi32(_mm256_sub_epi32(q0, over), under);
+    const __m256i capped = _mm256_min_epi32(q, _mm256_set1_epi32(static_cast<int32_t>(kFull16)));
+    return _mm_packus_epi32(_mm256_castsi256_si128(capped), _mm256_extracti128_si256(capped, 1));
+}
+
+// One channel: t * ta + b * w, wrapping at 2^32 as the reference's sums do,
+// over a; the bottom's where it is kept.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i channelWide16(const Eight16 &e, __m128i bottom,
+                                                                         __m128i topChannel, __m256i taColour,
+                                                                         __m256i w, __m256i a, __m256 reciprocal) {
+    const __m256i n = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_cvtepu16_epi32(topChannel), taColour),
+                                       _mm256_mullo_epi32(_mm256_cvtepu16_epi32(bottom), w));
+    return eight16Kept(e, bottom, quotientsWide16(n, a, reciprocal));
 }
 
 [[gnu::target("avx2"), gnu::always_inline]] inline void compositeEight16Wide(__m128i *p, const TopColour16 &top,
                                                                              __m128i ta) {
     const Eight16 e = eight16(p, ta);
-    const __m128i zero = _mm_setzero_si128();
-    const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d inverse0 = _mm256_div_pd(one, _mm256_cvtepi32_pd(_mm_unpacklo_epi16(e.aColour, zero)));
-    const __m256d inverse1 = _mm256_div_pd(one, _mm256_cvtepi32_pd(_mm_unpackhi_epi16(e.aColour, zero)));
-    __m128i n0, n1;
-    eight16Sums(e, e.br, top.red, n0, n1);
-    const __m128i red = eight16Channel(e, e.br, quotientsWide16(n0, inverse0), quotientsWide16(n1, inverse1));
-    eight16Sums(e, e.bg, top.green, n0, n1);
-    const __m128i green = eight16Channel(e, e.bg, quotientsWide16(n0, inverse0), quotientsWide16(n1, inverse1));
-    eight16Sums(e, e.bb, top.blue, n0, n1);
-    const __m128i blue = eight16Channel(e, e.bb, quotientsWide16(n0, inverse0), quotientsWide16(n1, inverse1));
-    eight16Pixels(p, e, red, green, blue);
+    const __m256i a = _mm256_cvtepu16_epi32(e.aColour), taColour = _mm256_cvtepu16_epi32(e.taColour);
+    const __m256i w = _mm256_cvtepu16_epi32(e.w);
+    const __m256 reciprocal = _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_cvtepi32_ps(a));
+    eight16Pixels(p, e, channelWide16(e, e.br, top.red, taColour, w, a, reciprocal),
+                  channelWide16(e, e.bg, top.green, taColour, w, a, reciprocal),
+                  channelWide16(e, e.bb, top.blue, taColour, w, a, reciprocal));
 }
 
 // ---- Sixteen 8-bit pixels at a time, with AVX2 (chosen at run time).

@@ -620,8 +620,8 @@ struct SoftCircleShape {
         rowDone(r);
     }
 
-    // A 16-bit row laid over with AVX2: group() with the coverage and the
-    // composite's divisions four lanes at a time.
+    // A 16-bit row laid over with AVX2: group() with the coverage four
+    // lanes at a time and the composite eight.
     [[gnu::target("avx2")]] static void rowAloneWide(const SoftCircleShape &shape, RowGroups &r) {
         const int64_t groups = r.groups();
         for (int64_t k = 0; k < groups; ++k) {

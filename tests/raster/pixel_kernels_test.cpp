@@ -162,7 +162,7 @@ TEST(PixelKernelsTest, Eight16MatchCompositeOver16OnAlphaGrid) {
             cases += 8;
         }
     }
-    std::printf("16-bit eight-pixel composite: %ld pixels, four-lane divisions %ld\n", cases, wideCases);
+    std::printf("16-bit eight-pixel composite: %ld pixels, AVX2 form %ld\n", cases, wideCases);
 }
 #endif
 
