@@ -538,20 +538,99 @@ inline void compositeRunOver(PF_Pixel *dst, int64_t count, const OverTop<PF_Pixe
     for (; i < count; ++i) compositeOverInto(dst[i], over);
 }
 
-// 16-bit: the top is fixed, so the bottom weight and the result alpha depend
-// on the bottom alpha alone and are kept while it repeats; a bottom pixel
-// equal to the previous one takes its result.
-inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, const OverTop<PF_Pixel16> &top) {
+#if defined(__SSE2__)
+// Whether the processor runs AVX2 (and the system keeps its registers).
+inline bool hasAvx2() {
+    static const bool yes = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return yes;
+}
+
+// 16-bit runs eight pixels at a time: overlapping shapes leave long runs of
+// equal pixels, so eight bottoms equal to the last one composited take its
+// result.
+struct Run16 {
+    __m128i seen = _mm_set1_epi32(-1), made = _mm_setzero_si128();
+    bool primed = false;
+
+    [[gnu::always_inline]] bool repeats(__m128i *at) const {
+        if (!primed) return false;
+        __m128i same = _mm_set1_epi32(-1);
+        for (int v = 0; v < 4; ++v) same = _mm_and_si128(same, _mm_cmpeq_epi32(_mm_loadu_si128(at + v), seen));
+        if (_mm_movemask_epi8(same) != 0xffff) return false;
+        for (int v = 0; v < 4; ++v) _mm_storeu_si128(at + v, made);
+        return true;
+    }
+    // The last pixel of a group, as one 64-bit lane twice.
+    [[gnu::always_inline]] static __m128i last(__m128i p3) { return _mm_unpackhi_epi64(p3, p3); }
+};
+
+// The whole groups of eight from dst on; returns how many pixels they hold.
+inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColour16 &colour, __m128i alphas) {
+    Run16 run;
+    int64_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m128i *at = reinterpret_cast<__m128i *>(dst + i);
+        if (run.repeats(at)) continue;
+        __m128i p[4];
+        for (int v = 0; v < 4; ++v) p[v] = _mm_loadu_si128(at + v);
+        run.seen = Run16::last(p[3]);
+        compositeEight16(p, colour, alphas);
+        for (int v = 0; v < 4; ++v) _mm_storeu_si128(at + v, p[v]);
+        run.made = Run16::last(p[3]);
+        run.primed = true;
+    }
+    return i;
+}
+
+[[gnu::target("avx2")]] inline int64_t compositeRunEight16Wide(PF_Pixel16 *dst, int64_t count,
+                                                               const TopColour16 &colour, __m128i alphas) {
+    Run16 run;
+    int64_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m128i *at = reinterpret_cast<__m128i *>(dst + i);
+        if (run.repeats(at)) continue;
+        __m128i p[4];
+        for (int v = 0; v < 4; ++v) p[v] = _mm_loadu_si128(at + v);
+        run.seen = Run16::last(p[3]);
+        compositeEight16Wide(p, colour, alphas);
+        for (int v = 0; v < 4; ++v) _mm_storeu_si128(at + v, p[v]);
+        run.made = Run16::last(p[3]);
+        run.primed = true;
+    }
+    return i;
+}
+#endif
+
+// 16-bit: with SSE2 eight pixels at a time by compositeEight16 (the AVX2
+// form where there is), the rest one by one. There the top is fixed, so the
+// bottom weight and the result alpha depend on the bottom alpha alone and
+// are kept while it repeats; a bottom pixel equal to the previous one takes
+// its result.
+// Kept out of line, one call a run, so that it does not crowd the inlining
+// of the walks that call it.
+[[gnu::noinline]] inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, const OverTop<PF_Pixel16> &top) {
     const uint32_t ta = top.pixel.alpha;
     if (ta == 0 || ta == kFull16) {
         for (int64_t i = 0; i < count; ++i) compositeOverInto(dst[i], top);
         return;
     }
+    int64_t first = 0;
+#if defined(__SSE2__)
+    if (count >= 8) {
+        const TopColour16 colour = topColour16(top.pixel);
+        const __m128i alphas = _mm_set1_epi16(static_cast<short>(ta));
+        first = hasAvx2() ? compositeRunEight16Wide(dst, count, colour, alphas)
+                          : compositeRunEight16(dst, count, colour, alphas);
+    }
+#endif
     uint32_t lastBa = 0;
     Weights16 k{0, 0, 0.0};
     uint64_t seen = 0, made = 0;
     bool primed = false;
-    for (int64_t i = 0; i < count; ++i) {
+    for (int64_t i = first; i < count; ++i) {
         uint64_t bits;
         std::memcpy(&bits, &dst[i], 8);
         if (primed && bits == seen) {

@@ -390,15 +390,6 @@ struct PolygonShape {
 // compositeEight16. Pixels without coverage keep their bits.
 bool softCircleFits(const RasterShape &s) { return s.sides == 2 && s.edge == EdgeProfile::Soft; }
 
-// Whether the processor runs AVX2 (and the system keeps its registers).
-bool hasAvx2() {
-    static const bool yes = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return yes;
-}
-
 template <class Traits, class Write>
 struct SoftCircleShape {
     using Pixel = typename Traits::Pixel;
