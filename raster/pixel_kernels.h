@@ -273,6 +273,177 @@ inline TopColour8 topColour8(PF_Pixel colour) {
     p1 = _mm_packus_epi16(_mm_unpacklo_epi32(arHigh, gbHigh), _mm_unpackhi_epi32(arHigh, gbHigh));
 }
 
+// ---- Eight 16-bit pixels at a time.
+
+// One top colour for compositeEight16: its channels (0..32768) in every
+// 16-bit lane, and its bits with alpha 0 in every 64-bit lane.
+struct TopColour16 {
+    __m128i red, green, blue, bits;
+};
+
+inline TopColour16 topColour16(PF_Pixel16 colour) {
+    colour.alpha = 0;
+    int64_t bits;
+    std::memcpy(&bits, &colour, 8);
+    return TopColour16{_mm_set1_epi16(static_cast<short>(colour.red)), _mm_set1_epi16(static_cast<short>(colour.green)),
+                       _mm_set1_epi16(static_cast<short>(colour.blue)), _mm_set1_epi64x(bits)};
+}
+
+// Eight pixels, two per vector in p[0..3], under one top colour at eight top
+// alphas (ta: 16-bit lanes, 0..32768, pixel i in lane i), laid over them bit
+// for bit as compositeOverReference lays them; the bottoms may hold any
+// channel values 0..65535.
+//   The weighted form gives the top where the bottom is transparent or the
+// top opaque (w = 0, a = ta), and is worked out at top alpha 1 where both
+// alphas are 0 (a = 0; the alpha stays 0). A top alpha of 0 over a bottom
+// with alpha keeps the bottom by a blend, since a capped or wrapped bottom
+// would not come back whole. The products t * ta + b * w wrap at 2^32 as the
+// reference's 32-bit ones do; each quotient is composite16's, per lane: the
+// sum in double times the double reciprocal of a, plus the nudge, truncated,
+// capped at 32768 (the cap taken before truncating, which is the same).
+//   compositeEight16 divides two lanes at a time (SSE2), compositeEight16Wide
+// eight (AVX2) by another exact division; the rest, below, is common to both.
+
+// The eight bottoms channel by channel, their weights and result alphas.
+struct Eight16 {
+    __m128i ba, br, bg, bb;  // bottom channels, pixel i in lane i
+    __m128i w, a;            // bottom weight, result alpha
+    __m128i taColour;        // top alpha for the colour sums: 1 where a is 0
+    __m128i aColour;         // divisor: 1 where a is 0
+    __m128i keep;            // lanes that keep the bottom: top alpha 0, bottom alpha above 0
+};
+
+[[gnu::always_inline]] inline Eight16 eight16(const __m128i *p, __m128i ta) {
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(static_cast<short>(0x8000));
+    Eight16 e;
+    const __m128i t0 = _mm_unpacklo_epi16(p[0], p[1]), t1 = _mm_unpackhi_epi16(p[0], p[1]);
+    const __m128i t2 = _mm_unpacklo_epi16(p[2], p[3]), t3 = _mm_unpackhi_epi16(p[2], p[3]);
+    const __m128i u0 = _mm_unpacklo_epi16(t0, t1), u1 = _mm_unpackhi_epi16(t0, t1);
+    const __m128i u2 = _mm_unpacklo_epi16(t2, t3), u3 = _mm_unpackhi_epi16(t2, t3);
+    e.ba = _mm_unpacklo_epi64(u0, u2), e.br = _mm_unpackhi_epi64(u0, u2);
+    e.bg = _mm_unpacklo_epi64(u1, u3), e.bb = _mm_unpackhi_epi64(u1, u3);
+    // w = ((32768 - ta) * ba) >> 15 from the 32-bit product's two halves;
+    // a = min(ta + w, 32768).
+    const __m128i rest = _mm_sub_epi16(full, ta);
+    e.w = _mm_or_si128(_mm_slli_epi16(_mm_mulhi_epu16(rest, e.ba), 1),
+                       _mm_srli_epi16(_mm_mullo_epi16(rest, e.ba), kWeightShift16));
+    const __m128i sum = _mm_adds_epu16(ta, e.w);
+    e.a = _mm_sub_epi16(sum, _mm_subs_epu16(sum, full));
+    const __m128i none = _mm_cmpeq_epi16(e.a, zero);
+    e.taColour = _mm_sub_epi16(ta, none), e.aColour = _mm_sub_epi16(e.a, none);
+    e.keep = _mm_andnot_si128(_mm_cmpeq_epi16(e.ba, zero), _mm_cmpeq_epi16(ta, zero));
+    return e;
+}
+
+// The sums t * ta + b * w of one channel, lanes 0-3 in n0 and 4-7 in n1,
+// unsigned 32-bit, wrapping.
+[[gnu::always_inline]] inline void eight16Sums(const Eight16 &e, __m128i bottom, __m128i topChannel, __m128i &n0,
+                                               __m128i &n1) {
+    const __m128i tLow = _mm_mullo_epi16(topChannel, e.taColour), tHigh = _mm_mulhi_epu16(topChannel, e.taColour);
+    const __m128i bLow = _mm_mullo_epi16(bottom, e.w), bHigh = _mm_mulhi_epu16(bottom, e.w);
+    n0 = _mm_add_epi32(_mm_unpacklo_epi16(tLow, tHigh), _mm_unpacklo_epi16(bLow, bHigh));
+    n1 = _mm_add_epi32(_mm_unpackhi_epi16(tLow, tHigh), _mm_unpackhi_epi16(bLow, bHigh));
+}
+
+// A channel as made, the bottom's where it is kept.
+[[gnu::always_inline]] inline __m128i eight16Kept(const Eight16 &e, __m128i bottom, __m128i made) {
+    return _mm_or_si128(_mm_and_si128(e.keep, bottom), _mm_andnot_si128(e.keep, made));
+}
+
+// Quotients 0..32768 of lanes 0-3 (q0) and 4-7 (q1) as one channel vector,
+// the bottom's channel where it is kept.
+[[gnu::always_inline]] inline __m128i eight16Channel(const Eight16 &e, __m128i bottom, __m128i q0, __m128i q1) {
+    const __m128i bias = _mm_set1_epi32(32768);
+    // Through the signed pack offset by 32768.
+    const __m128i made = _mm_xor_si128(_mm_packs_epi32(_mm_sub_epi32(q0, bias), _mm_sub_epi32(q1, bias)),
+                                       _mm_set1_epi16(static_cast<short>(0x8000)));
+    return eight16Kept(e, bottom, made);
+}
+
+[[gnu::always_inline]] inline void eight16Pixels(__m128i *p, const Eight16 &e, __m128i red, __m128i green,
+                                                 __m128i blue) {
+    const __m128i alpha = _mm_or_si128(_mm_and_si128(e.keep, e.ba), _mm_andnot_si128(e.keep, e.a));
+    const __m128i arLow = _mm_unpacklo_epi16(alpha, red), arHigh = _mm_unpackhi_epi16(alpha, red);
+    const __m128i gbLow = _mm_unpacklo_epi16(green, blue), gbHigh = _mm_unpackhi_epi16(green, blue);
+    p[0] = _mm_unpacklo_epi32(arLow, gbLow);
+    p[1] = _mm_unpackhi_epi32(arLow, gbLow);
+    p[2] = _mm_unpacklo_epi32(arHigh, gbHigh);
+    p[3] = _mm_unpackhi_epi32(arHigh, gbHigh);
+}
+
+[[gnu::always_inline]] inline void compositeEight16(__m128i *p, const TopColour16 &top, __m128i ta) {
+    const Eight16 e = eight16(p, ta);
+    const __m128i zero = _mm_setzero_si128();
+    // 1 / a in double, two lanes a vector.
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128i aLow = _mm_unpacklo_epi16(e.aColour, zero), aHigh = _mm_unpackhi_epi16(e.aColour, zero);
+    const __m128d inverse[4] = {
+        _mm_div_pd(one, _mm_cvtepi32_pd(aLow)), _mm_div_pd(one, _mm_cvtepi32_pd(_mm_shuffle_epi32(aLow, 0xee))),
+        _mm_div_pd(one, _mm_cvtepi32_pd(aHigh)), _mm_div_pd(one, _mm_cvtepi32_pd(_mm_shuffle_epi32(aHigh, 0xee)))};
+    const __m128i sign = _mm_set1_epi32(INT32_MIN);
+    const __m128d unsign = _mm_set1_pd(2147483648.0), nudge = _mm_set1_pd(kQuotientNudge16);
+    const __m128d cap = _mm_set1_pd(static_cast<double>(kFull16));
+    // Four quotients from four unsigned sums.
+    auto quotients = [&](__m128i n, __m128d inverse0, __m128d inverse1) {
+        const __m128i s = _mm_xor_si128(n, sign);  // n - 2^31, signed
+        auto two = [&](__m128i lanes, __m128d inv) {
+            const __m128d d = _mm_add_pd(_mm_cvtepi32_pd(lanes), unsign);
+            return _mm_cvttpd_epi32(_mm_min_pd(_mm_add_pd(_mm_mul_pd(d, inv), nudge), cap));
+        };
+        return _mm_unpacklo_epi64(two(s, inverse0), two(_mm_shuffle_epi32(s, 0xee), inverse1));
+    };
+    auto channel = [&](__m128i bottom, __m128i topChannel) {
+        __m128i n0, n1;
+        eight16Sums(e, bottom, topChannel, n0, n1);
+        return eight16Channel(e, bottom, quotients(n0, inverse[0], inverse[1]), quotients(n1, inverse[2], inverse[3]));
+    };
+    eight16Pixels(p, e, channel(e.br, top.red), channel(e.bg, top.green), channel(e.bb, top.blue));
+}
+
+// compositeEight16 with the eight lanes of a channel in one 256-bit vector
+// (AVX2, chosen at run time), each quotient q = floor(n / a) found from a
+// single-precision estimate and put right by its remainder. The sum n
+// (below 2^32) goes to float as (n >> 16) * 65536 + (n & 65535), one
+// rounding; with the rounded reciprocal and product the estimate is within
+// 3 * 2^-24 relative of n / a, and n / a stays below 2^17 (a sum is at most
+// 65535 times its uncapped divisor, or below 2^32 over a capped one of
+// 32768), so the estimate is off by less than 2^-5 and its truncation q0 is
+// q - 1, q or q + 1. The remainder n - q0 * a, taken modulo 2^32, lies in
+// -a..2a - 1 and so reads true as a signed number; it tells which.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i quotientsWide16(__m256i n, __m256i a, __m256 reciprocal) {
+    const __m256 estimate =
+        _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(n, 16)), _mm256_set1_ps(65536.0f)),
+                      _mm256_cvtepi32_ps(_mm256_and_si256(n, _mm256_set1_epi32(0xffff))));
+    const __m256i q0 = _mm256_cvttps_epi32(_mm256_mul_ps(estimate, reciprocal));
+    const __m256i rest = _mm256_sub_epi32(n, _mm256_mullo_epi32(q0, a));
+    const __m256i over = _mm256_cmpgt_epi32(rest, _mm256_sub_epi32(a, _mm256_set1_epi32(1)));
+    const __m256i under = _mm256_cmpgt_epi32(_mm256_setzero_si256(), rest);
+    const __m256i q = _mm256_add_epi32(_mm256_sub_epi32(q0, over), under);
+    const __m256i capped = _mm256_min_epi32(q, _mm256_set1_epi32(static_cast<int32_t>(kFull16)));
+    return _mm_packus_epi32(_mm256_castsi256_si128(capped), _mm256_extracti128_si256(capped, 1));
+}
+
+// One channel: t * ta + b * w, wrapping at 2^32 as the reference's sums do,
+// over a; the bottom's where it is kept.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i channelWide16(const Eight16 &e, __m128i bottom,
+                                                                         __m128i topChannel, __m256i taColour,
+                                                                         __m256i w, __m256i a, __m256 reciprocal) {
+    const __m256i n = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_cvtepu16_epi32(topChannel), taColour),
+                                       _mm256_mullo_epi32(_mm256_cvtepu16_epi32(bottom), w));
+    return eight16Kept(e, bottom, quotientsWide16(n, a, reciprocal));
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline void compositeEight16Wide(__m128i *p, const TopColour16 &top,
+                                                                             __m128i ta) {
+    const Eight16 e = eight16(p, ta);
+    const __m256i a = _mm256_cvtepu16_epi32(e.aColour), taColour = _mm256_cvtepu16_epi32(e.taColour);
+    const __m256i w = _mm256_cvtepu16_epi32(e.w);
+    const __m256 reciprocal = _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_cvtepi32_ps(a));
+    eight16Pixels(p, e, channelWide16(e, e.br, top.red, taColour, w, a, reciprocal),
+                  channelWide16(e, e.bg, top.green, taColour, w, a, reciprocal),
+                  channelWide16(e, e.bb, top.blue, taColour, w, a, reciprocal));
+}
+
 // ---- Sixteen 8-bit pixels at a time, with AVX2 (chosen at run time).
 
 // compositeEight8 on two groups of eight at once, one in each 128-bit half
@@ -367,20 +538,99 @@ inline void compositeRunOver(PF_Pixel *dst, int64_t count, const OverTop<PF_Pixe
     for (; i < count; ++i) compositeOverInto(dst[i], over);
 }
 
-// 16-bit: the top is fixed, so the bottom weight and the result alpha depend
-// on the bottom alpha alone and are kept while it repeats; a bottom pixel
-// equal to the previous one takes its result.
-inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, const OverTop<PF_Pixel16> &top) {
+#if defined(__SSE2__)
+// Whether the processor runs AVX2 (and the system keeps its registers).
+inline bool hasAvx2() {
+    static const bool yes = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return yes;
+}
+
+// 16-bit runs eight pixels at a time: overlapping shapes leave long runs of
+// equal pixels, so eight bottoms equal to the last one composited take its
+// result.
+struct Run16 {
+    __m128i seen = _mm_set1_epi32(-1), made = _mm_setzero_si128();
+    bool primed = false;
+
+    [[gnu::always_inline]] bool repeats(__m128i *at) const {
+        if (!primed) return false;
+        __m128i same = _mm_set1_epi32(-1);
+        for (int v = 0; v < 4; ++v) same = _mm_and_si128(same, _mm_cmpeq_epi32(_mm_loadu_si128(at + v), seen));
+        if (_mm_movemask_epi8(same) != 0xffff) return false;
+        for (int v = 0; v < 4; ++v) _mm_storeu_si128(at + v, made);
+        return true;
+    }
+    // The last pixel of a group, as one 64-bit lane twice.
+    [[gnu::always_inline]] static __m128i last(__m128i p3) { return _mm_unpackhi_epi64(p3, p3); }
+};
+
+// The whole groups of eight from dst on; returns how many pixels they hold.
+inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColour16 &colour, __m128i alphas) {
+    Run16 run;
+    int64_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m128i *at = reinterpret_cast<__m128i *>(dst + i);
+        if (run.repeats(at)) continue;
+        __m128i p[4];
+        for (int v = 0; v < 4; ++v) p[v] = _mm_loadu_si128(at + v);
+        run.seen = Run16::last(p[3]);
+        compositeEight16(p, colour, alphas);
+        for (int v = 0; v < 4; ++v) _mm_storeu_si128(at + v, p[v]);
+        run.made = Run16::last(p[3]);
+        run.primed = true;
+    }
+    return i;
+}
+
+[[gnu::target("avx2")]] inline int64_t compositeRunEight16Wide(PF_Pixel16 *dst, int64_t count,
+                                                               const TopColour16 &colour, __m128i alphas) {
+    Run16 run;
+    int64_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m128i *at = reinterpret_cast<__m128i *>(dst + i);
+        if (run.repeats(at)) continue;
+        __m128i p[4];
+        for (int v = 0; v < 4; ++v) p[v] = _mm_loadu_si128(at + v);
+        run.seen = Run16::last(p[3]);
+        compositeEight16Wide(p, colour, alphas);
+        for (int v = 0; v < 4; ++v) _mm_storeu_si128(at + v, p[v]);
+        run.made = Run16::last(p[3]);
+        run.primed = true;
+    }
+    return i;
+}
+#endif
+
+// 16-bit: with SSE2 eight pixels at a time by compositeEight16 (the AVX2
+// form where there is), the rest one by one. There the top is fixed, so the
+// bottom weight and the result alpha depend on the bottom alpha alone and
+// are kept while it repeats; a bottom pixel equal to the previous one takes
+// its result.
+// Kept out of line, one call a run, so that it does not crowd the inlining
+// of the walks that call it.
+[[gnu::noinline]] inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, const OverTop<PF_Pixel16> &top) {
     const uint32_t ta = top.pixel.alpha;
     if (ta == 0 || ta == kFull16) {
         for (int64_t i = 0; i < count; ++i) compositeOverInto(dst[i], top);
         return;
     }
+    int64_t first = 0;
+#if defined(__SSE2__)
+    if (count >= 8) {
+        const TopColour16 colour = topColour16(top.pixel);
+        const __m128i alphas = _mm_set1_epi16(static_cast<short>(ta));
+        first = hasAvx2() ? compositeRunEight16Wide(dst, count, colour, alphas)
+                          : compositeRunEight16(dst, count, colour, alphas);
+    }
+#endif
     uint32_t lastBa = 0;
     Weights16 k{0, 0, 0.0};
     uint64_t seen = 0, made = 0;
     bool primed = false;
-    for (int64_t i = 0; i < count; ++i) {
+    for (int64_t i = first; i < count; ++i) {
         uint64_t bits;
         std::memcpy(&bits, &dst[i], 8);
         if (primed && bits == seen) {

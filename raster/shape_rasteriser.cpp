@@ -1,5 +1,5 @@
 // The pixel walk of one point and the shapes it walks: circles, regular
-// polygons, the soft-edged "Line" circles of 8-bit renders, whose alpha
+// polygons, the soft-edged "Line" circles at the integer depths, whose alpha
 // levels are known ahead of the pixels, and layer stamps.
 #include "raster/shape_rasteriser.h"
 
@@ -378,7 +378,7 @@ struct PolygonShape {
     }
 };
 
-// ---- Soft-edged circles at 8 bits.
+// ---- Soft-edged circles at the integer depths.
 
 #if defined(__SSE2__)
 // A soft circle has one colour, the fill, and its alpha depends on the
@@ -386,22 +386,17 @@ struct PolygonShape {
 // edge pixels either side go four at a time: the coverage in double
 // precision two lanes at a time, with the same operations in the same order
 // as circleCoverageInline (IEEE square roots, products and sums are exact to
-// the bit in either form), then the over composite of compositeEight8.
-// Pixels without coverage keep their bits.
+// the bit in either form), then the over composite of compositeEight8 or
+// compositeEight16. Pixels without coverage keep their bits.
 bool softCircleFits(const RasterShape &s) { return s.sides == 2 && s.edge == EdgeProfile::Soft; }
 
-// Whether the processor runs AVX2 (and the system keeps its registers).
-bool hasAvx2() {
-    static const bool yes = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return yes;
-}
-
-template <class Write>
-struct SoftCircleShape8 {
-    using Pixel = PF_Pixel;
+template <class Traits, class Write>
+struct SoftCircleShape {
+    using Pixel = typename Traits::Pixel;
+    static constexpr bool is8 = std::is_same_v<Traits, Depth8Traits>;
+    // A group of eight pixels fills this many vectors.
+    static constexpr int kVectors = is8 ? 2 : 4;
+    using Colour = std::conditional_t<is8, TopColour8, TopColour16>;
     // Covered pixels lie within radius + 1 of the centre, so their integer
     // offsets from (cx, cy) stay below radius + 2.5 < halfSize + 3: the
     // corner cut never takes one, and uncovered pixels are left alone anyway.
@@ -412,14 +407,18 @@ struct SoftCircleShape8 {
     // Squared distances: beyond anyCover no coverage, within fullCover full
     // coverage, each with the class margin.
     double anyCover, fullCover;
-    TopColour8 colour;  // the fill colour
+    Colour colour;  // the fill colour
 
-    explicit SoftCircleShape8(const RasterShape &s)
-        : centreX(s.centreX), innerRadius(s.radius - 1.0), drawAlpha(Depth8Traits::drawAlpha(s.opacity)) {
+    explicit SoftCircleShape(const RasterShape &s)
+        : centreX(s.centreX), innerRadius(s.radius - 1.0), drawAlpha(Traits::drawAlpha(s.opacity)) {
         const double outer = (s.radius + 1.0) * kClassGrow, inner = innerRadius * kClassShrink;
         anyCover = outer * outer;
         fullCover = inner > 0.0 ? inner * inner : -1.0;
-        colour = topColour8(s.fill.color8);
+        if constexpr (is8) {
+            colour = topColour8(s.fill.color8);
+        } else {
+            colour = topColour16(s.fill.color16);
+        }
     }
 
     // The walk: the columns within anyCover. The interior run: the columns
@@ -516,7 +515,19 @@ struct SoftCircleShape8 {
             return _mm_unpacklo_epi64(levels(c01), levels(c23));
         };
         const __m128i ta0 = four(i, lanes0), ta1 = four(i + 4, lanes1);
-        return _mm_packs_epi32(ta0, ta1);
+        return packAlphas(ta0, ta1);
+    }
+
+    // Eight 32-bit alphas to 16-bit lanes: 8-bit ones by the signed pack,
+    // 16-bit ones (up to 32768) offset by 32768 through it and back.
+    [[gnu::always_inline]] static __m128i packAlphas(__m128i ta0, __m128i ta1) {
+        if constexpr (is8) {
+            return _mm_packs_epi32(ta0, ta1);
+        } else {
+            const __m128i bias = _mm_set1_epi32(32768);
+            return _mm_xor_si128(_mm_packs_epi32(_mm_sub_epi32(ta0, bias), _mm_sub_epi32(ta1, bias)),
+                                 _mm_set1_epi16(static_cast<short>(0x8000)));
+        }
     }
 
     // tops() with four lanes of doubles at a time, for rowPair: the same
@@ -544,11 +555,21 @@ struct SoftCircleShape8 {
             *lanes[h] =
                 _mm_and_si128(*lanes[h], _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(positive, evenLanes)));
         }
-        return _mm_packs_epi32(ta[0], ta[1]);
+        return packAlphas(ta[0], ta[1]);
     }
 
     static __m128i merge(__m128i covered, __m128i drawn, __m128i bottom) {
         return _mm_or_si128(_mm_and_si128(covered, drawn), _mm_andnot_si128(covered, bottom));
+    }
+
+    // The coverage masks of pixels 0-3 and 4-7 (32-bit lanes) per vector of pixels.
+    [[gnu::always_inline]] static void coveredLanes(__m128i lanes0, __m128i lanes1, __m128i *covered) {
+        if constexpr (is8) {
+            covered[0] = lanes0, covered[1] = lanes1;
+        } else {
+            covered[0] = _mm_unpacklo_epi32(lanes0, lanes0), covered[1] = _mm_unpackhi_epi32(lanes0, lanes0);
+            covered[2] = _mm_unpacklo_epi32(lanes1, lanes1), covered[3] = _mm_unpackhi_epi32(lanes1, lanes1);
+        }
     }
 
     // Group k of row r, alone.
@@ -557,25 +578,59 @@ struct SoftCircleShape8 {
         const int64_t i = r.offset(k, lanes0, lanes1);
         const __m128i ta = tops(r, i, lanes0, lanes1);
         __m128i *p = reinterpret_cast<__m128i *>(r.base() + i);
-        const __m128i bottom0 = _mm_loadu_si128(p), bottom1 = _mm_loadu_si128(p + 1);
-        __m128i drawn0 = _mm_or_si128(colour.bits, _mm_unpacklo_epi16(ta, _mm_setzero_si128()));
-        __m128i drawn1 = _mm_or_si128(colour.bits, _mm_unpackhi_epi16(ta, _mm_setzero_si128()));
-        if constexpr (Write::laysOver) {
-            drawn0 = bottom0, drawn1 = bottom1;
-            compositeEight8(drawn0, drawn1, colour, ta);
+        const __m128i zero = _mm_setzero_si128();
+        __m128i bottom[kVectors], drawn[kVectors], covered[kVectors];
+        for (int v = 0; v < kVectors; ++v) bottom[v] = _mm_loadu_si128(p + v);
+        // Each pixel's lane of the coverage masks, its top alpha, and the
+        // colour it is put as by the replacing write.
+        coveredLanes(lanes0, lanes1, covered);
+        if constexpr (is8) {
+            drawn[0] = _mm_or_si128(colour.bits, _mm_unpacklo_epi16(ta, zero));
+            drawn[1] = _mm_or_si128(colour.bits, _mm_unpackhi_epi16(ta, zero));
+        } else {
+            const __m128i low = _mm_unpacklo_epi16(ta, zero), high = _mm_unpackhi_epi16(ta, zero);
+            drawn[0] = _mm_or_si128(colour.bits, _mm_unpacklo_epi32(low, zero));
+            drawn[1] = _mm_or_si128(colour.bits, _mm_unpackhi_epi32(low, zero));
+            drawn[2] = _mm_or_si128(colour.bits, _mm_unpacklo_epi32(high, zero));
+            drawn[3] = _mm_or_si128(colour.bits, _mm_unpackhi_epi32(high, zero));
         }
-        _mm_storeu_si128(p, merge(lanes0, drawn0, bottom0));
-        _mm_storeu_si128(p + 1, merge(lanes1, drawn1, bottom1));
+        if constexpr (Write::laysOver) {
+            for (int v = 0; v < kVectors; ++v) drawn[v] = bottom[v];
+            if constexpr (is8) {
+                compositeEight8(drawn[0], drawn[1], colour, ta);
+            } else {
+                compositeEight16(drawn, colour, ta);
+            }
+        }
+        for (int v = 0; v < kVectors; ++v) _mm_storeu_si128(p + v, merge(covered[v], drawn[v], bottom[v]));
     }
 
-    static void rowAlone(const SoftCircleShape8 &shape, RowGroups &r) {
+    static void rowAlone(const SoftCircleShape &shape, RowGroups &r) {
         const int64_t groups = r.groups();
         for (int64_t k = 0; k < groups; ++k) shape.group(r, k);
         rowDone(r);
     }
 
+    // A 16-bit row laid over with AVX2: group() with the coverage four
+    // lanes at a time and the composite eight.
+    [[gnu::target("avx2")]] static void rowAloneWide(const SoftCircleShape &shape, RowGroups &r) {
+        const int64_t groups = r.groups();
+        for (int64_t k = 0; k < groups; ++k) {
+            __m128i lanes0, lanes1;
+            const int64_t i = r.offset(k, lanes0, lanes1);
+            const __m128i ta = shape.topsWide(r, i, lanes0, lanes1);
+            __m128i *p = reinterpret_cast<__m128i *>(r.base() + i);
+            __m128i bottom[kVectors], drawn[kVectors], covered[kVectors];
+            for (int v = 0; v < kVectors; ++v) drawn[v] = bottom[v] = _mm_loadu_si128(p + v);
+            coveredLanes(lanes0, lanes1, covered);
+            compositeEight16Wide(drawn, shape.colour, ta);
+            for (int v = 0; v < kVectors; ++v) _mm_storeu_si128(p + v, merge(covered[v], drawn[v], bottom[v]));
+        }
+        rowDone(r);
+    }
+
     // Two rows side by side, group k of each together while both have one.
-    [[gnu::target("avx2")]] static void rowPair(const SoftCircleShape8 &shape, RowGroups &a, RowGroups &b) {
+    [[gnu::target("avx2")]] static void rowPair(const SoftCircleShape &shape, RowGroups &a, RowGroups &b) {
         const int64_t groupsA = a.groups(), groupsB = b.groups(), both = std::min(groupsA, groupsB);
         for (int64_t k = 0; k < both; ++k) {
             __m128i lanesA0, lanesA1, lanesB0, lanesB1;
@@ -602,19 +657,24 @@ struct SoftCircleShape8 {
         rowDone(b);
     }
 
-    // With AVX2 and the over write, rows go in pairs: a row waits for the
-    // next, and finish() draws one left waiting. Rows never share pixels.
-    bool pairs = Write::laysOver && hasAvx2();
+    // With AVX2 and the over write at 8 bits, rows go in pairs: a row waits
+    // for the next, and finish() draws one left waiting. Rows never share
+    // pixels.
+    bool pairs = is8 && Write::laysOver && hasAvx2();
+    // At 16 bits each row goes alone, with AVX2 where there is.
+    bool wide = !is8 && Write::laysOver && hasAvx2();
     mutable bool waiting = false;
     mutable RowGroups waitingRow;
 
     void wholeRow(Pixel *at, Span walk, Span inner, double fy) const {
         if (walk.first > walk.last) return;
         RowGroups r = rowGroups(at, walk, inner, fy);
-        if (!pairs) {
+        if (wide) {
+            if constexpr (!is8) rowAloneWide(*this, r);
+        } else if (!pairs) {
             rowAlone(*this, r);
         } else if (waiting) {
-            rowPair(*this, waitingRow, r);
+            if constexpr (is8) rowPair(*this, waitingRow, r);
             waiting = false;
         } else {
             waitingRow = r;
@@ -696,9 +756,9 @@ template <class Traits, template <class> class Write>
 void drawShape(const RasterTarget &target, const RasterShape &s) {
     using W = Write<Traits>;
 #if defined(__SSE2__)
-    if constexpr (std::is_same_v<Traits, Depth8Traits>) {
+    if constexpr (!Traits::isFloat) {
         if (softCircleFits(s)) {
-            walkSquare(target, s, SoftCircleShape8<W>(s));
+            walkSquare(target, s, SoftCircleShape<Traits, W>(s));
             return;
         }
     }
