@@ -174,17 +174,6 @@ bool finishEncoder(Encoder &encoder, bool abandon, std::string &error) {
     return false;
 }
 
-bool writeAll(int fd, const uint8_t *data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
-}
-
 // Frame `index` of the job as the encoder reads it; its size must be
 // width x height (0 x 0: any, set from it).
 bool readPreviewFrame(const PreviewJob &job, size_t index, bool overBlack, int &width, int &height,

@@ -115,4 +115,16 @@ void stopCleanlyOnSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+bool writeAll(int fd, const void *data, size_t size) {
+    const char *at = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t written = write(fd, at, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        at += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
 }  // namespace pathbloom

@@ -34,6 +34,10 @@ void setPendingWriter(pid_t child);
 // Returns how many it removed.
 int removeStaleTemporaries(const std::string &folder, const std::function<bool(const std::string &name)> &ours);
 
+// Writes all `size` bytes to `fd` (a pipe or file), going on after
+// interruptions and partial writes. False on an error, errno saying which.
+bool writeAll(int fd, const void *data, size_t size);
+
 // From now on SIGINT and SIGTERM remove the temporary file being written, if
 // any, and end the process with status 128 + the signal: 130 and 143.
 void stopCleanlyOnSignals();

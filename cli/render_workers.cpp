@@ -67,17 +67,6 @@ extern "C" void workerOnAbort(int signal) {
 constexpr char startedItem = 'S', doneItem = 'D', failedItem = 'F';
 constexpr size_t headerSize = 9;
 
-bool writeAll(int fd, const char *data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
-}
-
 bool sendMessage(int fd, int item, char kind, const std::string &payload) {
     std::string message(headerSize, '\0');
     const int32_t number = item;

@@ -47,6 +47,21 @@ int64_t ceilToColumn(double v) {
     return t < v ? t + 1 : t;
 }
 
+// The columns of a row within squared distance `inner` (> fy2) of the centre:
+// the square root's bounds, then each end checked by the squared test, since
+// every column between two that pass it passes it.
+[[gnu::always_inline]] inline Span innerRun(double centreX, double fy2, double inner) {
+    const double within = std::sqrt(inner - fy2);
+    Span run{ceilToColumn(centreX - within), floorToColumn(centreX + within)};
+    auto passes = [&](int64_t x) {
+        const double fx = static_cast<double>(x) - centreX;
+        return fx * fx + fy2 <= inner;
+    };
+    while (run.first <= run.last && !passes(run.first)) ++run.first;
+    while (run.last >= run.first && !passes(run.last)) --run.last;
+    return run;
+}
+
 // Rows of a round outline: the columns within squared distance outer of the
 // centre (widened by a pixel each side, clear of rounding) and the interior
 // run within squared distance inner. False when the row holds nothing.
@@ -56,17 +71,7 @@ int64_t ceilToColumn(double v) {
     const double reach = std::sqrt(outer - fy2);
     row.walk.first = std::max(row.walk.first, floorToColumn(centreX - reach) - 1);
     row.walk.last = std::min(row.walk.last, ceilToColumn(centreX + reach) + 1);
-    if (inner > fy2) {
-        // Every column between two that pass the squared test passes it.
-        const double within = std::sqrt(inner - fy2);
-        row.inner = Span{ceilToColumn(centreX - within), floorToColumn(centreX + within)};
-        auto passes = [&](int64_t x) {
-            const double fx = static_cast<double>(x) - centreX;
-            return fx * fx + fy2 <= inner;
-        };
-        while (row.inner.first <= row.inner.last && !passes(row.inner.first)) ++row.inner.first;
-        while (row.inner.last >= row.inner.first && !passes(row.inner.last)) --row.inner.last;
-    }
+    if (inner > fy2) row.inner = innerRun(centreX, fy2, inner);
     return true;
 }
 
@@ -429,16 +434,7 @@ struct SoftCircleShape {
         const double reach = std::sqrt(anyCover - fy2);
         row.walk.first = std::max(row.walk.first, ceilToColumn(centreX - reach));
         row.walk.last = std::min(row.walk.last, floorToColumn(centreX + reach));
-        if (fullCover > fy2) {
-            const double within = std::sqrt(fullCover - fy2);
-            row.inner = Span{ceilToColumn(centreX - within), floorToColumn(centreX + within)};
-            auto passes = [&](int64_t x) {
-                const double fx = static_cast<double>(x) - centreX;
-                return fx * fx + fy2 <= fullCover;
-            };
-            while (row.inner.first <= row.inner.last && !passes(row.inner.first)) ++row.inner.first;
-            while (row.inner.last >= row.inner.first && !passes(row.inner.last)) --row.inner.last;
-        }
+        if (fullCover > fy2) row.inner = innerRun(centreX, fy2, fullCover);
         return true;
     }
     // One row in groups of eight pixels, from column `first` at `at`:

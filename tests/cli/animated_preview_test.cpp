@@ -289,14 +289,7 @@ TEST(AnimatedPreview, ASignalLeavesNoPartialPreview) {
             return false;
         };
         int status = 0;
-        bool ended = false;
-        while (!partial() && !ended) {
-            ended = waitpid(child, &status, WNOHANG) == child;
-            usleep(1000);
-        }
-        ASSERT_FALSE(ended) << "pathbloom ended before the signal";
-        kill(child, signal);
-        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(signalWhenReady(child, partial, signal, status)) << "pathbloom ended before the signal";
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
         EXPECT_FALSE(partial());

@@ -5,6 +5,7 @@
 
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -70,6 +71,15 @@ std::string readWhole(const std::string &path) {
     return text.str();
 }
 }  // namespace
+
+bool signalWhenReady(pid_t child, const std::function<bool()> &ready, int signal, int &status) {
+    while (!ready()) {
+        if (waitpid(child, &status, WNOHANG) == child) return false;
+        usleep(1000);
+    }
+    kill(child, signal);
+    return waitpid(child, &status, 0) == child;
+}
 
 CommandResult runPathbloom(const std::string &arguments, const std::string &environment) {
     const std::string folder = scratchPath().string() + "_run";

@@ -2,6 +2,9 @@
 // parameters, scratch folders and small files.
 #pragma once
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +27,11 @@ struct CommandResult {
     int status = -1;
     std::string out, err;
 };
+// Sends `signal` to the child process `child` once `ready()` holds, then
+// waits for it; its wait status in `status`. False, without a signal, when
+// the child ended before it was ready.
+bool signalWhenReady(pid_t child, const std::function<bool()> &ready, int signal, int &status);
+
 CommandResult runPathbloom(const std::string &arguments, const std::string &environment = "");
 
 // `err` of a render without its log lines ("frame 3 written: ..."), which it

@@ -323,14 +323,9 @@ TEST(RenderCommand, ASignalStopsWithTheFramesWrittenWhole) {
             }
             // Once the second frame is there the handlers are in place.
             int status = 0;
-            bool ended = false;
-            while (!fs::exists(out + "/frame_0001.png") && !ended) {
-                ended = waitpid(child, &status, WNOHANG) == child;
-                usleep(1000);
-            }
-            ASSERT_FALSE(ended) << "pathbloom ended before the signal";
-            kill(child, signal);
-            ASSERT_EQ(waitpid(child, &status, 0), child);
+            ASSERT_TRUE(signalWhenReady(
+                child, [&] { return fs::exists(out + "/frame_0001.png"); }, signal, status))
+                << "pathbloom ended before the signal";
             ASSERT_TRUE(WIFEXITED(status));
             EXPECT_EQ(WEXITSTATUS(status), 128 + signal) << jobs;
             for (const auto &entry : fs::directory_iterator(out)) {
