@@ -95,7 +95,7 @@ bool renderFrame(const std::string &scenePath, int frame, minihost::Depth depth,
         std::fprintf(stderr, "image_write_bench: %s\n", rendered.failure.c_str());
         return false;
     }
-    image = std::move(rendered.output);
+    image = *rendered.output;
     return true;
 }
 
