@@ -103,10 +103,6 @@ Host::~Host() {
     releaseAllHandles(*this);
 }
 
-Host &hostFromRef(PF_ProgPtr effectRef) { return *reinterpret_cast<Host *>(effectRef); }
-
-PF_ProgPtr refFromHost(Host &host) { return reinterpret_cast<PF_ProgPtr>(&host); }
-
 Host &currentHost() {
     if (!current) {
         std::fprintf(stderr, "minihost: a host callback was called outside any command\n");
@@ -118,6 +114,16 @@ Host &currentHost() {
 CurrentHostScope::CurrentHostScope(Host &host) : previous(current) { current = &host; }
 
 CurrentHostScope::~CurrentHostScope() { current = previous; }
+
+long *callCounter(Host &host, const char *function) { return &host.internals->callCounts[std::string_view(function)]; }
+
+PF_Err faultOrLog(Host &host, const char *function, const std::string *detail, long count) {
+    PF_Err err = PF_Err_NONE;
+    const auto fault = host.faults.failCall.find(function);
+    if (fault != host.faults.failCall.end() && fault->second.first == count) err = fault->second.second;
+    if (host.logCalls) host.calls.push_back({function, detail ? *detail : std::string(), err});
+    return err;
+}
 
 PF_Err enterCall(Host &host, const char *function) { return countCall(host, function, nullptr); }
 

@@ -8,9 +8,10 @@
 
 namespace minihost {
 
-// The effect reference handed to the plug-in is the Host itself.
-Host &hostFromRef(PF_ProgPtr effectRef);
-PF_ProgPtr refFromHost(Host &host);
+// The effect reference handed to the plug-in is the Host itself. Inline:
+// the samplers take it once per pixel.
+inline Host &hostFromRef(PF_ProgPtr effectRef) { return *reinterpret_cast<Host *>(effectRef); }
+inline PF_ProgPtr refFromHost(Host &host) { return reinterpret_cast<PF_ProgPtr>(&host); }
 
 // The host of the command in progress, for callbacks that carry no effect
 // reference (handles, math and string functions).

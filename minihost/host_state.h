@@ -112,6 +112,12 @@ struct Host::Internals {
     std::vector<StreamRead> streamReads;
 };
 
+// countCall's rare parts, out of line so that the per-pixel callers stay
+// small (host.cpp): the counter of `function`, and the fault injected into
+// call number `count` of it with its log entry.
+long *callCounter(Host &host, const char *function);
+PF_Err faultOrLog(Host &host, const char *function, const std::string *detail, long count);
+
 // What every host function does first (enterCall): counts the call, returns
 // the error fault injection asks this call to fail with, and logs it when the
 // host logs calls; `detail` is null for calls that log none. Inline: the
@@ -120,15 +126,10 @@ inline PF_Err countCall(Host &host, const char *function, const std::string *det
     Host::Internals &internals = *host.internals;
     Host::Internals::CounterSlot &slot =
         internals.counterSlots[(reinterpret_cast<std::uintptr_t>(function) >> 3) % internals.counterSlots.size()];
-    if (slot.name != function) slot = {function, &internals.callCounts[std::string_view(function)]};
+    if (slot.name != function) slot = {function, callCounter(host, function)};
     const long count = ++*slot.count;
-    PF_Err err = PF_Err_NONE;
-    if (!host.faults.failCall.empty()) {
-        const auto fault = host.faults.failCall.find(function);
-        if (fault != host.faults.failCall.end() && fault->second.first == count) err = fault->second.second;
-    }
-    if (host.logCalls) host.calls.push_back({function, detail ? *detail : std::string(), err});
-    return err;
+    if (host.faults.failCall.empty() && !host.logCalls) return PF_Err_NONE;
+    return faultOrLog(host, function, detail, count);
 }
 
 // Pixel address of (x, y) in a world.
