@@ -243,15 +243,17 @@ struct EdgeNormals {
     double nx[kMaxSides], ny[kMaxSides];
     double inverseNx[kMaxSides];  // 0 where nx is 0 to within kNormalEpsilon
 
-    // Index of the normal with the largest projection.
-    int nearest(double fx, double fy) const {
-        int best = 0;
-        double most = fx * nx[0] + fy * ny[0];
+    // Index of the normal with the largest projection (the first of equal
+    // ones) at offsets a and b of one row.
+    void nearest(double a, double b, double fy, int &atA, int &atB) const {
+        atA = atB = 0;
+        double mostA = a * nx[0] + fy * ny[0], mostB = b * nx[0] + fy * ny[0];
         for (int j = 1; j < count; ++j) {
-            const double v = fx * nx[j] + fy * ny[j];
-            if (v > most) most = v, best = j;
+            const double fyNy = fy * ny[j];
+            const double va = a * nx[j] + fyNy, vb = b * nx[j] + fyNy;
+            if (va > mostA) mostA = va, atA = j;
+            if (vb > mostB) mostB = vb, atB = j;
         }
-        return best;
     }
 
     // Offsets fx (pixels from the centre, along the row) where every normal's
@@ -358,8 +360,9 @@ struct PolygonShape {
         }
         // The nearest edge is one and the same across the run when it is so
         // at both ends: the projections are linear along the row.
-        const int j = normals.nearest(static_cast<double>(first) - s.centreX, fy);
-        if (j == normals.nearest(static_cast<double>(last) - s.centreX, fy)) {
+        int j, atLast;
+        normals.nearest(static_cast<double>(first) - s.centreX, static_cast<double>(last) - s.centreX, fy, j, atLast);
+        if (j == atLast) {
             const double nx = normals.nx[j], ny = normals.ny[j];
             for (int64_t x = first; x <= last; ++x, ++at) {
                 const double fx = static_cast<double>(x) - s.centreX;
@@ -371,15 +374,34 @@ struct PolygonShape {
         // products and sums as polygonDistance, in locals that no pixel store
         // can alias.
         const int count = normals.count;
+        const double centreX = s.centreX, cornerFactor = s.cornerFactor;
+#if defined(__SSE2__)
+        // Two normals a vector; an odd count repeats the first, which leaves
+        // the largest as it is. The largest of the same values in another
+        // order is the same value.
+        const int pairs = (count + 1) / 2;
+        __m128d nx[kMaxSides / 2], fyNy[kMaxSides / 2];
+        for (int k = 0; k < pairs; ++k) {
+            const int second = 2 * k + 1 < count ? 2 * k + 1 : 0;
+            nx[k] = _mm_setr_pd(normals.nx[2 * k], normals.nx[second]);
+            fyNy[k] = _mm_setr_pd(fy * normals.ny[2 * k], fy * normals.ny[second]);
+        }
+        for (int64_t x = first; x <= last; ++x, ++at) {
+            const __m128d fx = _mm_set1_pd(static_cast<double>(x) - centreX);
+            __m128d best = _mm_add_pd(_mm_mul_pd(fx, nx[0]), fyNy[0]);
+            for (int k = 1; k < pairs; ++k) best = _mm_max_pd(best, _mm_add_pd(_mm_mul_pd(fx, nx[k]), fyNy[k]));
+            pixel(*at, _mm_cvtsd_f64(_mm_max_sd(best, _mm_unpackhi_pd(best, best))) * cornerFactor);
+        }
+#else
         double nx[kMaxSides], fyNy[kMaxSides];
         for (int k = 0; k < count; ++k) nx[k] = normals.nx[k], fyNy[k] = fy * normals.ny[k];
-        const double centreX = s.centreX, cornerFactor = s.cornerFactor;
         for (int64_t x = first; x <= last; ++x, ++at) {
             const double fx = static_cast<double>(x) - centreX;
             double best = fx * nx[0] + fyNy[0];
             for (int k = 1; k < count; ++k) best = std::max(best, fx * nx[k] + fyNy[k]);
             pixel(*at, best * cornerFactor);
         }
+#endif
     }
 };
 
