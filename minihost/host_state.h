@@ -56,6 +56,14 @@ struct World {
     int suiteVersion = 0;          // the world suite version that made it (0: the host)
 };
 
+// A world kept for reuse, known to no one. Its pixels are poisoned for
+// AddressSanitizer while kept, so that reads and writes through a stale
+// record are caught as they would be in freed memory.
+struct KeptWorldDelete {
+    void operator()(World *world) const;
+};
+using KeptWorld = std::unique_ptr<World, KeptWorldDelete>;
+
 // A parameter checked out through PF_CHECKOUT_PARAM and not yet checked in.
 struct ParamCheckout {
     int index = 0;
@@ -83,8 +91,9 @@ struct Host::Internals {
     std::map<const void *, std::unique_ptr<World>> worlds;  // keyed by the pixel address
     // The host's own worlds (outputs, layer pixels) of earlier frames, not
     // known to the plug-in, kept so that the next frame of the same size and
-    // depth finds its buffers allocated and touched; oldest first.
-    std::vector<std::unique_ptr<World>> spareWorlds;
+    // depth finds its buffers allocated and touched; oldest first. The
+    // worlds the plug-in disposed of are kept apart for its next new worlds.
+    std::vector<KeptWorld> spareWorlds, sparePluginWorlds;
     std::map<std::pair<std::string, A_long>, int> acquiredSuites;
     std::vector<ParamCheckout> paramCheckouts;
     FrameState frame;

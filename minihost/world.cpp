@@ -6,6 +6,17 @@
 
 #include "minihost/host_state.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define MINIHOST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MINIHOST_ASAN 1
+#endif
+#endif
+#if defined(MINIHOST_ASAN)
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace minihost {
 namespace {
 
@@ -43,13 +54,10 @@ void writeUnwritten(World &world) {
 }
 
 // Spare worlds of the host's own kept at most: a frame holds its output, the
-// input layer's pixels and a "Layer" layer or two.
+// input layer's pixels and a "Layer" layer or two. Of the plug-in's: a render
+// makes a frame-sized accumulation world and a small stamp world.
 constexpr std::size_t maxSpareWorlds = 4;
-
-void registerWorld(Host &host, std::unique_ptr<World> world) {
-    const void *pixels = world->storage.data();
-    host.internals->worlds.emplace(pixels, std::move(world));
-}
+constexpr std::size_t maxSparePluginWorlds = 2;
 
 // The record handed out for a world: its pixels, padded rows and size, as
 // the host made them (a record the plug-in changed is made anew on reuse).
@@ -80,10 +88,54 @@ std::unique_ptr<World> newWorld(int width, int height, Depth depth) {
     return world;
 }
 
+void poisonPixels(World &world, bool poisoned) {
+#if defined(MINIHOST_ASAN)
+    if (poisoned) {
+        ASAN_POISON_MEMORY_REGION(world.storage.data(), world.storage.size());
+    } else {
+        ASAN_UNPOISON_MEMORY_REGION(world.storage.data(), world.storage.size());
+    }
+#else
+    (void)world, (void)poisoned;
+#endif
+}
+
+void keepWorld(std::vector<KeptWorld> &spares, std::size_t most, std::unique_ptr<World> world) {
+    if (spares.size() >= most) spares.erase(spares.begin());
+    poisonPixels(*world, true);
+    spares.emplace_back(world.release());
+}
+
+// The latest kept world of the size and depth, taken out of `spares` with a
+// fresh record; null when none fits.
+std::unique_ptr<World> takeWorld(std::vector<KeptWorld> &spares, int width, int height, Depth depth) {
+    const auto fits = [&](const KeptWorld &spare) {
+        return spare->depth == depth && spare->width == width && spare->height == height;
+    };
+    const auto spare = std::find_if(spares.rbegin(), spares.rend(), fits);
+    if (spare == spares.rend()) return nullptr;
+    std::unique_ptr<World> world(spare->release());
+    spares.erase(std::next(spare).base());
+    poisonPixels(*world, false);
+    describeWorld(*world);
+    return world;
+}
+
+void registerWorld(Host &host, std::unique_ptr<World> world) {
+    const void *pixels = world->storage.data();
+    host.internals->worlds.emplace(pixels, std::move(world));
+}
+
 }  // namespace
 
+void KeptWorldDelete::operator()(World *world) const {
+    poisonPixels(*world, false);
+    delete world;
+}
+
 World &createWorld(Host &host, int width, int height, Depth depth, bool clear) {
-    std::unique_ptr<World> world = newWorld(width, height, depth);
+    std::unique_ptr<World> world = takeWorld(host.internals->sparePluginWorlds, width, height, depth);
+    if (!world) world = newWorld(width, height, depth);
     if (clear) {
         const std::size_t rowSize =
             static_cast<std::size_t>(world->width) * static_cast<std::size_t>(bytesPerPixel(depth));
@@ -98,21 +150,13 @@ World &createWorld(Host &host, int width, int height, Depth depth, bool clear) {
 }
 
 World &hostWorld(Host &host, int width, int height, Depth depth, HostWorldPixels pixels) {
-    std::vector<std::unique_ptr<World>> &spares = host.internals->spareWorlds;
     width = std::max(width, 0);
     height = std::max(height, 0);
-    const auto fits = [&](const std::unique_ptr<World> &spare) {
-        return spare->depth == depth && spare->width == width && spare->height == height;
-    };
-    std::unique_ptr<World> world;
     // The latest kept first: a frame takes its output before the input
     // layer's pixels and gives them back the other way round, so each world
     // keeps its part from frame to frame.
-    const auto spare = std::find_if(spares.rbegin(), spares.rend(), fits);
-    if (spare != spares.rend()) {
-        world = std::move(*spare);
-        spares.erase(std::next(spare).base());
-        describeWorld(*world);
+    std::unique_ptr<World> world = takeWorld(host.internals->spareWorlds, width, height, depth);
+    if (world) {
         world->kept = true;
     } else {
         world = newWorld(width, height, depth);
@@ -139,11 +183,12 @@ void destroyWorld(Host &host, World &world) {
     if (internals.lastWorld == &world) internals.lastWorld = nullptr;
     const auto found = internals.worlds.find(world.storage.data());
     if (found == internals.worlds.end()) return;
-    if (!world.createdByPlugin) {
-        // Kept for the next frame: no longer known to the plug-in, its pixels
-        // stay allocated and touched.
-        if (internals.spareWorlds.size() >= maxSpareWorlds) internals.spareWorlds.erase(internals.spareWorlds.begin());
-        internals.spareWorlds.push_back(std::move(found->second));
+    // Kept for the next frame: no longer known to the plug-in, its pixels
+    // stay allocated and touched.
+    if (world.createdByPlugin) {
+        keepWorld(internals.sparePluginWorlds, maxSparePluginWorlds, std::move(found->second));
+    } else {
+        keepWorld(internals.spareWorlds, maxSpareWorlds, std::move(found->second));
     }
     internals.worlds.erase(found);
 }

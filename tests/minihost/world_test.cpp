@@ -1,5 +1,6 @@
 // Worlds: the two world suites, padded rows, pixel formats, and the copy and
 // fill utility callbacks at the three depths.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -122,6 +123,61 @@ TEST(WorldSuites, WorldsTooWideToAddressAreOutOfMemory) {
     });
     expectNothingHeld(host);
 }
+
+// A render asks for the same worlds every frame; the host hands a disposed
+// world's pixels out again, cleared or unwritten as asked, never as left.
+TEST(WorldSuites, AWorldMadeAgainIsClearedOrUnwrittenAsAsked) {
+    Host host;
+    withWorldSuites(host, [&](PF_InData &in, const PF_WorldSuite1 &, const PF_WorldSuite2 &worlds) {
+        for (const PF_PixelFormat format : {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}) {
+            const int size = format == PF_PixelFormat_ARGB32 ? 4 : format == PF_PixelFormat_ARGB64 ? 8 : 16;
+            const std::vector<unsigned char> unwritten = [&] {
+                PF_EffectWorld fresh{};
+                EXPECT_EQ(worlds.PF_NewWorld(in.effect_ref, 1, 1, false, format, &fresh), PF_Err_NONE);
+                std::vector<unsigned char> bytes(size);
+                std::memcpy(bytes.data(), fresh.data, size);
+                worlds.PF_DisposeWorld(in.effect_ref, &fresh);
+                return bytes;
+            }();
+            PF_PixelPtr first = nullptr;
+            for (const bool clear : {true, false, true}) {
+                PF_EffectWorld world{};
+                ASSERT_EQ(worlds.PF_NewWorld(in.effect_ref, 4, 3, clear, format, &world), PF_Err_NONE);
+                if (first) {
+                    EXPECT_EQ(world.data, first) << "made again from the disposed world";
+                }
+                first = world.data;
+                for (int y = 0; y < 3; ++y) {
+                    char *row = reinterpret_cast<char *>(world.data) + y * world.rowbytes;
+                    for (int x = 0; x < 4; ++x) {
+                        const bool asAsked =
+                            clear ? std::all_of(row + x * size, row + (x + 1) * size, [](char c) { return c == 0; })
+                                  : std::memcmp(row + x * size, unwritten.data(), size) == 0;
+                        EXPECT_TRUE(asAsked) << "format " << format << " clear " << clear << " at " << x << "," << y;
+                    }
+                    std::memset(row, 0x5C, 4 * size);  // left for the next world
+                }
+                EXPECT_EQ(worlds.PF_DisposeWorld(in.effect_ref, &world), PF_Err_NONE);
+            }
+        }
+    });
+    expectNothingHeld(host);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// Kept pixels are poisoned: a read through the record of a disposed world
+// fails as a read of freed memory would.
+TEST(WorldSuitesDeathTest, ReadingADisposedWorldIsCaught) {
+    Host host;
+    withWorldSuites(host, [&](PF_InData &in, const PF_WorldSuite1 &, const PF_WorldSuite2 &worlds) {
+        PF_EffectWorld world{};
+        ASSERT_EQ(worlds.PF_NewWorld(in.effect_ref, 4, 3, true, PF_PixelFormat_ARGB32, &world), PF_Err_NONE);
+        const PF_EffectWorld stale = world;
+        ASSERT_EQ(worlds.PF_DisposeWorld(in.effect_ref, &world), PF_Err_NONE);
+        EXPECT_DEATH(pixelAt<PF_Pixel>(stale, 1, 1), "use-after-poison");
+    });
+}
+#endif
 
 TEST(UtilityCopy, CopiesWholeWorldsAndScalesToFit) {
     Host host;
