@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Our drawing against the peer libraries, back to back on this machine, and
+# each depth against 8-bit. Each round runs raster_bench (W1-W4, the drawing
+# alone), scene_bench (W5-W7, whole renders through minihost) and the peers'
+# run.sh in turn, pinned to one core; ratios are taken within a round (medians
+# of that round), then their median over the rounds is printed.
+#
+# usage: bench/peer_ratios.sh [BUILD] (default build, with the benchmarks built:
+#   PATHBLOOM_BENCH=ON scripts/build.sh native BUILD)
+#   ROUNDS (3) rounds; CPU (1) the core; PEERS_BUILD (/tmp/peers-build) the
+#   peers' programs, built by ../shared/peers/build.sh when missing.
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$(realpath -m "${1:-$repo/build}")
+peers=${PEERS:-$repo/../shared/peers}
+rounds=${ROUNDS:-3}
+pin=()
+if command -v taskset >/dev/null; then pin=(taskset -c "${CPU:-1}"); fi
+raw=$(mktemp)
+trap 'rm -f "$raw"' EXIT
+
+for r in $(seq "$rounds"); do
+    # "round R ours WORKLOAD DEPTH MS" and "round R peer LIBRARY WORKLOAD MS" lines.
+    "${pin[@]}" "$build/bench/raster_bench" --benchmark_filter='draw/W' --benchmark_min_time=0.3 \
+        --benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null |
+        awk -F, -v r="$r" '$1 ~ /_median"$/ { gsub(/"/, "", $1); sub(/_median$/, "", $1); split($1, p, "/")
+                                              print "round", r, "ours", p[2], p[3], $4 }' >>"$raw"
+    "${pin[@]}" "$build/bench/scene_bench" --workloads W5-circles-multiply,W6-big-circles-overlay,W7-layer-stamps \
+        --frames 6 --rounds 3 |
+        awk -v r="$r" '!/^#/ { d = $2; sub(/-bit$/, "", d); print "round", r, "ours", $1, d, $3 }' >>"$raw"
+    ROUNDS=3 "${pin[@]}" "$peers/run.sh" |
+        awk -v r="$r" '{ print "round", r, "peer", $1, $2, $5 }' >>"$raw"
+done
+
+python3 - "$raw" "$rounds" <<'PY'
+import collections, statistics, sys
+
+peerOf = {"W1-circles-stroke": "circles-stroke", "W2-line-dabs": "line-dabs", "W3-hexagons": "hexagons",
+          "W4-big-circles": "big-circles", "W5-circles-multiply": "circles-multiply-group",
+          "W6-big-circles-overlay": "big-circles-overlay", "W7-layer-stamps": "layer-stamps"}
+ours = collections.defaultdict(dict)   # round -> (workload, depth) -> ms
+peer = collections.defaultdict(dict)   # round -> (library, workload) -> ms
+for line in open(sys.argv[1]):
+    _, r, kind, a, b, ms = line.split()
+    (ours if kind == "ours" else peer)[r][(a, b)] = float(ms)
+rounds = sorted(ours)
+print("# medians of the per-round ratios over %d rounds; each round's ms are medians" % len(rounds))
+print("%-24s %-14s %9s %9s %9s %9s %9s" % ("workload", "fastest peer", "peer ms", "8-bit ms", "8/peer", "16/8", "float/8"))
+for w, p in peerOf.items():
+    cells = collections.defaultdict(list)
+    for r in rounds:
+        o = ours[r]
+        if (w, "8") not in o:
+            continue
+        rows = {lib: ms for (lib, wl), ms in peer[r].items() if wl == p}
+        if rows:
+            lib = min(rows, key=rows.get)
+            cells["lib"].append(lib)
+            cells["peer"].append(rows[lib])
+            cells["8/peer"].append(o[(w, "8")] / rows[lib])
+        cells["8"].append(o[(w, "8")])
+        for d in ("16", "float"):
+            if (w, d) in o:
+                cells[d + "/8"].append(o[(w, d)] / o[(w, "8")])
+    if not cells:
+        continue
+    med = lambda k: "%9.2f" % statistics.median(cells[k]) if cells[k] else "%9s" % "-"
+    lib = collections.Counter(cells["lib"]).most_common(1)[0][0] if cells["lib"] else "-"
+    print("%-24s %-14s %s %s %s %s %s" % (w, lib, med("peer"), med("8"), med("8/peer"), med("16/8"), med("float/8")))
+PY
