@@ -321,6 +321,15 @@ float seededFloatChannel(SeededValues &v) {
     return static_cast<float>(v.unit());
 }
 
+[[gnu::target("avx2")]] void compositeEightOver(PF_PixelFloat *pixels, const PF_PixelFloat &top, const float *ta,
+                                                const int32_t *drawn) {
+    __m256 p[4];
+    for (int v = 0; v < 4; ++v) p[v] = _mm256_loadu_ps(&pixels[2 * v].alpha);
+    compositeEightFloat(p, topColourFloat(top), _mm256_loadu_ps(ta),
+                        _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(drawn))));
+    for (int v = 0; v < 4; ++v) _mm256_storeu_ps(&pixels[2 * v].alpha, p[v]);
+}
+
 // compositeFourFloat over four pixels at once, each lane drawn or kept,
 // against compositeOverFloat one pixel at a time.
 TEST(PixelKernelsTest, FourFloatMatchCompositeOverFloat) {
@@ -367,6 +376,49 @@ TEST(PixelKernelsTest, FourFloatMatchCompositeOverFloat) {
     std::printf("four-float composite: %ld pixels, %ld with a special bottom alpha\n", cases, special);
 }
 
+// compositeEightFloat (AVX2) on eight pixels, lane order 0, 2, 4, 6, 1, 3,
+// 5, 7, against compositeOverFloat one pixel at a time.
+TEST(PixelKernelsTest, EightFloatMatchCompositeOverFloat) {
+    if (!hasAvx2()) GTEST_SKIP() << "no AVX2";
+    SeededValues v{88};
+    long cases = 0, special = 0;
+    for (int i = 0; i < 150000; ++i) {
+        PF_PixelFloat bottom[8], want[8];
+        const PF_PixelFloat top{0.0f, static_cast<float>(v.unit()), static_cast<float>(v.between(-2.0, 3.0)),
+                                v.range(0, 1) ? 0.0f : 1.0f};
+        float ta[8];
+        int32_t lanes[8];
+        for (int k = 0; k < 8; ++k) {
+            bottom[k] = PF_PixelFloat{seededFloatChannel(v), seededFloatChannel(v), seededFloatChannel(v),
+                                      seededFloatChannel(v)};
+            const int kind = v.range(0, 5);
+            ta[k] = kind == 0 ? 0.0f : kind == 1 ? 1.0f : static_cast<float>(v.unit());
+            if (kind == 2) ta[k] = std::numeric_limits<float>::denorm_min();
+            lanes[k] = v.range(0, 4) == 0 ? 0 : -1;
+            PF_PixelFloat t = top;
+            t.alpha = ta[k];
+            want[k] = lanes[k] ? compositeOverFloat(bottom[k], t) : bottom[k];
+            special += std::isnan(bottom[k].alpha) || std::isinf(bottom[k].alpha) || bottom[k].alpha < 0.0f ||
+                       bottom[k].alpha > 1.0f;
+        }
+        PF_PixelFloat got[8];
+        std::memcpy(got, bottom, sizeof got);
+        // The lane order: even pixels in the low half, odd in the high.
+        float laneTa[8];
+        int32_t laneDrawn[8];
+        for (int k = 0; k < 4; ++k) {
+            laneTa[k] = ta[2 * k], laneTa[4 + k] = ta[2 * k + 1];
+            laneDrawn[k] = lanes[2 * k], laneDrawn[4 + k] = lanes[2 * k + 1];
+        }
+        compositeEightOver(got, top, laneTa, laneDrawn);
+        for (int k = 0; k < 8; ++k) {
+            ASSERT_EQ(std::memcmp(&got[k], &want[k], sizeof(PF_PixelFloat)), 0) << i << " pixel " << k;
+        }
+        cases += 8;
+    }
+    std::printf("eight-float composite: %ld pixels, %ld with a special bottom alpha\n", cases, special);
+}
+
 // Float runs: four at a time with runs of equal pixels, then the tail.
 TEST(PixelKernelsTest, RunOverFloatMatchesCompositeOverFloat) {
     SeededValues v{87};
@@ -387,9 +439,15 @@ TEST(PixelKernelsTest, RunOverFloatMatchesCompositeOverFloat) {
             }
             want[j] = compositeOverFloat(run[j], top);
         }
+        std::vector<PF_PixelFloat> narrow(run.begin(), run.begin() + static_cast<std::ptrdiff_t>(length));
         compositeRunOver(run.data(), static_cast<int64_t>(length), top);
         for (size_t j = 0; j < length; ++j) {
             ASSERT_EQ(std::memcmp(&run[j], &want[j], sizeof(PF_PixelFloat)), 0) << i << " at " << j;
+        }
+        // The SSE2 groups alone, which the run above leaves to AVX2 where there is.
+        const int64_t done = compositeRunFourFloat(narrow.data(), static_cast<int64_t>(length), top);
+        for (int64_t j = 0; j < done; ++j) {
+            ASSERT_EQ(std::memcmp(&narrow[j], &want[j], sizeof(PF_PixelFloat)), 0) << i << " at " << j;
         }
         cases += static_cast<long>(length);
     }
