@@ -730,10 +730,10 @@ struct SoftCircleFloatShape : SoftCircleShape<DepthFloatTraits, Write> {
         return _mm_movelh_ps(t01, t23);
     }
 
-    // With AVX2: the whole eights of a row from its start by
+    // With AVX2, a row of at least eight pixels in eights by
     // compositeEightFloat, the coverage four lanes at a time (columns x, x +
-    // 2, x + 4, x + 6, then the odd ones, the composite's lane order);
-    // returns how many pixels they hold.
+    // 2, x + 4, x + 6, then the odd ones, the composite's lane order), the
+    // last eight reaching back as the fours do; returns the count drawn.
     [[gnu::target("avx2")]] int64_t eights(Pixel *at, int64_t count, double x0, int64_t innerFrom, int64_t innerTo,
                                            double fy2) const {
         const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0), half = _mm256_set1_pd(0.5);
@@ -742,15 +742,25 @@ struct SoftCircleFloatShape : SoftCircleShape<DepthFloatTraits, Write> {
         const __m256i evenLanes = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
         const __m256 full = _mm256_set1_ps(static_cast<float>(this->drawAlpha));
         const __m256 all = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
-        int64_t i = 0;
-        for (; i + 8 <= count; i += 8) {
-            __m256 ta = full, drawn = all;
+        // Pixel offsets of the lanes, for the last eight.
+        const __m256i laneIndex = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+        for (int64_t next = 0; next < count; next += 8) {
+            // The last eight reach back into the row when it is not a whole
+            // number of eights, the lanes drawn already kept.
+            const int64_t i = std::min(next, count - 8);
+            __m256 ta = full, fresh = all;
+            if (i < next) {
+                const __m256i from = _mm256_set1_epi32(static_cast<int32_t>(next - i) - 1);
+                fresh = _mm256_castsi256_ps(_mm256_cmpgt_epi32(laneIndex, from));
+            }
+            __m256 drawn = fresh;
             if (i < innerFrom || i + 4 > innerTo) {
                 const double x = x0 + static_cast<double>(i);
                 __m128 tops[2], lanes[2];
                 for (int h = 0; h < 2; ++h) {  // the even columns, then the odd
                     const double first = x + h;
-                    const __m256d fx = _mm256_sub_pd(_mm256_setr_pd(first, first + 2.0, first + 4.0, first + 6.0), centre);
+                    const __m256d columns = _mm256_setr_pd(first, first + 2.0, first + 4.0, first + 6.0);
+                    const __m256d fx = _mm256_sub_pd(columns, centre);
                     const __m256d d = _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(fx, fx), rows));
                     const __m256d c = _mm256_sub_pd(one, _mm256_mul_pd(_mm256_sub_pd(d, innerRadii), half));
                     const __m256i positive = _mm256_castpd_si256(_mm256_cmp_pd(c, zero, _CMP_GT_OQ));
@@ -759,7 +769,7 @@ struct SoftCircleFloatShape : SoftCircleShape<DepthFloatTraits, Write> {
                     tops[h] = _mm256_cvtpd_ps(_mm256_mul_pd(level, _mm256_min_pd(_mm256_max_pd(c, zero), one)));
                 }
                 ta = _mm256_set_m128(tops[1], tops[0]);
-                drawn = _mm256_set_m128(lanes[1], lanes[0]);
+                drawn = _mm256_and_ps(fresh, _mm256_set_m128(lanes[1], lanes[0]));
             }
             float *p = &at[i].alpha;
             __m256 px[4];
@@ -767,7 +777,7 @@ struct SoftCircleFloatShape : SoftCircleShape<DepthFloatTraits, Write> {
             compositeEightFloat<Write::laysOver>(px, fill, ta, drawn);
             for (int v = 0; v < 4; ++v) _mm256_storeu_ps(p + 8 * v, px[v]);
         }
-        return i;
+        return count;
     }
 
     bool wide = hasAvx2();
