@@ -733,8 +733,7 @@ template <bool Over = true>
 // A lane of compositeEightFloat's result: made from `worked` or the top, or
 // kept from the bottom.
 [[gnu::target("avx2"), gnu::always_inline]] inline __m256 laneEightFloat(__m256 made, __m256 toTop, __m256 keep,
-                                                                         __m256 bottom, __m256 topLane,
-                                                                         __m256 worked) {
+                                                                         __m256 bottom, __m256 topLane, __m256 worked) {
     const __m256 result = _mm256_or_ps(_mm256_and_ps(made, worked), _mm256_and_ps(toTop, topLane));
     return _mm256_or_ps(_mm256_andnot_ps(keep, result), _mm256_and_ps(keep, bottom));
 }
@@ -756,8 +755,7 @@ template <bool Over = true>
                                          _mm256_andnot_ps(toTop, _mm256_cmp_ps(ta, zero, _CMP_EQ_OQ)));
         const __m256 made = _mm256_andnot_ps(toTop, _mm256_cmp_ps(a, zero, _CMP_NLE_UQ));
         const __m256 workedRed = _mm256_div_ps(_mm256_add_ps(_mm256_mul_ps(br, w), _mm256_mul_ps(topRed, ta)), a);
-        const __m256 workedGreen =
-            _mm256_div_ps(_mm256_add_ps(_mm256_mul_ps(bg, w), _mm256_mul_ps(topGreen, ta)), a);
+        const __m256 workedGreen = _mm256_div_ps(_mm256_add_ps(_mm256_mul_ps(bg, w), _mm256_mul_ps(topGreen, ta)), a);
         const __m256 workedBlue = _mm256_div_ps(_mm256_add_ps(_mm256_mul_ps(bb, w), _mm256_mul_ps(topBlue, ta)), a);
         alpha = laneEightFloat(made, toTop, keep, ba, ta, a);
         red = laneEightFloat(made, toTop, keep, br, topRed, workedRed);
@@ -819,7 +817,8 @@ inline int64_t compositeRunFourFloat(PF_PixelFloat *dst, int64_t count, const PF
         for (int v = 0; v < 4; ++v) p[v] = _mm256_loadu_ps(at + 8 * v);
         if (primed) {
             __m256i same = _mm256_cmpeq_epi32(_mm256_castps_si256(p[0]), seen);
-            for (int v = 1; v < 4; ++v) same = _mm256_and_si256(same, _mm256_cmpeq_epi32(_mm256_castps_si256(p[v]), seen));
+            for (int v = 1; v < 4; ++v)
+                same = _mm256_and_si256(same, _mm256_cmpeq_epi32(_mm256_castps_si256(p[v]), seen));
             if (_mm256_movemask_epi8(same) == -1) {
                 for (int v = 0; v < 4; ++v) _mm256_storeu_si256(reinterpret_cast<__m256i *>(at + 8 * v), made);
                 continue;

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "raster/pixel_kernels.h"
@@ -313,9 +313,14 @@ float seededFloatChannel(SeededValues &v) {
     if (kind == 1) return 1.0f;
     if (kind == 2) return static_cast<float>(v.between(-2.0, 3.0));
     if (kind == 3) {
-        const float specials[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                                  -std::numeric_limits<float>::infinity(), -0.0f,
-                                  std::numeric_limits<float>::denorm_min(), -1.0f, 2.0f, 1.0000001f};
+        const float specials[] = {std::numeric_limits<float>::quiet_NaN(),
+                                  std::numeric_limits<float>::infinity(),
+                                  -std::numeric_limits<float>::infinity(),
+                                  -0.0f,
+                                  std::numeric_limits<float>::denorm_min(),
+                                  -1.0f,
+                                  2.0f,
+                                  1.0000001f};
         return specials[v.range(0, 7)];
     }
     return static_cast<float>(v.unit());

@@ -183,8 +183,12 @@ template <class Pixel>
 long sprinkleSpecials(Frame<Pixel> &frame, SeededValues &v) {
     long count = 0;
     if constexpr (sizeof(Pixel) == 16) {
-        const float specials[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                                  -std::numeric_limits<float>::infinity(), -0.5f, 1.5f, -0.0f};
+        const float specials[] = {std::numeric_limits<float>::quiet_NaN(),
+                                  std::numeric_limits<float>::infinity(),
+                                  -std::numeric_limits<float>::infinity(),
+                                  -0.5f,
+                                  1.5f,
+                                  -0.0f};
         for (Pixel &px : frame.pixels) {
             if (v.range(0, 39) != 0) continue;
             float *channels[] = {&px.alpha, &px.red, &px.green, &px.blue};
