@@ -780,7 +780,7 @@ struct SoftCircleFloatShape : SoftCircleShape<DepthFloatTraits, Write> {
         return count;
     }
 
-    bool wide = hasAvx2();
+    bool byEights = hasAvx2();
 
     void wholeRow(Pixel *at, Span walk, Span inner, double fy) const {
         const int64_t count = walk.last - walk.first + 1;
@@ -789,7 +789,7 @@ struct SoftCircleFloatShape : SoftCircleShape<DepthFloatTraits, Write> {
         const int64_t innerFrom = inner.first - walk.first, innerTo = inner.last - walk.first - 3;
         const double fy2 = fy * fy;
         int64_t i = 0;
-        if (wide && count >= 8) i = eights(at, count, static_cast<double>(walk.first), innerFrom, innerTo, fy2);
+        if (byEights && count >= 8) i = eights(at, count, static_cast<double>(walk.first), innerFrom, innerTo, fy2);
         const __m128 full = _mm_set1_ps(static_cast<float>(this->drawAlpha));
         const __m128i index = _mm_setr_epi32(0, 1, 2, 3);
         // The four pixels at p, offset i of the row; lanes: those to draw.
