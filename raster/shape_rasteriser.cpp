@@ -109,6 +109,14 @@ template <class Shape>
         // Column x of the walk is stored at pixel x - left of the row.
         Pixel *stored = data + (y - top) * rowPixels;
         auto at = [&](int64_t x) { return stored + (x - left); };
+        if constexpr (sizeof(Pixel) == 16) {
+            // Float rows lie far apart: the next row's ends, near this
+            // row's, are fetched while this one is drawn.
+            if (y < yLast) {
+                __builtin_prefetch(at(walk.first) + rowPixels, 1);
+                __builtin_prefetch(at(walk.last) + rowPixels, 1);
+            }
+        }
         if constexpr (Shape::wholeRows) {
             shape.wholeRow(at(walk.first), walk, inner, fy);
         } else if (inner.first > inner.last) {
@@ -705,6 +713,135 @@ struct SoftCircleShape {
         waiting = false;
     }
 };
+
+// ---- Soft-edged circles in float.
+
+// The soft circle of the integer depths, its rings and rows, each row drawn
+// four pixels at a time by compositeFourFloat: the coverage of each lane in
+// double precision, the same operations in the same order as
+// circleCoverageInline, and its top alpha float(drawAlpha * c) as
+// scaledAlpha takes it (the conversion rounds to nearest as a cast does).
+// Fours wholly inside the interior run take the full alpha; a row not a
+// whole number of fours ends with the last four, reaching back into the row
+// with the lanes drawn already kept, or, narrower than four, through a copy.
+template <class Write>
+struct SoftCircleFloatShape : SoftCircleShape<DepthFloatTraits, Write> {
+    using Base = SoftCircleShape<DepthFloatTraits, Write>;
+    using Pixel = PF_PixelFloat;
+
+    TopColourFloat fill;
+
+    explicit SoftCircleFloatShape(const RasterShape &s) : Base(s), fill(topColourFloat(s.fill.colorF)) {}
+
+    // Top alphas of the four pixels from column x, and in `drawn` those
+    // with coverage.
+    [[gnu::always_inline]] __m128 tops(double x, double fy2, __m128 &drawn) const {
+        const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), half = _mm_set1_pd(0.5);
+        const __m128d innerRadii = _mm_set1_pd(this->innerRadius), level = _mm_set1_pd(this->drawAlpha);
+        const __m128d rows = _mm_set1_pd(fy2), centre = _mm_set1_pd(this->centreX);
+        auto two = [&](double column, __m128d &c) {
+            const __m128d fx = _mm_sub_pd(_mm_setr_pd(column, column + 1.0), centre);
+            const __m128d d = _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(fx, fx), rows));
+            c = _mm_sub_pd(one, _mm_mul_pd(_mm_sub_pd(d, innerRadii), half));
+            return _mm_cvtpd_ps(_mm_mul_pd(level, _mm_min_pd(_mm_max_pd(c, zero), one)));
+        };
+        __m128d c01, c23;
+        const __m128 t01 = two(x, c01), t23 = two(x + 2.0, c23);
+        drawn = _mm_shuffle_ps(_mm_castpd_ps(_mm_cmpgt_pd(c01, zero)), _mm_castpd_ps(_mm_cmpgt_pd(c23, zero)),
+                               _MM_SHUFFLE(2, 0, 2, 0));
+        return _mm_movelh_ps(t01, t23);
+    }
+
+    // With AVX2, a row of at least eight pixels in eights by
+    // compositeEightFloat, the coverage four lanes at a time (columns x, x +
+    // 2, x + 4, x + 6, then the odd ones, the composite's lane order), the
+    // last eight reaching back as the fours do; returns the count drawn.
+    [[gnu::target("avx2")]] int64_t eights(Pixel *at, int64_t count, double x0, int64_t innerFrom, int64_t innerTo,
+                                           double fy2) const {
+        const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0), half = _mm256_set1_pd(0.5);
+        const __m256d innerRadii = _mm256_set1_pd(this->innerRadius), level = _mm256_set1_pd(this->drawAlpha);
+        const __m256d rows = _mm256_set1_pd(fy2), centre = _mm256_set1_pd(this->centreX);
+        const __m256i evenLanes = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
+        const __m256 full = _mm256_set1_ps(static_cast<float>(this->drawAlpha));
+        const __m256 all = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
+        // Pixel offsets of the lanes, for the last eight.
+        const __m256i laneIndex = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+        for (int64_t next = 0; next < count; next += 8) {
+            // The last eight reach back into the row when it is not a whole
+            // number of eights, the lanes drawn already kept.
+            const int64_t i = std::min(next, count - 8);
+            __m256 ta = full, fresh = all;
+            if (i < next) {
+                const __m256i from = _mm256_set1_epi32(static_cast<int32_t>(next - i) - 1);
+                fresh = _mm256_castsi256_ps(_mm256_cmpgt_epi32(laneIndex, from));
+            }
+            __m256 drawn = fresh;
+            if (i < innerFrom || i + 4 > innerTo) {
+                const double x = x0 + static_cast<double>(i);
+                __m128 tops[2], lanes[2];
+                for (int h = 0; h < 2; ++h) {  // the even columns, then the odd
+                    const double first = x + h;
+                    const __m256d columns = _mm256_setr_pd(first, first + 2.0, first + 4.0, first + 6.0);
+                    const __m256d fx = _mm256_sub_pd(columns, centre);
+                    const __m256d d = _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(fx, fx), rows));
+                    const __m256d c = _mm256_sub_pd(one, _mm256_mul_pd(_mm256_sub_pd(d, innerRadii), half));
+                    const __m256i positive = _mm256_castpd_si256(_mm256_cmp_pd(c, zero, _CMP_GT_OQ));
+                    lanes[h] =
+                        _mm_castsi128_ps(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(positive, evenLanes)));
+                    tops[h] = _mm256_cvtpd_ps(_mm256_mul_pd(level, _mm256_min_pd(_mm256_max_pd(c, zero), one)));
+                }
+                ta = _mm256_set_m128(tops[1], tops[0]);
+                drawn = _mm256_and_ps(fresh, _mm256_set_m128(lanes[1], lanes[0]));
+            }
+            float *p = &at[i].alpha;
+            __m256 px[4];
+            for (int v = 0; v < 4; ++v) px[v] = _mm256_loadu_ps(p + 8 * v);
+            compositeEightFloat<Write::laysOver>(px, fill, ta, drawn);
+            for (int v = 0; v < 4; ++v) _mm256_storeu_ps(p + 8 * v, px[v]);
+        }
+        return count;
+    }
+
+    bool byEights = hasAvx2();
+
+    void wholeRow(Pixel *at, Span walk, Span inner, double fy) const {
+        const int64_t count = walk.last - walk.first + 1;
+        if (count <= 0) return;
+        // Offsets of the fours wholly in the interior run.
+        const int64_t innerFrom = inner.first - walk.first, innerTo = inner.last - walk.first - 3;
+        const double fy2 = fy * fy;
+        int64_t i = 0;
+        if (byEights && count >= 8) i = eights(at, count, static_cast<double>(walk.first), innerFrom, innerTo, fy2);
+        const __m128 full = _mm_set1_ps(static_cast<float>(this->drawAlpha));
+        const __m128i index = _mm_setr_epi32(0, 1, 2, 3);
+        // The four pixels at p, offset i of the row; lanes: those to draw.
+        auto group = [&](Pixel *p, int64_t i, __m128 lanes) {
+            __m128 drawn = lanes, ta = full;
+            if (i < innerFrom || i > innerTo) {
+                ta = tops(static_cast<double>(walk.first + i), fy2, drawn);
+                drawn = _mm_and_ps(drawn, lanes);
+            }
+            __m128 px[4];
+            for (int v = 0; v < 4; ++v) px[v] = _mm_loadu_ps(&p[v].alpha);
+            compositeFourFloat<Write::laysOver>(px, fill, ta, drawn);
+            for (int v = 0; v < 4; ++v) _mm_storeu_ps(&p[v].alpha, px[v]);
+        };
+        for (; i + 4 <= count; i += 4) group(at + i, i, _mm_castsi128_ps(_mm_set1_epi32(-1)));
+        if (i == count) return;
+        if (count >= 4) {
+            // Lanes from i - (count - 4) on are fresh.
+            const __m128i from = _mm_set1_epi32(static_cast<int32_t>(i - (count - 4)) - 1);
+            group(at + count - 4, count - 4, _mm_castsi128_ps(_mm_cmpgt_epi32(index, from)));
+        } else {
+            Pixel copy[4] = {};
+            std::memcpy(copy, at, static_cast<size_t>(count) * sizeof(Pixel));
+            group(copy, 0, _mm_castsi128_ps(_mm_cmpgt_epi32(_mm_set1_epi32(static_cast<int32_t>(count)), index)));
+            std::memcpy(at, copy, static_cast<size_t>(count) * sizeof(Pixel));
+        }
+    }
+
+    void finish() const {}
+};
 #endif
 
 // ---- Layer stamps at any depth.
@@ -779,6 +916,9 @@ void drawShape(const RasterTarget &target, const RasterShape &s) {
             walkSquare(target, s, SoftCircleShape<Traits, W>(s));
             return;
         }
+    } else if (softCircleFits(s)) {
+        walkSquare(target, s, SoftCircleFloatShape<W>(s));
+        return;
     }
 #endif
     if (s.sides == 1) {

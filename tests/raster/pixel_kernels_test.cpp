@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "raster/pixel_kernels.h"
@@ -300,5 +302,162 @@ TEST(PixelKernelsTest, InPlaceFloatMatchesCompositeOverFloat) {
         ASSERT_EQ(std::memcmp(&dst, &want, sizeof dst), 0) << i;
     }
 }
+
+#if defined(__SSE2__)
+// Float channels for the four-pixel composites: the usual values, out of
+// range ones, and specials (NaN, infinities, negative zero, the smallest
+// subnormal) that must come out with the bits of the one-pixel form.
+float seededFloatChannel(SeededValues &v) {
+    const int kind = v.range(0, 15);
+    if (kind == 0) return 0.0f;
+    if (kind == 1) return 1.0f;
+    if (kind == 2) return static_cast<float>(v.between(-2.0, 3.0));
+    if (kind == 3) {
+        const float specials[] = {std::numeric_limits<float>::quiet_NaN(),
+                                  std::numeric_limits<float>::infinity(),
+                                  -std::numeric_limits<float>::infinity(),
+                                  -0.0f,
+                                  std::numeric_limits<float>::denorm_min(),
+                                  -1.0f,
+                                  2.0f,
+                                  1.0000001f};
+        return specials[v.range(0, 7)];
+    }
+    return static_cast<float>(v.unit());
+}
+
+[[gnu::target("avx2")]] void compositeEightOver(PF_PixelFloat *pixels, const PF_PixelFloat &top, const float *ta,
+                                                const int32_t *drawn) {
+    __m256 p[4];
+    for (int v = 0; v < 4; ++v) p[v] = _mm256_loadu_ps(&pixels[2 * v].alpha);
+    compositeEightFloat(p, topColourFloat(top), _mm256_loadu_ps(ta),
+                        _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(drawn))));
+    for (int v = 0; v < 4; ++v) _mm256_storeu_ps(&pixels[2 * v].alpha, p[v]);
+}
+
+// compositeFourFloat over four pixels at once, each lane drawn or kept,
+// against compositeOverFloat one pixel at a time.
+TEST(PixelKernelsTest, FourFloatMatchCompositeOverFloat) {
+    SeededValues v{86};
+    long cases = 0, special = 0;
+    for (int i = 0; i < 300000; ++i) {
+        PF_PixelFloat bottom[4], want[4];
+        // Top colours are finite, as drawing's are (from the colour
+        // parameters): with a NaN on both sides of a sum, which NaN's sign
+        // comes out is the compiler's choice of operand order.
+        const PF_PixelFloat top{0.0f, static_cast<float>(v.unit()), static_cast<float>(v.between(-2.0, 3.0)),
+                                v.range(0, 1) ? 0.0f : 1.0f};
+        float ta[4];
+        int32_t lanes[4];
+        for (int k = 0; k < 4; ++k) {
+            bottom[k] = PF_PixelFloat{seededFloatChannel(v), seededFloatChannel(v), seededFloatChannel(v),
+                                      seededFloatChannel(v)};
+            const int kind = v.range(0, 5);
+            ta[k] = kind == 0 ? 0.0f : kind == 1 ? 1.0f : static_cast<float>(v.unit());
+            if (kind == 2) ta[k] = std::numeric_limits<float>::denorm_min();
+            lanes[k] = v.range(0, 4) == 0 ? 0 : -1;
+            PF_PixelFloat t = top;
+            t.alpha = ta[k];
+            want[k] = lanes[k] ? compositeOverFloat(bottom[k], t) : bottom[k];
+            special += std::isnan(bottom[k].alpha) || std::isinf(bottom[k].alpha) || bottom[k].alpha < 0.0f ||
+                       bottom[k].alpha > 1.0f;
+        }
+        __m128 p[4];
+        for (int k = 0; k < 4; ++k) p[k] = _mm_loadu_ps(&bottom[k].alpha);
+        __m128i drawn;
+        std::memcpy(&drawn, lanes, 16);
+        compositeFourFloat(p, topColourFloat(top), _mm_loadu_ps(ta), _mm_castsi128_ps(drawn));
+        PF_PixelFloat got[4];
+        for (int k = 0; k < 4; ++k) _mm_storeu_ps(&got[k].alpha, p[k]);
+        for (int k = 0; k < 4; ++k) {
+            ASSERT_EQ(std::memcmp(&got[k], &want[k], sizeof(PF_PixelFloat)), 0)
+                << i << " lane " << k << " bottom " << bottom[k].alpha << " " << bottom[k].red << " " << bottom[k].green
+                << " " << bottom[k].blue << " top " << ta[k] << " " << top.red << " " << top.green << " " << top.blue
+                << " got " << got[k].alpha << " " << got[k].red << " " << got[k].green << " " << got[k].blue << " want "
+                << want[k].alpha << " " << want[k].red << " " << want[k].green << " " << want[k].blue;
+        }
+        cases += 4;
+    }
+    std::printf("four-float composite: %ld pixels, %ld with a special bottom alpha\n", cases, special);
+}
+
+// compositeEightFloat (AVX2) on eight pixels, lane order 0, 2, 4, 6, 1, 3,
+// 5, 7, against compositeOverFloat one pixel at a time.
+TEST(PixelKernelsTest, EightFloatMatchCompositeOverFloat) {
+    if (!hasAvx2()) GTEST_SKIP() << "no AVX2";
+    SeededValues v{88};
+    long cases = 0, special = 0;
+    for (int i = 0; i < 150000; ++i) {
+        PF_PixelFloat bottom[8], want[8];
+        const PF_PixelFloat top{0.0f, static_cast<float>(v.unit()), static_cast<float>(v.between(-2.0, 3.0)),
+                                v.range(0, 1) ? 0.0f : 1.0f};
+        float ta[8];
+        int32_t lanes[8];
+        for (int k = 0; k < 8; ++k) {
+            bottom[k] = PF_PixelFloat{seededFloatChannel(v), seededFloatChannel(v), seededFloatChannel(v),
+                                      seededFloatChannel(v)};
+            const int kind = v.range(0, 5);
+            ta[k] = kind == 0 ? 0.0f : kind == 1 ? 1.0f : static_cast<float>(v.unit());
+            if (kind == 2) ta[k] = std::numeric_limits<float>::denorm_min();
+            lanes[k] = v.range(0, 4) == 0 ? 0 : -1;
+            PF_PixelFloat t = top;
+            t.alpha = ta[k];
+            want[k] = lanes[k] ? compositeOverFloat(bottom[k], t) : bottom[k];
+            special += std::isnan(bottom[k].alpha) || std::isinf(bottom[k].alpha) || bottom[k].alpha < 0.0f ||
+                       bottom[k].alpha > 1.0f;
+        }
+        PF_PixelFloat got[8];
+        std::memcpy(got, bottom, sizeof got);
+        // The lane order: even pixels in the low half, odd in the high.
+        float laneTa[8];
+        int32_t laneDrawn[8];
+        for (int k = 0; k < 4; ++k) {
+            laneTa[k] = ta[2 * k], laneTa[4 + k] = ta[2 * k + 1];
+            laneDrawn[k] = lanes[2 * k], laneDrawn[4 + k] = lanes[2 * k + 1];
+        }
+        compositeEightOver(got, top, laneTa, laneDrawn);
+        for (int k = 0; k < 8; ++k) {
+            ASSERT_EQ(std::memcmp(&got[k], &want[k], sizeof(PF_PixelFloat)), 0) << i << " pixel " << k;
+        }
+        cases += 8;
+    }
+    std::printf("eight-float composite: %ld pixels, %ld with a special bottom alpha\n", cases, special);
+}
+
+// Float runs: four at a time with runs of equal pixels, then the tail.
+TEST(PixelKernelsTest, RunOverFloatMatchesCompositeOverFloat) {
+    SeededValues v{87};
+    std::vector<PF_PixelFloat> run(203), want(203);
+    long cases = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const int kind = i % 5;
+        const float ta = kind == 0 ? 0.0f : kind == 1 ? 1.0f : static_cast<float>(v.unit());
+        const PF_PixelFloat top{ta, static_cast<float>(v.unit()), static_cast<float>(v.between(-2.0, 3.0)),
+                                static_cast<float>(v.unit())};
+        const size_t length = 190 + static_cast<size_t>(v.range(0, 13));
+        for (size_t j = 0; j < length; ++j) {
+            if (j > 0 && v.range(0, 3) != 0) {
+                run[j] = run[j - 1];
+            } else {
+                run[j] = PF_PixelFloat{seededFloatChannel(v), seededFloatChannel(v), seededFloatChannel(v),
+                                       seededFloatChannel(v)};
+            }
+            want[j] = compositeOverFloat(run[j], top);
+        }
+        std::vector<PF_PixelFloat> narrow(run.begin(), run.begin() + static_cast<std::ptrdiff_t>(length));
+        compositeRunOver(run.data(), static_cast<int64_t>(length), top);
+        for (size_t j = 0; j < length; ++j) {
+            ASSERT_EQ(std::memcmp(&run[j], &want[j], sizeof(PF_PixelFloat)), 0) << i << " at " << j;
+        }
+        // The SSE2 groups alone, which the run above leaves to AVX2 where there is.
+        const int64_t done = compositeRunFourFloat(narrow.data(), static_cast<int64_t>(length), top);
+        for (int64_t j = 0; j < done; ++j) {
+            ASSERT_EQ(std::memcmp(&narrow[j], &want[j], sizeof(PF_PixelFloat)), 0) << i << " at " << j;
+        }
+        cases += static_cast<long>(length);
+    }
+    std::printf("float runs: %ld pixels\n", cases);
+}
+#endif
 
 }  // namespace

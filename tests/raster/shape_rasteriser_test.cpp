@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "engine/point_setup.h"
@@ -175,6 +176,31 @@ void fillBackground(Frame<Pixel> &frame, SeededValues &v) {
     }
 }
 
+// Float frames also get a few bottoms that drawing must carry through as
+// the reference does: NaN, infinite, negative and above-1 alphas and
+// channels. Drawn from their own sequence, so the other depths' inputs stay.
+template <class Pixel>
+long sprinkleSpecials(Frame<Pixel> &frame, SeededValues &v) {
+    long count = 0;
+    if constexpr (sizeof(Pixel) == 16) {
+        const float specials[] = {std::numeric_limits<float>::quiet_NaN(),
+                                  std::numeric_limits<float>::infinity(),
+                                  -std::numeric_limits<float>::infinity(),
+                                  -0.5f,
+                                  1.5f,
+                                  -0.0f};
+        for (Pixel &px : frame.pixels) {
+            if (v.range(0, 39) != 0) continue;
+            float *channels[] = {&px.alpha, &px.red, &px.green, &px.blue};
+            *channels[v.range(0, 3)] = specials[v.range(0, 5)];
+            ++count;
+        }
+    } else {
+        (void)frame, (void)v;
+    }
+    return count;
+}
+
 PointValues randomPoint(SeededValues &v, int width, int height, bool polygon) {
     PointValues p{};
     p.x = v.between(-50.0, width + 50.0);
@@ -218,7 +244,7 @@ double channelDifference(PF_PixelFloat a, PF_PixelFloat b) {
 
 struct Comparison {
     int points = 0, drawn = 0;
-    long pixels = 0, differing = 0, changed = 0;
+    long pixels = 0, differing = 0, changed = 0, specials = 0;
     double largest = 0.0;
 };
 
@@ -242,11 +268,12 @@ void tally(Comparison &result, const Frame<Pixel> &fast, const Frame<Pixel> &ref
 // drawPoint and with the reference, and compares every pixel after each.
 template <class Pixel>
 Comparison compareWithReference(PixelDepth depth, bool polygon, uint64_t seed, int points) {
-    SeededValues v{seed};
+    SeededValues v{seed}, specials{seed + 1000};
     Comparison result;
     for (int i = 0; i < points; ++i) {
         Frame<Pixel> fast(61, 47, 3);
         fillBackground(fast, v);
+        if (!polygon) result.specials += sprinkleSpecials(fast, specials);  // polygons compare within a step
         Frame<Pixel> reference = fast;
         const Frame<Pixel> background = fast;
         const DrawSettings settings = randomSettings(v, polygon);
@@ -271,7 +298,8 @@ TEST(ShapeRasteriserTest, CirclesMatchReferenceBitForBit) {
         EXPECT_EQ(c.differing, 0) << "largest " << c.largest;
         EXPECT_GT(c.drawn, c.points / 4);
         EXPECT_GT(c.changed, c.pixels / 20);
-        std::printf("circles drawn %d of %d, pixels changed %ld of %ld\n", c.drawn, c.points, c.changed, c.pixels);
+        std::printf("circles drawn %d of %d, pixels changed %ld of %ld, special bottoms %ld\n", c.drawn, c.points,
+                    c.changed, c.pixels, c.specials);
     }
 }
 
@@ -299,11 +327,12 @@ TEST(ShapeRasteriserTest, PolygonsMatchReferenceWithinOneStep) {
 // where the alpha truncates to 0.
 template <class Pixel>
 Comparison compareLineWithReference(PixelDepth depth, uint64_t seed, int frames) {
-    SeededValues v{seed};
+    SeededValues v{seed}, specials{seed + 1000};
     Comparison result;
     for (int f = 0; f < frames; ++f) {
         Frame<Pixel> fast(71, 53, 2);
         fillBackground(fast, v);
+        result.specials += sprinkleSpecials(fast, specials);
         Frame<Pixel> reference = fast;
         const Frame<Pixel> background = fast;
         DrawSettings settings{0.0, v.range(0, 1) == 1, true, v.range(0, 1) == 1, v.range(5, 400)};
@@ -345,8 +374,8 @@ TEST(ShapeRasteriserTest, LineRunsMatchReferenceBitForBit) {
     for (const Comparison *c : {&c8, &c16, &cf}) {
         EXPECT_GT(c->drawn, c->points / 2);
         EXPECT_GT(c->changed, c->pixels / 10);
-        std::printf("line points drawn %d of %d, pixels changed %ld of %ld\n", c->drawn, c->points, c->changed,
-                    c->pixels);
+        std::printf("line points drawn %d of %d, pixels changed %ld of %ld, special bottoms %ld\n", c->drawn, c->points,
+                    c->changed, c->pixels, c->specials);
     }
 }
 
