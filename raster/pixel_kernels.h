@@ -433,9 +433,48 @@ struct Eight16 {
     return eight16Kept(e, bottom, quotientsWide16(n, a, reciprocal));
 }
 
+// One channel where every bottom alpha is at most 32768: then w <= 32768 -
+// ta, a = ta + w <= 32768 and the sum n = t * ta + b * w stays within 65535
+// * a < 2^31, so it never wraps and n / a < 2^16. The sum and quotient in
+// single precision from exact operands (every one below 2^16) take five
+// roundings, so the estimate lies within 5 * 2^-24 * 65536 < 2^-5 of n / a;
+// a quarter added, the truncation q0 is q or q + 1 (held at 32769, which
+// only ever stands for a capped quotient). The remainder n - q0 * a then
+// lies in -a..a - 1, within the signed 16-bit range, so it comes out whole
+// from the products modulo 2^16, and its sign tells which.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i channelWideInRange16(const Eight16 &e, __m128i bottom,
+                                                                                __m128i topChannel, __m256 taFloat,
+                                                                                __m256 wFloat, __m256 reciprocal) {
+    const __m256 t = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(topChannel));
+    const __m256 b = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(bottom));
+    const __m256 sum = _mm256_add_ps(_mm256_mul_ps(t, taFloat), _mm256_mul_ps(b, wFloat));
+    const __m256 estimate = _mm256_min_ps(_mm256_add_ps(_mm256_mul_ps(sum, reciprocal), _mm256_set1_ps(0.25f)),
+                                          _mm256_set1_ps(static_cast<float>(kFull16 + 1)));
+    const __m256i q32 = _mm256_cvttps_epi32(estimate);
+    const __m128i q0 = _mm_packus_epi32(_mm256_castsi256_si128(q32), _mm256_extracti128_si256(q32, 1));
+    const __m128i rest =
+        _mm_sub_epi16(_mm_add_epi16(_mm_mullo_epi16(topChannel, e.taColour), _mm_mullo_epi16(bottom, e.w)),
+                      _mm_mullo_epi16(q0, e.aColour));
+    const __m128i q = _mm_add_epi16(q0, _mm_srai_epi16(rest, 15));
+    return eight16Kept(e, bottom, _mm_min_epu16(q, _mm_set1_epi16(static_cast<short>(kFull16))));
+}
+
 [[gnu::target("avx2"), gnu::always_inline]] inline void compositeEight16Wide(__m128i *p, const TopColour16 &top,
                                                                              __m128i ta) {
     const Eight16 e = eight16(p, ta);
+    // Bottom alphas above 32768 (out of range, but a 16-bit world may hold
+    // them) take the 32-bit sums.
+    const __m128i above = _mm_subs_epu16(e.ba, _mm_set1_epi16(static_cast<short>(kFull16)));
+    if (_mm_testz_si128(above, above)) {
+        const __m256 taFloat = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.taColour));
+        const __m256 wFloat = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.w));
+        const __m256 reciprocal =
+            _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.aColour)));
+        eight16Pixels(p, e, channelWideInRange16(e, e.br, top.red, taFloat, wFloat, reciprocal),
+                      channelWideInRange16(e, e.bg, top.green, taFloat, wFloat, reciprocal),
+                      channelWideInRange16(e, e.bb, top.blue, taFloat, wFloat, reciprocal));
+        return;
+    }
     const __m256i a = _mm256_cvtepu16_epi32(e.aColour), taColour = _mm256_cvtepu16_epi32(e.taColour);
     const __m256i w = _mm256_cvtepu16_epi32(e.w);
     const __m256 reciprocal = _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_cvtepi32_ps(a));
