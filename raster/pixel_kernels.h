@@ -483,6 +483,105 @@ struct Eight16 {
                   channelWide16(e, e.bb, top.blue, taColour, w, a, reciprocal));
 }
 
+// ---- Sixteen 16-bit pixels at a time, with AVX2 (chosen at run time).
+
+// compositeEight16Wide on two groups of eight at once, one in each 128-bit
+// half of p[0..3] (the first group's vectors in the low halves, the
+// second's in the high), each with its own top alphas in its half of ta.
+// Every step of the bottoms' transpose, weights and 16-bit remainders keeps
+// to its half, doing there what eight16 and channelWideInRange16 do; the
+// single-precision lanes go from 16 to 32 bits and back by in-half unpacks
+// and packs, which restore the order. Where either group holds a bottom
+// alpha above 32768 each goes through compositeEight16Wide alone.
+struct Sixteen16 {
+    __m256i ba, br, bg, bb, w, a, taColour, aColour, keep;  // as in Eight16, per half
+};
+
+[[gnu::target("avx2"), gnu::always_inline]] inline Sixteen16 sixteen16(const __m256i *p, __m256i ta) {
+    const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(static_cast<short>(0x8000));
+    Sixteen16 e;
+    const __m256i t0 = _mm256_unpacklo_epi16(p[0], p[1]), t1 = _mm256_unpackhi_epi16(p[0], p[1]);
+    const __m256i t2 = _mm256_unpacklo_epi16(p[2], p[3]), t3 = _mm256_unpackhi_epi16(p[2], p[3]);
+    const __m256i u0 = _mm256_unpacklo_epi16(t0, t1), u1 = _mm256_unpackhi_epi16(t0, t1);
+    const __m256i u2 = _mm256_unpacklo_epi16(t2, t3), u3 = _mm256_unpackhi_epi16(t2, t3);
+    e.ba = _mm256_unpacklo_epi64(u0, u2), e.br = _mm256_unpackhi_epi64(u0, u2);
+    e.bg = _mm256_unpacklo_epi64(u1, u3), e.bb = _mm256_unpackhi_epi64(u1, u3);
+    const __m256i rest = _mm256_sub_epi16(full, ta);
+    e.w = _mm256_or_si256(_mm256_slli_epi16(_mm256_mulhi_epu16(rest, e.ba), 1),
+                          _mm256_srli_epi16(_mm256_mullo_epi16(rest, e.ba), kWeightShift16));
+    const __m256i sum = _mm256_adds_epu16(ta, e.w);
+    e.a = _mm256_sub_epi16(sum, _mm256_subs_epu16(sum, full));
+    const __m256i none = _mm256_cmpeq_epi16(e.a, zero);
+    e.taColour = _mm256_sub_epi16(ta, none), e.aColour = _mm256_sub_epi16(e.a, none);
+    e.keep = _mm256_andnot_si256(_mm256_cmpeq_epi16(e.ba, zero), _mm256_cmpeq_epi16(ta, zero));
+    return e;
+}
+
+// Lanes 0-3 and 8-11 (low) or 4-7 and 12-15 (high) of 16-bit lanes as floats.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256 lowFloats16(__m256i v) {
+    return _mm256_cvtepi32_ps(_mm256_unpacklo_epi16(v, _mm256_setzero_si256()));
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256 highFloats16(__m256i v) {
+    return _mm256_cvtepi32_ps(_mm256_unpackhi_epi16(v, _mm256_setzero_si256()));
+}
+
+// (t * ta + b * w) / a in single precision, a quarter added, truncated and
+// held at 32769, as in channelWideInRange16.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i estimate16(__m256 t, __m256 b, __m256 ta, __m256 w,
+                                                                      __m256 reciprocal) {
+    const __m256 sum = _mm256_add_ps(_mm256_mul_ps(t, ta), _mm256_mul_ps(b, w));
+    return _mm256_cvttps_epi32(_mm256_min_ps(_mm256_add_ps(_mm256_mul_ps(sum, reciprocal), _mm256_set1_ps(0.25f)),
+                                             _mm256_set1_ps(static_cast<float>(kFull16 + 1))));
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i channelSixteen16(const Sixteen16 &e, __m256i bottom,
+                                                                            __m256i topChannel, const __m256 *ta,
+                                                                            const __m256 *w, const __m256 *reciprocal) {
+    const __m256i q0 =
+        _mm256_packus_epi32(estimate16(lowFloats16(topChannel), lowFloats16(bottom), ta[0], w[0], reciprocal[0]),
+                            estimate16(highFloats16(topChannel), highFloats16(bottom), ta[1], w[1], reciprocal[1]));
+    const __m256i rest =
+        _mm256_sub_epi16(_mm256_add_epi16(_mm256_mullo_epi16(topChannel, e.taColour), _mm256_mullo_epi16(bottom, e.w)),
+                         _mm256_mullo_epi16(q0, e.aColour));
+    const __m256i q = _mm256_min_epu16(_mm256_add_epi16(q0, _mm256_srai_epi16(rest, 15)),
+                                       _mm256_set1_epi16(static_cast<short>(kFull16)));
+    return _mm256_or_si256(_mm256_and_si256(e.keep, bottom), _mm256_andnot_si256(e.keep, q));
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline void compositeSixteen16(__m256i *p, const TopColour16 &top,
+                                                                           __m256i ta) {
+    const Sixteen16 e = sixteen16(p, ta);
+    const __m256i above = _mm256_subs_epu16(e.ba, _mm256_set1_epi16(static_cast<short>(kFull16)));
+    if (!_mm256_testz_si256(above, above)) {
+        for (int h = 0; h < 2; ++h) {
+            __m128i group[4];
+            for (int v = 0; v < 4; ++v)
+                group[v] = h == 0 ? _mm256_castsi256_si128(p[v]) : _mm256_extracti128_si256(p[v], 1);
+            compositeEight16Wide(group, top, h == 0 ? _mm256_castsi256_si128(ta) : _mm256_extracti128_si256(ta, 1));
+            for (int v = 0; v < 4; ++v)
+                p[v] = h == 0 ? _mm256_inserti128_si256(p[v], group[v], 0) : _mm256_inserti128_si256(p[v], group[v], 1);
+        }
+        return;
+    }
+    const __m256 taFloat[2] = {lowFloats16(e.taColour), highFloats16(e.taColour)};
+    const __m256 wFloat[2] = {lowFloats16(e.w), highFloats16(e.w)};
+    const __m256 one = _mm256_set1_ps(1.0f);
+    const __m256 reciprocal[2] = {_mm256_div_ps(one, lowFloats16(e.aColour)),
+                                  _mm256_div_ps(one, highFloats16(e.aColour))};
+    const __m256i red = channelSixteen16(e, e.br, _mm256_broadcastsi128_si256(top.red), taFloat, wFloat, reciprocal);
+    const __m256i green =
+        channelSixteen16(e, e.bg, _mm256_broadcastsi128_si256(top.green), taFloat, wFloat, reciprocal);
+    const __m256i blue = channelSixteen16(e, e.bb, _mm256_broadcastsi128_si256(top.blue), taFloat, wFloat, reciprocal);
+    const __m256i alpha = _mm256_or_si256(_mm256_and_si256(e.keep, e.ba), _mm256_andnot_si256(e.keep, e.a));
+    const __m256i arLow = _mm256_unpacklo_epi16(alpha, red), arHigh = _mm256_unpackhi_epi16(alpha, red);
+    const __m256i gbLow = _mm256_unpacklo_epi16(green, blue), gbHigh = _mm256_unpackhi_epi16(green, blue);
+    p[0] = _mm256_unpacklo_epi32(arLow, gbLow);
+    p[1] = _mm256_unpackhi_epi32(arLow, gbLow);
+    p[2] = _mm256_unpacklo_epi32(arHigh, gbHigh);
+    p[3] = _mm256_unpackhi_epi32(arHigh, gbHigh);
+}
+
 // ---- Sixteen 8-bit pixels at a time, with AVX2 (chosen at run time).
 
 // compositeEight8 on two groups of eight at once, one in each 128-bit half

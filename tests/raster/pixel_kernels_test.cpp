@@ -109,7 +109,8 @@ TEST(PixelKernelsTest, Sixteen8MatchCompositeOver8OnAllAlphaPairs) {
 
 // Every top alpha 0..32768 against two tables of 96 bottom alphas, eight
 // pixels by compositeEight16 at a time and, where the processor runs AVX2,
-// by compositeEight16Wide: 3,145,824 pixels each per table. The first table
+// by compositeEight16Wide: 3,145,824 pixels each per table; and sixteen by
+// compositeSixteen16, each group beside the one before it. The first table
 // reaches above full (0..3, 32766..32770, 65535, every 1024th and random
 // ones); the second stays within 0..32768 (0..3, 32764..32768, every 512th
 // and random ones), where the wide form takes its 16-bit remainders.
@@ -117,6 +118,17 @@ TEST(PixelKernelsTest, Sixteen8MatchCompositeOver8OnAllAlphaPairs) {
 // four, with channels at 0, 32768 and 65535 now and then.
 [[gnu::target("avx2")]] void eight16Wide(__m128i *p, const TopColour16 &colour, __m128i ta) {
     compositeEight16Wide(p, colour, ta);
+}
+
+// Sixteen pixels by compositeSixteen16, 0-7 in the low halves, 8-15 in the high.
+[[gnu::target("avx2")]] void sixteen16(PF_Pixel16 *pixels, const int16_t *alphas, const TopColour16 &colour) {
+    __m256i p[4];
+    for (int v = 0; v < 4; ++v) p[v] = _mm256_set_m128i(load(pixels + 8 + 2 * v), load(pixels + 2 * v));
+    compositeSixteen16(p, colour, _mm256_set_m128i(load(alphas + 8), load(alphas)));
+    for (int v = 0; v < 4; ++v) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(pixels + 2 * v), _mm256_castsi256_si128(p[v]));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(pixels + 8 + 2 * v), _mm256_extracti128_si256(p[v], 1));
+    }
 }
 
 std::vector<int32_t> bottomAlphaTable(SeededValues &v, bool aboveFull) {
@@ -136,7 +148,10 @@ TEST(PixelKernelsTest, Eight16MatchCompositeOver16OnAlphaGrid) {
     SeededValues v{88};
     for (const bool aboveFull : {true, false}) {
         const std::vector<int32_t> bottomAlphas = bottomAlphaTable(v, aboveFull);
-        long cases = 0, wideCases = 0;
+        long cases = 0, wideCases = 0, sixteenCases = 0;
+        // The group before under the same top, in the first eight, and this one, in the last.
+        PF_Pixel16 pairBottoms[16], pair[16], pairWant[16];
+        int16_t pairAlphas[16];
         for (int32_t ta = 0; ta <= 32768; ++ta) {
             auto channel = [&](int32_t top) {
                 const int32_t pick = v.range(0, 15);
@@ -157,6 +172,9 @@ TEST(PixelKernelsTest, Eight16MatchCompositeOver16OnAlphaGrid) {
                     alphas[j] = static_cast<int16_t>(t.alpha);
                     want[j] = compositeOver16(pixels[j], t);
                 }
+                std::memcpy(pairBottoms + 8, pixels, sizeof pixels);
+                std::memcpy(pairWant + 8, want, sizeof want);
+                std::memcpy(pairAlphas + 8, alphas, sizeof alphas);
                 __m128i p[4], wide[4];
                 std::memcpy(p, pixels, sizeof pixels);
                 std::memcpy(wide, pixels, sizeof pixels);
@@ -170,12 +188,23 @@ TEST(PixelKernelsTest, Eight16MatchCompositeOver16OnAlphaGrid) {
                     eight16Wide(wide, colour, load(alphas));
                     ASSERT_EQ(std::memcmp(wide, want, sizeof want), 0) << "wide, ta " << ta << " group " << g;
                     wideCases += 8;
+                    if (g > 0) {
+                        std::memcpy(pair, pairBottoms, sizeof pair);
+                        sixteen16(pair, pairAlphas, colour);
+                        ASSERT_EQ(std::memcmp(pair, pairWant, sizeof pairWant), 0)
+                            << "sixteen, ta " << ta << " group " << g;
+                        sixteenCases += 16;
+                    }
                 }
+                std::memcpy(pairBottoms, pairBottoms + 8, sizeof pixels);
+                std::memcpy(pairWant, pairWant + 8, sizeof want);
+                std::memcpy(pairAlphas, pairAlphas + 8, sizeof alphas);
                 cases += 8;
             }
         }
-        std::printf("16-bit eight-pixel composite, bottom alphas %s: %ld pixels, AVX2 form %ld\n",
-                    aboveFull ? "to 65535" : "to 32768", cases, wideCases);
+        std::printf(
+            "16-bit eight-pixel composite, bottom alphas %s: %ld pixels, AVX2 form %ld, sixteen at a time %ld\n",
+            aboveFull ? "to 65535" : "to 32768", cases, wideCases, sixteenCases);
     }
 }
 #endif
