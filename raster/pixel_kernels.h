@@ -723,27 +723,49 @@ inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColo
     return i;
 }
 
-[[gnu::target("avx2")]] inline int64_t compositeRunEight16Wide(PF_Pixel16 *dst, int64_t count,
-                                                               const TopColour16 &colour, __m128i alphas) {
-    Run16 run;
+// With AVX2 sixteen pixels a composite: in a run every lane has the same top,
+// so four 256-bit vectors of pixels go to compositeSixteen16 as loaded, the
+// pixels of vectors 0, 2, 4, 6 in one group of eight and 1, 3, 5, 7 in the
+// other. Then at most one group of eight by compositeEight16Wide.
+[[gnu::target("avx2")]] inline int64_t compositeRunWide16(PF_Pixel16 *dst, int64_t count, const TopColour16 &colour,
+                                                          __m128i alphas) {
+    const __m256i wideAlphas = _mm256_broadcastsi128_si256(alphas);
+    __m256i seen = _mm256_set1_epi32(-1), made = _mm256_setzero_si256();
+    bool primed = false;
     int64_t i = 0;
-    for (; i + 8 <= count; i += 8) {
+    for (; i + 16 <= count; i += 16) {
+        __m256i *at = reinterpret_cast<__m256i *>(dst + i);
+        __m256i p[4];
+        for (int v = 0; v < 4; ++v) p[v] = _mm256_loadu_si256(at + v);
+        if (primed) {
+            __m256i same = _mm256_set1_epi32(-1);
+            for (int v = 0; v < 4; ++v) same = _mm256_and_si256(same, _mm256_cmpeq_epi32(p[v], seen));
+            if (_mm256_movemask_epi8(same) == -1) {
+                for (int v = 0; v < 4; ++v) _mm256_storeu_si256(at + v, made);
+                continue;
+            }
+        }
+        // The last pixel, in every 64-bit lane.
+        seen = _mm256_permute4x64_epi64(p[3], 0xff);
+        compositeSixteen16(p, colour, wideAlphas);
+        for (int v = 0; v < 4; ++v) _mm256_storeu_si256(at + v, p[v]);
+        made = _mm256_permute4x64_epi64(p[3], 0xff);
+        primed = true;
+    }
+    if (i + 8 <= count) {
         __m128i *at = reinterpret_cast<__m128i *>(dst + i);
-        if (run.repeats(at)) continue;
         __m128i p[4];
         for (int v = 0; v < 4; ++v) p[v] = _mm_loadu_si128(at + v);
-        run.seen = Run16::last(p[3]);
         compositeEight16Wide(p, colour, alphas);
         for (int v = 0; v < 4; ++v) _mm_storeu_si128(at + v, p[v]);
-        run.made = Run16::last(p[3]);
-        run.primed = true;
+        i += 8;
     }
     return i;
 }
 #endif
 
-// 16-bit: with SSE2 eight pixels at a time by compositeEight16 (the AVX2
-// form where there is), the rest one by one. There the top is fixed, so the
+// 16-bit: with SSE2 eight pixels at a time by compositeEight16 (sixteen by
+// compositeRunWide16 where AVX2 runs), the rest one by one. There the top is fixed, so the
 // bottom weight and the result alpha depend on the bottom alpha alone and
 // are kept while it repeats; a bottom pixel equal to the previous one takes
 // its result.
@@ -760,7 +782,7 @@ inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColo
     if (count >= 8) {
         const TopColour16 colour = topColour16(top.pixel);
         const __m128i alphas = _mm_set1_epi16(static_cast<short>(ta));
-        first = hasAvx2() ? compositeRunEight16Wide(dst, count, colour, alphas)
+        first = hasAvx2() ? compositeRunWide16(dst, count, colour, alphas)
                           : compositeRunEight16(dst, count, colour, alphas);
     }
 #endif
