@@ -435,28 +435,47 @@ struct Eight16 {
 
 // One channel where every bottom alpha is at most 32768: then w <= 32768 -
 // ta, a = ta + w <= 32768 and the sum n = t * ta + b * w stays within 65535
-// * a < 2^31, so it never wraps and n / a < 2^16. The sum and quotient in
-// single precision from exact operands (every one below 2^16) take five
-// roundings, so the estimate lies within 5 * 2^-24 * 65536 < 2^-5 of n / a;
-// a quarter added, the truncation q0 is q or q + 1 (held at 32769, which
-// only ever stands for a capped quotient). The remainder n - q0 * a then
-// lies in -a..a - 1, within the signed 16-bit range, so it comes out whole
-// from the products modulo 2^16, and its sign tells which.
+// * a < 2^31, so it never wraps and n / a <= 65535. The estimate t * (ta /
+// a) + b * (w / a) in single precision, from operands exact in it (all
+// below 2^16) and the reciprocal of a, is within 4 * 2^-24 relative of n /
+// a, below 2^-6; a quarter added (rounding off at most 2^-8), its
+// truncation q0 is q or q + 1. The remainder n - q0 * a then lies in -a..a
+// - 1, within the signed 16-bit range, so it comes out whole from the
+// products modulo 2^16, and its sign tells which. Where q0 passes 32768 the
+// quotient is capped whatever the remainder says (q0 - 1 >= 32768; the pack
+// to 16 bits saturates at 65535).
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i estimate16(__m256 t, __m256 b, __m256 taShare,
+                                                                      __m256 wShare) {
+    const __m256 estimate = _mm256_add_ps(_mm256_mul_ps(t, taShare), _mm256_mul_ps(b, wShare));
+    return _mm256_cvttps_epi32(_mm256_add_ps(estimate, _mm256_set1_ps(0.25f)));
+}
+
+// The quotient from q0 and the remainder modulo 2^16, capped.
+template <class Vector>
+[[gnu::target("avx2"), gnu::always_inline]] inline Vector corrected16(Vector q0, Vector rest);
+
+template <>
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i corrected16(__m128i q0, __m128i rest) {
+    return _mm_min_epu16(_mm_add_epi16(q0, _mm_srai_epi16(rest, 15)), _mm_set1_epi16(static_cast<short>(kFull16)));
+}
+
+template <>
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i corrected16(__m256i q0, __m256i rest) {
+    return _mm256_min_epu16(_mm256_add_epi16(q0, _mm256_srai_epi16(rest, 15)),
+                            _mm256_set1_epi16(static_cast<short>(kFull16)));
+}
+
+// taShare = ta / a and wShare = w / a in single precision.
 [[gnu::target("avx2"), gnu::always_inline]] inline __m128i channelWideInRange16(const Eight16 &e, __m128i bottom,
-                                                                                __m128i topChannel, __m256 taFloat,
-                                                                                __m256 wFloat, __m256 reciprocal) {
-    const __m256 t = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(topChannel));
-    const __m256 b = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(bottom));
-    const __m256 sum = _mm256_add_ps(_mm256_mul_ps(t, taFloat), _mm256_mul_ps(b, wFloat));
-    const __m256 estimate = _mm256_min_ps(_mm256_add_ps(_mm256_mul_ps(sum, reciprocal), _mm256_set1_ps(0.25f)),
-                                          _mm256_set1_ps(static_cast<float>(kFull16 + 1)));
-    const __m256i q32 = _mm256_cvttps_epi32(estimate);
+                                                                                __m128i topChannel, __m256 taShare,
+                                                                                __m256 wShare) {
+    const __m256i q32 = estimate16(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(topChannel)),
+                                   _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(bottom)), taShare, wShare);
     const __m128i q0 = _mm_packus_epi32(_mm256_castsi256_si128(q32), _mm256_extracti128_si256(q32, 1));
     const __m128i rest =
         _mm_sub_epi16(_mm_add_epi16(_mm_mullo_epi16(topChannel, e.taColour), _mm_mullo_epi16(bottom, e.w)),
                       _mm_mullo_epi16(q0, e.aColour));
-    const __m128i q = _mm_add_epi16(q0, _mm_srai_epi16(rest, 15));
-    return eight16Kept(e, bottom, _mm_min_epu16(q, _mm_set1_epi16(static_cast<short>(kFull16))));
+    return _mm_blendv_epi8(corrected16(q0, rest), bottom, e.keep);
 }
 
 [[gnu::target("avx2"), gnu::always_inline]] inline void compositeEight16Wide(__m128i *p, const TopColour16 &top,
@@ -466,13 +485,13 @@ struct Eight16 {
     // them) take the 32-bit sums.
     const __m128i above = _mm_subs_epu16(e.ba, _mm_set1_epi16(static_cast<short>(kFull16)));
     if (_mm_testz_si128(above, above)) {
-        const __m256 taFloat = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.taColour));
-        const __m256 wFloat = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.w));
         const __m256 reciprocal =
             _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.aColour)));
-        eight16Pixels(p, e, channelWideInRange16(e, e.br, top.red, taFloat, wFloat, reciprocal),
-                      channelWideInRange16(e, e.bg, top.green, taFloat, wFloat, reciprocal),
-                      channelWideInRange16(e, e.bb, top.blue, taFloat, wFloat, reciprocal));
+        const __m256 taShare = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.taColour)), reciprocal);
+        const __m256 wShare = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.w)), reciprocal);
+        eight16Pixels(p, e, channelWideInRange16(e, e.br, top.red, taShare, wShare),
+                      channelWideInRange16(e, e.bg, top.green, taShare, wShare),
+                      channelWideInRange16(e, e.bb, top.blue, taShare, wShare));
         return;
     }
     const __m256i a = _mm256_cvtepu16_epi32(e.aColour), taColour = _mm256_cvtepu16_epi32(e.taColour);
@@ -526,27 +545,16 @@ struct Sixteen16 {
     return _mm256_cvtepi32_ps(_mm256_unpackhi_epi16(v, _mm256_setzero_si256()));
 }
 
-// (t * ta + b * w) / a in single precision, a quarter added, truncated and
-// held at 32769, as in channelWideInRange16.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i estimate16(__m256 t, __m256 b, __m256 ta, __m256 w,
-                                                                      __m256 reciprocal) {
-    const __m256 sum = _mm256_add_ps(_mm256_mul_ps(t, ta), _mm256_mul_ps(b, w));
-    return _mm256_cvttps_epi32(_mm256_min_ps(_mm256_add_ps(_mm256_mul_ps(sum, reciprocal), _mm256_set1_ps(0.25f)),
-                                             _mm256_set1_ps(static_cast<float>(kFull16 + 1))));
-}
-
 [[gnu::target("avx2"), gnu::always_inline]] inline __m256i channelSixteen16(const Sixteen16 &e, __m256i bottom,
-                                                                            __m256i topChannel, const __m256 *ta,
-                                                                            const __m256 *w, const __m256 *reciprocal) {
+                                                                            __m256i topChannel, const __m256 *taShare,
+                                                                            const __m256 *wShare) {
     const __m256i q0 =
-        _mm256_packus_epi32(estimate16(lowFloats16(topChannel), lowFloats16(bottom), ta[0], w[0], reciprocal[0]),
-                            estimate16(highFloats16(topChannel), highFloats16(bottom), ta[1], w[1], reciprocal[1]));
+        _mm256_packus_epi32(estimate16(lowFloats16(topChannel), lowFloats16(bottom), taShare[0], wShare[0]),
+                            estimate16(highFloats16(topChannel), highFloats16(bottom), taShare[1], wShare[1]));
     const __m256i rest =
         _mm256_sub_epi16(_mm256_add_epi16(_mm256_mullo_epi16(topChannel, e.taColour), _mm256_mullo_epi16(bottom, e.w)),
                          _mm256_mullo_epi16(q0, e.aColour));
-    const __m256i q = _mm256_min_epu16(_mm256_add_epi16(q0, _mm256_srai_epi16(rest, 15)),
-                                       _mm256_set1_epi16(static_cast<short>(kFull16)));
-    return _mm256_or_si256(_mm256_and_si256(e.keep, bottom), _mm256_andnot_si256(e.keep, q));
+    return _mm256_blendv_epi8(corrected16(q0, rest), bottom, e.keep);
 }
 
 [[gnu::target("avx2"), gnu::always_inline]] inline void compositeSixteen16(__m256i *p, const TopColour16 &top,
@@ -564,16 +572,17 @@ struct Sixteen16 {
         }
         return;
     }
-    const __m256 taFloat[2] = {lowFloats16(e.taColour), highFloats16(e.taColour)};
-    const __m256 wFloat[2] = {lowFloats16(e.w), highFloats16(e.w)};
     const __m256 one = _mm256_set1_ps(1.0f);
     const __m256 reciprocal[2] = {_mm256_div_ps(one, lowFloats16(e.aColour)),
                                   _mm256_div_ps(one, highFloats16(e.aColour))};
-    const __m256i red = channelSixteen16(e, e.br, _mm256_broadcastsi128_si256(top.red), taFloat, wFloat, reciprocal);
-    const __m256i green =
-        channelSixteen16(e, e.bg, _mm256_broadcastsi128_si256(top.green), taFloat, wFloat, reciprocal);
-    const __m256i blue = channelSixteen16(e, e.bb, _mm256_broadcastsi128_si256(top.blue), taFloat, wFloat, reciprocal);
-    const __m256i alpha = _mm256_or_si256(_mm256_and_si256(e.keep, e.ba), _mm256_andnot_si256(e.keep, e.a));
+    const __m256 taShare[2] = {_mm256_mul_ps(lowFloats16(e.taColour), reciprocal[0]),
+                               _mm256_mul_ps(highFloats16(e.taColour), reciprocal[1])};
+    const __m256 wShare[2] = {_mm256_mul_ps(lowFloats16(e.w), reciprocal[0]),
+                              _mm256_mul_ps(highFloats16(e.w), reciprocal[1])};
+    const __m256i red = channelSixteen16(e, e.br, _mm256_broadcastsi128_si256(top.red), taShare, wShare);
+    const __m256i green = channelSixteen16(e, e.bg, _mm256_broadcastsi128_si256(top.green), taShare, wShare);
+    const __m256i blue = channelSixteen16(e, e.bb, _mm256_broadcastsi128_si256(top.blue), taShare, wShare);
+    const __m256i alpha = _mm256_blendv_epi8(e.a, e.ba, e.keep);
     const __m256i arLow = _mm256_unpacklo_epi16(alpha, red), arHigh = _mm256_unpackhi_epi16(alpha, red);
     const __m256i gbLow = _mm256_unpacklo_epi16(green, blue), gbHigh = _mm256_unpackhi_epi16(green, blue);
     p[0] = _mm256_unpacklo_epi32(arLow, gbLow);
