@@ -564,11 +564,13 @@ struct Sixteen16 {
     if (!_mm256_testz_si256(above, above)) {
         for (int h = 0; h < 2; ++h) {
             __m128i group[4];
-            for (int v = 0; v < 4; ++v)
+            for (int v = 0; v < 4; ++v) {
                 group[v] = h == 0 ? _mm256_castsi256_si128(p[v]) : _mm256_extracti128_si256(p[v], 1);
+            }
             compositeEight16Wide(group, top, h == 0 ? _mm256_castsi256_si128(ta) : _mm256_extracti128_si256(ta, 1));
-            for (int v = 0; v < 4; ++v)
+            for (int v = 0; v < 4; ++v) {
                 p[v] = h == 0 ? _mm256_inserti128_si256(p[v], group[v], 0) : _mm256_inserti128_si256(p[v], group[v], 1);
+            }
         }
         return;
     }
@@ -733,9 +735,10 @@ inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColo
 }
 
 // With AVX2 sixteen pixels a composite: in a run every lane has the same top,
-// so four 256-bit vectors of pixels go to compositeSixteen16 as loaded, the
-// pixels of vectors 0, 2, 4, 6 in one group of eight and 1, 3, 5, 7 in the
-// other. Then at most one group of eight by compositeEight16Wide.
+// so four 256-bit vectors of pixels go to compositeSixteen16 as loaded,
+// pixels 0-1, 4-5, 8-9 and 12-13 (the low halves) making one group of eight
+// and the others the second. Then at most one group of eight by
+// compositeEight16Wide.
 [[gnu::target("avx2")]] inline int64_t compositeRunWide16(PF_Pixel16 *dst, int64_t count, const TopColour16 &colour,
                                                           __m128i alphas) {
     const __m256i wideAlphas = _mm256_broadcastsi128_si256(alphas);
@@ -774,10 +777,10 @@ inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColo
 #endif
 
 // 16-bit: with SSE2 eight pixels at a time by compositeEight16 (sixteen by
-// compositeRunWide16 where AVX2 runs), the rest one by one. There the top is fixed, so the
-// bottom weight and the result alpha depend on the bottom alpha alone and
-// are kept while it repeats; a bottom pixel equal to the previous one takes
-// its result.
+// compositeRunWide16 where AVX2 runs), the rest one by one. There the top
+// is fixed, so the bottom weight and the result alpha depend on the bottom
+// alpha alone and are kept while it repeats; a bottom pixel equal to the
+// previous one takes its result.
 // Kept out of line, one call a run, so that it does not crowd the inlining
 // of the walks that call it.
 [[gnu::noinline]] inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, const OverTop<PF_Pixel16> &top) {
