@@ -545,19 +545,37 @@ struct Sixteen16 {
     return _mm256_cvtepi32_ps(_mm256_unpackhi_epi16(v, _mm256_setzero_si256()));
 }
 
+// One top colour for compositeSixteen16, made once for many groups: its
+// channels in every 16-bit lane and in single precision.
+struct TopSixteen16 {
+    TopColour16 eight;
+    __m256i red, green, blue;
+    __m256 redFloat, greenFloat, blueFloat;
+};
+
+[[gnu::target("avx2")]] inline TopSixteen16 topSixteen16(const TopColour16 &colour) {
+    TopSixteen16 top;
+    top.eight = colour;
+    top.red = _mm256_broadcastsi128_si256(colour.red);
+    top.green = _mm256_broadcastsi128_si256(colour.green);
+    top.blue = _mm256_broadcastsi128_si256(colour.blue);
+    top.redFloat = lowFloats16(top.red), top.greenFloat = lowFloats16(top.green), top.blueFloat = lowFloats16(top.blue);
+    return top;
+}
+
 [[gnu::target("avx2"), gnu::always_inline]] inline __m256i channelSixteen16(const Sixteen16 &e, __m256i bottom,
-                                                                            __m256i topChannel, const __m256 *taShare,
+                                                                            __m256i topChannel, __m256 topFloat,
+                                                                            const __m256 *taShare,
                                                                             const __m256 *wShare) {
-    const __m256i q0 =
-        _mm256_packus_epi32(estimate16(lowFloats16(topChannel), lowFloats16(bottom), taShare[0], wShare[0]),
-                            estimate16(highFloats16(topChannel), highFloats16(bottom), taShare[1], wShare[1]));
+    const __m256i q0 = _mm256_packus_epi32(estimate16(topFloat, lowFloats16(bottom), taShare[0], wShare[0]),
+                                           estimate16(topFloat, highFloats16(bottom), taShare[1], wShare[1]));
     const __m256i rest =
         _mm256_sub_epi16(_mm256_add_epi16(_mm256_mullo_epi16(topChannel, e.taColour), _mm256_mullo_epi16(bottom, e.w)),
                          _mm256_mullo_epi16(q0, e.aColour));
     return _mm256_blendv_epi8(corrected16(q0, rest), bottom, e.keep);
 }
 
-[[gnu::target("avx2"), gnu::always_inline]] inline void compositeSixteen16(__m256i *p, const TopColour16 &top,
+[[gnu::target("avx2"), gnu::always_inline]] inline void compositeSixteen16(__m256i *p, const TopSixteen16 &top,
                                                                            __m256i ta) {
     const Sixteen16 e = sixteen16(p, ta);
     const __m256i above = _mm256_subs_epu16(e.ba, _mm256_set1_epi16(static_cast<short>(kFull16)));
@@ -567,7 +585,8 @@ struct Sixteen16 {
             for (int v = 0; v < 4; ++v) {
                 group[v] = h == 0 ? _mm256_castsi256_si128(p[v]) : _mm256_extracti128_si256(p[v], 1);
             }
-            compositeEight16Wide(group, top, h == 0 ? _mm256_castsi256_si128(ta) : _mm256_extracti128_si256(ta, 1));
+            compositeEight16Wide(group, top.eight,
+                                 h == 0 ? _mm256_castsi256_si128(ta) : _mm256_extracti128_si256(ta, 1));
             for (int v = 0; v < 4; ++v) {
                 p[v] = h == 0 ? _mm256_inserti128_si256(p[v], group[v], 0) : _mm256_inserti128_si256(p[v], group[v], 1);
             }
@@ -581,9 +600,9 @@ struct Sixteen16 {
                                _mm256_mul_ps(highFloats16(e.taColour), reciprocal[1])};
     const __m256 wShare[2] = {_mm256_mul_ps(lowFloats16(e.w), reciprocal[0]),
                               _mm256_mul_ps(highFloats16(e.w), reciprocal[1])};
-    const __m256i red = channelSixteen16(e, e.br, _mm256_broadcastsi128_si256(top.red), taShare, wShare);
-    const __m256i green = channelSixteen16(e, e.bg, _mm256_broadcastsi128_si256(top.green), taShare, wShare);
-    const __m256i blue = channelSixteen16(e, e.bb, _mm256_broadcastsi128_si256(top.blue), taShare, wShare);
+    const __m256i red = channelSixteen16(e, e.br, top.red, top.redFloat, taShare, wShare);
+    const __m256i green = channelSixteen16(e, e.bg, top.green, top.greenFloat, taShare, wShare);
+    const __m256i blue = channelSixteen16(e, e.bb, top.blue, top.blueFloat, taShare, wShare);
     const __m256i alpha = _mm256_blendv_epi8(e.a, e.ba, e.keep);
     const __m256i arLow = _mm256_unpacklo_epi16(alpha, red), arHigh = _mm256_unpackhi_epi16(alpha, red);
     const __m256i gbLow = _mm256_unpacklo_epi16(green, blue), gbHigh = _mm256_unpackhi_epi16(green, blue);
@@ -742,6 +761,7 @@ inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColo
 [[gnu::target("avx2")]] inline int64_t compositeRunWide16(PF_Pixel16 *dst, int64_t count, const TopColour16 &colour,
                                                           __m128i alphas) {
     const __m256i wideAlphas = _mm256_broadcastsi128_si256(alphas);
+    const TopSixteen16 top = topSixteen16(colour);
     __m256i seen = _mm256_set1_epi32(-1), made = _mm256_setzero_si256();
     bool primed = false;
     int64_t i = 0;
@@ -759,7 +779,7 @@ inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColo
         }
         // The last pixel, in every 64-bit lane.
         seen = _mm256_permute4x64_epi64(p[3], 0xff);
-        compositeSixteen16(p, colour, wideAlphas);
+        compositeSixteen16(p, top, wideAlphas);
         for (int v = 0; v < 4; ++v) _mm256_storeu_si256(at + v, p[v]);
         made = _mm256_permute4x64_epi64(p[3], 0xff);
         primed = true;

@@ -632,6 +632,7 @@ struct SoftCircleShape {
     // compositeSixteen16 while both have one, the rest by groupWide.
     [[gnu::target("avx2")]] static void rowPairWide(const SoftCircleShape &shape, RowGroups &a, RowGroups &b) {
         const int64_t groupsA = a.groups(), groupsB = b.groups(), both = std::min(groupsA, groupsB);
+        const TopSixteen16 top = topSixteen16(shape.colour);
         for (int64_t k = 0; k < both; ++k) {
             __m128i lanesA0, lanesA1, lanesB0, lanesB1;
             const int64_t i = a.offset(k, lanesA0, lanesA1), j = b.offset(k, lanesB0, lanesB1);
@@ -645,7 +646,7 @@ struct SoftCircleShape {
             for (int v = 0; v < kVectors; ++v) {
                 drawn[v] = bottom[v] = _mm256_set_m128i(_mm_loadu_si128(q + v), _mm_loadu_si128(p + v));
             }
-            compositeSixteen16(drawn, shape.colour, _mm256_set_m128i(taB, taA));
+            compositeSixteen16(drawn, top, _mm256_set_m128i(taB, taA));
             // The lanes with coverage from the composite, the others as they were.
             for (int v = 0; v < kVectors; ++v) {
                 const __m256i made =

@@ -124,7 +124,7 @@ TEST(PixelKernelsTest, Sixteen8MatchCompositeOver8OnAllAlphaPairs) {
 [[gnu::target("avx2")]] void sixteen16(PF_Pixel16 *pixels, const int16_t *alphas, const TopColour16 &colour) {
     __m256i p[4];
     for (int v = 0; v < 4; ++v) p[v] = _mm256_set_m128i(load(pixels + 8 + 2 * v), load(pixels + 2 * v));
-    compositeSixteen16(p, colour, _mm256_set_m128i(load(alphas + 8), load(alphas)));
+    compositeSixteen16(p, topSixteen16(colour), _mm256_set_m128i(load(alphas + 8), load(alphas)));
     for (int v = 0; v < 4; ++v) {
         _mm_storeu_si128(reinterpret_cast<__m128i *>(pixels + 2 * v), _mm256_castsi256_si128(p[v]));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(pixels + 8 + 2 * v), _mm256_extracti128_si256(p[v], 1));
