@@ -433,15 +433,183 @@ struct Eight16 {
     return eight16Kept(e, bottom, quotientsWide16(n, a, reciprocal));
 }
 
+// One channel where every bottom alpha is at most 32768: then w <= 32768 -
+// ta, a = ta + w <= 32768 and the sum n = t * ta + b * w stays within 65535
+// * a < 2^31, so it never wraps and n / a <= 65535. The estimate t * (ta /
+// a) + b * (w / a) in single precision, from operands exact in it (all
+// below 2^16) and the reciprocal of a, is within 4 * 2^-24 relative of n /
+// a, below 2^-6; a quarter added (rounding off at most 2^-8), its
+// truncation q0 is q or q + 1. The remainder n - q0 * a then lies in -a..a
+// - 1, within the signed 16-bit range, so it comes out whole from the
+// products modulo 2^16, and its sign tells which. Where q0 passes 32768 the
+// quotient is capped whatever the remainder says (q0 - 1 >= 32768; the pack
+// to 16 bits saturates at 65535).
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i estimate16(__m256 t, __m256 b, __m256 taShare,
+                                                                      __m256 wShare) {
+    const __m256 estimate = _mm256_add_ps(_mm256_mul_ps(t, taShare), _mm256_mul_ps(b, wShare));
+    return _mm256_cvttps_epi32(_mm256_add_ps(estimate, _mm256_set1_ps(0.25f)));
+}
+
+// The quotient from q0 and the remainder modulo 2^16, capped.
+template <class Vector>
+[[gnu::target("avx2"), gnu::always_inline]] inline Vector corrected16(Vector q0, Vector rest);
+
+template <>
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i corrected16(__m128i q0, __m128i rest) {
+    return _mm_min_epu16(_mm_add_epi16(q0, _mm_srai_epi16(rest, 15)), _mm_set1_epi16(static_cast<short>(kFull16)));
+}
+
+template <>
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i corrected16(__m256i q0, __m256i rest) {
+    return _mm256_min_epu16(_mm256_add_epi16(q0, _mm256_srai_epi16(rest, 15)),
+                            _mm256_set1_epi16(static_cast<short>(kFull16)));
+}
+
+// taShare = ta / a and wShare = w / a in single precision.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i channelWideInRange16(const Eight16 &e, __m128i bottom,
+                                                                                __m128i topChannel, __m256 taShare,
+                                                                                __m256 wShare) {
+    const __m256i q32 = estimate16(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(topChannel)),
+                                   _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(bottom)), taShare, wShare);
+    const __m128i q0 = _mm_packus_epi32(_mm256_castsi256_si128(q32), _mm256_extracti128_si256(q32, 1));
+    const __m128i rest =
+        _mm_sub_epi16(_mm_add_epi16(_mm_mullo_epi16(topChannel, e.taColour), _mm_mullo_epi16(bottom, e.w)),
+                      _mm_mullo_epi16(q0, e.aColour));
+    return _mm_blendv_epi8(corrected16(q0, rest), bottom, e.keep);
+}
+
 [[gnu::target("avx2"), gnu::always_inline]] inline void compositeEight16Wide(__m128i *p, const TopColour16 &top,
                                                                              __m128i ta) {
     const Eight16 e = eight16(p, ta);
+    // Bottom alphas above 32768 (out of range, but a 16-bit world may hold
+    // them) take the 32-bit sums.
+    const __m128i above = _mm_subs_epu16(e.ba, _mm_set1_epi16(static_cast<short>(kFull16)));
+    if (_mm_testz_si128(above, above)) {
+        const __m256 reciprocal =
+            _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.aColour)));
+        const __m256 taShare = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.taColour)), reciprocal);
+        const __m256 wShare = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.w)), reciprocal);
+        eight16Pixels(p, e, channelWideInRange16(e, e.br, top.red, taShare, wShare),
+                      channelWideInRange16(e, e.bg, top.green, taShare, wShare),
+                      channelWideInRange16(e, e.bb, top.blue, taShare, wShare));
+        return;
+    }
     const __m256i a = _mm256_cvtepu16_epi32(e.aColour), taColour = _mm256_cvtepu16_epi32(e.taColour);
     const __m256i w = _mm256_cvtepu16_epi32(e.w);
     const __m256 reciprocal = _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_cvtepi32_ps(a));
     eight16Pixels(p, e, channelWide16(e, e.br, top.red, taColour, w, a, reciprocal),
                   channelWide16(e, e.bg, top.green, taColour, w, a, reciprocal),
                   channelWide16(e, e.bb, top.blue, taColour, w, a, reciprocal));
+}
+
+// ---- Sixteen 16-bit pixels at a time, with AVX2 (chosen at run time).
+
+// compositeEight16Wide on two groups of eight at once, one in each 128-bit
+// half of p[0..3] (the first group's vectors in the low halves, the
+// second's in the high), each with its own top alphas in its half of ta.
+// Every step of the bottoms' transpose, weights and 16-bit remainders keeps
+// to its half, doing there what eight16 and channelWideInRange16 do; the
+// single-precision lanes go from 16 to 32 bits and back by in-half unpacks
+// and packs, which restore the order. Where either group holds a bottom
+// alpha above 32768 each goes through compositeEight16Wide alone.
+struct Sixteen16 {
+    __m256i ba, br, bg, bb, w, a, taColour, aColour, keep;  // as in Eight16, per half
+};
+
+[[gnu::target("avx2"), gnu::always_inline]] inline Sixteen16 sixteen16(const __m256i *p, __m256i ta) {
+    const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(static_cast<short>(0x8000));
+    Sixteen16 e;
+    const __m256i t0 = _mm256_unpacklo_epi16(p[0], p[1]), t1 = _mm256_unpackhi_epi16(p[0], p[1]);
+    const __m256i t2 = _mm256_unpacklo_epi16(p[2], p[3]), t3 = _mm256_unpackhi_epi16(p[2], p[3]);
+    const __m256i u0 = _mm256_unpacklo_epi16(t0, t1), u1 = _mm256_unpackhi_epi16(t0, t1);
+    const __m256i u2 = _mm256_unpacklo_epi16(t2, t3), u3 = _mm256_unpackhi_epi16(t2, t3);
+    e.ba = _mm256_unpacklo_epi64(u0, u2), e.br = _mm256_unpackhi_epi64(u0, u2);
+    e.bg = _mm256_unpacklo_epi64(u1, u3), e.bb = _mm256_unpackhi_epi64(u1, u3);
+    const __m256i rest = _mm256_sub_epi16(full, ta);
+    e.w = _mm256_or_si256(_mm256_slli_epi16(_mm256_mulhi_epu16(rest, e.ba), 1),
+                          _mm256_srli_epi16(_mm256_mullo_epi16(rest, e.ba), kWeightShift16));
+    const __m256i sum = _mm256_adds_epu16(ta, e.w);
+    e.a = _mm256_sub_epi16(sum, _mm256_subs_epu16(sum, full));
+    const __m256i none = _mm256_cmpeq_epi16(e.a, zero);
+    e.taColour = _mm256_sub_epi16(ta, none), e.aColour = _mm256_sub_epi16(e.a, none);
+    e.keep = _mm256_andnot_si256(_mm256_cmpeq_epi16(e.ba, zero), _mm256_cmpeq_epi16(ta, zero));
+    return e;
+}
+
+// Lanes 0-3 and 8-11 (low) or 4-7 and 12-15 (high) of 16-bit lanes as floats.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256 lowFloats16(__m256i v) {
+    return _mm256_cvtepi32_ps(_mm256_unpacklo_epi16(v, _mm256_setzero_si256()));
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256 highFloats16(__m256i v) {
+    return _mm256_cvtepi32_ps(_mm256_unpackhi_epi16(v, _mm256_setzero_si256()));
+}
+
+// One top colour for compositeSixteen16, made once for many groups: its
+// channels in every 16-bit lane and in single precision.
+struct TopSixteen16 {
+    TopColour16 eight;
+    __m256i red, green, blue;
+    __m256 redFloat, greenFloat, blueFloat;
+};
+
+[[gnu::target("avx2")]] inline TopSixteen16 topSixteen16(const TopColour16 &colour) {
+    TopSixteen16 top;
+    top.eight = colour;
+    top.red = _mm256_broadcastsi128_si256(colour.red);
+    top.green = _mm256_broadcastsi128_si256(colour.green);
+    top.blue = _mm256_broadcastsi128_si256(colour.blue);
+    top.redFloat = lowFloats16(top.red), top.greenFloat = lowFloats16(top.green), top.blueFloat = lowFloats16(top.blue);
+    return top;
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i channelSixteen16(const Sixteen16 &e, __m256i bottom,
+                                                                            __m256i topChannel, __m256 topFloat,
+                                                                            const __m256 *taShare,
+                                                                            const __m256 *wShare) {
+    const __m256i q0 = _mm256_packus_epi32(estimate16(topFloat, lowFloats16(bottom), taShare[0], wShare[0]),
+                                           estimate16(topFloat, highFloats16(bottom), taShare[1], wShare[1]));
+    const __m256i rest =
+        _mm256_sub_epi16(_mm256_add_epi16(_mm256_mullo_epi16(topChannel, e.taColour), _mm256_mullo_epi16(bottom, e.w)),
+                         _mm256_mullo_epi16(q0, e.aColour));
+    return _mm256_blendv_epi8(corrected16(q0, rest), bottom, e.keep);
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline void compositeSixteen16(__m256i *p, const TopSixteen16 &top,
+                                                                           __m256i ta) {
+    const Sixteen16 e = sixteen16(p, ta);
+    const __m256i above = _mm256_subs_epu16(e.ba, _mm256_set1_epi16(static_cast<short>(kFull16)));
+    if (!_mm256_testz_si256(above, above)) {
+        for (int h = 0; h < 2; ++h) {
+            __m128i group[4];
+            for (int v = 0; v < 4; ++v) {
+                group[v] = h == 0 ? _mm256_castsi256_si128(p[v]) : _mm256_extracti128_si256(p[v], 1);
+            }
+            compositeEight16Wide(group, top.eight,
+                                 h == 0 ? _mm256_castsi256_si128(ta) : _mm256_extracti128_si256(ta, 1));
+            for (int v = 0; v < 4; ++v) {
+                p[v] = h == 0 ? _mm256_inserti128_si256(p[v], group[v], 0) : _mm256_inserti128_si256(p[v], group[v], 1);
+            }
+        }
+        return;
+    }
+    const __m256 one = _mm256_set1_ps(1.0f);
+    const __m256 reciprocal[2] = {_mm256_div_ps(one, lowFloats16(e.aColour)),
+                                  _mm256_div_ps(one, highFloats16(e.aColour))};
+    const __m256 taShare[2] = {_mm256_mul_ps(lowFloats16(e.taColour), reciprocal[0]),
+                               _mm256_mul_ps(highFloats16(e.taColour), reciprocal[1])};
+    const __m256 wShare[2] = {_mm256_mul_ps(lowFloats16(e.w), reciprocal[0]),
+                              _mm256_mul_ps(highFloats16(e.w), reciprocal[1])};
+    const __m256i red = channelSixteen16(e, e.br, top.red, top.redFloat, taShare, wShare);
+    const __m256i green = channelSixteen16(e, e.bg, top.green, top.greenFloat, taShare, wShare);
+    const __m256i blue = channelSixteen16(e, e.bb, top.blue, top.blueFloat, taShare, wShare);
+    const __m256i alpha = _mm256_blendv_epi8(e.a, e.ba, e.keep);
+    const __m256i arLow = _mm256_unpacklo_epi16(alpha, red), arHigh = _mm256_unpackhi_epi16(alpha, red);
+    const __m256i gbLow = _mm256_unpacklo_epi16(green, blue), gbHigh = _mm256_unpackhi_epi16(green, blue);
+    p[0] = _mm256_unpacklo_epi32(arLow, gbLow);
+    p[1] = _mm256_unpackhi_epi32(arLow, gbLow);
+    p[2] = _mm256_unpacklo_epi32(arHigh, gbHigh);
+    p[3] = _mm256_unpackhi_epi32(arHigh, gbHigh);
 }
 
 // ---- Sixteen 8-bit pixels at a time, with AVX2 (chosen at run time).
@@ -585,30 +753,54 @@ inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColo
     return i;
 }
 
-[[gnu::target("avx2")]] inline int64_t compositeRunEight16Wide(PF_Pixel16 *dst, int64_t count,
-                                                               const TopColour16 &colour, __m128i alphas) {
-    Run16 run;
+// With AVX2 sixteen pixels a composite: in a run every lane has the same top,
+// so four 256-bit vectors of pixels go to compositeSixteen16 as loaded,
+// pixels 0-1, 4-5, 8-9 and 12-13 (the low halves) making one group of eight
+// and the others the second. Then at most one group of eight by
+// compositeEight16Wide.
+[[gnu::target("avx2")]] inline int64_t compositeRunWide16(PF_Pixel16 *dst, int64_t count, const TopColour16 &colour,
+                                                          __m128i alphas) {
+    const __m256i wideAlphas = _mm256_broadcastsi128_si256(alphas);
+    const TopSixteen16 top = topSixteen16(colour);
+    __m256i seen = _mm256_set1_epi32(-1), made = _mm256_setzero_si256();
+    bool primed = false;
     int64_t i = 0;
-    for (; i + 8 <= count; i += 8) {
+    for (; i + 16 <= count; i += 16) {
+        __m256i *at = reinterpret_cast<__m256i *>(dst + i);
+        __m256i p[4];
+        for (int v = 0; v < 4; ++v) p[v] = _mm256_loadu_si256(at + v);
+        if (primed) {
+            __m256i same = _mm256_set1_epi32(-1);
+            for (int v = 0; v < 4; ++v) same = _mm256_and_si256(same, _mm256_cmpeq_epi32(p[v], seen));
+            if (_mm256_movemask_epi8(same) == -1) {
+                for (int v = 0; v < 4; ++v) _mm256_storeu_si256(at + v, made);
+                continue;
+            }
+        }
+        // The last pixel, in every 64-bit lane.
+        seen = _mm256_permute4x64_epi64(p[3], 0xff);
+        compositeSixteen16(p, top, wideAlphas);
+        for (int v = 0; v < 4; ++v) _mm256_storeu_si256(at + v, p[v]);
+        made = _mm256_permute4x64_epi64(p[3], 0xff);
+        primed = true;
+    }
+    if (i + 8 <= count) {
         __m128i *at = reinterpret_cast<__m128i *>(dst + i);
-        if (run.repeats(at)) continue;
         __m128i p[4];
         for (int v = 0; v < 4; ++v) p[v] = _mm_loadu_si128(at + v);
-        run.seen = Run16::last(p[3]);
         compositeEight16Wide(p, colour, alphas);
         for (int v = 0; v < 4; ++v) _mm_storeu_si128(at + v, p[v]);
-        run.made = Run16::last(p[3]);
-        run.primed = true;
+        i += 8;
     }
     return i;
 }
 #endif
 
-// 16-bit: with SSE2 eight pixels at a time by compositeEight16 (the AVX2
-// form where there is), the rest one by one. There the top is fixed, so the
-// bottom weight and the result alpha depend on the bottom alpha alone and
-// are kept while it repeats; a bottom pixel equal to the previous one takes
-// its result.
+// 16-bit: with SSE2 eight pixels at a time by compositeEight16 (sixteen by
+// compositeRunWide16 where AVX2 runs), the rest one by one. There the top
+// is fixed, so the bottom weight and the result alpha depend on the bottom
+// alpha alone and are kept while it repeats; a bottom pixel equal to the
+// previous one takes its result.
 // Kept out of line, one call a run, so that it does not crowd the inlining
 // of the walks that call it.
 [[gnu::noinline]] inline void compositeRunOver(PF_Pixel16 *dst, int64_t count, const OverTop<PF_Pixel16> &top) {
@@ -622,7 +814,7 @@ inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColo
     if (count >= 8) {
         const TopColour16 colour = topColour16(top.pixel);
         const __m128i alphas = _mm_set1_epi16(static_cast<short>(ta));
-        first = hasAvx2() ? compositeRunEight16Wide(dst, count, colour, alphas)
+        first = hasAvx2() ? compositeRunWide16(dst, count, colour, alphas)
                           : compositeRunEight16(dst, count, colour, alphas);
     }
 #endif

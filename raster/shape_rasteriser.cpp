@@ -639,20 +639,56 @@ struct SoftCircleShape {
 
     // A 16-bit row laid over with AVX2: group() with the coverage four
     // lanes at a time and the composite eight.
+    [[gnu::target("avx2"), gnu::always_inline]] static void groupWide(const SoftCircleShape &shape, RowGroups &r,
+                                                                      int64_t k) {
+        __m128i lanes0, lanes1;
+        const int64_t i = r.offset(k, lanes0, lanes1);
+        const __m128i ta = shape.topsWide(r, i, lanes0, lanes1);
+        __m128i *p = reinterpret_cast<__m128i *>(r.base() + i);
+        __m128i bottom[kVectors], drawn[kVectors], covered[kVectors];
+        for (int v = 0; v < kVectors; ++v) drawn[v] = bottom[v] = _mm_loadu_si128(p + v);
+        coveredLanes(lanes0, lanes1, covered);
+        compositeEight16Wide(drawn, shape.colour, ta);
+        for (int v = 0; v < kVectors; ++v) _mm_storeu_si128(p + v, merge(covered[v], drawn[v], bottom[v]));
+    }
+
     [[gnu::target("avx2")]] static void rowAloneWide(const SoftCircleShape &shape, RowGroups &r) {
         const int64_t groups = r.groups();
-        for (int64_t k = 0; k < groups; ++k) {
-            __m128i lanes0, lanes1;
-            const int64_t i = r.offset(k, lanes0, lanes1);
-            const __m128i ta = shape.topsWide(r, i, lanes0, lanes1);
-            __m128i *p = reinterpret_cast<__m128i *>(r.base() + i);
-            __m128i bottom[kVectors], drawn[kVectors], covered[kVectors];
-            for (int v = 0; v < kVectors; ++v) drawn[v] = bottom[v] = _mm_loadu_si128(p + v);
-            coveredLanes(lanes0, lanes1, covered);
-            compositeEight16Wide(drawn, shape.colour, ta);
-            for (int v = 0; v < kVectors; ++v) _mm_storeu_si128(p + v, merge(covered[v], drawn[v], bottom[v]));
-        }
+        for (int64_t k = 0; k < groups; ++k) groupWide(shape, r, k);
         rowDone(r);
+    }
+
+    // Two 16-bit rows side by side, group k of each together by
+    // compositeSixteen16 while both have one, the rest by groupWide.
+    [[gnu::target("avx2")]] static void rowPairWide(const SoftCircleShape &shape, RowGroups &a, RowGroups &b) {
+        const int64_t groupsA = a.groups(), groupsB = b.groups(), both = std::min(groupsA, groupsB);
+        const TopSixteen16 top = topSixteen16(shape.colour);
+        for (int64_t k = 0; k < both; ++k) {
+            __m128i lanesA0, lanesA1, lanesB0, lanesB1;
+            const int64_t i = a.offset(k, lanesA0, lanesA1), j = b.offset(k, lanesB0, lanesB1);
+            const __m128i taA = shape.topsWide(a, i, lanesA0, lanesA1), taB = shape.topsWide(b, j, lanesB0, lanesB1);
+            __m128i *p = reinterpret_cast<__m128i *>(a.base() + i);
+            __m128i *q = reinterpret_cast<__m128i *>(b.base() + j);
+            __m128i coveredA[kVectors], coveredB[kVectors];
+            coveredLanes(lanesA0, lanesA1, coveredA);
+            coveredLanes(lanesB0, lanesB1, coveredB);
+            __m256i bottom[kVectors], drawn[kVectors];
+            for (int v = 0; v < kVectors; ++v) {
+                drawn[v] = bottom[v] = _mm256_set_m128i(_mm_loadu_si128(q + v), _mm_loadu_si128(p + v));
+            }
+            compositeSixteen16(drawn, top, _mm256_set_m128i(taB, taA));
+            // The lanes with coverage from the composite, the others as they were.
+            for (int v = 0; v < kVectors; ++v) {
+                const __m256i made =
+                    _mm256_blendv_epi8(bottom[v], drawn[v], _mm256_set_m128i(coveredB[v], coveredA[v]));
+                _mm_storeu_si128(p + v, _mm256_castsi256_si128(made));
+                _mm_storeu_si128(q + v, _mm256_extracti128_si256(made, 1));
+            }
+        }
+        for (int64_t k = both; k < groupsA; ++k) groupWide(shape, a, k);
+        for (int64_t k = both; k < groupsB; ++k) groupWide(shape, b, k);
+        rowDone(a);
+        rowDone(b);
     }
 
     // Two rows side by side, group k of each together while both have one.
@@ -683,24 +719,23 @@ struct SoftCircleShape {
         rowDone(b);
     }
 
-    // With AVX2 and the over write at 8 bits, rows go in pairs: a row waits
-    // for the next, and finish() draws one left waiting. Rows never share
-    // pixels.
-    bool pairs = is8 && Write::laysOver && hasAvx2();
-    // At 16 bits each row goes alone, with AVX2 where there is.
-    bool wide = !is8 && Write::laysOver && hasAvx2();
+    // With AVX2 and the over write, rows go in pairs: a row waits for the
+    // next, and finish() draws one left waiting. Rows never share pixels.
+    bool pairs = Write::laysOver && hasAvx2();
     mutable bool waiting = false;
     mutable RowGroups waitingRow;
 
     void wholeRow(Pixel *at, Span walk, Span inner, double fy) const {
         if (walk.first > walk.last) return;
         RowGroups r = rowGroups(at, walk, inner, fy);
-        if (wide) {
-            if constexpr (!is8) rowAloneWide(*this, r);
-        } else if (!pairs) {
+        if (!pairs) {
             rowAlone(*this, r);
         } else if (waiting) {
-            if constexpr (is8) rowPair(*this, waitingRow, r);
+            if constexpr (is8) {
+                rowPair(*this, waitingRow, r);
+            } else {
+                rowPairWide(*this, waitingRow, r);
+            }
             waiting = false;
         } else {
             waitingRow = r;
@@ -709,7 +744,13 @@ struct SoftCircleShape {
     }
 
     void finish() const {
-        if (waiting) rowAlone(*this, waitingRow);
+        if (waiting) {
+            if constexpr (is8) {
+                rowAlone(*this, waitingRow);
+            } else {
+                rowAloneWide(*this, waitingRow);
+            }
+        }
         waiting = false;
     }
 };

@@ -109,62 +109,105 @@ TEST(PixelKernelsTest, Sixteen8MatchCompositeOver8OnAllAlphaPairs) {
     }
 }
 
-// Every top alpha 0..32768 against 96 bottom alphas (0..3, 32766..32770,
-// 65535, every 1024th and random ones), eight pixels by compositeEight16 at
-// a time and, where the processor runs AVX2, by compositeEight16Wide:
-// 3,145,824 pixels each. Colours are random, the bottom's above full
-// intensity in one pixel of four, with channels at 0, 32768 and 65535 now
-// and then.
+// Every top alpha 0..32768 against two tables of 96 bottom alphas, eight
+// pixels by compositeEight16 at a time and, where the processor runs AVX2,
+// by compositeEight16Wide: 3,145,824 pixels each per table; and sixteen by
+// compositeSixteen16, each group beside the one before it. The first table
+// reaches above full (0..3, 32766..32770, 65535, every 1024th and random
+// ones); the second stays within 0..32768 (0..3, 32764..32768, every 512th
+// and random ones), where the wide form takes its 16-bit remainders.
+// Colours are random, the bottom's above full intensity in one pixel of
+// four, with channels at 0, 32768 and 65535 now and then.
 [[gnu::target("avx2")]] void eight16Wide(__m128i *p, const TopColour16 &colour, __m128i ta) {
     compositeEight16Wide(p, colour, ta);
+}
+
+// Sixteen pixels by compositeSixteen16, 0-7 in the low halves, 8-15 in the high.
+[[gnu::target("avx2")]] void sixteen16(PF_Pixel16 *pixels, const int16_t *alphas, const TopColour16 &colour) {
+    __m256i p[4];
+    for (int v = 0; v < 4; ++v) p[v] = _mm256_set_m128i(load(pixels + 8 + 2 * v), load(pixels + 2 * v));
+    compositeSixteen16(p, topSixteen16(colour), _mm256_set_m128i(load(alphas + 8), load(alphas)));
+    for (int v = 0; v < 4; ++v) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(pixels + 2 * v), _mm256_castsi256_si128(p[v]));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(pixels + 8 + 2 * v), _mm256_extracti128_si256(p[v], 1));
+    }
+}
+
+std::vector<int32_t> bottomAlphaTable(SeededValues &v, bool aboveFull) {
+    std::vector<int32_t> alphas{0, 1, 2, 3};
+    const std::vector<int32_t> nearFull = aboveFull ? std::vector<int32_t>{32766, 32767, 32768, 32769, 32770, 65535}
+                                                    : std::vector<int32_t>{32764, 32765, 32766, 32767, 32768};
+    alphas.insert(alphas.end(), nearFull.begin(), nearFull.end());
+    const int32_t step = aboveFull ? 1024 : 512, most = aboveFull ? 65535 : 32768;
+    for (int32_t ba = step; ba < most; ba += step) alphas.push_back(ba);
+    while (alphas.size() < 96) alphas.push_back(v.range(0, most));
+    return alphas;
 }
 
 TEST(PixelKernelsTest, Eight16MatchCompositeOver16OnAlphaGrid) {
     __builtin_cpu_init();
     const bool avx2 = __builtin_cpu_supports("avx2");
     SeededValues v{88};
-    std::vector<int32_t> bottomAlphas{0, 1, 2, 3, 32766, 32767, 32768, 32769, 32770, 65535};
-    for (int32_t ba = 1024; ba < 65536; ba += 1024) bottomAlphas.push_back(ba);
-    while (bottomAlphas.size() < 96) bottomAlphas.push_back(v.range(0, 65535));
-    long cases = 0, wideCases = 0;
-    for (int32_t ta = 0; ta <= 32768; ++ta) {
-        auto channel = [&](int32_t top) {
-            const int32_t pick = v.range(0, 15);
-            return static_cast<A_u_short>(pick == 0 ? 0 : pick == 1 ? std::min(top, 32768) : v.range(0, top));
-        };
-        const PF_Pixel16 top{static_cast<A_u_short>(ta), channel(32768), channel(32768), channel(32768)};
-        const TopColour16 colour = topColour16(top);
-        for (size_t g = 0; g < bottomAlphas.size(); g += 8) {
-            PF_Pixel16 pixels[8], want[8];
-            int16_t alphas[8];
-            for (int j = 0; j < 8; ++j) {
-                const int32_t most = j % 4 == 3 ? 65535 : 32768;
-                pixels[j] = PF_Pixel16{static_cast<A_u_short>(bottomAlphas[g + j]), channel(most), channel(most),
-                                       channel(most)};
-                // Lane j of the group at a top alpha of its own, all met across the sweep.
-                PF_Pixel16 t = top;
-                t.alpha = static_cast<A_u_short>((ta + 4099 * j) % 32769);
-                alphas[j] = static_cast<int16_t>(t.alpha);
-                want[j] = compositeOver16(pixels[j], t);
+    for (const bool aboveFull : {true, false}) {
+        const std::vector<int32_t> bottomAlphas = bottomAlphaTable(v, aboveFull);
+        long cases = 0, wideCases = 0, sixteenCases = 0;
+        // The group before under the same top, in the first eight, and this one, in the last.
+        PF_Pixel16 pairBottoms[16], pair[16], pairWant[16];
+        int16_t pairAlphas[16];
+        for (int32_t ta = 0; ta <= 32768; ++ta) {
+            auto channel = [&](int32_t top) {
+                const int32_t pick = v.range(0, 15);
+                return static_cast<A_u_short>(pick == 0 ? 0 : pick == 1 ? std::min(top, 32768) : v.range(0, top));
+            };
+            const PF_Pixel16 top{static_cast<A_u_short>(ta), channel(32768), channel(32768), channel(32768)};
+            const TopColour16 colour = topColour16(top);
+            for (size_t g = 0; g < bottomAlphas.size(); g += 8) {
+                PF_Pixel16 pixels[8], want[8];
+                int16_t alphas[8];
+                for (int j = 0; j < 8; ++j) {
+                    const int32_t most = j % 4 == 3 ? 65535 : 32768;
+                    pixels[j] = PF_Pixel16{static_cast<A_u_short>(bottomAlphas[g + j]), channel(most), channel(most),
+                                           channel(most)};
+                    // Lane j of the group at a top alpha of its own, all met across the sweep.
+                    PF_Pixel16 t = top;
+                    t.alpha = static_cast<A_u_short>((ta + 4099 * j) % 32769);
+                    alphas[j] = static_cast<int16_t>(t.alpha);
+                    want[j] = compositeOver16(pixels[j], t);
+                }
+                std::memcpy(pairBottoms + 8, pixels, sizeof pixels);
+                std::memcpy(pairWant + 8, want, sizeof want);
+                std::memcpy(pairAlphas + 8, alphas, sizeof alphas);
+                __m128i p[4], wide[4];
+                std::memcpy(p, pixels, sizeof pixels);
+                std::memcpy(wide, pixels, sizeof pixels);
+                compositeEight16(p, colour, load(alphas));
+                std::memcpy(pixels, p, sizeof pixels);
+                for (int j = 0; j < 8; ++j) {
+                    ASSERT_EQ(std::memcmp(&pixels[j], &want[j], sizeof want[j]), 0)
+                        << "ta " << alphas[j] << " ba " << bottomAlphas[g + j];
+                }
+                if (avx2) {
+                    eight16Wide(wide, colour, load(alphas));
+                    ASSERT_EQ(std::memcmp(wide, want, sizeof want), 0) << "wide, ta " << ta << " group " << g;
+                    wideCases += 8;
+                    if (g > 0) {
+                        std::memcpy(pair, pairBottoms, sizeof pair);
+                        sixteen16(pair, pairAlphas, colour);
+                        ASSERT_EQ(std::memcmp(pair, pairWant, sizeof pairWant), 0)
+                            << "sixteen, ta " << ta << " group " << g;
+                        sixteenCases += 16;
+                    }
+                }
+                std::memcpy(pairBottoms, pairBottoms + 8, sizeof pixels);
+                std::memcpy(pairWant, pairWant + 8, sizeof want);
+                std::memcpy(pairAlphas, pairAlphas + 8, sizeof alphas);
+                cases += 8;
             }
-            __m128i p[4], wide[4];
-            std::memcpy(p, pixels, sizeof pixels);
-            std::memcpy(wide, pixels, sizeof pixels);
-            compositeEight16(p, colour, load(alphas));
-            std::memcpy(pixels, p, sizeof pixels);
-            for (int j = 0; j < 8; ++j) {
-                ASSERT_EQ(std::memcmp(&pixels[j], &want[j], sizeof want[j]), 0)
-                    << "ta " << alphas[j] << " ba " << bottomAlphas[g + j];
-            }
-            if (avx2) {
-                eight16Wide(wide, colour, load(alphas));
-                ASSERT_EQ(std::memcmp(wide, want, sizeof want), 0) << "wide, ta " << ta << " group " << g;
-                wideCases += 8;
-            }
-            cases += 8;
         }
+        std::printf(
+            "16-bit eight-pixel composite, bottom alphas %s: %ld pixels, AVX2 form %ld, sixteen at a time %ld\n",
+            aboveFull ? "to 65535" : "to 32768", cases, wideCases, sixteenCases);
     }
-    std::printf("16-bit eight-pixel composite: %ld pixels, AVX2 form %ld\n", cases, wideCases);
 }
 #endif
 
@@ -245,9 +288,12 @@ TEST(PixelKernelsTest, RunOver8MatchesCompositeOver8) {
     }
 }
 
+// Runs of 300: with AVX2 eighteen groups of sixteen, one of eight and four
+// pixels one by one; the SSE2 groups of eight compared as well.
 TEST(PixelKernelsTest, RunOver16MatchesCompositeOver16) {
     SeededValues v{84};
     std::vector<PF_Pixel16> run(300), want(300), narrow(300);
+    long pixels = 0, narrowPixels = 0;
     for (int i = 0; i < 3000; ++i) {
         const int32_t ta = i < 8 ? (i < 4 ? i : 32768 - (i - 4)) : v.range(0, 32768);
         const PF_Pixel16 top{static_cast<A_u_short>(ta), static_cast<A_u_short>(v.range(0, 32768)),
@@ -272,6 +318,7 @@ TEST(PixelKernelsTest, RunOver16MatchesCompositeOver16) {
         for (size_t j = 0; j < run.size(); ++j) {
             ASSERT_EQ(std::memcmp(&run[j], &want[j], sizeof(PF_Pixel16)), 0) << i << " at " << j;
         }
+        pixels += static_cast<long>(run.size());
 #if defined(__SSE2__)
         // The SSE2 groups, which the run above skips where AVX2 runs.
         if (ta == 0 || ta == 32768) continue;
@@ -280,8 +327,10 @@ TEST(PixelKernelsTest, RunOver16MatchesCompositeOver16) {
         for (int64_t j = 0; j < done; ++j) {
             ASSERT_EQ(std::memcmp(&narrow[j], &want[j], sizeof(PF_Pixel16)), 0) << i << " at " << j;
         }
+        narrowPixels += done;
 #endif
     }
+    std::printf("16-bit runs: %ld pixels, SSE2 groups %ld\n", pixels, narrowPixels);
 }
 
 TEST(PixelKernelsTest, InPlaceFloatMatchesCompositeOverFloat) {
