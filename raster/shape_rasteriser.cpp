@@ -425,35 +425,18 @@ struct PolygonShape {
 // compositeEight16. Pixels without coverage keep their bits.
 bool softCircleFits(const RasterShape &s) { return s.sides == 2 && s.edge == EdgeProfile::Soft; }
 
-template <class Traits, class Write>
-struct SoftCircleShape {
-    using Pixel = typename Traits::Pixel;
-    static constexpr bool is8 = std::is_same_v<Traits, Depth8Traits>;
-    // A group of eight pixels fills this many vectors.
-    static constexpr int kVectors = is8 ? 2 : 4;
-    using Colour = std::conditional_t<is8, TopColour8, TopColour16>;
-    // Covered pixels lie within radius + 1 of the centre, so their integer
-    // offsets from (cx, cy) stay below radius + 2.5 < halfSize + 3: the
-    // corner cut never takes one, and uncovered pixels are left alone anyway.
-    static constexpr bool cornerCut = false;
-    static constexpr bool wholeRows = true;
-
+// What the rows of a soft circle need at any depth: its centre, where its
+// coverage ramp starts, its draw alpha, and the squared distances beyond
+// which it has no coverage (anyCover) and within which it has full coverage
+// (fullCover), each with the class margin.
+struct SoftRing {
     double centreX, innerRadius, drawAlpha;
-    // Squared distances: beyond anyCover no coverage, within fullCover full
-    // coverage, each with the class margin.
     double anyCover, fullCover;
-    Colour colour;  // the fill colour
 
-    explicit SoftCircleShape(const RasterShape &s)
-        : centreX(s.centreX), innerRadius(s.radius - 1.0), drawAlpha(Traits::drawAlpha(s.opacity)) {
+    SoftRing(const RasterShape &s, double alpha) : centreX(s.centreX), innerRadius(s.radius - 1.0), drawAlpha(alpha) {
         const double outer = (s.radius + 1.0) * kClassGrow, inner = innerRadius * kClassShrink;
         anyCover = outer * outer;
         fullCover = inner > 0.0 ? inner * inner : -1.0;
-        if constexpr (is8) {
-            colour = topColour8(s.fill.color8);
-        } else {
-            colour = topColour16(s.fill.color16);
-        }
     }
 
     // The walk: the columns within anyCover. The interior run: the columns
@@ -467,6 +450,33 @@ struct SoftCircleShape {
         if (fullCover > fy2) row.inner = innerRun(centreX, fy2, fullCover);
         return true;
     }
+};
+
+template <class Traits, class Write>
+struct SoftCircleShape {
+    using Pixel = typename Traits::Pixel;
+    static constexpr bool is8 = std::is_same_v<Traits, Depth8Traits>;
+    // A group of eight pixels fills this many vectors.
+    static constexpr int kVectors = is8 ? 2 : 4;
+    using Colour = std::conditional_t<is8, TopColour8, TopColour16>;
+    // Covered pixels lie within radius + 1 of the centre, so their integer
+    // offsets from (cx, cy) stay below radius + 2.5 < halfSize + 3: the
+    // corner cut never takes one, and uncovered pixels are left alone anyway.
+    static constexpr bool cornerCut = false;
+    static constexpr bool wholeRows = true;
+
+    SoftRing ring;
+    Colour colour;  // the fill colour
+
+    explicit SoftCircleShape(const RasterShape &s) : ring(s, Traits::drawAlpha(s.opacity)) {
+        if constexpr (is8) {
+            colour = topColour8(s.fill.color8);
+        } else {
+            colour = topColour16(s.fill.color16);
+        }
+    }
+
+    bool row(double fy, RowSpans &row) const { return ring.row(fy, row); }
     // One row in groups of eight pixels, from column `first` at `at`:
     // groups from offset 0 in steps of eight; then, when the walk is not a
     // whole number of eights, the last eight, reaching back into the walk
@@ -521,10 +531,10 @@ struct SoftCircleShape {
     // the full alpha, the others by their coverage.
     [[gnu::always_inline]] __m128i tops(const RowGroups &r, int64_t i, __m128i &lanes0, __m128i &lanes1) const {
         const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), half = _mm_set1_pd(0.5);
-        const __m128d innerRadii = _mm_set1_pd(innerRadius), level = _mm_set1_pd(drawAlpha);
-        const __m128d fy2 = _mm_set1_pd(r.fy * r.fy), centre = _mm_set1_pd(centreX);
+        const __m128d innerRadii = _mm_set1_pd(ring.innerRadius), level = _mm_set1_pd(ring.drawAlpha);
+        const __m128d fy2 = _mm_set1_pd(r.fy * r.fy), centre = _mm_set1_pd(ring.centreX);
         auto four = [&](int64_t j, __m128i & lanes) __attribute__((always_inline)) {
-            if (j >= r.innerFrom && j <= r.innerTo) return _mm_set1_epi32(static_cast<int32_t>(drawAlpha));
+            if (j >= r.innerFrom && j <= r.innerTo) return _mm_set1_epi32(static_cast<int32_t>(ring.drawAlpha));
             const double x = static_cast<double>(r.first + j);
             auto coverage = [&](double column) {
                 const __m128d fx = _mm_sub_pd(_mm_setr_pd(column, column + 1.0), centre);
@@ -561,15 +571,15 @@ struct SoftCircleShape {
     [[gnu::target("avx2"), gnu::always_inline]] __m128i topsWide(const RowGroups &r, int64_t i, __m128i &lanes0,
                                                                  __m128i &lanes1) const {
         const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0), half = _mm256_set1_pd(0.5);
-        const __m256d innerRadii = _mm256_set1_pd(innerRadius), level = _mm256_set1_pd(drawAlpha);
-        const __m256d fy2 = _mm256_set1_pd(r.fy * r.fy), centre = _mm256_set1_pd(centreX);
+        const __m256d innerRadii = _mm256_set1_pd(ring.innerRadius), level = _mm256_set1_pd(ring.drawAlpha);
+        const __m256d fy2 = _mm256_set1_pd(r.fy * r.fy), centre = _mm256_set1_pd(ring.centreX);
         const __m256i evenLanes = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
         __m128i ta[2];
         __m128i *lanes[2] = {&lanes0, &lanes1};
         for (int h = 0; h < 2; ++h) {
             const int64_t j = i + 4 * h;
             if (j >= r.innerFrom && j <= r.innerTo) {
-                ta[h] = _mm_set1_epi32(static_cast<int32_t>(drawAlpha));
+                ta[h] = _mm_set1_epi32(static_cast<int32_t>(ring.drawAlpha));
                 continue;
             }
             const double x = static_cast<double>(r.first + j);
@@ -757,29 +767,34 @@ struct SoftCircleShape {
 
 // ---- Soft-edged circles in float.
 
-// The soft circle of the integer depths, its rings and rows, each row drawn
+// The soft circle of the integer depths, its ring and rows, each row drawn
 // four pixels at a time by compositeFourFloat: the coverage of each lane in
 // double precision, the same operations in the same order as
-// circleCoverageInline, and its top alpha float(drawAlpha * c) as
+// circleCoverageInline, and its top alpha float(ring.drawAlpha * c) as
 // scaledAlpha takes it (the conversion rounds to nearest as a cast does).
 // Fours wholly inside the interior run take the full alpha; a row not a
 // whole number of fours ends with the last four, reaching back into the row
 // with the lanes drawn already kept, or, narrower than four, through a copy.
 template <class Write>
-struct SoftCircleFloatShape : SoftCircleShape<DepthFloatTraits, Write> {
-    using Base = SoftCircleShape<DepthFloatTraits, Write>;
+struct SoftCircleFloatShape {
     using Pixel = PF_PixelFloat;
+    static constexpr bool cornerCut = false;  // as for SoftCircleShape
+    static constexpr bool wholeRows = true;
 
+    SoftRing ring;
     TopColourFloat fill;
 
-    explicit SoftCircleFloatShape(const RasterShape &s) : Base(s), fill(topColourFloat(s.fill.colorF)) {}
+    explicit SoftCircleFloatShape(const RasterShape &s)
+        : ring(s, DepthFloatTraits::drawAlpha(s.opacity)), fill(topColourFloat(s.fill.colorF)) {}
+
+    bool row(double fy, RowSpans &row) const { return ring.row(fy, row); }
 
     // Top alphas of the four pixels from column x, and in `drawn` those
     // with coverage.
     [[gnu::always_inline]] __m128 tops(double x, double fy2, __m128 &drawn) const {
         const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), half = _mm_set1_pd(0.5);
-        const __m128d innerRadii = _mm_set1_pd(this->innerRadius), level = _mm_set1_pd(this->drawAlpha);
-        const __m128d rows = _mm_set1_pd(fy2), centre = _mm_set1_pd(this->centreX);
+        const __m128d innerRadii = _mm_set1_pd(ring.innerRadius), level = _mm_set1_pd(ring.drawAlpha);
+        const __m128d rows = _mm_set1_pd(fy2), centre = _mm_set1_pd(ring.centreX);
         auto two = [&](double column, __m128d &c) {
             const __m128d fx = _mm_sub_pd(_mm_setr_pd(column, column + 1.0), centre);
             const __m128d d = _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(fx, fx), rows));
@@ -800,10 +815,10 @@ struct SoftCircleFloatShape : SoftCircleShape<DepthFloatTraits, Write> {
     [[gnu::target("avx2")]] int64_t eights(Pixel *at, int64_t count, double x0, int64_t innerFrom, int64_t innerTo,
                                            double fy2) const {
         const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0), half = _mm256_set1_pd(0.5);
-        const __m256d innerRadii = _mm256_set1_pd(this->innerRadius), level = _mm256_set1_pd(this->drawAlpha);
-        const __m256d rows = _mm256_set1_pd(fy2), centre = _mm256_set1_pd(this->centreX);
+        const __m256d innerRadii = _mm256_set1_pd(ring.innerRadius), level = _mm256_set1_pd(ring.drawAlpha);
+        const __m256d rows = _mm256_set1_pd(fy2), centre = _mm256_set1_pd(ring.centreX);
         const __m256i evenLanes = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
-        const __m256 full = _mm256_set1_ps(static_cast<float>(this->drawAlpha));
+        const __m256 full = _mm256_set1_ps(static_cast<float>(ring.drawAlpha));
         const __m256 all = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
         // Pixel offsets of the lanes, for the last eight.
         const __m256i laneIndex = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
@@ -853,7 +868,7 @@ struct SoftCircleFloatShape : SoftCircleShape<DepthFloatTraits, Write> {
         const double fy2 = fy * fy;
         int64_t i = 0;
         if (byEights && count >= 8) i = eights(at, count, static_cast<double>(walk.first), innerFrom, innerTo, fy2);
-        const __m128 full = _mm_set1_ps(static_cast<float>(this->drawAlpha));
+        const __m128 full = _mm_set1_ps(static_cast<float>(ring.drawAlpha));
         const __m128i index = _mm_setr_epi32(0, 1, 2, 3);
         // The four pixels at p, offset i of the row; lanes: those to draw.
         auto group = [&](Pixel *p, int64_t i, __m128 lanes) {
