@@ -441,7 +441,8 @@ struct SoftRing {
 
     // The walk: the columns within anyCover. The interior run: the columns
     // within fullCover, every one checked at the ends as roundRow does.
-    bool row(double fy, RowSpans &row) const {
+    // Inlined into the walks, as roundRow is.
+    [[gnu::always_inline]] bool row(double fy, RowSpans &row) const {
         const double fy2 = fy * fy;
         if (fy2 >= anyCover) return false;
         const double reach = std::sqrt(anyCover - fy2);
@@ -476,7 +477,7 @@ struct SoftCircleShape {
         }
     }
 
-    bool row(double fy, RowSpans &row) const { return ring.row(fy, row); }
+    [[gnu::always_inline]] bool row(double fy, RowSpans &row) const { return ring.row(fy, row); }
     // One row in groups of eight pixels, from column `first` at `at`:
     // groups from offset 0 in steps of eight; then, when the walk is not a
     // whole number of eights, the last eight, reaching back into the walk
@@ -787,7 +788,7 @@ struct SoftCircleFloatShape {
     explicit SoftCircleFloatShape(const RasterShape &s)
         : ring(s, DepthFloatTraits::drawAlpha(s.opacity)), fill(topColourFloat(s.fill.colorF)) {}
 
-    bool row(double fy, RowSpans &row) const { return ring.row(fy, row); }
+    [[gnu::always_inline]] bool row(double fy, RowSpans &row) const { return ring.row(fy, row); }
 
     // Top alphas of the four pixels from column x, and in `drawn` those
     // with coverage.
