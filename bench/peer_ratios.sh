@@ -2,8 +2,9 @@
 # Our drawing against the peer libraries, back to back on this machine, and
 # each depth against 8-bit. Each round runs raster_bench (W1-W4, the drawing
 # alone), scene_bench (W5-W7, whole renders through minihost) and the peers'
-# run.sh in turn, pinned to one core; ratios are taken within a round (medians
-# of that round), then their median over the rounds is printed.
+# run.sh in turn, pinned to one core, all in wall-clock time as the peers
+# time theirs; ratios are taken within a round (medians of that round), then
+# their median over the rounds is printed.
 #
 # usage: bench/peer_ratios.sh [BUILD] (default build, with the benchmarks built:
 #   PATHBLOOM_BENCH=ON scripts/build.sh native BUILD)
@@ -25,7 +26,7 @@ for r in $(seq "$rounds"); do
     "${pin[@]}" "$build/bench/raster_bench" --benchmark_filter='draw/W' --benchmark_min_time=0.3 \
         --benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null |
         awk -F, -v r="$r" '$1 ~ /_median"$/ { gsub(/"/, "", $1); sub(/_median$/, "", $1); split($1, p, "/")
-                                              print "round", r, "ours", p[2], p[3], $4 }' >>"$raw"
+                                              print "round", r, "ours", p[2], p[3], $3 }' >>"$raw"
     "${pin[@]}" "$build/bench/scene_bench" --workloads W5-circles-multiply,W6-big-circles-overlay,W7-layer-stamps \
         --frames 6 --rounds 3 |
         awk -v r="$r" '!/^#/ { d = $2; sub(/-bit$/, "", d); print "round", r, "ours", $1, d, $3 }' >>"$raw"
