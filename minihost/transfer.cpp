@@ -14,6 +14,9 @@
 #include <cstring>
 #include <utility>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "minihost/host_state.h"
 
@@ -242,8 +245,33 @@ Pixel compositePixel(const Pixel &source, const Pixel &backdrop, double opacity,
 template <typename Pixel>
 bool storedExactly(const Pixel &p) {
     constexpr double ceiling = depthFormat<Pixel>.ceiling;
-    auto exact = [&](double v) { return ceiling > 0 ? v <= ceiling : (v >= 0 && v <= 1); };
-    return exact(p.alpha) && exact(p.red) && exact(p.green) && exact(p.blue);
+    if constexpr (ceiling > 0) {
+        using Channel = decltype(Pixel::alpha);
+        constexpr auto most = static_cast<Channel>(ceiling);
+        return p.alpha <= most && p.red <= most && p.green <= most && p.blue <= most;
+    } else {
+#if defined(__SSE2__)
+        // Each channel in 0..1 (NaN is not), four at a time.
+        const __m128 v = _mm_loadu_ps(&p.alpha);
+        const __m128 within = _mm_and_ps(_mm_cmpge_ps(v, _mm_setzero_ps()), _mm_cmple_ps(v, _mm_set1_ps(1.0f)));
+        return _mm_movemask_ps(within) == 0xF;
+#else
+        auto exact = [](float v) { return v >= 0 && v <= 1; };
+        return exact(p.alpha) && exact(p.red) && exact(p.green) && exact(p.blue);
+#endif
+    }
+}
+
+// Whether a source pixel adds nothing at `opacity` (0..1): realOf(alpha) *
+// opacity == 0, which for reals in 0..1 holds only when either is 0.
+template <typename Pixel>
+bool addsNothing(const Pixel &s, double opacity) {
+    if (opacity == 0) return true;
+    if constexpr (depthFormat<Pixel>.ceiling > 0) {
+        return s.alpha == 0;
+    } else {
+        return !(s.alpha > 0);  // clamp01 reads NaN and negatives as 0
+    }
 }
 
 template <typename Pixel>
@@ -267,7 +295,7 @@ void blendRect(const RectJob &job) {
             // composite gives its own values back), or all zero where the
             // backdrop has no alpha either: the common case of a stamp's
             // corners and of a mostly empty accumulation frame.
-            if (realOf<Pixel>(s[x].alpha) * opacity == 0 && storedExactly(d[x])) {
+            if (addsNothing(s[x], opacity) && storedExactly(d[x])) {
                 if (!rgbOnly && d[x].alpha == 0) d[x] = Pixel{};
                 continue;
             }
