@@ -384,46 +384,55 @@ float seededFloatChannel(SeededValues &v) {
     for (int v = 0; v < 4; ++v) _mm256_storeu_ps(&pixels[2 * v].alpha, p[v]);
 }
 
+// n pixels for the float kernels: bottoms, top alphas and drawn lanes under
+// one top colour, and what compositeOverFloat makes of each drawn pixel.
+// Top colours are finite, as drawing's are (from the colour parameters):
+// with a NaN on both sides of a sum, which NaN's sign comes out is the
+// compiler's choice of operand order.
+struct FloatGroup {
+    PF_PixelFloat top, bottom[8], want[8];
+    float ta[8];
+    int32_t lanes[8];
+};
+
+FloatGroup seededFloatGroup(SeededValues &v, int n, long &special) {
+    FloatGroup g;
+    g.top = PF_PixelFloat{0.0f, static_cast<float>(v.unit()), static_cast<float>(v.between(-2.0, 3.0)),
+                          v.range(0, 1) ? 0.0f : 1.0f};
+    for (int k = 0; k < n; ++k) {
+        g.bottom[k] =
+            PF_PixelFloat{seededFloatChannel(v), seededFloatChannel(v), seededFloatChannel(v), seededFloatChannel(v)};
+        const int kind = v.range(0, 5);
+        g.ta[k] = kind == 0 ? 0.0f : kind == 1 ? 1.0f : static_cast<float>(v.unit());
+        if (kind == 2) g.ta[k] = std::numeric_limits<float>::denorm_min();
+        g.lanes[k] = v.range(0, 4) == 0 ? 0 : -1;
+        PF_PixelFloat t = g.top;
+        t.alpha = g.ta[k];
+        g.want[k] = g.lanes[k] ? compositeOverFloat(g.bottom[k], t) : g.bottom[k];
+        const float ba = g.bottom[k].alpha;
+        special += std::isnan(ba) || std::isinf(ba) || ba < 0.0f || ba > 1.0f;
+    }
+    return g;
+}
+
 // compositeFourFloat over four pixels at once, each lane drawn or kept,
 // against compositeOverFloat one pixel at a time.
 TEST(PixelKernelsTest, FourFloatMatchCompositeOverFloat) {
     SeededValues v{86};
     long cases = 0, special = 0;
     for (int i = 0; i < 300000; ++i) {
-        PF_PixelFloat bottom[4], want[4];
-        // Top colours are finite, as drawing's are (from the colour
-        // parameters): with a NaN on both sides of a sum, which NaN's sign
-        // comes out is the compiler's choice of operand order.
-        const PF_PixelFloat top{0.0f, static_cast<float>(v.unit()), static_cast<float>(v.between(-2.0, 3.0)),
-                                v.range(0, 1) ? 0.0f : 1.0f};
-        float ta[4];
-        int32_t lanes[4];
-        for (int k = 0; k < 4; ++k) {
-            bottom[k] = PF_PixelFloat{seededFloatChannel(v), seededFloatChannel(v), seededFloatChannel(v),
-                                      seededFloatChannel(v)};
-            const int kind = v.range(0, 5);
-            ta[k] = kind == 0 ? 0.0f : kind == 1 ? 1.0f : static_cast<float>(v.unit());
-            if (kind == 2) ta[k] = std::numeric_limits<float>::denorm_min();
-            lanes[k] = v.range(0, 4) == 0 ? 0 : -1;
-            PF_PixelFloat t = top;
-            t.alpha = ta[k];
-            want[k] = lanes[k] ? compositeOverFloat(bottom[k], t) : bottom[k];
-            special += std::isnan(bottom[k].alpha) || std::isinf(bottom[k].alpha) || bottom[k].alpha < 0.0f ||
-                       bottom[k].alpha > 1.0f;
-        }
+        const FloatGroup g = seededFloatGroup(v, 4, special);
         __m128 p[4];
-        for (int k = 0; k < 4; ++k) p[k] = _mm_loadu_ps(&bottom[k].alpha);
+        for (int k = 0; k < 4; ++k) p[k] = _mm_loadu_ps(&g.bottom[k].alpha);
         __m128i drawn;
-        std::memcpy(&drawn, lanes, 16);
-        compositeFourFloat(p, topColourFloat(top), _mm_loadu_ps(ta), _mm_castsi128_ps(drawn));
+        std::memcpy(&drawn, g.lanes, 16);
+        compositeFourFloat(p, topColourFloat(g.top), _mm_loadu_ps(g.ta), _mm_castsi128_ps(drawn));
         PF_PixelFloat got[4];
         for (int k = 0; k < 4; ++k) _mm_storeu_ps(&got[k].alpha, p[k]);
         for (int k = 0; k < 4; ++k) {
-            ASSERT_EQ(std::memcmp(&got[k], &want[k], sizeof(PF_PixelFloat)), 0)
-                << i << " lane " << k << " bottom " << bottom[k].alpha << " " << bottom[k].red << " " << bottom[k].green
-                << " " << bottom[k].blue << " top " << ta[k] << " " << top.red << " " << top.green << " " << top.blue
-                << " got " << got[k].alpha << " " << got[k].red << " " << got[k].green << " " << got[k].blue << " want "
-                << want[k].alpha << " " << want[k].red << " " << want[k].green << " " << want[k].blue;
+            ASSERT_EQ(std::memcmp(&got[k], &g.want[k], sizeof(PF_PixelFloat)), 0)
+                << i << " lane " << k << " bottom " << g.bottom[k].alpha << " " << g.bottom[k].red << " "
+                << g.bottom[k].green << " " << g.bottom[k].blue << " top alpha " << g.ta[k];
         }
         cases += 4;
     }
@@ -437,36 +446,19 @@ TEST(PixelKernelsTest, EightFloatMatchCompositeOverFloat) {
     SeededValues v{88};
     long cases = 0, special = 0;
     for (int i = 0; i < 150000; ++i) {
-        PF_PixelFloat bottom[8], want[8];
-        const PF_PixelFloat top{0.0f, static_cast<float>(v.unit()), static_cast<float>(v.between(-2.0, 3.0)),
-                                v.range(0, 1) ? 0.0f : 1.0f};
-        float ta[8];
-        int32_t lanes[8];
-        for (int k = 0; k < 8; ++k) {
-            bottom[k] = PF_PixelFloat{seededFloatChannel(v), seededFloatChannel(v), seededFloatChannel(v),
-                                      seededFloatChannel(v)};
-            const int kind = v.range(0, 5);
-            ta[k] = kind == 0 ? 0.0f : kind == 1 ? 1.0f : static_cast<float>(v.unit());
-            if (kind == 2) ta[k] = std::numeric_limits<float>::denorm_min();
-            lanes[k] = v.range(0, 4) == 0 ? 0 : -1;
-            PF_PixelFloat t = top;
-            t.alpha = ta[k];
-            want[k] = lanes[k] ? compositeOverFloat(bottom[k], t) : bottom[k];
-            special += std::isnan(bottom[k].alpha) || std::isinf(bottom[k].alpha) || bottom[k].alpha < 0.0f ||
-                       bottom[k].alpha > 1.0f;
-        }
+        const FloatGroup g = seededFloatGroup(v, 8, special);
         PF_PixelFloat got[8];
-        std::memcpy(got, bottom, sizeof got);
+        std::memcpy(got, g.bottom, sizeof got);
         // The lane order: even pixels in the low half, odd in the high.
         float laneTa[8];
         int32_t laneDrawn[8];
         for (int k = 0; k < 4; ++k) {
-            laneTa[k] = ta[2 * k], laneTa[4 + k] = ta[2 * k + 1];
-            laneDrawn[k] = lanes[2 * k], laneDrawn[4 + k] = lanes[2 * k + 1];
+            laneTa[k] = g.ta[2 * k], laneTa[4 + k] = g.ta[2 * k + 1];
+            laneDrawn[k] = g.lanes[2 * k], laneDrawn[4 + k] = g.lanes[2 * k + 1];
         }
-        compositeEightOver(got, top, laneTa, laneDrawn);
+        compositeEightOver(got, g.top, laneTa, laneDrawn);
         for (int k = 0; k < 8; ++k) {
-            ASSERT_EQ(std::memcmp(&got[k], &want[k], sizeof(PF_PixelFloat)), 0) << i << " pixel " << k;
+            ASSERT_EQ(std::memcmp(&got[k], &g.want[k], sizeof(PF_PixelFloat)), 0) << i << " pixel " << k;
         }
         cases += 8;
     }
