@@ -672,6 +672,48 @@ struct TopSixteen16 {
 
 // ---- One top pixel laid over a run of count pixels.
 
+#if defined(__SSE2__)
+// Overlapping shapes leave long runs of equal pixels: a group of a run whose
+// bottoms all have the bits of the last pixel composited takes its result.
+// `seen` holds that pixel and `made` its result, each repeated across the
+// vector; kVectors vectors make a group.
+struct RunRepeat {
+    __m128i seen, made;
+    bool primed = false;
+
+    template <int kVectors>
+    [[gnu::always_inline]] bool repeats(__m128i *at) const {
+        if (!primed) return false;
+        __m128i same = _mm_set1_epi32(-1);
+        for (int v = 0; v < kVectors; ++v) same = _mm_and_si128(same, _mm_cmpeq_epi32(_mm_loadu_si128(at + v), seen));
+        if (_mm_movemask_epi8(same) != 0xffff) return false;
+        for (int v = 0; v < kVectors; ++v) _mm_storeu_si128(at + v, made);
+        return true;
+    }
+    void remember(__m128i last, __m128i result) { seen = last, made = result, primed = true; }
+};
+
+// RunRepeat with AVX2, groups of four 256-bit vectors.
+struct RunRepeatWide {
+    __m256i seen, made;
+    bool primed = false;
+
+    [[gnu::target("avx2"), gnu::always_inline]] bool repeats(__m256i *at) const {
+        if (!primed) return false;
+        __m256i same = _mm256_set1_epi32(-1);
+        for (int v = 0; v < 4; ++v) {
+            same = _mm256_and_si256(same, _mm256_cmpeq_epi32(_mm256_loadu_si256(at + v), seen));
+        }
+        if (_mm256_movemask_epi8(same) != -1) return false;
+        for (int v = 0; v < 4; ++v) _mm256_storeu_si256(at + v, made);
+        return true;
+    }
+    [[gnu::target("avx2"), gnu::always_inline]] void remember(__m256i last, __m256i result) {
+        seen = last, made = result, primed = true;
+    }
+};
+#endif
+
 // 8-bit: with SSE2 eight pixels at a time by compositeEight8.
 inline void compositeRunOver(PF_Pixel *dst, int64_t count, const OverTop<PF_Pixel> &over) {
     int64_t i = 0;
@@ -681,25 +723,16 @@ inline void compositeRunOver(PF_Pixel *dst, int64_t count, const OverTop<PF_Pixe
     if (ta != 0 && ta != 255) {
         const TopColour8 colour = topColour8(top);
         const __m128i alphas = _mm_set1_epi16(static_cast<short>(ta));
-        // Overlapping shapes leave long runs of equal pixels: eight bottom
-        // pixels equal to the last one composited take its result.
-        __m128i seen = _mm_set1_epi32(-1), made = _mm_setzero_si128();
-        bool primed = false;
+        RunRepeat run;
         for (; i + 8 <= count; i += 8) {
             __m128i *at = reinterpret_cast<__m128i *>(dst + i);
+            if (run.repeats<2>(at)) continue;
             __m128i p0 = _mm_loadu_si128(at), p1 = _mm_loadu_si128(at + 1);
-            if (primed &&
-                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi32(p0, seen), _mm_cmpeq_epi32(p1, seen))) == 0xffff) {
-                _mm_storeu_si128(at, made);
-                _mm_storeu_si128(at + 1, made);
-                continue;
-            }
-            seen = _mm_shuffle_epi32(p1, 0xff);
+            const __m128i last = _mm_shuffle_epi32(p1, 0xff);
             compositeEight8(p0, p1, colour, alphas);
             _mm_storeu_si128(at, p0);
             _mm_storeu_si128(at + 1, p1);
-            made = _mm_shuffle_epi32(p1, 0xff);
-            primed = true;
+            run.remember(last, _mm_shuffle_epi32(p1, 0xff));
         }
     }
 #endif
@@ -719,36 +752,21 @@ inline bool hasAvx2() {
 // 16-bit runs eight pixels at a time: overlapping shapes leave long runs of
 // equal pixels, so eight bottoms equal to the last one composited take its
 // result.
-struct Run16 {
-    __m128i seen = _mm_set1_epi32(-1), made = _mm_setzero_si128();
-    bool primed = false;
-
-    [[gnu::always_inline]] bool repeats(__m128i *at) const {
-        if (!primed) return false;
-        __m128i same = _mm_set1_epi32(-1);
-        for (int v = 0; v < 4; ++v) same = _mm_and_si128(same, _mm_cmpeq_epi32(_mm_loadu_si128(at + v), seen));
-        if (_mm_movemask_epi8(same) != 0xffff) return false;
-        for (int v = 0; v < 4; ++v) _mm_storeu_si128(at + v, made);
-        return true;
-    }
-    // The last pixel of a group, as one 64-bit lane twice.
-    [[gnu::always_inline]] static __m128i last(__m128i p3) { return _mm_unpackhi_epi64(p3, p3); }
-};
 
 // The whole groups of eight from dst on; returns how many pixels they hold.
 inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColour16 &colour, __m128i alphas) {
-    Run16 run;
+    RunRepeat run;
     int64_t i = 0;
     for (; i + 8 <= count; i += 8) {
         __m128i *at = reinterpret_cast<__m128i *>(dst + i);
-        if (run.repeats(at)) continue;
+        if (run.repeats<4>(at)) continue;
         __m128i p[4];
         for (int v = 0; v < 4; ++v) p[v] = _mm_loadu_si128(at + v);
-        run.seen = Run16::last(p[3]);
+        // The last pixel of a group, as one 64-bit lane twice.
+        const __m128i last = _mm_unpackhi_epi64(p[3], p[3]);
         compositeEight16(p, colour, alphas);
         for (int v = 0; v < 4; ++v) _mm_storeu_si128(at + v, p[v]);
-        run.made = Run16::last(p[3]);
-        run.primed = true;
+        run.remember(last, _mm_unpackhi_epi64(p[3], p[3]));
     }
     return i;
 }
@@ -762,27 +780,18 @@ inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColo
                                                           __m128i alphas) {
     const __m256i wideAlphas = _mm256_broadcastsi128_si256(alphas);
     const TopSixteen16 top = topSixteen16(colour);
-    __m256i seen = _mm256_set1_epi32(-1), made = _mm256_setzero_si256();
-    bool primed = false;
+    RunRepeatWide run;
     int64_t i = 0;
     for (; i + 16 <= count; i += 16) {
         __m256i *at = reinterpret_cast<__m256i *>(dst + i);
+        if (run.repeats(at)) continue;
         __m256i p[4];
         for (int v = 0; v < 4; ++v) p[v] = _mm256_loadu_si256(at + v);
-        if (primed) {
-            __m256i same = _mm256_set1_epi32(-1);
-            for (int v = 0; v < 4; ++v) same = _mm256_and_si256(same, _mm256_cmpeq_epi32(p[v], seen));
-            if (_mm256_movemask_epi8(same) == -1) {
-                for (int v = 0; v < 4; ++v) _mm256_storeu_si256(at + v, made);
-                continue;
-            }
-        }
         // The last pixel, in every 64-bit lane.
-        seen = _mm256_permute4x64_epi64(p[3], 0xff);
+        const __m256i last = _mm256_permute4x64_epi64(p[3], 0xff);
         compositeSixteen16(p, top, wideAlphas);
         for (int v = 0; v < 4; ++v) _mm256_storeu_si256(at + v, p[v]);
-        made = _mm256_permute4x64_epi64(p[3], 0xff);
-        primed = true;
+        run.remember(last, _mm256_permute4x64_epi64(p[3], 0xff));
     }
     if (i + 8 <= count) {
         __m128i *at = reinterpret_cast<__m128i *>(dst + i);
@@ -969,59 +978,44 @@ template <bool Over = true>
 inline int64_t compositeRunFourFloat(PF_PixelFloat *dst, int64_t count, const PF_PixelFloat &top) {
     const TopColourFloat colour = topColourFloat(top);
     const __m128 ta = _mm_set1_ps(top.alpha), all = _mm_castsi128_ps(_mm_set1_epi32(-1));
-    __m128i seen = _mm_setzero_si128(), made = _mm_setzero_si128();
-    bool primed = false;
+    RunRepeat run;
     int64_t i = 0;
     for (; i + 4 <= count; i += 4) {
         float *at = &dst[i].alpha;
+        if (run.repeats<4>(reinterpret_cast<__m128i *>(at))) continue;
         __m128 p[4];
         for (int v = 0; v < 4; ++v) p[v] = _mm_loadu_ps(at + 4 * v);
-        if (primed) {
-            __m128i same = _mm_cmpeq_epi32(_mm_castps_si128(p[0]), seen);
-            for (int v = 1; v < 4; ++v) same = _mm_and_si128(same, _mm_cmpeq_epi32(_mm_castps_si128(p[v]), seen));
-            if (_mm_movemask_epi8(same) == 0xffff) {
-                for (int v = 0; v < 4; ++v) _mm_storeu_si128(reinterpret_cast<__m128i *>(at + 4 * v), made);
-                continue;
-            }
-        }
-        seen = _mm_castps_si128(p[3]);
+        const __m128i last = _mm_castps_si128(p[3]);
         compositeFourFloat(p, colour, ta, all);
         for (int v = 0; v < 4; ++v) _mm_storeu_ps(at + 4 * v, p[v]);
-        made = _mm_castps_si128(p[3]);
-        primed = true;
+        run.remember(last, _mm_castps_si128(p[3]));
     }
     return i;
 }
 #endif
 
 #if defined(__SSE2__)
+// The second float pixel of a 256-bit vector, in both halves.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i lastFloatPixel(__m256 pair) {
+    return _mm256_permute2x128_si256(_mm256_castps_si256(pair), _mm256_castps_si256(pair), 0x11);
+}
+
 // compositeRunFourFloat eight pixels at a time by compositeEightFloat.
 [[gnu::target("avx2")]] inline int64_t compositeRunEightFloat(PF_PixelFloat *dst, int64_t count,
                                                               const PF_PixelFloat &top) {
     const TopColourFloat colour = topColourFloat(top);
     const __m256 ta = _mm256_set1_ps(top.alpha), all = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
-    __m256i seen = _mm256_setzero_si256(), made = _mm256_setzero_si256();
-    bool primed = false;
+    RunRepeatWide run;
     int64_t i = 0;
     for (; i + 8 <= count; i += 8) {
         float *at = &dst[i].alpha;
+        if (run.repeats(reinterpret_cast<__m256i *>(at))) continue;
         __m256 p[4];
         for (int v = 0; v < 4; ++v) p[v] = _mm256_loadu_ps(at + 8 * v);
-        if (primed) {
-            __m256i same = _mm256_cmpeq_epi32(_mm256_castps_si256(p[0]), seen);
-            for (int v = 1; v < 4; ++v)
-                same = _mm256_and_si256(same, _mm256_cmpeq_epi32(_mm256_castps_si256(p[v]), seen));
-            if (_mm256_movemask_epi8(same) == -1) {
-                for (int v = 0; v < 4; ++v) _mm256_storeu_si256(reinterpret_cast<__m256i *>(at + 8 * v), made);
-                continue;
-            }
-        }
-        // The last pixel, in both halves.
-        seen = _mm256_permute2x128_si256(_mm256_castps_si256(p[3]), _mm256_castps_si256(p[3]), 0x11);
+        const __m256i seen = lastFloatPixel(p[3]);
         compositeEightFloat(p, colour, ta, all);
         for (int v = 0; v < 4; ++v) _mm256_storeu_ps(at + 8 * v, p[v]);
-        made = _mm256_permute2x128_si256(_mm256_castps_si256(p[3]), _mm256_castps_si256(p[3]), 0x11);
-        primed = true;
+        run.remember(seen, lastFloatPixel(p[3]));
     }
     return i;
 }
