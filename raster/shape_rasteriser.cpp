@@ -647,6 +647,7 @@ struct SoftCircleShape {
         const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0), half = _mm256_set1_pd(0.5);
         const __m256d innerRadii = _mm256_set1_pd(ring.innerRadius), level = _mm256_set1_pd(ring.drawAlpha);
         const __m256d fy2 = _mm256_set1_pd(r.fy * r.fy), centre = _mm256_set1_pd(ring.centreX);
+        const __m256d steps = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);  // x + k as the scalar sums give it
         const __m256i evenLanes = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
         __m128i ta[2];
         __m128i *lanes[2] = {&lanes0, &lanes1};
@@ -657,7 +658,7 @@ struct SoftCircleShape {
                 continue;
             }
             const double x = static_cast<double>(r.first + j);
-            const __m256d fx = _mm256_sub_pd(_mm256_setr_pd(x, x + 1.0, x + 2.0, x + 3.0), centre);
+            const __m256d fx = _mm256_sub_pd(_mm256_add_pd(_mm256_set1_pd(x), steps), centre);
             const __m256d d = _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(fx, fx), fy2));
             const __m256d c = _mm256_sub_pd(one, _mm256_mul_pd(_mm256_sub_pd(d, innerRadii), half));
             ta[h] = _mm256_cvttpd_epi32(_mm256_mul_pd(level, _mm256_min_pd(_mm256_max_pd(c, zero), one)));
@@ -910,8 +911,7 @@ struct SoftCircleFloatShape {
                 const double x = x0 + static_cast<double>(i);
                 __m128 tops[2], lanes[2];
                 for (int h = 0; h < 2; ++h) {  // the even columns, then the odd
-                    const double first = x + h;
-                    const __m256d columns = _mm256_setr_pd(first, first + 2.0, first + 4.0, first + 6.0);
+                    const __m256d columns = _mm256_add_pd(_mm256_set1_pd(x + h), _mm256_setr_pd(0.0, 2.0, 4.0, 6.0));
                     const __m256d fx = _mm256_sub_pd(columns, centre);
                     const __m256d d = _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(fx, fx), rows));
                     const __m256d c = _mm256_sub_pd(one, _mm256_mul_pd(_mm256_sub_pd(d, innerRadii), half));
