@@ -640,19 +640,26 @@ struct SoftCircleShape {
         }
     }
 
-    // tops() with four lanes of doubles at a time, for rowPair: the same
-    // operations on each lane.
-    [[gnu::target("avx2"), gnu::always_inline]] __m128i topsWide(const RowGroups &r, int64_t i, __m128i &lanes0,
-                                                                 __m128i &lanes1) const {
+    // tops() with four lanes of doubles at a time, for the AVX2 rows: the
+    // same operations on each lane. The coverage masks come back as
+    // `Masks`: 32-bit lanes for eight 8-bit pixels in two vectors (the
+    // lanes given), or 64-bit lanes for eight 16-bit ones in two 256-bit
+    // vectors, pixels 0-3 and 4-7 (from the lanes given, widened).
+    template <class Masks>
+    [[gnu::target("avx2"), gnu::always_inline]] __m128i topsWide(const RowGroups &r, int64_t i, __m128i lanes0,
+                                                                 __m128i lanes1, Masks *masks) const {
         const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0), half = _mm256_set1_pd(0.5);
         const __m256d innerRadii = _mm256_set1_pd(ring.innerRadius), level = _mm256_set1_pd(ring.drawAlpha);
         const __m256d fy2 = _mm256_set1_pd(r.fy * r.fy), centre = _mm256_set1_pd(ring.centreX);
         const __m256d steps = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);  // x + k as the scalar sums give it
         const __m256i evenLanes = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
+        const __m128i given[2] = {lanes0, lanes1};
+        constexpr bool kWideMasks = sizeof(Masks) == 32;
         __m128i ta[2];
-        __m128i *lanes[2] = {&lanes0, &lanes1};
         for (int h = 0; h < 2; ++h) {
             const int64_t j = i + 4 * h;
+            if constexpr (kWideMasks) masks[h] = _mm256_cvtepi32_epi64(given[h]);
+            if constexpr (!kWideMasks) masks[h] = given[h];
             if (j >= r.innerFrom && j <= r.innerTo) {
                 ta[h] = _mm_set1_epi32(static_cast<int32_t>(ring.drawAlpha));
                 continue;
@@ -663,10 +670,15 @@ struct SoftCircleShape {
             const __m256d c = _mm256_sub_pd(one, _mm256_mul_pd(_mm256_sub_pd(d, innerRadii), half));
             ta[h] = _mm256_cvttpd_epi32(_mm256_mul_pd(level, _mm256_min_pd(_mm256_max_pd(c, zero), one)));
             const __m256i positive = _mm256_castpd_si256(_mm256_cmp_pd(c, zero, _CMP_GT_OQ));
-            *lanes[h] =
-                _mm_and_si128(*lanes[h], _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(positive, evenLanes)));
+            if constexpr (kWideMasks) {
+                masks[h] = _mm256_and_si256(masks[h], positive);
+            } else {
+                masks[h] =
+                    _mm_and_si128(masks[h], _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(positive, evenLanes)));
+            }
         }
-        return packAlphas(ta[0], ta[1]);
+        // Alphas up to 32768: the unsigned pack keeps them.
+        return _mm_packus_epi32(ta[0], ta[1]);
     }
 
     static __m128i merge(__m128i covered, __m128i drawn, __m128i bottom) {
@@ -728,13 +740,17 @@ struct SoftCircleShape {
                                                                       int64_t k) {
         __m128i lanes0, lanes1;
         const int64_t i = r.offset(k, lanes0, lanes1);
-        const __m128i ta = shape.topsWide(r, i, lanes0, lanes1);
+        __m256i masks[2];
+        const __m128i ta = shape.topsWide(r, i, lanes0, lanes1, masks);
         __m128i *p = reinterpret_cast<__m128i *>(r.base() + i);
-        __m128i bottom[kVectors], drawn[kVectors], covered[kVectors];
+        __m128i bottom[kVectors], drawn[kVectors];
         for (int v = 0; v < kVectors; ++v) drawn[v] = bottom[v] = _mm_loadu_si128(p + v);
-        coveredLanes(lanes0, lanes1, covered);
         compositeEight16Wide(drawn, shape.colour, ta);
-        for (int v = 0; v < kVectors; ++v) _mm_storeu_si128(p + v, merge(covered[v], drawn[v], bottom[v]));
+        for (int v = 0; v < kVectors; ++v) {
+            const __m128i covered =
+                v % 2 == 0 ? _mm256_castsi256_si128(masks[v / 2]) : _mm256_extracti128_si256(masks[v / 2], 1);
+            _mm_storeu_si128(p + v, merge(covered, drawn[v], bottom[v]));
+        }
     }
 
     [[gnu::target("avx2")]] static void rowAloneWide(const SoftCircleShape &shape, RowGroups &r) {
@@ -751,12 +767,11 @@ struct SoftCircleShape {
         for (int64_t k = 0; k < both; ++k) {
             __m128i lanesA0, lanesA1, lanesB0, lanesB1;
             const int64_t i = a.offset(k, lanesA0, lanesA1), j = b.offset(k, lanesB0, lanesB1);
-            const __m128i taA = shape.topsWide(a, i, lanesA0, lanesA1), taB = shape.topsWide(b, j, lanesB0, lanesB1);
+            __m256i masksA[2], masksB[2];
+            const __m128i taA = shape.topsWide(a, i, lanesA0, lanesA1, masksA);
+            const __m128i taB = shape.topsWide(b, j, lanesB0, lanesB1, masksB);
             __m128i *p = reinterpret_cast<__m128i *>(a.base() + i);
             __m128i *q = reinterpret_cast<__m128i *>(b.base() + j);
-            __m128i coveredA[kVectors], coveredB[kVectors];
-            coveredLanes(lanesA0, lanesA1, coveredA);
-            coveredLanes(lanesB0, lanesB1, coveredB);
             __m256i bottom[kVectors], drawn[kVectors];
             for (int v = 0; v < kVectors; ++v) {
                 drawn[v] = bottom[v] = _mm256_set_m128i(_mm_loadu_si128(q + v), _mm_loadu_si128(p + v));
@@ -764,8 +779,10 @@ struct SoftCircleShape {
             compositeSixteen16(drawn, top, _mm256_set_m128i(taB, taA));
             // The lanes with coverage from the composite, the others as they were.
             for (int v = 0; v < kVectors; ++v) {
-                const __m256i made =
-                    _mm256_blendv_epi8(bottom[v], drawn[v], _mm256_set_m128i(coveredB[v], coveredA[v]));
+                // Pixels 2v and 2v + 1 of each row.
+                const __m256i covered = v % 2 == 0 ? _mm256_permute2x128_si256(masksA[v / 2], masksB[v / 2], 0x20)
+                                                   : _mm256_permute2x128_si256(masksA[v / 2], masksB[v / 2], 0x31);
+                const __m256i made = _mm256_blendv_epi8(bottom[v], drawn[v], covered);
                 _mm_storeu_si128(p + v, _mm256_castsi256_si128(made));
                 _mm_storeu_si128(q + v, _mm256_extracti128_si256(made, 1));
             }
@@ -782,7 +799,9 @@ struct SoftCircleShape {
         for (int64_t k = 0; k < both; ++k) {
             __m128i lanesA0, lanesA1, lanesB0, lanesB1;
             const int64_t i = a.offset(k, lanesA0, lanesA1), j = b.offset(k, lanesB0, lanesB1);
-            const __m128i taA = shape.topsWide(a, i, lanesA0, lanesA1), taB = shape.topsWide(b, j, lanesB0, lanesB1);
+            __m128i masksA[2], masksB[2];
+            const __m128i taA = shape.topsWide(a, i, lanesA0, lanesA1, masksA);
+            const __m128i taB = shape.topsWide(b, j, lanesB0, lanesB1, masksB);
             __m128i *p = reinterpret_cast<__m128i *>(a.base() + i);
             __m128i *q = reinterpret_cast<__m128i *>(b.base() + j);
             const __m128i bottomA0 = _mm_loadu_si128(p), bottomA1 = _mm_loadu_si128(p + 1);
@@ -791,8 +810,8 @@ struct SoftCircleShape {
             const __m256i bottom0 = p0, bottom1 = p1;
             compositeSixteen8(p0, p1, shape.colour, _mm256_set_m128i(taB, taA));
             // The lanes with coverage from the composite, the others as they were.
-            p0 = _mm256_blendv_epi8(bottom0, p0, _mm256_set_m128i(lanesB0, lanesA0));
-            p1 = _mm256_blendv_epi8(bottom1, p1, _mm256_set_m128i(lanesB1, lanesA1));
+            p0 = _mm256_blendv_epi8(bottom0, p0, _mm256_set_m128i(masksB[0], masksA[0]));
+            p1 = _mm256_blendv_epi8(bottom1, p1, _mm256_set_m128i(masksB[1], masksA[1]));
             _mm_storeu_si128(p, _mm256_castsi256_si128(p0));
             _mm_storeu_si128(p + 1, _mm256_castsi256_si128(p1));
             _mm_storeu_si128(q, _mm256_extracti128_si256(p0, 1));
