@@ -767,24 +767,23 @@ struct SoftCircleShape {
         for (int64_t k = 0; k < both; ++k) {
             __m128i lanesA0, lanesA1, lanesB0, lanesB1;
             const int64_t i = a.offset(k, lanesA0, lanesA1), j = b.offset(k, lanesB0, lanesB1);
-            __m256i masksA[2], masksB[2];
-            const __m128i taA = shape.topsWide(a, i, lanesA0, lanesA1, masksA);
-            const __m128i taB = shape.topsWide(b, j, lanesB0, lanesB1, masksB);
-            __m128i *p = reinterpret_cast<__m128i *>(a.base() + i);
-            __m128i *q = reinterpret_cast<__m128i *>(b.base() + j);
+            __m256i covered[kVectors];
+            const __m128i taA = shape.topsWide(a, i, lanesA0, lanesA1, covered);
+            const __m128i taB = shape.topsWide(b, j, lanesB0, lanesB1, covered + 2);
+            __m256i *at[kVectors];
+            at[0] = reinterpret_cast<__m256i *>(a.base() + i), at[1] = at[0] + 1;
+            at[2] = reinterpret_cast<__m256i *>(b.base() + j), at[3] = at[2] + 1;
             __m256i bottom[kVectors], drawn[kVectors];
-            for (int v = 0; v < kVectors; ++v) {
-                drawn[v] = bottom[v] = _mm256_set_m128i(_mm_loadu_si128(q + v), _mm_loadu_si128(p + v));
-            }
-            compositeSixteen16(drawn, top, _mm256_set_m128i(taB, taA));
+            for (int v = 0; v < kVectors; ++v) drawn[v] = bottom[v] = _mm256_loadu_si256(at[v]);
+            // Each half of the vectors holds pixels 0, 1, 4 and 5 (low) or
+            // 2, 3, 6 and 7 (high) of row a, then of row b: the top alphas
+            // in that order.
+            const __m256i ta =
+                _mm256_permutevar8x32_epi32(_mm256_set_m128i(taB, taA), _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
+            compositeSixteen16(drawn, top, ta);
             // The lanes with coverage from the composite, the others as they were.
             for (int v = 0; v < kVectors; ++v) {
-                // Pixels 2v and 2v + 1 of each row.
-                const __m256i covered = v % 2 == 0 ? _mm256_permute2x128_si256(masksA[v / 2], masksB[v / 2], 0x20)
-                                                   : _mm256_permute2x128_si256(masksA[v / 2], masksB[v / 2], 0x31);
-                const __m256i made = _mm256_blendv_epi8(bottom[v], drawn[v], covered);
-                _mm_storeu_si128(p + v, _mm256_castsi256_si128(made));
-                _mm_storeu_si128(q + v, _mm256_extracti128_si256(made, 1));
+                _mm256_storeu_si256(at[v], _mm256_blendv_epi8(bottom[v], drawn[v], covered[v]));
             }
         }
         for (int64_t k = both; k < groupsA; ++k) groupWide(shape, a, k);
