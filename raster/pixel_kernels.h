@@ -435,19 +435,17 @@ struct Eight16 {
 
 // One channel where every bottom alpha is at most 32768: then w <= 32768 -
 // ta, a = ta + w <= 32768 and the sum n = t * ta + b * w stays within 65535
-// * a < 2^31, so it never wraps and n / a <= 65535. The estimate t * (ta /
-// a) + b * (w / a) in single precision, from operands exact in it (all
-// below 2^16) and the reciprocal of a, is within 4 * 2^-24 relative of n /
-// a, below 2^-6; a quarter added (rounding off at most 2^-8), its
-// truncation q0 is q or q + 1. The remainder n - q0 * a then lies in -a..a
-// - 1, within the signed 16-bit range, so it comes out whole from the
-// products modulo 2^16, and its sign tells which. Where q0 passes 32768 the
-// quotient is capped whatever the remainder says (q0 - 1 >= 32768; the pack
-// to 16 bits saturates at 65535).
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i estimate16(__m256 t, __m256 b, __m256 taShare,
-                                                                      __m256 wShare) {
-    const __m256 estimate = _mm256_add_ps(_mm256_mul_ps(t, taShare), _mm256_mul_ps(b, wShare));
-    return _mm256_cvttps_epi32(_mm256_add_ps(estimate, _mm256_set1_ps(0.25f)));
+// * a < 2^31, so it never wraps and n / a = b + (t - b) * ta / a <= 65535.
+// That in single precision, t - b and b + 1/4 exact and the share ta / a
+// from the reciprocal of a (within 2^-23 relative), is off by less than
+// 65535 * 3 * 2^-24 + 2^-8 < 2^-5, so its truncation q0 is q or q + 1. The
+// remainder n - q0 * a then lies in -a..a - 1, within the signed 16-bit
+// range, so it comes out whole from the products modulo 2^16, and its sign
+// tells which. Where q0 passes 32768 the quotient is capped whatever the
+// remainder says (q0 - 1 >= 32768; the pack to 16 bits saturates at 65535).
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i estimate16(__m256 t, __m256 b, __m256 taShare) {
+    const __m256 lifted = _mm256_add_ps(b, _mm256_set1_ps(0.25f));
+    return _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(t, b), taShare), lifted));
 }
 
 // The quotient from q0 and the remainder modulo 2^16, capped.
@@ -465,12 +463,11 @@ template <>
                             _mm256_set1_epi16(static_cast<short>(kFull16)));
 }
 
-// taShare = ta / a and wShare = w / a in single precision.
+// taShare = ta / a in single precision.
 [[gnu::target("avx2"), gnu::always_inline]] inline __m128i channelWideInRange16(const Eight16 &e, __m128i bottom,
-                                                                                __m128i topChannel, __m256 taShare,
-                                                                                __m256 wShare) {
+                                                                                __m128i topChannel, __m256 taShare) {
     const __m256i q32 = estimate16(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(topChannel)),
-                                   _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(bottom)), taShare, wShare);
+                                   _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(bottom)), taShare);
     const __m128i q0 = _mm_packus_epi32(_mm256_castsi256_si128(q32), _mm256_extracti128_si256(q32, 1));
     const __m128i rest =
         _mm_sub_epi16(_mm_add_epi16(_mm_mullo_epi16(topChannel, e.taColour), _mm_mullo_epi16(bottom, e.w)),
@@ -488,10 +485,9 @@ template <>
         const __m256 reciprocal =
             _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.aColour)));
         const __m256 taShare = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.taColour)), reciprocal);
-        const __m256 wShare = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(e.w)), reciprocal);
-        eight16Pixels(p, e, channelWideInRange16(e, e.br, top.red, taShare, wShare),
-                      channelWideInRange16(e, e.bg, top.green, taShare, wShare),
-                      channelWideInRange16(e, e.bb, top.blue, taShare, wShare));
+        eight16Pixels(p, e, channelWideInRange16(e, e.br, top.red, taShare),
+                      channelWideInRange16(e, e.bg, top.green, taShare),
+                      channelWideInRange16(e, e.bb, top.blue, taShare));
         return;
     }
     const __m256i a = _mm256_cvtepu16_epi32(e.aColour), taColour = _mm256_cvtepu16_epi32(e.taColour);
@@ -565,10 +561,9 @@ struct TopSixteen16 {
 
 [[gnu::target("avx2"), gnu::always_inline]] inline __m256i channelSixteen16(const Sixteen16 &e, __m256i bottom,
                                                                             __m256i topChannel, __m256 topFloat,
-                                                                            const __m256 *taShare,
-                                                                            const __m256 *wShare) {
-    const __m256i q0 = _mm256_packus_epi32(estimate16(topFloat, lowFloats16(bottom), taShare[0], wShare[0]),
-                                           estimate16(topFloat, highFloats16(bottom), taShare[1], wShare[1]));
+                                                                            const __m256 *taShare) {
+    const __m256i q0 = _mm256_packus_epi32(estimate16(topFloat, lowFloats16(bottom), taShare[0]),
+                                           estimate16(topFloat, highFloats16(bottom), taShare[1]));
     const __m256i rest =
         _mm256_sub_epi16(_mm256_add_epi16(_mm256_mullo_epi16(topChannel, e.taColour), _mm256_mullo_epi16(bottom, e.w)),
                          _mm256_mullo_epi16(q0, e.aColour));
@@ -598,11 +593,9 @@ struct TopSixteen16 {
                                   _mm256_div_ps(one, highFloats16(e.aColour))};
     const __m256 taShare[2] = {_mm256_mul_ps(lowFloats16(e.taColour), reciprocal[0]),
                                _mm256_mul_ps(highFloats16(e.taColour), reciprocal[1])};
-    const __m256 wShare[2] = {_mm256_mul_ps(lowFloats16(e.w), reciprocal[0]),
-                              _mm256_mul_ps(highFloats16(e.w), reciprocal[1])};
-    const __m256i red = channelSixteen16(e, e.br, top.red, top.redFloat, taShare, wShare);
-    const __m256i green = channelSixteen16(e, e.bg, top.green, top.greenFloat, taShare, wShare);
-    const __m256i blue = channelSixteen16(e, e.bb, top.blue, top.blueFloat, taShare, wShare);
+    const __m256i red = channelSixteen16(e, e.br, top.red, top.redFloat, taShare);
+    const __m256i green = channelSixteen16(e, e.bg, top.green, top.greenFloat, taShare);
+    const __m256i blue = channelSixteen16(e, e.bb, top.blue, top.blueFloat, taShare);
     const __m256i alpha = _mm256_blendv_epi8(e.a, e.ba, e.keep);
     const __m256i arLow = _mm256_unpacklo_epi16(alpha, red), arHigh = _mm256_unpackhi_epi16(alpha, red);
     const __m256i gbLow = _mm256_unpacklo_epi16(green, blue), gbHigh = _mm256_unpackhi_epi16(green, blue);
