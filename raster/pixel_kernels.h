@@ -512,6 +512,9 @@ struct Sixteen16 {
     __m256i ba, br, bg, bb, w, a, taColour, aColour, keep;  // as in Eight16, per half
 };
 
+// kTopShows: every top alpha is above 0 (a run's), so no result alpha is 0
+// and no bottom is kept.
+template <bool kTopShows>
 [[gnu::target("avx2"), gnu::always_inline]] inline Sixteen16 sixteen16(const __m256i *p, __m256i ta) {
     const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(static_cast<short>(0x8000));
     Sixteen16 e;
@@ -526,6 +529,10 @@ struct Sixteen16 {
                           _mm256_srli_epi16(_mm256_mullo_epi16(rest, e.ba), kWeightShift16));
     const __m256i sum = _mm256_adds_epu16(ta, e.w);
     e.a = _mm256_sub_epi16(sum, _mm256_subs_epu16(sum, full));
+    if constexpr (kTopShows) {
+        e.taColour = ta, e.aColour = e.a, e.keep = zero;
+        return e;
+    }
     const __m256i none = _mm256_cmpeq_epi16(e.a, zero);
     e.taColour = _mm256_sub_epi16(ta, none), e.aColour = _mm256_sub_epi16(e.a, none);
     e.keep = _mm256_andnot_si256(_mm256_cmpeq_epi16(e.ba, zero), _mm256_cmpeq_epi16(ta, zero));
@@ -559,6 +566,7 @@ struct TopSixteen16 {
     return top;
 }
 
+template <bool kTopShows>
 [[gnu::target("avx2"), gnu::always_inline]] inline __m256i channelSixteen16(const Sixteen16 &e, __m256i bottom,
                                                                             __m256i topChannel, __m256 topFloat,
                                                                             const __m256 *taShare) {
@@ -567,12 +575,14 @@ struct TopSixteen16 {
     const __m256i rest =
         _mm256_sub_epi16(_mm256_add_epi16(_mm256_mullo_epi16(topChannel, e.taColour), _mm256_mullo_epi16(bottom, e.w)),
                          _mm256_mullo_epi16(q0, e.aColour));
+    if constexpr (kTopShows) return corrected16(q0, rest);
     return _mm256_blendv_epi8(corrected16(q0, rest), bottom, e.keep);
 }
 
+template <bool kTopShows = false>
 [[gnu::target("avx2"), gnu::always_inline]] inline void compositeSixteen16(__m256i *p, const TopSixteen16 &top,
                                                                            __m256i ta) {
-    const Sixteen16 e = sixteen16(p, ta);
+    const Sixteen16 e = sixteen16<kTopShows>(p, ta);
     const __m256i above = _mm256_subs_epu16(e.ba, _mm256_set1_epi16(static_cast<short>(kFull16)));
     if (!_mm256_testz_si256(above, above)) {
         for (int h = 0; h < 2; ++h) {
@@ -593,10 +603,10 @@ struct TopSixteen16 {
                                   _mm256_div_ps(one, highFloats16(e.aColour))};
     const __m256 taShare[2] = {_mm256_mul_ps(lowFloats16(e.taColour), reciprocal[0]),
                                _mm256_mul_ps(highFloats16(e.taColour), reciprocal[1])};
-    const __m256i red = channelSixteen16(e, e.br, top.red, top.redFloat, taShare);
-    const __m256i green = channelSixteen16(e, e.bg, top.green, top.greenFloat, taShare);
-    const __m256i blue = channelSixteen16(e, e.bb, top.blue, top.blueFloat, taShare);
-    const __m256i alpha = _mm256_blendv_epi8(e.a, e.ba, e.keep);
+    const __m256i red = channelSixteen16<kTopShows>(e, e.br, top.red, top.redFloat, taShare);
+    const __m256i green = channelSixteen16<kTopShows>(e, e.bg, top.green, top.greenFloat, taShare);
+    const __m256i blue = channelSixteen16<kTopShows>(e, e.bb, top.blue, top.blueFloat, taShare);
+    const __m256i alpha = kTopShows ? e.a : _mm256_blendv_epi8(e.a, e.ba, e.keep);
     const __m256i arLow = _mm256_unpacklo_epi16(alpha, red), arHigh = _mm256_unpackhi_epi16(alpha, red);
     const __m256i gbLow = _mm256_unpacklo_epi16(green, blue), gbHigh = _mm256_unpackhi_epi16(green, blue);
     p[0] = _mm256_unpacklo_epi32(arLow, gbLow);
@@ -782,7 +792,7 @@ inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColo
         for (int v = 0; v < 4; ++v) p[v] = _mm256_loadu_si256(at + v);
         // The last pixel, in every 64-bit lane.
         const __m256i last = _mm256_permute4x64_epi64(p[3], 0xff);
-        compositeSixteen16(p, top, wideAlphas);
+        compositeSixteen16<true>(p, top, wideAlphas);
         for (int v = 0; v < 4; ++v) _mm256_storeu_si256(at + v, p[v]);
         run.remember(last, _mm256_permute4x64_epi64(p[3], 0xff));
     }
