@@ -801,20 +801,17 @@ struct SoftCircleShape {
             __m128i masksA[2], masksB[2];
             const __m128i taA = shape.topsWide(a, i, lanesA0, lanesA1, masksA);
             const __m128i taB = shape.topsWide(b, j, lanesB0, lanesB1, masksB);
-            __m128i *p = reinterpret_cast<__m128i *>(a.base() + i);
-            __m128i *q = reinterpret_cast<__m128i *>(b.base() + j);
-            const __m128i bottomA0 = _mm_loadu_si128(p), bottomA1 = _mm_loadu_si128(p + 1);
-            const __m128i bottomB0 = _mm_loadu_si128(q), bottomB1 = _mm_loadu_si128(q + 1);
-            __m256i p0 = _mm256_set_m128i(bottomB0, bottomA0), p1 = _mm256_set_m128i(bottomB1, bottomA1);
-            const __m256i bottom0 = p0, bottom1 = p1;
-            compositeSixteen8(p0, p1, shape.colour, _mm256_set_m128i(taB, taA));
+            __m256i *p = reinterpret_cast<__m256i *>(a.base() + i);
+            __m256i *q = reinterpret_cast<__m256i *>(b.base() + j);
+            const __m256i bottom0 = _mm256_loadu_si256(p), bottom1 = _mm256_loadu_si256(q);
+            __m256i p0 = bottom0, p1 = bottom1;
+            // The low halves hold pixels 0-3 of row a and of row b, the
+            // high halves pixels 4-7: the top alphas in that order.
+            compositeSixteen8(p0, p1, shape.colour,
+                              _mm256_set_m128i(_mm_unpackhi_epi64(taA, taB), _mm_unpacklo_epi64(taA, taB)));
             // The lanes with coverage from the composite, the others as they were.
-            p0 = _mm256_blendv_epi8(bottom0, p0, _mm256_set_m128i(masksB[0], masksA[0]));
-            p1 = _mm256_blendv_epi8(bottom1, p1, _mm256_set_m128i(masksB[1], masksA[1]));
-            _mm_storeu_si128(p, _mm256_castsi256_si128(p0));
-            _mm_storeu_si128(p + 1, _mm256_castsi256_si128(p1));
-            _mm_storeu_si128(q, _mm256_extracti128_si256(p0, 1));
-            _mm_storeu_si128(q + 1, _mm256_extracti128_si256(p1, 1));
+            _mm256_storeu_si256(p, _mm256_blendv_epi8(bottom0, p0, _mm256_set_m128i(masksA[1], masksA[0])));
+            _mm256_storeu_si256(q, _mm256_blendv_epi8(bottom1, p1, _mm256_set_m128i(masksB[1], masksB[0])));
         }
         for (int64_t k = both; k < groupsA; ++k) shape.group(a, k);
         for (int64_t k = both; k < groupsB; ++k) shape.group(b, k);
