@@ -464,8 +464,8 @@ struct SoftRing {
     // operations. A bound is held within a column of the walk's
     // columns, NaN going below them as the scalar clamps send it: that
     // moves no part of a span that lies among them. The interior run's
-    // ends are checked here too; a row whose ends fail is trimmed by
-    // innerRun's loops.
+    // ends are checked here too; a row whose ends fail is trimmed column
+    // by column, as innerRun trims.
     struct RowBatch {
         int64_t first = 0, end = 0;  // rows first .. end - 1
         alignas(16) int32_t walkFirst[4], walkLast[4], innerFirst[4], innerLast[4];
