@@ -467,7 +467,7 @@ struct SoftRing {
     // ends are checked here too; a row whose ends fail is trimmed column
     // by column, as innerRun trims.
     struct RowBatch {
-        int64_t first = 0, end = 0;  // rows first .. end - 1
+        int64_t first = -4;  // rows first .. first + 3; rows are never negative, so none before the first fill
         alignas(16) int32_t walkFirst[4], walkLast[4], innerFirst[4], innerLast[4];
         int drawn, inner, innerEndsPass;  // lane masks
     };
@@ -501,7 +501,6 @@ struct SoftRing {
         const __m256d innerFirst = _mm256_ceil_pd(held(_mm256_sub_pd(centre, within), low, high));
         const __m256d innerLast = _mm256_floor_pd(held(_mm256_add_pd(centre, within), low, high));
         batch.first = y;
-        batch.end = y + 4;
         _mm_store_si128(reinterpret_cast<__m128i *>(batch.walkFirst), _mm256_cvtpd_epi32(walkFirst));
         _mm_store_si128(reinterpret_cast<__m128i *>(batch.walkLast), _mm256_cvtpd_epi32(walkLast));
         _mm_store_si128(reinterpret_cast<__m128i *>(batch.innerFirst), _mm256_cvtpd_epi32(innerFirst));
@@ -514,7 +513,7 @@ struct SoftRing {
     // The spans of row y at fy, from the batch with AVX2.
     [[gnu::always_inline]] bool row(int64_t y, double fy, RowSpans &row) const {
         if (!batched) return oneRow(fy, row);
-        if (y < batch.first || y >= batch.end) fillBatch(y, row.walk);
+        if (y < batch.first || y >= batch.first + 4) fillBatch(y, row.walk);
         const int k = static_cast<int>(y - batch.first), lane = 1 << k;
         if (!(batch.drawn & lane)) return false;
         row.walk = Span{batch.walkFirst[k], batch.walkLast[k]};
@@ -658,8 +657,11 @@ struct SoftCircleShape {
         __m128i ta[2];
         for (int h = 0; h < 2; ++h) {
             const int64_t j = i + 4 * h;
-            if constexpr (kWideMasks) masks[h] = _mm256_cvtepi32_epi64(given[h]);
-            if constexpr (!kWideMasks) masks[h] = given[h];
+            if constexpr (kWideMasks) {
+                masks[h] = _mm256_cvtepi32_epi64(given[h]);
+            } else {
+                masks[h] = given[h];
+            }
             if (j >= r.innerFrom && j <= r.innerTo) {
                 ta[h] = _mm_set1_epi32(static_cast<int32_t>(ring.drawAlpha));
                 continue;
