@@ -498,6 +498,24 @@ template <>
                   channelWide16(e, e.bb, top.blue, taColour, w, a, reciprocal));
 }
 
+// ---- Top colour already in place, with AVX2 (chosen at run time).
+
+// Whether every lane of sixteen whose top alpha is above 0 holds the top's
+// colour already (dabs of one colour laid over each other): there the
+// quotient (t * ta + t * w) / (ta + w) is t whatever the alphas, so the
+// channels need no division. Lanes of top alpha 0 keep their bottom or,
+// over a bottom of alpha 0, take the top's colour, whatever they hold.
+// Channels and top alphas in 16-bit lanes, as the composites lay them out.
+[[gnu::target("avx2"), gnu::always_inline]] inline bool holdsTopColour(__m256i red, __m256i green, __m256i blue,
+                                                                       __m256i topRed, __m256i topGreen,
+                                                                       __m256i topBlue, __m256i ta) {
+    const __m256i same = _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi16(red, topRed),
+                                                           _mm256_cmpeq_epi16(green, topGreen)),
+                                          _mm256_cmpeq_epi16(blue, topBlue));
+    const __m256i settled = _mm256_or_si256(same, _mm256_cmpeq_epi16(ta, _mm256_setzero_si256()));
+    return _mm256_testc_si256(settled, _mm256_set1_epi32(-1));
+}
+
 // ---- Sixteen 16-bit pixels at a time, with AVX2 (chosen at run time).
 
 // compositeEight16Wide on two groups of eight at once, one in each 128-bit
@@ -579,7 +597,19 @@ template <bool kTopShows>
     return _mm256_blendv_epi8(corrected16(q0, rest), bottom, e.keep);
 }
 
-template <bool kTopShows = false>
+// A channel where holdsTopColour: the top's (0..32768, so within the cap),
+// or the bottom's where it is kept.
+template <bool kTopShows>
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i topChannelSixteen16(const Sixteen16 &e, __m256i bottom,
+                                                                               __m256i topChannel) {
+    if constexpr (kTopShows) return topChannel;
+    return _mm256_blendv_epi8(topChannel, bottom, e.keep);
+}
+
+// kTopColourLikely: the bottoms often hold the top's colour already, as
+// under soft dabs, whose alphas change from pixel to pixel; runs, whose
+// repeated groups RunRepeatWide takes, skip the test.
+template <bool kTopShows = false, bool kTopColourLikely = false>
 [[gnu::target("avx2"), gnu::always_inline]] inline void compositeSixteen16(__m256i *p, const TopSixteen16 &top,
                                                                            __m256i ta) {
     const Sixteen16 e = sixteen16<kTopShows>(p, ta);
@@ -598,14 +628,21 @@ template <bool kTopShows = false>
         }
         return;
     }
-    const __m256 one = _mm256_set1_ps(1.0f);
-    const __m256 reciprocal[2] = {_mm256_div_ps(one, lowFloats16(e.aColour)),
-                                  _mm256_div_ps(one, highFloats16(e.aColour))};
-    const __m256 taShare[2] = {_mm256_mul_ps(lowFloats16(e.taColour), reciprocal[0]),
-                               _mm256_mul_ps(highFloats16(e.taColour), reciprocal[1])};
-    const __m256i red = channelSixteen16<kTopShows>(e, e.br, top.red, top.redFloat, taShare);
-    const __m256i green = channelSixteen16<kTopShows>(e, e.bg, top.green, top.greenFloat, taShare);
-    const __m256i blue = channelSixteen16<kTopShows>(e, e.bb, top.blue, top.blueFloat, taShare);
+    __m256i red, green, blue;
+    if (kTopColourLikely && holdsTopColour(e.br, e.bg, e.bb, top.red, top.green, top.blue, ta)) {
+        red = topChannelSixteen16<kTopShows>(e, e.br, top.red);
+        green = topChannelSixteen16<kTopShows>(e, e.bg, top.green);
+        blue = topChannelSixteen16<kTopShows>(e, e.bb, top.blue);
+    } else {
+        const __m256 one = _mm256_set1_ps(1.0f);
+        const __m256 reciprocal[2] = {_mm256_div_ps(one, lowFloats16(e.aColour)),
+                                      _mm256_div_ps(one, highFloats16(e.aColour))};
+        const __m256 taShare[2] = {_mm256_mul_ps(lowFloats16(e.taColour), reciprocal[0]),
+                                   _mm256_mul_ps(highFloats16(e.taColour), reciprocal[1])};
+        red = channelSixteen16<kTopShows>(e, e.br, top.red, top.redFloat, taShare);
+        green = channelSixteen16<kTopShows>(e, e.bg, top.green, top.greenFloat, taShare);
+        blue = channelSixteen16<kTopShows>(e, e.bb, top.blue, top.blueFloat, taShare);
+    }
     const __m256i alpha = kTopShows ? e.a : _mm256_blendv_epi8(e.a, e.ba, e.keep);
     const __m256i arLow = _mm256_unpacklo_epi16(alpha, red), arHigh = _mm256_unpackhi_epi16(alpha, red);
     const __m256i gbLow = _mm256_unpacklo_epi16(green, blue), gbHigh = _mm256_unpackhi_epi16(green, blue);
@@ -649,22 +686,31 @@ template <bool kTopShows = false>
     const __m256i w =
         _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(_mm256_set1_epi16(kWeightBase8), ta), ba), kWeightShift8);
     const __m256i a = _mm256_add_epi16(ta, w);
-    // Where a is 0 (top alpha 0 over a transparent bottom) the result is the
-    // top: there the colour is worked out at top alpha 1, the alpha stays 0.
-    const __m256i none = _mm256_cmpeq_epi16(a, zero);
-    const __m256i taColour = _mm256_sub_epi16(ta, none), aColour = _mm256_sub_epi16(a, none);
-    const __m256i m = alphaReciprocals16(aColour);
+    const __m256i br = _mm256_unpackhi_epi8(ar, zero), bg = _mm256_unpacklo_epi8(gb, zero);
+    const __m256i bb = _mm256_unpackhi_epi8(gb, zero);
     const __m256i wideRed = _mm256_broadcastsi128_si256(top.red), wideGreen = _mm256_broadcastsi128_si256(top.green);
     const __m256i wideBlue = _mm256_broadcastsi128_si256(top.blue);
-    const __m256i red = quotients16(
-        _mm256_add_epi16(_mm256_mullo_epi16(wideRed, taColour), _mm256_mullo_epi16(_mm256_unpackhi_epi8(ar, zero), w)),
-        aColour, m);
-    const __m256i green = quotients16(_mm256_add_epi16(_mm256_mullo_epi16(wideGreen, taColour),
-                                                       _mm256_mullo_epi16(_mm256_unpacklo_epi8(gb, zero), w)),
-                                      aColour, m);
-    const __m256i blue = quotients16(
-        _mm256_add_epi16(_mm256_mullo_epi16(wideBlue, taColour), _mm256_mullo_epi16(_mm256_unpackhi_epi8(gb, zero), w)),
-        aColour, m);
+    __m256i red, green, blue;
+    if (holdsTopColour(br, bg, bb, wideRed, wideGreen, wideBlue, ta)) {
+        // The top's channels; a top alpha of 0 over a bottom with alpha keeps the bottom's.
+        const __m256i keep = _mm256_andnot_si256(_mm256_cmpeq_epi16(ba, zero), _mm256_cmpeq_epi16(ta, zero));
+        red = _mm256_blendv_epi8(wideRed, br, keep);
+        green = _mm256_blendv_epi8(wideGreen, bg, keep);
+        blue = _mm256_blendv_epi8(wideBlue, bb, keep);
+    } else {
+        // Where a is 0 (top alpha 0 over a transparent bottom) the result is
+        // the top: there the colour is worked out at top alpha 1, the alpha
+        // stays 0.
+        const __m256i none = _mm256_cmpeq_epi16(a, zero);
+        const __m256i taColour = _mm256_sub_epi16(ta, none), aColour = _mm256_sub_epi16(a, none);
+        const __m256i m = alphaReciprocals16(aColour);
+        red = quotients16(_mm256_add_epi16(_mm256_mullo_epi16(wideRed, taColour), _mm256_mullo_epi16(br, w)),
+                          aColour, m);
+        green = quotients16(_mm256_add_epi16(_mm256_mullo_epi16(wideGreen, taColour), _mm256_mullo_epi16(bg, w)),
+                            aColour, m);
+        blue = quotients16(_mm256_add_epi16(_mm256_mullo_epi16(wideBlue, taColour), _mm256_mullo_epi16(bb, w)),
+                           aColour, m);
+    }
     // Back to pixels.
     const __m256i arLow = _mm256_unpacklo_epi16(a, red), arHigh = _mm256_unpackhi_epi16(a, red);
     const __m256i gbLow = _mm256_unpacklo_epi16(green, blue), gbHigh = _mm256_unpackhi_epi16(green, blue);

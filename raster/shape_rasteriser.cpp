@@ -782,7 +782,7 @@ struct SoftCircleShape {
             // in that order.
             const __m256i ta =
                 _mm256_permutevar8x32_epi32(_mm256_set_m128i(taB, taA), _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
-            compositeSixteen16(drawn, top, ta);
+            compositeSixteen16<false, true>(drawn, top, ta);
             // The lanes with coverage from the composite, the others as they were.
             for (int v = 0; v < kVectors; ++v) {
                 _mm256_storeu_si256(at[v], _mm256_blendv_epi8(bottom[v], drawn[v], covered[v]));

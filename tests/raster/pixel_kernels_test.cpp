@@ -122,11 +122,12 @@ TEST(PixelKernelsTest, Sixteen8MatchCompositeOver8OnAllAlphaPairs) {
     compositeEight16Wide(p, colour, ta);
 }
 
-// Sixteen pixels by compositeSixteen16, 0-7 in the low halves, 8-15 in the high.
+// Sixteen pixels by compositeSixteen16 as soft dabs call it, 0-7 in the low
+// halves, 8-15 in the high.
 [[gnu::target("avx2")]] void sixteen16(PF_Pixel16 *pixels, const int16_t *alphas, const TopColour16 &colour) {
     __m256i p[4];
     for (int v = 0; v < 4; ++v) p[v] = _mm256_set_m128i(load(pixels + 8 + 2 * v), load(pixels + 2 * v));
-    compositeSixteen16(p, topSixteen16(colour), _mm256_set_m128i(load(alphas + 8), load(alphas)));
+    compositeSixteen16<false, true>(p, topSixteen16(colour), _mm256_set_m128i(load(alphas + 8), load(alphas)));
     for (int v = 0; v < 4; ++v) {
         _mm_storeu_si128(reinterpret_cast<__m128i *>(pixels + 2 * v), _mm256_castsi256_si128(p[v]));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(pixels + 8 + 2 * v), _mm256_extracti128_si256(p[v], 1));
@@ -207,6 +208,70 @@ TEST(PixelKernelsTest, Eight16MatchCompositeOver16OnAlphaGrid) {
         std::printf(
             "16-bit eight-pixel composite, bottom alphas %s: %ld pixels, AVX2 form %ld, sixteen at a time %ld\n",
             aboveFull ? "to 65535" : "to 32768", cases, wideCases, sixteenCases);
+    }
+}
+
+// Bottoms that hold the top's colour already, as under dabs of one colour,
+// where the sixteen-pixel composites take the top's channels undivided:
+// random alphas, lanes of top alpha 0 among them; such lanes holding other
+// colours (kept over alpha, the top's over none); one lane of another
+// colour under the top, which rules the shortcut out.
+TEST(PixelKernelsTest, SixteenMatchCompositeOverWhereBottomsHoldTheTopColour) {
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+    struct Case {
+        const char *name;
+        bool otherUnderNoTop, otherUnderTop;
+    };
+    const Case cases[] = {{"same colour", false, false},
+                          {"other colours under top alpha 0", true, false},
+                          {"one other colour under the top", false, true}};
+    SeededValues v{89};
+    for (const Case &c : cases) {
+        for (int i = 0; i < 20000; ++i) {
+            const int other = i % 16;  // the lane that differs, when one does
+            auto topAlpha = [&](int j, int32_t full) {
+                return j == other && c.otherUnderTop ? v.range(1, full) : v.range(0, 3) == 0 ? 0 : v.range(0, full);
+            };
+            auto bottomAlpha = [&](int32_t full) {
+                const int32_t pick = v.range(0, 3);
+                return pick == 0 ? 0 : pick == 1 ? full : v.range(1, full);
+            };
+            PF_Pixel16 top16{0, static_cast<A_u_short>(v.range(0, 32768)),
+                             static_cast<A_u_short>(v.range(0, 32768)), static_cast<A_u_short>(v.range(0, 32768))};
+            PF_Pixel top8{0, static_cast<A_u_char>(v.range(0, 255)), static_cast<A_u_char>(v.range(0, 255)),
+                          static_cast<A_u_char>(v.range(0, 255))};
+            PF_Pixel16 pixels16[16], want16[16];
+            PF_Pixel pixels8[16], want8[16];
+            int16_t alphas16[16], alphas8[16];
+            for (int j = 0; j < 16; ++j) {
+                alphas16[j] = static_cast<int16_t>(topAlpha(j, 32768));
+                alphas8[j] = static_cast<int16_t>(topAlpha(j, 255));
+                pixels16[j] = top16, pixels8[j] = top8;
+                pixels16[j].alpha = static_cast<A_u_short>(bottomAlpha(32768));
+                pixels8[j].alpha = static_cast<A_u_char>(bottomAlpha(255));
+                // Another colour in one channel, a different one from lane to lane.
+                if ((c.otherUnderNoTop && alphas16[j] == 0) || (c.otherUnderTop && j == other)) {
+                    A_u_short *channel = j % 3 == 0 ? &pixels16[j].red : j % 3 == 1 ? &pixels16[j].green : &pixels16[j].blue;
+                    *channel ^= 1;
+                }
+                if ((c.otherUnderNoTop && alphas8[j] == 0) || (c.otherUnderTop && j == other)) {
+                    A_u_char *channel = j % 3 == 0 ? &pixels8[j].red : j % 3 == 1 ? &pixels8[j].green : &pixels8[j].blue;
+                    *channel ^= 1;
+                }
+                PF_Pixel16 t16 = top16;
+                t16.alpha = static_cast<A_u_short>(alphas16[j]);
+                want16[j] = compositeOver16(pixels16[j], t16);
+                PF_Pixel t8 = top8;
+                t8.alpha = static_cast<A_u_char>(alphas8[j]);
+                want8[j] = compositeOver8(pixels8[j], t8);
+            }
+            sixteen16(pixels16, alphas16, topColour16(top16));
+            ASSERT_EQ(std::memcmp(pixels16, want16, sizeof want16), 0) << c.name << ", 16-bit group " << i;
+            sixteen(pixels8, alphas8, top8);
+            ASSERT_EQ(std::memcmp(pixels8, want8, sizeof want8), 0) << c.name << ", 8-bit group " << i;
+        }
+        std::printf("bottoms holding the top colour, %s: 20000 groups of sixteen at 8 and 16 bits\n", c.name);
     }
 }
 #endif

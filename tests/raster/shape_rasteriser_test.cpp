@@ -321,7 +321,8 @@ TEST(ShapeRasteriserTest, PolygonsMatchReferenceWithinOneStep) {
 }
 
 // "Line" renders: runs of overlapping soft-edged points with small alphas,
-// one after the other into the same frame, the way a line is laid down.
+// one after the other into the same frame, the way a line is laid down,
+// half of them in one fill colour, so that points land on their own colour.
 // Centres on quarter pixels put pixels exactly on the distances where the
 // truncated alpha steps; transparent backgrounds take the fill colour even
 // where the alpha truncates to 0.
@@ -341,8 +342,12 @@ Comparison compareLineWithReference(PixelDepth depth, uint64_t seed, int frames)
         double x = v.between(-10.0, 80.0), y = v.between(-10.0, 60.0);
         const double stepX = v.between(-1.0, 1.0), stepY = v.between(-1.0, 1.0);
         const int count = v.range(5, 40);
+        const bool oneColour = v.range(0, 1) == 1;
+        decltype(PointValues::fill) lineFill{};
         for (int i = 0; i < count; ++i) {
             PointValues p = randomPoint(v, fast.width, fast.height, false);
+            if (i == 0) lineFill = p.fill;
+            if (oneColour) p.fill = lineFill;
             p.sides = 2;
             p.radius = radius;
             p.weight = v.range(0, 5) == 0 ? v.between(0.2, 1.0) : 1.0;
