@@ -984,8 +984,9 @@ template <bool Over = true>
 // kept from the bottom.
 [[gnu::target("avx2"), gnu::always_inline]] inline __m256 laneEightFloat(__m256 made, __m256 toTop, __m256 keep,
                                                                          __m256 bottom, __m256 topLane, __m256 worked) {
-    const __m256 result = _mm256_or_ps(_mm256_and_ps(made, worked), _mm256_and_ps(toTop, topLane));
-    return _mm256_or_ps(_mm256_andnot_ps(keep, result), _mm256_and_ps(keep, bottom));
+    // The masks are whole lanes, and made and toTop never both set.
+    const __m256 result = _mm256_blendv_ps(_mm256_and_ps(made, worked), topLane, toTop);
+    return _mm256_blendv_ps(result, bottom, keep);
 }
 
 template <bool Over = true>
