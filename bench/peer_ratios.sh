@@ -4,7 +4,9 @@
 # alone), scene_bench (W5-W7, whole renders through minihost) and the peers'
 # run.sh in turn, pinned to one core, all in wall-clock time as the peers
 # time theirs; ratios are taken within a round (medians of that round), then
-# their median over the rounds is printed.
+# their median over the rounds is printed. A second table gives W5-W7's
+# depth ratios without the host's copy, fill, transfer and new-world calls
+# (scene_bench's own_ms), the plug-in's own share of those frames.
 #
 # usage: bench/peer_ratios.sh [BUILD] (default build, with the benchmarks built:
 #   PATHBLOOM_BENCH=ON scripts/build.sh native BUILD)
@@ -29,7 +31,8 @@ for r in $(seq "$rounds"); do
                                               print "round", r, "ours", p[2], p[3], $3 }' >>"$raw"
     "${pin[@]}" "$build/bench/scene_bench" --workloads W5-circles-multiply,W6-big-circles-overlay,W7-layer-stamps \
         --frames 6 --rounds 3 |
-        awk -v r="$r" '!/^#/ { d = $2; sub(/-bit$/, "", d); print "round", r, "ours", $1, d, $3 }' >>"$raw"
+        awk -v r="$r" '!/^#/ { d = $2; sub(/-bit$/, "", d); print "round", r, "ours", $1, d, $3
+                              print "round", r, "own", $1, d, $12 }' >>"$raw"
     ROUNDS=3 "${pin[@]}" "$peers/run.sh" |
         awk -v r="$r" '{ print "round", r, "peer", $1, $2, $5 }' >>"$raw"
 done
@@ -41,10 +44,11 @@ peerOf = {"W1-circles-stroke": "circles-stroke", "W2-line-dabs": "line-dabs", "W
           "W4-big-circles": "big-circles", "W5-circles-multiply": "circles-multiply-group",
           "W6-big-circles-overlay": "big-circles-overlay", "W7-layer-stamps": "layer-stamps"}
 ours = collections.defaultdict(dict)   # round -> (workload, depth) -> ms
+own = collections.defaultdict(dict)    # round -> (workload, depth) -> ms without the host's calls
 peer = collections.defaultdict(dict)   # round -> (library, workload) -> ms
 for line in open(sys.argv[1]):
     _, r, kind, a, b, ms = line.split()
-    (ours if kind == "ours" else peer)[r][(a, b)] = float(ms)
+    {"ours": ours, "own": own, "peer": peer}[kind][r][(a, b)] = float(ms)
 rounds = sorted(ours)
 print("# medians of the per-round ratios over %d rounds; each round's ms are medians" % len(rounds))
 print("%-24s %-14s %9s %9s %9s %9s %9s" % ("workload", "fastest peer", "peer ms", "8-bit ms", "8/peer", "16/8", "float/8"))
@@ -69,4 +73,19 @@ for w, p in peerOf.items():
     med = lambda k: "%9.2f" % statistics.median(cells[k]) if cells[k] else "%9s" % "-"
     lib = collections.Counter(cells["lib"]).most_common(1)[0][0] if cells["lib"] else "-"
     print("%-24s %-14s %s %s %s %s %s" % (w, lib, med("peer"), med("8"), med("8/peer"), med("16/8"), med("float/8")))
+print("# without the host's copy, fill, transfer_rect and new-world calls")
+print("%-24s %9s %9s %9s" % ("workload", "8-bit ms", "16/8", "float/8"))
+for w in peerOf:
+    cells = collections.defaultdict(list)
+    for r in rounds:
+        o = own[r]
+        if (w, "8") not in o:
+            continue
+        cells["8"].append(o[(w, "8")])
+        for d in ("16", "float"):
+            if (w, d) in o:
+                cells[d].append(o[(w, d)] / o[(w, "8")])
+    if cells:
+        print("%-24s %9.2f %9.2f %9.2f" % (w, statistics.median(cells["8"]), statistics.median(cells["16"]),
+                                           statistics.median(cells["float"])))
 PY

@@ -1,14 +1,17 @@
 // Scene benchmarks: the workloads of bench/workloads.h as whole 1920x1080
 // frames rendered by the built plug-in through minihost, at 8-bit, 16-bit and
 // float, nothing written to files. Prints one line per workload and depth:
-//   workload depth median_ms min_ms max_ms ns_per_pixel frame_ms frame_ratio placed drawn
+//   workload depth median_ms min_ms max_ms ns_per_pixel frame_ms frame_ratio placed drawn host_ms own_ms
 // median/min/max: time inside the plug-in's pre-render and render commands
 // (output clear included, as the peer benchmarks include theirs);
 // ns_per_pixel: median over the pixels of the drawing squares clipped to the
 // frame, counted as raster_bench counts them; frame_ms: median of the whole
 // renderFrame call, the host's world set-up and copy-out included;
 // frame_ratio: median over the frames of renderFrame's time over the time
-// inside the plug-in, the host's share of a frame.
+// inside the plug-in, the host's share of a frame; host_ms: median time of
+// the host's copy, fill, transfer_rect and new-world calls made from inside
+// the plug-in (its frame-sized passes, counted in median_ms), own_ms: median
+// of the plug-in's time without them.
 // Frames are taken in rounds over all rows (each round 2 warm-up frames then
 // frames/rounds timed ones per row) so that slow spells of a shared machine
 // fall on every row alike.
@@ -138,7 +141,7 @@ struct Row {
     const bench::Workload *workload;
     Depth depth;
     std::unique_ptr<minihost::Host> host;
-    std::vector<double> pluginMs, frameMs, frameRatios;
+    std::vector<double> pluginMs, frameMs, frameRatios, hostMs, ownMs;
     long placed = 0, drawn = 0;
     minihost::RenderResult result;  // kept from frame to frame, as a host keeps its buffers
 };
@@ -167,6 +170,8 @@ bool renderOnce(Row &row, bool timed) {
         row.pluginMs.push_back(result.pluginMilliseconds);
         row.frameMs.push_back(frameMs);
         row.frameRatios.push_back(frameMs / result.pluginMilliseconds);
+        row.hostMs.push_back(result.hostCallMilliseconds);
+        row.ownMs.push_back(result.pluginMilliseconds - result.hostCallMilliseconds);
     }
     return true;
 }
@@ -226,7 +231,7 @@ int main(int argc, char **argv) {
         for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
             const std::string depthKey = depth == Depth::Bits8 ? "8" : depth == Depth::Bits16 ? "16" : "float";
             if (!listed(o.depths, depthKey)) continue;
-            Row row{&w, depth, std::make_unique<minihost::Host>(), {}, {}, {}, 0, 0, {}};
+            Row row{&w, depth, std::make_unique<minihost::Host>(), {}, {}, {}, {}, {}, 0, 0, {}};
             std::string error;
             if (!minihost::openPlugin(*row.host, o.pluginPath, error)) {
                 std::fprintf(stderr, "scene_bench: %s\n", error.c_str());
@@ -253,14 +258,14 @@ int main(int argc, char **argv) {
         }
     }
 
-    std::printf("# workload depth median_ms min_ms max_ms ns_per_pixel frame_ms frame_ratio placed drawn\n");
+    std::printf("# workload depth median_ms min_ms max_ms ns_per_pixel frame_ms frame_ratio placed drawn host_ms own_ms\n");
     for (Row &row : rows) {
         const double ms = median(row.pluginMs);
         const double pixels = bench::visitedPixels(*row.workload);
-        std::printf("%s %s %.3f %.3f %.3f %.2f %.3f %.3f %ld %ld\n", row.workload->name, depthName(row.depth), ms,
-                    *std::min_element(row.pluginMs.begin(), row.pluginMs.end()),
+        std::printf("%s %s %.3f %.3f %.3f %.2f %.3f %.3f %ld %ld %.3f %.3f\n", row.workload->name,
+                    depthName(row.depth), ms, *std::min_element(row.pluginMs.begin(), row.pluginMs.end()),
                     *std::max_element(row.pluginMs.begin(), row.pluginMs.end()), ms * 1e6 / pixels, median(row.frameMs),
-                    median(row.frameRatios), row.placed, row.drawn);
+                    median(row.frameRatios), row.placed, row.drawn, median(row.hostMs), median(row.ownMs));
         minihost::teardownEffect(*row.host);
         minihost::closePlugin(*row.host);
     }

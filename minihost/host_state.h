@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -78,6 +79,7 @@ struct FrameState {
     std::map<A_long, World *> layerPixels;   // checkout id -> world handed out
     World *output = nullptr;
     double layerCopyMs = 0;  // spent preparing layer pixels for the plug-in, this frame
+    double hostCallMs = 0;   // spent in copy, fill, transfer_rect and new worlds, this frame
 };
 
 // AEGP_RegisterWithAEGP hands out plug-in ids from here on, one per call.
@@ -119,6 +121,16 @@ struct Host::Internals {
     std::map<AEGP_StreamRefH, std::unique_ptr<AEGP_StreamRef>> streams;
     // One tally per stream obtained since the frame began (renderFrame takes them).
     std::vector<StreamRead> streamReads;
+};
+
+// Adds the wall time of its scope to the frame's hostCallMs.
+struct HostCallClock {
+    Host &host;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    ~HostCallClock() {
+        host.internals->frame.hostCallMs +=
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    }
 };
 
 // countCall's rare parts, out of line so that the per-pixel callers stay

@@ -308,6 +308,9 @@ struct RenderResult {
     // keeps its layers as worlds does not copy), nor the output world's
     // set-up before and the copy into `output` after.
     double pluginMilliseconds = 0;
+    // Of that, the wall time inside the host's copy, fill, transfer_rect and
+    // new-world calls: the frame-sized passes a host makes for the plug-in.
+    double hostCallMilliseconds = 0;
     // One entry per stream obtained during the frame, in the order obtained.
     std::vector<StreamRead> streamReads;
 };

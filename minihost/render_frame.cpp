@@ -60,6 +60,7 @@ void renderInto(Host &host, RenderResult &result) {
 
     result.pluginMilliseconds =
         std::chrono::duration<double, std::milli>(inPlugin).count() - host.internals->frame.layerCopyMs;
+    result.hostCallMilliseconds = host.internals->frame.hostCallMs;
     copyWorldInto(output, result.output);
     result.streamReads = takeStreamReads(host);
     releaseFrame(host);
