@@ -39,7 +39,22 @@ void drawWorkload(benchmark::State &state, const bench::Workload &w, PixelDepth 
     state.counters["pixels"] = bench::visitedPixels(w);
 }
 
+// The frame clear that every draw/ row includes, alone (the peers' clear-only
+// row): how much of a deep frame is bytes rather than drawing.
+template <class Pixel>
+void clearFrame(benchmark::State &state) {
+    std::vector<Pixel> frame(static_cast<size_t>(bench::kWidth) * bench::kHeight);
+    for (auto _ : state) {
+        std::memset(frame.data(), 0, frame.size() * sizeof(Pixel));
+        benchmark::DoNotOptimize(frame.data());
+        benchmark::ClobberMemory();
+    }
+}
+
 void registerWorkloads() {
+    benchmark::RegisterBenchmark("clear/8", clearFrame<PF_Pixel>)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("clear/16", clearFrame<PF_Pixel16>)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("clear/float", clearFrame<PF_PixelFloat>)->Unit(benchmark::kMillisecond);
     for (const bench::Workload &w : bench::workloads()) {
         // Blended through the host's transfer, or sampled through its suites: scene_bench only.
         if (w.blendMode != 1 || w.layerStamps) continue;
