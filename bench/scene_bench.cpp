@@ -258,12 +258,13 @@ int main(int argc, char **argv) {
         }
     }
 
-    std::printf("# workload depth median_ms min_ms max_ms ns_per_pixel frame_ms frame_ratio placed drawn host_ms own_ms\n");
+    std::printf(
+        "# workload depth median_ms min_ms max_ms ns_per_pixel frame_ms frame_ratio placed drawn host_ms own_ms\n");
     for (Row &row : rows) {
         const double ms = median(row.pluginMs);
         const double pixels = bench::visitedPixels(*row.workload);
-        std::printf("%s %s %.3f %.3f %.3f %.2f %.3f %.3f %ld %ld %.3f %.3f\n", row.workload->name,
-                    depthName(row.depth), ms, *std::min_element(row.pluginMs.begin(), row.pluginMs.end()),
+        std::printf("%s %s %.3f %.3f %.3f %.2f %.3f %.3f %ld %ld %.3f %.3f\n", row.workload->name, depthName(row.depth),
+                    ms, *std::min_element(row.pluginMs.begin(), row.pluginMs.end()),
                     *std::max_element(row.pluginMs.begin(), row.pluginMs.end()), ms * 1e6 / pixels, median(row.frameMs),
                     median(row.frameRatios), row.placed, row.drawn, median(row.hostMs), median(row.ownMs));
         minihost::teardownEffect(*row.host);

@@ -509,9 +509,9 @@ template <>
 [[gnu::target("avx2"), gnu::always_inline]] inline bool holdsTopColour(__m256i red, __m256i green, __m256i blue,
                                                                        __m256i topRed, __m256i topGreen,
                                                                        __m256i topBlue, __m256i ta) {
-    const __m256i same = _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi16(red, topRed),
-                                                           _mm256_cmpeq_epi16(green, topGreen)),
-                                          _mm256_cmpeq_epi16(blue, topBlue));
+    const __m256i same =
+        _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi16(red, topRed), _mm256_cmpeq_epi16(green, topGreen)),
+                         _mm256_cmpeq_epi16(blue, topBlue));
     const __m256i settled = _mm256_or_si256(same, _mm256_cmpeq_epi16(ta, _mm256_setzero_si256()));
     return _mm256_testc_si256(settled, _mm256_set1_epi32(-1));
 }
@@ -704,12 +704,12 @@ template <bool kTopShows = false, bool kTopColourLikely = false>
         const __m256i none = _mm256_cmpeq_epi16(a, zero);
         const __m256i taColour = _mm256_sub_epi16(ta, none), aColour = _mm256_sub_epi16(a, none);
         const __m256i m = alphaReciprocals16(aColour);
-        red = quotients16(_mm256_add_epi16(_mm256_mullo_epi16(wideRed, taColour), _mm256_mullo_epi16(br, w)),
-                          aColour, m);
+        red =
+            quotients16(_mm256_add_epi16(_mm256_mullo_epi16(wideRed, taColour), _mm256_mullo_epi16(br, w)), aColour, m);
         green = quotients16(_mm256_add_epi16(_mm256_mullo_epi16(wideGreen, taColour), _mm256_mullo_epi16(bg, w)),
                             aColour, m);
-        blue = quotients16(_mm256_add_epi16(_mm256_mullo_epi16(wideBlue, taColour), _mm256_mullo_epi16(bb, w)),
-                           aColour, m);
+        blue = quotients16(_mm256_add_epi16(_mm256_mullo_epi16(wideBlue, taColour), _mm256_mullo_epi16(bb, w)), aColour,
+                           m);
     }
     // Back to pixels.
     const __m256i arLow = _mm256_unpacklo_epi16(a, red), arHigh = _mm256_unpackhi_epi16(a, red);

@@ -237,8 +237,8 @@ TEST(PixelKernelsTest, SixteenMatchCompositeOverWhereBottomsHoldTheTopColour) {
                 const int32_t pick = v.range(0, 3);
                 return pick == 0 ? 0 : pick == 1 ? full : v.range(1, full);
             };
-            PF_Pixel16 top16{0, static_cast<A_u_short>(v.range(0, 32768)),
-                             static_cast<A_u_short>(v.range(0, 32768)), static_cast<A_u_short>(v.range(0, 32768))};
+            PF_Pixel16 top16{0, static_cast<A_u_short>(v.range(0, 32768)), static_cast<A_u_short>(v.range(0, 32768)),
+                             static_cast<A_u_short>(v.range(0, 32768))};
             PF_Pixel top8{0, static_cast<A_u_char>(v.range(0, 255)), static_cast<A_u_char>(v.range(0, 255)),
                           static_cast<A_u_char>(v.range(0, 255))};
             PF_Pixel16 pixels16[16], want16[16];
@@ -252,11 +252,15 @@ TEST(PixelKernelsTest, SixteenMatchCompositeOverWhereBottomsHoldTheTopColour) {
                 pixels8[j].alpha = static_cast<A_u_char>(bottomAlpha(255));
                 // Another colour in one channel, a different one from lane to lane.
                 if ((c.otherUnderNoTop && alphas16[j] == 0) || (c.otherUnderTop && j == other)) {
-                    A_u_short *channel = j % 3 == 0 ? &pixels16[j].red : j % 3 == 1 ? &pixels16[j].green : &pixels16[j].blue;
+                    A_u_short *channel = j % 3 == 0   ? &pixels16[j].red
+                                         : j % 3 == 1 ? &pixels16[j].green
+                                                      : &pixels16[j].blue;
                     *channel ^= 1;
                 }
                 if ((c.otherUnderNoTop && alphas8[j] == 0) || (c.otherUnderTop && j == other)) {
-                    A_u_char *channel = j % 3 == 0 ? &pixels8[j].red : j % 3 == 1 ? &pixels8[j].green : &pixels8[j].blue;
+                    A_u_char *channel = j % 3 == 0   ? &pixels8[j].red
+                                        : j % 3 == 1 ? &pixels8[j].green
+                                                     : &pixels8[j].blue;
                     *channel ^= 1;
                 }
                 PF_Pixel16 t16 = top16;
