@@ -597,15 +597,6 @@ template <bool kTopShows>
     return _mm256_blendv_epi8(corrected16(q0, rest), bottom, e.keep);
 }
 
-// A channel where holdsTopColour: the top's (0..32768, so within the cap),
-// or the bottom's where it is kept.
-template <bool kTopShows>
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i topChannelSixteen16(const Sixteen16 &e, __m256i bottom,
-                                                                               __m256i topChannel) {
-    if constexpr (kTopShows) return topChannel;
-    return _mm256_blendv_epi8(topChannel, bottom, e.keep);
-}
-
 // kTopColourLikely: the bottoms often hold the top's colour already, as
 // under soft dabs, whose alphas change from pixel to pixel; runs, whose
 // repeated groups RunRepeatWide takes, skip the test.
@@ -630,9 +621,10 @@ template <bool kTopShows = false, bool kTopColourLikely = false>
     }
     __m256i red, green, blue;
     if (kTopColourLikely && holdsTopColour(e.br, e.bg, e.bb, top.red, top.green, top.blue, ta)) {
-        red = topChannelSixteen16<kTopShows>(e, e.br, top.red);
-        green = topChannelSixteen16<kTopShows>(e, e.bg, top.green);
-        blue = topChannelSixteen16<kTopShows>(e, e.bb, top.blue);
+        // The top's channels (0..32768, within the cap), the bottom's where kept.
+        red = _mm256_blendv_epi8(top.red, e.br, e.keep);
+        green = _mm256_blendv_epi8(top.green, e.bg, e.keep);
+        blue = _mm256_blendv_epi8(top.blue, e.bb, e.keep);
     } else {
         const __m256 one = _mm256_set1_ps(1.0f);
         const __m256 reciprocal[2] = {_mm256_div_ps(one, lowFloats16(e.aColour)),
@@ -798,11 +790,9 @@ inline bool hasAvx2() {
     return yes;
 }
 
-// 16-bit runs eight pixels at a time: overlapping shapes leave long runs of
-// equal pixels, so eight bottoms equal to the last one composited take its
-// result.
-
-// The whole groups of eight from dst on; returns how many pixels they hold.
+// 16-bit runs eight pixels at a time: the whole groups of eight from dst on,
+// those repeating the last one composited taking its result; returns how
+// many pixels they hold.
 inline int64_t compositeRunEight16(PF_Pixel16 *dst, int64_t count, const TopColour16 &colour, __m128i alphas) {
     RunRepeat run;
     int64_t i = 0;

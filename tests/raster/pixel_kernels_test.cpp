@@ -251,18 +251,13 @@ TEST(PixelKernelsTest, SixteenMatchCompositeOverWhereBottomsHoldTheTopColour) {
                 pixels16[j].alpha = static_cast<A_u_short>(bottomAlpha(32768));
                 pixels8[j].alpha = static_cast<A_u_char>(bottomAlpha(255));
                 // Another colour in one channel, a different one from lane to lane.
-                if ((c.otherUnderNoTop && alphas16[j] == 0) || (c.otherUnderTop && j == other)) {
-                    A_u_short *channel = j % 3 == 0   ? &pixels16[j].red
-                                         : j % 3 == 1 ? &pixels16[j].green
-                                                      : &pixels16[j].blue;
-                    *channel ^= 1;
-                }
-                if ((c.otherUnderNoTop && alphas8[j] == 0) || (c.otherUnderTop && j == other)) {
-                    A_u_char *channel = j % 3 == 0   ? &pixels8[j].red
-                                        : j % 3 == 1 ? &pixels8[j].green
-                                                     : &pixels8[j].blue;
-                    *channel ^= 1;
-                }
+                auto differs = [&](auto &pixel, int16_t ta) {
+                    if (!((c.otherUnderNoTop && ta == 0) || (c.otherUnderTop && j == other))) return;
+                    auto &channel = j % 3 == 0 ? pixel.red : j % 3 == 1 ? pixel.green : pixel.blue;
+                    channel ^= 1;
+                };
+                differs(pixels16[j], alphas16[j]);
+                differs(pixels8[j], alphas8[j]);
                 PF_Pixel16 t16 = top16;
                 t16.alpha = static_cast<A_u_short>(alphas16[j]);
                 want16[j] = compositeOver16(pixels16[j], t16);
