@@ -3,6 +3,7 @@
 // through (the host's sampling suites).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "hostapi/hostapi.h"
@@ -61,6 +62,20 @@ inline LayerStep layerStep(const LayerTransform &t, const LayerRow &row, int64_t
     const int64_t v = (row.bc + ((a * (t.sinF >> 6)) >> 4)) >> 6;
     const int64_t k = t.scaleF >> 6;
     return LayerStep{k * u, k * v, k * (t.cosF >> 6), k * (t.sinF >> 6), layerCentreX, layerCentreY};
+}
+
+// The 16.16 positions from which a sample can still read a layer pixel of a
+// width x height layer: a pixel beyond each side, whatever a host takes a
+// pixel's position to be, and the area sample's radius beyond that. The host
+// answers a transparent pixel anywhere else, so stamps write one there
+// without asking it (about half of a turned stamp's square).
+struct LayerReach {
+    int64_t lowX, highX, lowY, highY;
+    bool holds(int64_t x, int64_t y) const { return x >= lowX && x <= highX && y >= lowY && y <= highY; }
+};
+inline LayerReach layerReach(A_long width, A_long height, const LayerTransform &t) {
+    const int64_t margin = 65536 + (t.area ? std::max<int64_t>(t.sampleRadius, 0) : 0);
+    return LayerReach{-margin, int64_t{width} * 65536 + margin, -margin, int64_t{height} * 65536 + margin};
 }
 
 // What a render samples stamps from: the layer world, its centre and the

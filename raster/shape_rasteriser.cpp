@@ -1018,11 +1018,16 @@ struct LayerShape {
     const LayerSampler &sampler;
     const double centreY;
     const double opacity;
+    const LayerReach reach;
     PF_SampPB params{};
     decltype(layerSampleFunction<Traits>(std::declval<const LayerSampler &>(), false)) sample;
 
     explicit LayerShape(const RasterShape &s)
-        : t(s.layer), sampler(*s.sampler), centreY(s.centreY), opacity(std::min(s.opacity, 1.0)) {
+        : t(s.layer),
+          sampler(*s.sampler),
+          centreY(s.centreY),
+          opacity(std::min(s.opacity, 1.0)),
+          reach(layerReach(sampler.source->width, sampler.source->height, t)) {
         params.src = sampler.source;
         params.x_radius = params.y_radius = t.sampleRadius;
         sample = layerSampleFunction<Traits>(sampler, t.area);
@@ -1037,9 +1042,15 @@ struct LayerShape {
         if (pending != PF_Err_NONE) return;
         // The row's own y, back from its offset (off by far less than 0.5).
         LayerStep step = layerStep(t, layerRow(t, std::llround(fy + centreY)), sampler.centreX, sampler.centreY, first);
+        const typename Write::Top transparent = Write::prepare(Pixel{});
         for (int64_t x = first; x <= last; ++x, ++at, step.next()) {
+            const PF_Fixed sx = pinnedFixed(step.x()), sy = pinnedFixed(step.y());
+            if (!reach.holds(sx, sy)) {
+                Write::put(*at, transparent);
+                continue;
+            }
             Pixel p{};
-            pending = sample(sampler.effectRef, pinnedFixed(step.x()), pinnedFixed(step.y()), &params, &p);
+            pending = sample(sampler.effectRef, sx, sy, &params, &p);
             if (pending != PF_Err_NONE) return;
             // Full opacity keeps the sample's alpha as it is.
             if (opacity < 1) p.alpha = scaledAlpha<Traits>(p.alpha, opacity);

@@ -2,10 +2,14 @@
 // output pixels to layer positions against a plain double evaluation.
 #include <cmath>
 #include <limits>
+#include <set>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "raster/layer_stamp.h"
+#include "raster/shape_rasteriser.h"
 #include "tests/raster/seeded_values.h"
 
 namespace {
@@ -119,6 +123,90 @@ TEST(LayerStamp, FixedPointPositionsFollowTheDoubleMap) {
     EXPECT_GT(stepsCompared, 40000);
     EXPECT_GT(worst, 0.5);               // the bound is close, not loose
     EXPECT_GT(samePixel, 8000 * 3 / 4);  // 6490 here: most positions fall in the exact pixel
+}
+
+// A host sampler that notes every position asked and answers an opaque pixel
+// wherever it is asked: a stamp shows exactly which pixels it asked for.
+std::set<std::pair<PF_Fixed, PF_Fixed>> asked;
+template <class Pixel>
+PF_Err answerOpaque(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB *, Pixel *out) {
+    asked.insert({x, y});
+    *out = Pixel{200, 90, 90, 90};
+    return PF_Err_NONE;
+}
+
+// Only positions near the layer go to the host; a stamp lays a transparent
+// pixel everywhere else, as the host's sample there would be. The layer is
+// wider than high, so a swapped axis shows.
+template <class Pixel>
+void checkStampReach(PixelDepth depth, PixelWrite write, double angle, double radius, double layerSize) {
+    const PF_Sampling8Suite1 suite8{answerOpaque<PF_Pixel>, nullptr, answerOpaque<PF_Pixel>};
+    const PF_Sampling16Suite1 suite16{answerOpaque<PF_Pixel16>, nullptr, answerOpaque<PF_Pixel16>};
+    const PF_SamplingFloatSuite1 suiteFloat{answerOpaque<PF_PixelFloat>, nullptr, answerOpaque<PF_PixelFloat>};
+    PF_EffectWorld layer{};
+    layer.width = static_cast<A_long>(layerSize);
+    layer.height = static_cast<A_long>(layerSize / 2);
+    PF_Err pending = PF_Err_NONE;
+    int ref = 0;
+    const LayerSampler sampler{reinterpret_cast<PF_ProgPtr>(&ref),
+                               &layer,
+                               layer.width * 32768,
+                               layer.height * 32768,
+                               &suite8,
+                               &suite16,
+                               &suiteFloat,
+                               &pending};
+    const int size = 160;
+    RasterShape s{};
+    s.centreX = s.centreY = 80.3;
+    s.cx = s.cy = 80;
+    s.halfSize = static_cast<int32_t>(std::ceil(std::sqrt(2.0) * radius));
+    s.sides = 1;
+    s.radius = radius;
+    s.opacity = 1;
+    s.layer = layerTransform(angle, false, s.centreX, s.centreY, radius, layerSize);
+    s.sampler = &sampler;
+    const Pixel under{0, 7, 7, 7};  // transparent, coloured: a missing write shows
+    std::vector<Pixel> frame(size * size, under);
+    asked.clear();
+    shapeDrawer(depth, write)(RasterTarget{frame.data(), size, size, size}, s);
+    ASSERT_EQ(pending, PF_Err_NONE);
+
+    const int64_t margin = 65536 + (s.layer.area ? s.layer.sampleRadius : 0);
+    int inReach = 0, squarePixels = 0;
+    for (int y = s.cy - s.halfSize; y <= s.cy + s.halfSize; ++y)
+        for (int x = s.cx - s.halfSize; x <= s.cx + s.halfSize; ++x, ++squarePixels) {
+            const LayerStep step = layerStep(s.layer, layerRow(s.layer, y), sampler.centreX, sampler.centreY, x);
+            const std::pair<PF_Fixed, PF_Fixed> at{static_cast<PF_Fixed>(step.x()), static_cast<PF_Fixed>(step.y())};
+            // Closer to the layer than the margin: the host must be asked.
+            const bool near = at.first > -margin && at.first < layer.width * 65536 + margin && at.second > -margin &&
+                              at.second < layer.height * 65536 + margin;
+            const bool wasAsked = asked.count(at) > 0;
+            inReach += near;
+            EXPECT_TRUE(wasAsked || !near) << x << "," << y;
+            const Pixel &p = frame[y * size + x];
+            const Pixel expected = wasAsked ? Pixel{200, 90, 90, 90} : Pixel{0, 0, 0, 0};
+            ASSERT_TRUE(p.alpha == expected.alpha && p.red == expected.red && p.green == expected.green &&
+                        p.blue == expected.blue)
+                << x << "," << y << " asked " << wasAsked;
+        }
+    // The host saw the layer and its margin, not the whole square.
+    EXPECT_GT(inReach, 0);
+    EXPECT_LT(static_cast<int>(asked.size()), squarePixels * 3 / 4);
+}
+
+TEST(LayerStamp, OnlyPositionsNearTheLayerAreSampled) {
+    struct Case {
+        double angle, radius, layerSize;  // layerSize 2 x the radius: nearest; 8 x: area
+    };
+    const Case cases[] = {{0.0, 20, 40}, {0.7, 20, 40}, {-2.2, 30, 60}, {0.4, 12, 96}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "angle " << c.angle << " radius " << c.radius << " layer " << c.layerSize);
+        checkStampReach<PF_Pixel>(Depth8, PixelWrite::Over, c.angle, c.radius, c.layerSize);
+        checkStampReach<PF_Pixel>(Depth8, PixelWrite::Replace, c.angle, c.radius, c.layerSize);
+        checkStampReach<PF_Pixel16>(Depth16, PixelWrite::Over, c.angle, c.radius, c.layerSize);
+        checkStampReach<PF_PixelFloat>(DepthFloat, PixelWrite::Over, c.angle, c.radius, c.layerSize);
+    }
 }
 
 }  // namespace
