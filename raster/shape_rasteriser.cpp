@@ -1006,8 +1006,9 @@ auto layerSampleFunction(const LayerSampler &sampler, bool area) {
 }
 
 // Every pixel of the square inside the target shows the layer position it
-// maps to, sampled by the host, its alpha scaled by the point's opacity. No
-// corner is cut and no coverage applies: the layer's own alpha shapes it.
+// maps to, sampled by the host (transparent beyond the layer's reach), its
+// alpha scaled by the point's opacity. No corner is cut and no coverage
+// applies: the layer's own alpha shapes it.
 template <class Traits, class Write>
 struct LayerShape {
     using Pixel = typename Traits::Pixel;
