@@ -50,42 +50,47 @@ for line in open(sys.argv[1]):
     _, r, kind, a, b, ms = line.split()
     {"ours": ours, "own": own, "peer": peer}[kind][r][(a, b)] = float(ms)
 rounds = sorted(ours)
+
+
+def depthCells(table, r, w, cells):
+    """Round r's 8-bit ms of workload w and its depths' ratios to it, into cells; False without an 8-bit row."""
+    o = table[r]
+    if (w, "8") not in o:
+        return False
+    cells["8"].append(o[(w, "8")])
+    for d in ("16", "float"):
+        if (w, d) in o:
+            cells[d + "/8"].append(o[(w, d)] / o[(w, "8")])
+    return True
+
+
+def median(cells, k):
+    return "%9.2f" % statistics.median(cells[k]) if cells[k] else "%9s" % "-"
+
+
 print("# medians of the per-round ratios over %d rounds; each round's ms are medians" % len(rounds))
 print("%-24s %-14s %9s %9s %9s %9s %9s" % ("workload", "fastest peer", "peer ms", "8-bit ms", "8/peer", "16/8", "float/8"))
 for w, p in peerOf.items():
     cells = collections.defaultdict(list)
     for r in rounds:
-        o = ours[r]
-        if (w, "8") not in o:
+        if not depthCells(ours, r, w, cells):
             continue
         rows = {lib: ms for (lib, wl), ms in peer[r].items() if wl == p}
         if rows:
             lib = min(rows, key=rows.get)
             cells["lib"].append(lib)
             cells["peer"].append(rows[lib])
-            cells["8/peer"].append(o[(w, "8")] / rows[lib])
-        cells["8"].append(o[(w, "8")])
-        for d in ("16", "float"):
-            if (w, d) in o:
-                cells[d + "/8"].append(o[(w, d)] / o[(w, "8")])
+            cells["8/peer"].append(ours[r][(w, "8")] / rows[lib])
     if not cells:
         continue
-    med = lambda k: "%9.2f" % statistics.median(cells[k]) if cells[k] else "%9s" % "-"
     lib = collections.Counter(cells["lib"]).most_common(1)[0][0] if cells["lib"] else "-"
-    print("%-24s %-14s %s %s %s %s %s" % (w, lib, med("peer"), med("8"), med("8/peer"), med("16/8"), med("float/8")))
+    print("%-24s %-14s %s" % (w, lib, " ".join(median(cells, k) for k in ("peer", "8", "8/peer", "16/8", "float/8"))))
 print("# without the host's copy, fill, transfer_rect and new-world calls")
 print("%-24s %9s %9s %9s" % ("workload", "8-bit ms", "16/8", "float/8"))
 for w in peerOf:
     cells = collections.defaultdict(list)
     for r in rounds:
-        o = own[r]
-        if (w, "8") not in o:
-            continue
-        cells["8"].append(o[(w, "8")])
-        for d in ("16", "float"):
-            if (w, d) in o:
-                cells[d].append(o[(w, d)] / o[(w, "8")])
+        depthCells(own, r, w, cells)
     if cells:
-        print("%-24s %9.2f %9.2f %9.2f" % (w, statistics.median(cells["8"]), statistics.median(cells["16"]),
-                                           statistics.median(cells["float"])))
+        print("%-24s %s" % (w, " ".join(median(cells, k) for k in ("8", "16/8", "float/8"))))
 PY

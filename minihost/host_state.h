@@ -123,13 +123,12 @@ struct Host::Internals {
     std::vector<StreamRead> streamReads;
 };
 
-// Adds the wall time of its scope to the frame's hostCallMs.
-struct HostCallClock {
-    Host &host;
+// Adds the wall time of its scope to `total`, in milliseconds.
+struct ScopeClock {
+    double &total;
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
-    ~HostCallClock() {
-        host.internals->frame.hostCallMs +=
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    ~ScopeClock() {
+        total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     }
 };
 

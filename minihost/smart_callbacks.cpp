@@ -1,6 +1,5 @@
 // The callbacks of the smart pre-render (layer requests) and the smart render
 // (layer pixels and the output world), and the frame state behind them.
-#include <chrono>
 #include <string>
 
 #include "minihost/host_state.h"
@@ -53,12 +52,14 @@ PF_Err checkoutLayerPixels(PF_ProgPtr effectRef, A_long checkoutId, PF_EffectWor
     // ours, so benchmarks leave its time out of the plug-in's.
     const Image *layer = layerSource(host, request->second);
     if (!layer) return PF_Err_NONE;
-    const auto started = std::chrono::steady_clock::now();
-    World &world = layerWorld(host, *layer);
-    frame.layerCopyMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-    frame.layerPixels[checkoutId] = &world;
+    World *world;
+    {
+        const ScopeClock clock{frame.layerCopyMs};
+        world = &layerWorld(host, *layer);
+    }
+    frame.layerPixels[checkoutId] = world;
     ++host.ledger.checkouts;
-    *pixels = &world.def;
+    *pixels = &world->def;
     return PF_Err_NONE;
 }
 

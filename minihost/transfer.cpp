@@ -344,7 +344,7 @@ PF_Err transferRect(PF_ProgPtr effectRef, PF_Quality, PF_ModeFlags, PF_Field, co
     if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "transfer_rect")) return err;
-    const HostCallClock clock{host};
+    const ScopeClock clock{host.internals->frame.hostCallMs};
     const World *srcWorld = knownWorld(host, src), *dstWorld = knownWorld(host, dst);
     if (!mode || mask || !srcWorld || !dstWorld || srcWorld->depth != dstWorld->depth) return refused(host);
     const Depth srcDepth = srcWorld->depth;

@@ -55,7 +55,7 @@ PF_Err copyCall(PF_ProgPtr effectRef, PF_EffectWorld *src, PF_EffectWorld *dst, 
     if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "copy")) return err;
-    const HostCallClock clock{host};
+    const ScopeClock clock{host.internals->frame.hostCallMs};
     const World *srcWorld = knownWorld(host, src), *dstWorld = knownWorld(host, dst);
     if (!srcWorld || !dstWorld) return refused(host);
     if (srcWorld->depth != dstWorld->depth) return PF_Err_BAD_CALLBACK_PARAM;
@@ -106,7 +106,7 @@ PF_Err fillCall(PF_ProgPtr effectRef, const PF_Pixel *color, const PF_Rect *rect
     if (!effectRef) return PF_Err_BAD_CALLBACK_PARAM;
     Host &host = hostFromRef(effectRef);
     if (const PF_Err err = enterCall(host, "fill")) return err;
-    const HostCallClock clock{host};
+    const ScopeClock clock{host.internals->frame.hostCallMs};
     const World *known = knownWorld(host, world);
     if (!known) return refused(host);
     const Depth depth = known->depth;

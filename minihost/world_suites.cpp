@@ -24,7 +24,7 @@ bool addressable(A_long width, A_long height, Depth depth) {
 PF_Err newWorld(Host &host, A_long width, A_long height, Depth depth, bool clear, int version, PF_EffectWorld *world) {
     if (!world || width < 0 || height < 0) return refused(host);
     if (!addressable(width, height, depth)) return PF_Err_OUT_OF_MEMORY;
-    const HostCallClock clock{host};
+    const ScopeClock clock{host.internals->frame.hostCallMs};
     World *made = nullptr;
     try {
         made = &createWorld(host, width, height, depth, clear);

@@ -516,6 +516,13 @@ template <>
     return _mm256_testc_si256(settled, _mm256_set1_epi32(-1));
 }
 
+// The lanes that keep their bottom: a top alpha of 0 over a bottom alpha
+// above 0 (16-bit lanes).
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i keptLanes16(__m256i ba, __m256i ta) {
+    const __m256i zero = _mm256_setzero_si256();
+    return _mm256_andnot_si256(_mm256_cmpeq_epi16(ba, zero), _mm256_cmpeq_epi16(ta, zero));
+}
+
 // ---- Sixteen 16-bit pixels at a time, with AVX2 (chosen at run time).
 
 // compositeEight16Wide on two groups of eight at once, one in each 128-bit
@@ -553,7 +560,7 @@ template <bool kTopShows>
     }
     const __m256i none = _mm256_cmpeq_epi16(e.a, zero);
     e.taColour = _mm256_sub_epi16(ta, none), e.aColour = _mm256_sub_epi16(e.a, none);
-    e.keep = _mm256_andnot_si256(_mm256_cmpeq_epi16(e.ba, zero), _mm256_cmpeq_epi16(ta, zero));
+    e.keep = keptLanes16(e.ba, ta);
     return e;
 }
 
@@ -685,7 +692,7 @@ template <bool kTopShows = false, bool kTopColourLikely = false>
     __m256i red, green, blue;
     if (holdsTopColour(br, bg, bb, wideRed, wideGreen, wideBlue, ta)) {
         // The top's channels; a top alpha of 0 over a bottom with alpha keeps the bottom's.
-        const __m256i keep = _mm256_andnot_si256(_mm256_cmpeq_epi16(ba, zero), _mm256_cmpeq_epi16(ta, zero));
+        const __m256i keep = keptLanes16(ba, ta);
         red = _mm256_blendv_epi8(wideRed, br, keep);
         green = _mm256_blendv_epi8(wideGreen, bg, keep);
         blue = _mm256_blendv_epi8(wideBlue, bb, keep);
