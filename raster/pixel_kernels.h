@@ -500,19 +500,23 @@ template <>
 
 // ---- Top colour already in place, with AVX2 (chosen at run time).
 
-// Whether every lane of sixteen whose top alpha is above 0 holds the top's
-// colour already (dabs of one colour laid over each other): there the
-// quotient (t * ta + t * w) / (ta + w) is t whatever the alphas, so the
-// channels need no division. Lanes of top alpha 0 keep their bottom or,
-// over a bottom of alpha 0, take the top's colour, whatever they hold.
-// Channels and top alphas in 16-bit lanes, as the composites lay them out.
+// Whether every lane of sixteen takes the top's colour, or keeps its
+// bottom, without a division (dabs of one colour laid over each other and
+// over the transparent frame): a bottom holding the top's colour gives
+// (t * ta + t * w) / (ta + w) = t whatever the alphas, and a bottom of
+// alpha 0 has w = 0, so t * ta / ta = t whatever colour it holds. Lanes of
+// top alpha 0 keep their bottom or, over a bottom of alpha 0, take the
+// top's colour. Channels and alphas in 16-bit lanes, as the composites lay
+// them out.
 [[gnu::target("avx2"), gnu::always_inline]] inline bool holdsTopColour(__m256i red, __m256i green, __m256i blue,
                                                                        __m256i topRed, __m256i topGreen,
-                                                                       __m256i topBlue, __m256i ta) {
+                                                                       __m256i topBlue, __m256i ba, __m256i ta) {
+    const __m256i zero = _mm256_setzero_si256();
     const __m256i same =
         _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi16(red, topRed), _mm256_cmpeq_epi16(green, topGreen)),
                          _mm256_cmpeq_epi16(blue, topBlue));
-    const __m256i settled = _mm256_or_si256(same, _mm256_cmpeq_epi16(ta, _mm256_setzero_si256()));
+    const __m256i settled =
+        _mm256_or_si256(same, _mm256_or_si256(_mm256_cmpeq_epi16(ta, zero), _mm256_cmpeq_epi16(ba, zero)));
     return _mm256_testc_si256(settled, _mm256_set1_epi32(-1));
 }
 
@@ -627,7 +631,7 @@ template <bool kTopShows = false, bool kTopColourLikely = false>
         return;
     }
     __m256i red, green, blue;
-    if (kTopColourLikely && holdsTopColour(e.br, e.bg, e.bb, top.red, top.green, top.blue, ta)) {
+    if (kTopColourLikely && holdsTopColour(e.br, e.bg, e.bb, top.red, top.green, top.blue, e.ba, ta)) {
         // The top's channels (0..32768, within the cap), the bottom's where kept.
         red = _mm256_blendv_epi8(top.red, e.br, e.keep);
         green = _mm256_blendv_epi8(top.green, e.bg, e.keep);
@@ -690,7 +694,7 @@ template <bool kTopShows = false, bool kTopColourLikely = false>
     const __m256i wideRed = _mm256_broadcastsi128_si256(top.red), wideGreen = _mm256_broadcastsi128_si256(top.green);
     const __m256i wideBlue = _mm256_broadcastsi128_si256(top.blue);
     __m256i red, green, blue;
-    if (holdsTopColour(br, bg, bb, wideRed, wideGreen, wideBlue, ta)) {
+    if (holdsTopColour(br, bg, bb, wideRed, wideGreen, wideBlue, ba, ta)) {
         // The top's channels; a top alpha of 0 over a bottom with alpha keeps the bottom's.
         const __m256i keep = keptLanes16(ba, ta);
         red = _mm256_blendv_epi8(wideRed, br, keep);

@@ -214,18 +214,20 @@ TEST(PixelKernelsTest, Eight16MatchCompositeOver16OnAlphaGrid) {
 // Bottoms that hold the top's colour already, as under dabs of one colour,
 // where the sixteen-pixel composites take the top's channels undivided:
 // random alphas, lanes of top alpha 0 among them; such lanes holding other
-// colours (kept over alpha, the top's over none); one lane of another
-// colour under the top, which rules the shortcut out.
+// colours (kept over alpha, the top's over none); bottoms of alpha 0
+// holding other colours; one lane of another colour with alpha under the
+// top, which rules the shortcut out.
 TEST(PixelKernelsTest, SixteenMatchCompositeOverWhereBottomsHoldTheTopColour) {
     __builtin_cpu_init();
     if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
     struct Case {
         const char *name;
-        bool otherUnderNoTop, otherUnderTop;
+        bool otherUnderNoTop, otherOverNone, otherUnderTop;
     };
-    const Case cases[] = {{"same colour", false, false},
-                          {"other colours under top alpha 0", true, false},
-                          {"one other colour under the top", false, true}};
+    const Case cases[] = {{"same colour", false, false, false},
+                          {"other colours under top alpha 0", true, false, false},
+                          {"other colours over bottom alpha 0", false, true, false},
+                          {"one other colour under the top", false, false, true}};
     SeededValues v{89};
     for (const Case &c : cases) {
         for (int i = 0; i < 20000; ++i) {
@@ -233,8 +235,9 @@ TEST(PixelKernelsTest, SixteenMatchCompositeOverWhereBottomsHoldTheTopColour) {
             auto topAlpha = [&](int j, int32_t full) {
                 return j == other && c.otherUnderTop ? v.range(1, full) : v.range(0, 3) == 0 ? 0 : v.range(0, full);
             };
-            auto bottomAlpha = [&](int32_t full) {
+            auto bottomAlpha = [&](int j, int32_t full) {
                 const int32_t pick = v.range(0, 3);
+                if (j == other && c.otherUnderTop) return pick == 1 ? full : v.range(1, full);
                 return pick == 0 ? 0 : pick == 1 ? full : v.range(1, full);
             };
             PF_Pixel16 top16{0, static_cast<A_u_short>(v.range(0, 32768)), static_cast<A_u_short>(v.range(0, 32768)),
@@ -248,11 +251,13 @@ TEST(PixelKernelsTest, SixteenMatchCompositeOverWhereBottomsHoldTheTopColour) {
                 alphas16[j] = static_cast<int16_t>(topAlpha(j, 32768));
                 alphas8[j] = static_cast<int16_t>(topAlpha(j, 255));
                 pixels16[j] = top16, pixels8[j] = top8;
-                pixels16[j].alpha = static_cast<A_u_short>(bottomAlpha(32768));
-                pixels8[j].alpha = static_cast<A_u_char>(bottomAlpha(255));
+                pixels16[j].alpha = static_cast<A_u_short>(bottomAlpha(j, 32768));
+                pixels8[j].alpha = static_cast<A_u_char>(bottomAlpha(j, 255));
                 // Another colour in one channel, a different one from lane to lane.
                 auto differs = [&](auto &pixel, int16_t ta) {
-                    if (!((c.otherUnderNoTop && ta == 0) || (c.otherUnderTop && j == other))) return;
+                    if (!((c.otherUnderNoTop && ta == 0) || (c.otherOverNone && pixel.alpha == 0) ||
+                          (c.otherUnderTop && j == other)))
+                        return;
                     auto &channel = j % 3 == 0 ? pixel.red : j % 3 == 1 ? pixel.green : pixel.blue;
                     channel ^= 1;
                 };
