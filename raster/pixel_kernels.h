@@ -216,6 +216,37 @@ inline TopColour8 topColour8(PF_Pixel colour) {
                       _mm_set1_epi32(static_cast<int32_t>(bits))};
 }
 
+// ---- Top colour already in place.
+
+// Whether every lane takes the top's colour, or keeps its bottom, without a
+// division (dabs of one colour laid over each other and over the
+// transparent frame): a bottom holding the top's colour gives (t * ta + t *
+// w) / (ta + w) = t whatever the alphas, and a bottom of alpha 0 has w = 0,
+// so t * ta / ta = t whatever colour it holds. Lanes of top alpha 0 keep
+// their bottom or, over a bottom of alpha 0, take the top's colour.
+// Channels and alphas in 16-bit lanes, as the composites lay them out; the
+// AVX2 forms below take sixteen lanes.
+[[gnu::always_inline]] inline bool holdsTopColour(__m128i red, __m128i green, __m128i blue, __m128i topRed,
+                                                  __m128i topGreen, __m128i topBlue, __m128i ba, __m128i ta) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i same = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi16(red, topRed), _mm_cmpeq_epi16(green, topGreen)),
+                                       _mm_cmpeq_epi16(blue, topBlue));
+    const __m128i settled = _mm_or_si128(same, _mm_or_si128(_mm_cmpeq_epi16(ta, zero), _mm_cmpeq_epi16(ba, zero)));
+    return _mm_movemask_epi8(settled) == 0xffff;
+}
+
+// The lanes that keep their bottom: a top alpha of 0 over a bottom alpha
+// above 0 (16-bit lanes).
+[[gnu::always_inline]] inline __m128i keptLanes16(__m128i ba, __m128i ta) {
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_andnot_si128(_mm_cmpeq_epi16(ba, zero), _mm_cmpeq_epi16(ta, zero));
+}
+
+// The lanes of `set` where `mask` is all ones, of `clear` where it is 0.
+[[gnu::always_inline]] inline __m128i selectLanes(__m128i mask, __m128i set, __m128i clear) {
+    return _mm_or_si128(_mm_and_si128(mask, set), _mm_andnot_si128(mask, clear));
+}
+
 // Division of sums n (0..255 * a) by alphas a (1..255), eight 16-bit lanes.
 // With m = floor(65535 / a), q = (n * m) >> 16 is n / a or one less, since
 // n * m / 65536 > n / a - n (a + 1) / (65536 a) > n / a - 1; the remainder
@@ -245,6 +276,9 @@ inline TopColour8 topColour8(PF_Pixel colour) {
 // alpha of 0: a top alpha of 255 gives w = 0, a = 255 and the top's channels;
 // 0 gives w = a = ba and the bottom's; a transparent bottom gives w = 0, a =
 // ta and the top's. Sums n = t * ta + b * w stay within 255 * a < 2^16.
+//   kTopColourLikely: the bottoms often hold the top's colour already (soft
+// dabs); such a group takes the top's channels undivided (holdsTopColour).
+template <bool kTopColourLikely = false>
 [[gnu::always_inline]] inline void compositeEight8(__m128i &p0, __m128i &p1, const TopColour8 &top, __m128i ta) {
     const __m128i zero = _mm_setzero_si128();
     // The channels of the eight pixels, one per vector.
@@ -255,17 +289,29 @@ inline TopColour8 topColour8(PF_Pixel colour) {
     const __m128i w =
         _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(_mm_set1_epi16(kWeightBase8), ta), ba), kWeightShift8);
     const __m128i a = _mm_add_epi16(ta, w);
-    // Where a is 0 (top alpha 0 over a transparent bottom) the result is the
-    // top: there the colour is worked out at top alpha 1, the alpha stays 0.
-    const __m128i none = _mm_cmpeq_epi16(a, zero);
-    const __m128i taColour = _mm_sub_epi16(ta, none), aColour = _mm_sub_epi16(a, none);
-    const __m128i m = alphaReciprocals8(aColour);
-    auto channel = [&](__m128i bottom, __m128i topChannel) {
-        return quotients8(_mm_add_epi16(_mm_mullo_epi16(topChannel, taColour), _mm_mullo_epi16(bottom, w)), aColour, m);
-    };
-    const __m128i red = channel(_mm_unpackhi_epi8(ar, zero), top.red);
-    const __m128i green = channel(_mm_unpacklo_epi8(gb, zero), top.green);
-    const __m128i blue = channel(_mm_unpackhi_epi8(gb, zero), top.blue);
+    const __m128i br = _mm_unpackhi_epi8(ar, zero), bg = _mm_unpacklo_epi8(gb, zero), bb = _mm_unpackhi_epi8(gb, zero);
+    __m128i red, green, blue;
+    if (kTopColourLikely && holdsTopColour(br, bg, bb, top.red, top.green, top.blue, ba, ta)) {
+        // A kept bottom's alpha is a = ba already.
+        const __m128i keep = keptLanes16(ba, ta);
+        red = selectLanes(keep, br, top.red);
+        green = selectLanes(keep, bg, top.green);
+        blue = selectLanes(keep, bb, top.blue);
+    } else {
+        // Where a is 0 (top alpha 0 over a transparent bottom) the result is
+        // the top: there the colour is worked out at top alpha 1, the alpha
+        // stays 0.
+        const __m128i none = _mm_cmpeq_epi16(a, zero);
+        const __m128i taColour = _mm_sub_epi16(ta, none), aColour = _mm_sub_epi16(a, none);
+        const __m128i m = alphaReciprocals8(aColour);
+        auto channel = [&](__m128i bottom, __m128i topChannel) {
+            return quotients8(_mm_add_epi16(_mm_mullo_epi16(topChannel, taColour), _mm_mullo_epi16(bottom, w)), aColour,
+                              m);
+        };
+        red = channel(br, top.red);
+        green = channel(bg, top.green);
+        blue = channel(bb, top.blue);
+    }
     // Back to pixels.
     const __m128i arLow = _mm_unpacklo_epi16(a, red), arHigh = _mm_unpackhi_epi16(a, red);
     const __m128i gbLow = _mm_unpacklo_epi16(green, blue), gbHigh = _mm_unpackhi_epi16(green, blue);
@@ -331,7 +377,7 @@ struct Eight16 {
     e.a = _mm_sub_epi16(sum, _mm_subs_epu16(sum, full));
     const __m128i none = _mm_cmpeq_epi16(e.a, zero);
     e.taColour = _mm_sub_epi16(ta, none), e.aColour = _mm_sub_epi16(e.a, none);
-    e.keep = _mm_andnot_si128(_mm_cmpeq_epi16(e.ba, zero), _mm_cmpeq_epi16(ta, zero));
+    e.keep = keptLanes16(e.ba, ta);
     return e;
 }
 
@@ -347,7 +393,7 @@ struct Eight16 {
 
 // A channel as made, the bottom's where it is kept.
 [[gnu::always_inline]] inline __m128i eight16Kept(const Eight16 &e, __m128i bottom, __m128i made) {
-    return _mm_or_si128(_mm_and_si128(e.keep, bottom), _mm_andnot_si128(e.keep, made));
+    return selectLanes(e.keep, bottom, made);
 }
 
 // Quotients 0..32768 of lanes 0-3 (q0) and 4-7 (q1) as one channel vector,
@@ -362,7 +408,7 @@ struct Eight16 {
 
 [[gnu::always_inline]] inline void eight16Pixels(__m128i *p, const Eight16 &e, __m128i red, __m128i green,
                                                  __m128i blue) {
-    const __m128i alpha = _mm_or_si128(_mm_and_si128(e.keep, e.ba), _mm_andnot_si128(e.keep, e.a));
+    const __m128i alpha = selectLanes(e.keep, e.ba, e.a);
     const __m128i arLow = _mm_unpacklo_epi16(alpha, red), arHigh = _mm_unpackhi_epi16(alpha, red);
     const __m128i gbLow = _mm_unpacklo_epi16(green, blue), gbHigh = _mm_unpackhi_epi16(green, blue);
     p[0] = _mm_unpacklo_epi32(arLow, gbLow);
@@ -371,9 +417,21 @@ struct Eight16 {
     p[3] = _mm_unpackhi_epi32(arHigh, gbHigh);
 }
 
+// kTopColourLikely as for compositeEight8, where no bottom alpha is above
+// 32768 (a capped a would not give t back).
+template <bool kTopColourLikely = false>
 [[gnu::always_inline]] inline void compositeEight16(__m128i *p, const TopColour16 &top, __m128i ta) {
     const Eight16 e = eight16(p, ta);
     const __m128i zero = _mm_setzero_si128();
+    if (kTopColourLikely) {
+        const __m128i above = _mm_subs_epu16(e.ba, _mm_set1_epi16(static_cast<short>(kFull16)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(above, zero)) == 0xffff &&
+            holdsTopColour(e.br, e.bg, e.bb, top.red, top.green, top.blue, e.ba, ta)) {
+            eight16Pixels(p, e, eight16Kept(e, e.br, top.red), eight16Kept(e, e.bg, top.green),
+                          eight16Kept(e, e.bb, top.blue));
+            return;
+        }
+    }
     // 1 / a in double, two lanes a vector.
     const __m128d one = _mm_set1_pd(1.0);
     const __m128i aLow = _mm_unpacklo_epi16(e.aColour, zero), aHigh = _mm_unpackhi_epi16(e.aColour, zero);
@@ -500,14 +558,7 @@ template <>
 
 // ---- Top colour already in place, with AVX2 (chosen at run time).
 
-// Whether every lane of sixteen takes the top's colour, or keeps its
-// bottom, without a division (dabs of one colour laid over each other and
-// over the transparent frame): a bottom holding the top's colour gives
-// (t * ta + t * w) / (ta + w) = t whatever the alphas, and a bottom of
-// alpha 0 has w = 0, so t * ta / ta = t whatever colour it holds. Lanes of
-// top alpha 0 keep their bottom or, over a bottom of alpha 0, take the
-// top's colour. Channels and alphas in 16-bit lanes, as the composites lay
-// them out.
+// holdsTopColour and keptLanes16 on sixteen lanes.
 [[gnu::target("avx2"), gnu::always_inline]] inline bool holdsTopColour(__m256i red, __m256i green, __m256i blue,
                                                                        __m256i topRed, __m256i topGreen,
                                                                        __m256i topBlue, __m256i ba, __m256i ta) {
@@ -520,8 +571,6 @@ template <>
     return _mm256_testc_si256(settled, _mm256_set1_epi32(-1));
 }
 
-// The lanes that keep their bottom: a top alpha of 0 over a bottom alpha
-// above 0 (16-bit lanes).
 [[gnu::target("avx2"), gnu::always_inline]] inline __m256i keptLanes16(__m256i ba, __m256i ta) {
     const __m256i zero = _mm256_setzero_si256();
     return _mm256_andnot_si256(_mm256_cmpeq_epi16(ba, zero), _mm256_cmpeq_epi16(ta, zero));

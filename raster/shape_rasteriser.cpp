@@ -683,10 +683,6 @@ struct SoftCircleShape {
         return _mm_packus_epi32(ta[0], ta[1]);
     }
 
-    static __m128i merge(__m128i covered, __m128i drawn, __m128i bottom) {
-        return _mm_or_si128(_mm_and_si128(covered, drawn), _mm_andnot_si128(covered, bottom));
-    }
-
     // The coverage masks of pixels 0-3 and 4-7 (32-bit lanes) per vector of pixels.
     [[gnu::always_inline]] static void coveredLanes(__m128i lanes0, __m128i lanes1, __m128i *covered) {
         if constexpr (is8) {
@@ -722,12 +718,12 @@ struct SoftCircleShape {
         if constexpr (Write::laysOver) {
             for (int v = 0; v < kVectors; ++v) drawn[v] = bottom[v];
             if constexpr (is8) {
-                compositeEight8(drawn[0], drawn[1], colour, ta);
+                compositeEight8<true>(drawn[0], drawn[1], colour, ta);
             } else {
-                compositeEight16(drawn, colour, ta);
+                compositeEight16<true>(drawn, colour, ta);
             }
         }
-        for (int v = 0; v < kVectors; ++v) _mm_storeu_si128(p + v, merge(covered[v], drawn[v], bottom[v]));
+        for (int v = 0; v < kVectors; ++v) _mm_storeu_si128(p + v, selectLanes(covered[v], drawn[v], bottom[v]));
     }
 
     static void rowAlone(const SoftCircleShape &shape, RowGroups &r) {
@@ -751,7 +747,7 @@ struct SoftCircleShape {
         for (int v = 0; v < kVectors; ++v) {
             const __m128i covered =
                 v % 2 == 0 ? _mm256_castsi256_si128(masks[v / 2]) : _mm256_extracti128_si256(masks[v / 2], 1);
-            _mm_storeu_si128(p + v, merge(covered, drawn[v], bottom[v]));
+            _mm_storeu_si128(p + v, selectLanes(covered, drawn[v], bottom[v]));
         }
     }
 

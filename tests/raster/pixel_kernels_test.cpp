@@ -212,22 +212,24 @@ TEST(PixelKernelsTest, Eight16MatchCompositeOver16OnAlphaGrid) {
 }
 
 // Bottoms that hold the top's colour already, as under dabs of one colour,
-// where the sixteen-pixel composites take the top's channels undivided:
-// random alphas, lanes of top alpha 0 among them; such lanes holding other
-// colours (kept over alpha, the top's over none); bottoms of alpha 0
-// holding other colours; one lane of another colour with alpha under the
-// top, which rules the shortcut out.
-TEST(PixelKernelsTest, SixteenMatchCompositeOverWhereBottomsHoldTheTopColour) {
+// where the soft-dab composites (eight pixels with SSE2, sixteen with AVX2)
+// take the top's channels undivided: random alphas, lanes of top alpha 0
+// among them; such lanes holding other colours (kept over alpha, the top's
+// over none); bottoms of alpha 0 holding other colours; one lane of another
+// colour with alpha under the top, and 16-bit bottom alphas above 32768,
+// which both rule the shortcut out.
+TEST(PixelKernelsTest, SoftDabGroupsMatchCompositeOverWhereBottomsHoldTheTopColour) {
     __builtin_cpu_init();
-    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+    const bool avx2 = __builtin_cpu_supports("avx2");
     struct Case {
         const char *name;
-        bool otherUnderNoTop, otherOverNone, otherUnderTop;
+        bool otherUnderNoTop, otherOverNone, otherUnderTop, aboveFull;
     };
-    const Case cases[] = {{"same colour", false, false, false},
-                          {"other colours under top alpha 0", true, false, false},
-                          {"other colours over bottom alpha 0", false, true, false},
-                          {"one other colour under the top", false, false, true}};
+    const Case cases[] = {{"same colour", false, false, false, false},
+                          {"other colours under top alpha 0", true, false, false, false},
+                          {"other colours over bottom alpha 0", false, true, false, false},
+                          {"one other colour under the top", false, false, true, false},
+                          {"same colour, 16-bit bottom alphas above full", false, false, false, true}};
     SeededValues v{89};
     for (const Case &c : cases) {
         for (int i = 0; i < 20000; ++i) {
@@ -238,6 +240,7 @@ TEST(PixelKernelsTest, SixteenMatchCompositeOverWhereBottomsHoldTheTopColour) {
             auto bottomAlpha = [&](int j, int32_t full) {
                 const int32_t pick = v.range(0, 3);
                 if (j == other && c.otherUnderTop) return pick == 1 ? full : v.range(1, full);
+                if (c.aboveFull && full == 32768 && pick == 3) return v.range(32769, 65535);
                 return pick == 0 ? 0 : pick == 1 ? full : v.range(1, full);
             };
             PF_Pixel16 top16{0, static_cast<A_u_short>(v.range(0, 32768)), static_cast<A_u_short>(v.range(0, 32768)),
@@ -270,12 +273,22 @@ TEST(PixelKernelsTest, SixteenMatchCompositeOverWhereBottomsHoldTheTopColour) {
                 t8.alpha = static_cast<A_u_char>(alphas8[j]);
                 want8[j] = compositeOver8(pixels8[j], t8);
             }
+            for (int h = 0; h < 16; h += 8) {
+                __m128i p16[4], p8[2] = {load(pixels8 + h), load(pixels8 + h + 4)};
+                std::memcpy(p16, pixels16 + h, sizeof p16);
+                compositeEight16<true>(p16, topColour16(top16), load(alphas16 + h));
+                ASSERT_EQ(std::memcmp(p16, want16 + h, sizeof p16), 0) << c.name << ", 16-bit eight " << i << " " << h;
+                compositeEight8<true>(p8[0], p8[1], topColour8(top8), load(alphas8 + h));
+                ASSERT_EQ(std::memcmp(p8, want8 + h, sizeof p8), 0) << c.name << ", 8-bit eight " << i << " " << h;
+            }
+            if (!avx2) continue;
             sixteen16(pixels16, alphas16, topColour16(top16));
             ASSERT_EQ(std::memcmp(pixels16, want16, sizeof want16), 0) << c.name << ", 16-bit group " << i;
             sixteen(pixels8, alphas8, top8);
             ASSERT_EQ(std::memcmp(pixels8, want8, sizeof want8), 0) << c.name << ", 8-bit group " << i;
         }
-        std::printf("bottoms holding the top colour, %s: 20000 groups of sixteen at 8 and 16 bits\n", c.name);
+        std::printf("bottoms holding the top colour, %s: 20000 groups of sixteen at 8 and 16 bits, as two eights%s\n",
+                    c.name, avx2 ? " and as sixteen" : "");
     }
 }
 #endif
