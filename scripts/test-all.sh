@@ -139,6 +139,12 @@ test_i686() {
     local dir=$root/linux-i686
     checkPlugin "$dir/plugin/VomrelPathBloom.so" --profile X86
     runTestPrograms i686 "$dir/tests" "" qemu-i386 -L /
+    # Again on a processor without AVX (Westmere: SSE2 to SSE4.2), where the
+    # drawing takes its SSE2 forms: the kernels and walks against their
+    # references, and whole frames against the native build's.
+    runGtest i686-sse2-frame_tests qemu-i386 -cpu Westmere -L / "$dir/tests/frame_tests"
+    runGtest i686-sse2-unit_tests qemu-i386 -cpu Westmere -L / "$dir/tests/unit_tests" \
+        --gtest_filter='PixelKernelsTest.*:ShapeRasteriserTest.*:LayerStamp*'
 }
 
 test_win64() {
