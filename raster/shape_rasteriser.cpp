@@ -751,9 +751,19 @@ struct SoftCircleShape {
         }
     }
 
+    // Group k of row r alone with AVX2: group() at 8 bits, groupWide() at 16.
+    [[gnu::target("avx2"), gnu::always_inline]] static void alone(const SoftCircleShape &shape, RowGroups &r,
+                                                                  int64_t k) {
+        if constexpr (is8) {
+            shape.group(r, k);
+        } else {
+            groupWide(shape, r, k);
+        }
+    }
+
     [[gnu::target("avx2")]] static void rowAloneWide(const SoftCircleShape &shape, RowGroups &r) {
         const int64_t groups = r.groups();
-        for (int64_t k = 0; k < groups; ++k) groupWide(shape, r, k);
+        for (int64_t k = 0; k < groups; ++k) alone(shape, r, k);
         rowDone(r);
     }
 
@@ -838,15 +848,6 @@ struct SoftCircleShape {
         rowDone(b);
     }
 
-    [[gnu::target("avx2"), gnu::always_inline]] static void alone(const SoftCircleShape &shape, RowGroups &r,
-                                                                  int64_t k) {
-        if constexpr (is8) {
-            shape.group(r, k);
-        } else {
-            groupWide(shape, r, k);
-        }
-    }
-
     // With AVX2 and the over write, rows go in pairs: a row waits for the
     // next, and finish() draws one left waiting. Rows never share pixels.
     bool pairs = Write::laysOver && hasAvx2();
@@ -868,13 +869,7 @@ struct SoftCircleShape {
     }
 
     void finish() const {
-        if (waiting) {
-            if constexpr (is8) {
-                rowAlone(*this, waitingRow);
-            } else {
-                rowAloneWide(*this, waitingRow);
-            }
-        }
+        if (waiting) rowAloneWide(*this, waitingRow);
         waiting = false;
         if (queued) compositeQueued();
     }
